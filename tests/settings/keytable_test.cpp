@@ -1,0 +1,276 @@
+#include "settings/keytable.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using settings::controlState;
+using settings::Conversion;
+using settings::engineValue;
+using settings::findKey;
+using settings::KeyInfo;
+using settings::listEntries;
+using settings::roundedNumber;
+using settings::ValueList;
+
+namespace {
+
+const KeyInfo& key(const char* section, const char* name) {
+  const KeyInfo* k = findKey(section, name);
+  if (!k)
+    throw std::runtime_error(std::string("no key ") + section + "/" + name);
+  return *k;
+}
+
+// ---- The table itself ---------------------------------------------------------------------
+
+TEST(KeyTable, HoldsEverySettingOnce) {
+  auto table = settings::keyTable();
+  EXPECT_EQ(table.size(), 48u);
+  std::set<std::string> sections, properties;
+  for (const KeyInfo& k : table) {
+    sections.insert(std::string(k.section));
+    EXPECT_EQ(findKey(k.section, k.key), &k) << k.section << "/" << k.key;
+    if (k.propertyNumber > 0) {
+      EXPECT_TRUE(properties.insert(std::string(k.property)).second) << k.property;
+      EXPECT_EQ(settings::findProperty(k.property), &k);
+    }
+    // Every list kind names its list, and the others none.
+    bool listKind = k.conversion != Conversion::Text && k.conversion != Conversion::Check;
+    EXPECT_EQ(listKind, k.list != ValueList::None) << k.key;
+    EXPECT_EQ(k.tenPointsIsTenAndAHalf && k.conversion != Conversion::IndexToSize, false);
+  }
+  EXPECT_EQ(properties.size(), 46u);
+  EXPECT_EQ(sections, (std::set<std::string>{"font", "shuiyin", "pageinfo", "headerfooter",
+                                             "paragraph", "tool", "sys"}));
+}
+
+TEST(KeyTable, SaveOrderPerSection) {
+  std::vector<std::string> font, tool;
+  for (const KeyInfo& k : settings::keyTable()) {
+    if (k.section == "font")
+      font.emplace_back(k.key);
+    if (k.section == "tool")
+      tool.emplace_back(k.key);
+  }
+  EXPECT_EQ(font, (std::vector<std::string>{"fontnamezw", "fontsizezw", "fontnamebt", "fontsizebt",
+                                            "fontboldzw", "fontboldbt", "firstparagraph", "btAlign",
+                                            "fontJJ"}));
+  EXPECT_EQ(tool, (std::vector<std::string>{"BiaoDian", "KongGe", "KongHang", "TouKongGe",
+                                            "XiaoKuoHao", "FenLan", "JuHao"}));
+}
+
+struct KindCase {
+  const char* section;
+  const char* key;
+  const char* defaultText;
+  Conversion conversion;
+  ValueList list;
+};
+
+class KeyKinds : public testing::TestWithParam<KindCase> {};
+
+TEST_P(KeyKinds, DefaultAndConversion) {
+  const KindCase& c = GetParam();
+  const KeyInfo& k = key(c.section, c.key);
+  EXPECT_EQ(k.defaultText, c.defaultText);
+  EXPECT_EQ(k.conversion, c.conversion);
+  EXPECT_EQ(k.list, c.list);
+}
+
+using C = Conversion;
+using L = ValueList;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KeyKinds,
+    testing::Values(KindCase{"font", "fontnamezw", "宋体", C::IndexToName, L::FontNames},
+                    KindCase{"font", "fontsizezw", "10.5", C::IndexToSize, L::SizesWithDaWu},
+                    KindCase{"font", "fontnamebt", "宋体", C::IndexToName, L::FontNames},
+                    KindCase{"font", "fontsizebt", "10.5", C::IndexToSize, L::SizesWithoutDaWu},
+                    KindCase{"font", "btAlign", "0", C::Index, L::Alignment},
+                    KindCase{"font", "fontJJ", "0", C::Index, L::FontSizeStep},
+                    KindCase{"font", "firstparagraph", "0", C::Check, L::None},
+                    KindCase{"shuiyin", "txtfontname", "宋体", C::IndexToName, L::FontNames},
+                    KindCase{"shuiyin", "txt", "Morvane软件", C::Text, L::None},
+                    KindCase{"shuiyin", "jpg", "", C::Text, L::None},
+                    KindCase{"shuiyin", "op", "0", C::Option, L::WatermarkOption},
+                    KindCase{"shuiyin", "color", "0", C::Index, L::WatermarkColor},
+                    KindCase{"pageinfo", "PageSize", "0", C::Index, L::PaperSize},
+                    KindCase{"pageinfo", "GutterPos", "0", C::Index, L::GutterPosition},
+                    KindCase{"pageinfo", "FooterDistance", "1.75", C::Text, L::None},
+                    KindCase{"headerfooter", "headerfontname", "0", C::IndexToName, L::FontNames},
+                    KindCase{"headerfooter", "headerfontsize", "10", C::IndexToSize,
+                             L::SizesWithDaWu},
+                    KindCase{"headerfooter", "numberstyle", "0", C::Index, L::PageNumberStyle},
+                    KindCase{"headerfooter", "header", "", C::Text, L::None},
+                    KindCase{"paragraph", "LineSpacingRule", "0", C::LineSpacing, L::LineSpacing},
+                    KindCase{"paragraph", "RightIndent", "", C::Text, L::None},
+                    KindCase{"tool", "toukongge", "0", C::Check, L::None}));
+
+TEST(KeyTable, LookupIsCaseBlind) {
+  EXPECT_EQ(findKey("TOOL", "toukongge"), findKey("tool", "TouKongGe"));
+  EXPECT_EQ(findKey("tool", "toukongge")->property, "头空格");
+  EXPECT_EQ(findKey("font", "nosuchkey"), nullptr);
+  EXPECT_EQ(settings::findProperty(""), nullptr);
+  EXPECT_EQ(settings::findProperty("DocPath"), nullptr);
+}
+
+TEST(Lists, SizeListsShareEntriesExceptDaWu) {
+  auto with = listEntries(ValueList::SizesWithDaWu);
+  auto without = listEntries(ValueList::SizesWithoutDaWu);
+  ASSERT_EQ(with.size(), 15u);
+  ASSERT_EQ(without.size(), 14u);
+  EXPECT_EQ(with[10].name, "大五");
+  EXPECT_EQ(with[10].points, 11);
+  EXPECT_EQ(with[11].name, "五号");
+  EXPECT_EQ(without[10].name, "五号");
+  for (std::size_t i = 0, j = 0; i < with.size(); ++i) {
+    if (i == 10)
+      continue;
+    EXPECT_EQ(with[i].name, without[j].name);
+    EXPECT_EQ(with[i].points, without[j].points);
+    ++j;
+  }
+  EXPECT_EQ(listEntries(ValueList::FontNames).size(), 4u);
+  EXPECT_EQ(listEntries(ValueList::LineSpacing)[3].name, "固定值");
+  EXPECT_TRUE(listEntries(ValueList::None).empty());
+}
+
+// ---- Reading a stored text as a number ----------------------------------------------------
+
+struct NumberCase {
+  const char* text;
+  std::optional<int> expected;
+};
+
+class RoundedNumber : public testing::TestWithParam<NumberCase> {};
+
+TEST_P(RoundedNumber, HalvesToEven) {
+  EXPECT_EQ(roundedNumber(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RoundedNumber,
+    testing::Values(NumberCase{"0", 0}, NumberCase{"10", 10}, NumberCase{"10.5", 10},
+                    NumberCase{"11.5", 12}, NumberCase{"9.5", 10}, NumberCase{"0.5", 0},
+                    NumberCase{"1.5", 2}, NumberCase{"2.5", 2}, NumberCase{"-0.5", 0},
+                    NumberCase{"-1.5", -2}, NumberCase{"2.4999", 2}, NumberCase{"2.5001", 3},
+                    NumberCase{"-1", -1}, NumberCase{" 3 ", 3}, NumberCase{"\t3", 3},
+                    NumberCase{"+2", 2}, NumberCase{"1e1", 10}, NumberCase{".5", 0},
+                    NumberCase{"5.", 5}, NumberCase{"-.6", -1}, NumberCase{"32767", 32767},
+                    NumberCase{"-32768", -32768}, NumberCase{"32768", std::nullopt},
+                    NumberCase{"1e9", std::nullopt}, NumberCase{"", std::nullopt},
+                    NumberCase{" ", std::nullopt}, NumberCase{"abc", std::nullopt},
+                    NumberCase{"宋体", std::nullopt}, NumberCase{"1,5", std::nullopt},
+                    NumberCase{"1.5.2", std::nullopt}, NumberCase{"0x10", std::nullopt},
+                    NumberCase{"inf", std::nullopt}, NumberCase{"-inf", std::nullopt},
+                    NumberCase{"nan", std::nullopt}, NumberCase{"-", std::nullopt},
+                    NumberCase{".", std::nullopt}, NumberCase{"--1", std::nullopt},
+                    NumberCase{"+-1", std::nullopt}, NumberCase{"- 1", std::nullopt},
+                    NumberCase{"3pt", std::nullopt}));
+
+// ---- Value for the engine -----------------------------------------------------------------
+
+struct EngineCase {
+  const char* section;
+  const char* key;
+  const char* stored;
+  const char* expected;
+};
+
+class EngineValue : public testing::TestWithParam<EngineCase> {};
+
+TEST_P(EngineValue, ConvertsOrPassesThrough) {
+  const EngineCase& c = GetParam();
+  EXPECT_EQ(engineValue(key(c.section, c.key), c.stored), c.expected)
+      << c.section << "/" << c.key << " = " << c.stored;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, EngineValue,
+    testing::Values(
+        // Index to size, body list (with 大五): 五号 is worth "10.5".
+        EngineCase{"font", "fontsizezw", "10.5", "11"},
+        EngineCase{"font", "fontsizezw", "10", "11"},
+        EngineCase{"font", "fontsizezw", "11", "10.5"},
+        EngineCase{"font", "fontsizezw", "11.5", "9"},
+        EngineCase{"font", "fontsizezw", "9.5", "11"}, EngineCase{"font", "fontsizezw", "0", "42"},
+        EngineCase{"font", "fontsizezw", "14", "6"}, EngineCase{"font", "fontsizezw", "15", "15"},
+        EngineCase{"font", "fontsizezw", "-1", "-1"},
+        EngineCase{"font", "fontsizezw", "abc", "abc"}, EngineCase{"font", "fontsizezw", "", ""},
+        // Title list (without 大五).
+        EngineCase{"font", "fontsizebt", "10.5", "10.5"},
+        EngineCase{"font", "fontsizebt", "10", "10.5"}, EngineCase{"font", "fontsizebt", "9", "12"},
+        EngineCase{"font", "fontsizebt", "11", "9"}, EngineCase{"font", "fontsizebt", "13", "6"},
+        EngineCase{"font", "fontsizebt", "14", "14"},
+        // Header size: the integer is passed unchanged.
+        EngineCase{"headerfooter", "headerfontsize", "10", "11"},
+        EngineCase{"headerfooter", "headerfontsize", "11", "10"},
+        EngineCase{"headerfooter", "headerfontsize", "2", "26"},
+        EngineCase{"headerfooter", "headerfontsize", "1.4e1", "6"},
+        // Index to name.
+        EngineCase{"font", "fontnamezw", "0", "宋体"},
+        EngineCase{"font", "fontnamezw", "1", "黑体"},
+        EngineCase{"font", "fontnamezw", "2.4", "仿宋_GB2312"},
+        EngineCase{"font", "fontnamebt", "3", "楷体_GB2312"},
+        EngineCase{"font", "fontnamebt", "4", "4"},
+        EngineCase{"font", "fontnamezw", "宋体", "宋体"},
+        EngineCase{"font", "fontnamezw", "-1", "-1"},
+        EngineCase{"shuiyin", "txtfontname", "3.5", "3.5"},
+        EngineCase{"shuiyin", "txtfontname", "2.5", "仿宋_GB2312"},
+        EngineCase{"headerfooter", "headerfontname", "1", "黑体"},
+        // Every other kind hands over the stored text.
+        EngineCase{"font", "btAlign", "10.5", "10.5"}, EngineCase{"font", "btAlign", "x", "x"},
+        EngineCase{"font", "fontboldzw", "2", "2"}, EngineCase{"shuiyin", "op", "7", "7"},
+        EngineCase{"paragraph", "LineSpacingRule", "2.5", "2.5"},
+        EngineCase{"pageinfo", "TopMargin", "3,5", "3,5"}, EngineCase{"shuiyin", "txt", "", ""}));
+
+// ---- State of the window control ----------------------------------------------------------
+
+struct ControlCase {
+  const char* section;
+  const char* key;
+  const char* stored;
+  std::optional<int> expected;
+};
+
+class ControlState : public testing::TestWithParam<ControlCase> {};
+
+TEST_P(ControlState, SelectsClearsOrKeeps) {
+  const ControlCase& c = GetParam();
+  EXPECT_EQ(controlState(key(c.section, c.key), c.stored), c.expected)
+      << c.section << "/" << c.key << " = " << c.stored;
+}
+
+const std::optional<int> kKeep;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ControlState,
+    testing::Values(
+        ControlCase{"font", "fontsizezw", "10.5", 10},
+        ControlCase{"font", "fontsizebt", "10.5", 10},
+        ControlCase{"font", "fontsizezw", "11.5", 12}, ControlCase{"font", "fontsizezw", "9.5", 10},
+        ControlCase{"font", "fontsizebt", "14", kKeep}, ControlCase{"font", "fontsizezw", "14", 14},
+        ControlCase{"font", "fontnamezw", "宋体", kKeep},
+        ControlCase{"font", "fontnamezw", "-1", -1}, ControlCase{"font", "fontnamezw", "-2", kKeep},
+        ControlCase{"font", "btAlign", "2", 2}, ControlCase{"font", "btAlign", "3", kKeep},
+        ControlCase{"pageinfo", "PageSize", "", kKeep}, ControlCase{"font", "fontboldzw", "0", 0},
+        ControlCase{"font", "fontboldzw", "1", 1}, ControlCase{"font", "fontboldzw", "0.4", 0},
+        ControlCase{"font", "fontboldzw", "2", kKeep}, ControlCase{"tool", "JuHao", "yes", kKeep},
+        ControlCase{"shuiyin", "op", "0", 0}, ControlCase{"shuiyin", "op", "1", 1},
+        ControlCase{"shuiyin", "op", "2", 2}, ControlCase{"shuiyin", "op", "7", 2},
+        ControlCase{"shuiyin", "op", "", 2}, ControlCase{"shuiyin", "op", "1.0", 2},
+        ControlCase{"paragraph", "LineSpacingRule", "0", 0},
+        ControlCase{"paragraph", "LineSpacingRule", "1", 1},
+        ControlCase{"paragraph", "LineSpacingRule", "2", 2},
+        ControlCase{"paragraph", "LineSpacingRule", "2.0", 2},
+        ControlCase{"paragraph", "LineSpacingRule", "2.5", 3},
+        ControlCase{"paragraph", "LineSpacingRule", "3", 3},
+        ControlCase{"paragraph", "LineSpacingRule", "28", 3},
+        ControlCase{"paragraph", "LineSpacingRule", "1.5", 2},
+        ControlCase{"paragraph", "LineSpacingRule", "-1", -1},
+        ControlCase{"paragraph", "LineSpacingRule", "-3", kKeep},
+        ControlCase{"paragraph", "LineSpacingRule", "abc", kKeep},
+        ControlCase{"shuiyin", "txt", "0", kKeep},
+        ControlCase{"pageinfo", "TopMargin", "3", kKeep}));
+
+} // namespace

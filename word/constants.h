@@ -1,0 +1,23 @@
+#pragma once
+// Word's enumeration values used through the model, under Word's names.
+
+namespace word {
+
+// WdFindWrap
+inline constexpr int wdFindStop = 0, wdFindContinue = 1, wdFindAsk = 2;
+// WdReplace
+inline constexpr int wdReplaceNone = 0, wdReplaceOne = 1, wdReplaceAll = 2;
+// WdUnits
+inline constexpr int wdCharacter = 1, wdWord = 2, wdLine = 5, wdStory = 6, wdParagraph = 4;
+// WdMovementType
+inline constexpr int wdMove = 0, wdExtend = 1;
+// WdParagraphAlignment
+inline constexpr int wdAlignParagraphLeft = 0, wdAlignParagraphCenter = 1,
+                     wdAlignParagraphRight = 2, wdAlignParagraphJustify = 3,
+                     wdAlignParagraphDistribute = 4;
+// wdUndefined for integer properties
+inline constexpr int wdUndefined = 9999999;
+// WdSaveFormat
+inline constexpr int wdFormatDocument = 0, wdFormatXMLDocument = 12;
+
+} // namespace word

@@ -1,0 +1,654 @@
+#include "word/convert.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include "word/error.h"
+
+extern char** environ;
+
+namespace word {
+
+namespace fs = std::filesystem;
+using std::chrono::milliseconds;
+
+namespace {
+
+std::atomic<unsigned> gLaunches{0};
+std::atomic<unsigned> gTempCounter{0};
+
+constexpr const char* kCouldNotConvert =
+    "LibreOffice could not convert the file (it may be damaged or in an unsupported format)";
+
+struct Format {
+  const char* name;   // extension soffice gives the output
+  const char* filter; // argument of --convert-to
+  std::string_view magic;
+};
+
+const Format kFormats[] = {
+    {"docx", "docx:MS Word 2007 XML", {"PK\x03\x04", 4}},
+    {"doc", "doc:MS Word 97", {"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8}},
+    {"pdf", "pdf:writer_pdf_Export", "%PDF"},
+    {"odt", "odt", {"PK\x03\x04", 4}},
+    {"rtf", "rtf:Rich Text Format", "{\\rtf"},
+    {"txt", "txt:Text (encoded):UTF8", ""},
+};
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+const Format* formatFor(const ConversionJob& job) {
+  std::string name = job.format;
+  if (name.empty()) {
+    name = fs::path(job.output).extension().string();
+    if (!name.empty())
+      name.erase(0, 1);
+  }
+  name = lower(name);
+  for (const auto& f : kFormats)
+    if (name == f.name)
+      return &f;
+  return nullptr;
+}
+
+bool isExecutableFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string errnoText(int e) {
+  return std::strerror(e);
+}
+
+// Reads up to `n` bytes from the start of a file.
+std::string readHead(const std::string& path, size_t n) {
+  std::string data(n, '\0');
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    return {};
+  size_t done = 0;
+  while (done < n) {
+    ssize_t r = ::read(fd, data.data() + done, n - done);
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r <= 0)
+      break;
+    done += static_cast<size_t>(r);
+  }
+  ::close(fd);
+  data.resize(done);
+  return data;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+  return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
+}
+
+// UTF-16LE form of an OLE2 directory entry name.
+std::string oleName(std::string_view name) {
+  std::string out;
+  for (char c : name) {
+    out.push_back(c);
+    out.push_back('\0');
+  }
+  return out;
+}
+
+// True when the file holds any of `needles` (read in chunks that overlap by the longest one).
+bool fileContainsAny(const std::string& path, const std::vector<std::string>& needles) {
+  size_t longest = 0;
+  for (const auto& n : needles)
+    longest = std::max(longest, n.size());
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0)
+    return false;
+  std::string window;
+  std::vector<char> buf(1 << 20);
+  bool found = false;
+  while (!found) {
+    ssize_t r = ::read(fd, buf.data(), buf.size());
+    if (r < 0 && errno == EINTR)
+      continue;
+    if (r <= 0)
+      break;
+    window.append(buf.data(), static_cast<size_t>(r));
+    for (const auto& n : needles)
+      found = found || window.find(n) != std::string::npos;
+    if (window.size() > longest)
+      window.erase(0, window.size() - longest);
+  }
+  ::close(fd);
+  return found;
+}
+
+// True when a file is binary data in none of the word-processing formats LibreOffice reads.
+// LibreOffice imports such bytes as plain text and "converts" them successfully, so they are
+// refused here. An OLE2 file must name a document stream in its directory: Word 6-2003 and
+// Kingsoft WPS ("WordDocument"), Works ("CONTENTS"), StarWriter ("StarWriterDocument").
+// Damaged zip packages need no check: LibreOffice fails to load them.
+bool unreadableBinary(const std::string& path) {
+  const std::string head = readHead(path, 1 << 16);
+  static constexpr std::string_view kOle2{"\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8};
+  if (startsWith(head, kOle2))
+    return !fileContainsAny(
+        path, {oleName("WordDocument"), oleName("CONTENTS"), oleName("StarWriterDocument")});
+  static constexpr std::string_view kContainers[] = {
+      {"PK\x03\x04", 4},       // zip: OOXML, ODF
+      {"\xDB\xA5", 2},         // Word 2 for Windows
+      {"\x9B\xA5", 2},         // Word 1 for Windows
+      {"\xFE\x37", 2},         // Word for Macintosh
+      {"\xFFWPC", 4},          // WordPerfect
+      {"\x31\xBE\x00\x00", 4}, // Write
+      {"\x32\xBE\x00\x00", 4}, // Write with OLE objects
+      {"\xFF\xFE", 2},         // UTF-16 text (HTML or RTF saved so)
+      {"\xFE\xFF", 2},
+  };
+  for (auto magic : kContainers)
+    if (startsWith(head, magic))
+      return false;
+  // Text (RTF, HTML, XML, plain text) has no zero bytes and hardly any control characters.
+  size_t controls = 0;
+  for (char ch : head) {
+    auto c = static_cast<unsigned char>(ch);
+    if (c == 0)
+      return true;
+    if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\f' && c != 0x1B)
+      ++controls;
+  }
+  return controls * 100 > head.size();
+}
+
+// file:// URL of an absolute path, every byte outside the unreserved set percent-encoded.
+std::string fileUrl(const std::string& path) {
+  std::string url = "file://";
+  for (char ch : path) {
+    auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '/' ||
+        c == '-' || c == '.' || c == '_' || c == '~')
+      url.push_back(ch);
+    else
+      url += fmt::format("%{:02X}", c);
+  }
+  return url;
+}
+
+// A private folder under the system temporary folder, removed with everything in it.
+class TempDir {
+public:
+  TempDir() {
+    std::error_code ec;
+    std::string base = fs::temp_directory_path(ec).string();
+    // soffice gets paths inside this folder on its command line; keep them plain ASCII so the
+    // locale it runs under cannot garble them.
+    if (ec || base.empty() || !std::all_of(base.begin(), base.end(), [](char c) {
+          return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
+        }))
+      base = "/tmp";
+    std::string tmpl = base + "/quillfold-lo-XXXXXX";
+    if (::mkdtemp(tmpl.data()))
+      path_ = tmpl;
+    else
+      error_ = errnoText(errno);
+  }
+  ~TempDir() {
+    if (path_.empty())
+      return;
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  const std::string& error() const { return error_; }
+
+private:
+  std::string path_, error_;
+};
+
+struct RunResult {
+  bool started = false;
+  bool timedOut = false;
+  int status = 0; // wait status
+  std::string error;
+};
+
+// Waits for `pid` to end without reaping it (so its pid, which is also its process group id,
+// cannot be reused meanwhile). Returns false on timeout.
+bool waitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
+  int pidfd = -1;
+#ifdef SYS_pidfd_open
+  pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#endif
+  bool exited = false;
+  for (;;) {
+    siginfo_t info{};
+    int r = ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT);
+    if (r == 0 && info.si_pid == pid) {
+      exited = true;
+      break;
+    }
+    if (r != 0 && errno != EINTR) { // ECHILD: reaped elsewhere (SIGCHLD ignored)
+      exited = true;
+      break;
+    }
+    auto left =
+        std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+      break;
+    if (pidfd >= 0) {
+      pollfd p{pidfd, POLLIN, 0};
+      ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    } else {
+      std::this_thread::sleep_for(std::min(left, milliseconds(20)));
+    }
+  }
+  if (pidfd >= 0)
+    ::close(pidfd);
+  return exited;
+}
+
+// True while a process of group `pgid` is still running (zombies do not count: they hold no
+// files open and may wait for an init that does not reap).
+bool groupRunning(pid_t pgid) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos)
+      continue;
+    std::string stat = readHead(entry.path().string() + "/stat", 512);
+    size_t close = stat.rfind(')');
+    if (close == std::string::npos)
+      continue;
+    // After the command: " state ppid pgrp ..."
+    char state = 0;
+    long ppid = 0, pgrp = 0;
+    if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &ppid, &pgrp) != 3)
+      continue;
+    if (pgrp == pgid && state != 'Z' && state != 'X')
+      return true;
+  }
+  return false;
+}
+
+// Runs argv[0] in a process group of its own with stdin from /dev/null and stdout and stderr
+// into `logPath`. When it has not ended by the time limit, the whole group is killed.
+RunResult runProcess(const std::vector<std::string>& argv, const std::string& logPath,
+                     milliseconds limit) {
+  RunResult result;
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0600);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  sigset_t mask, defaults;
+  sigemptyset(&mask);
+  sigemptyset(&defaults);
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1, SIGUSR2})
+    sigaddset(&defaults, sig);
+  posix_spawnattr_setsigmask(&attr, &mask);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  std::vector<char*> args;
+  for (const auto& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    result.error = "cannot start LibreOffice (" + argv[0] + "): " + errnoText(rc);
+    return result;
+  }
+  result.started = true;
+  ++gLaunches;
+
+  result.timedOut = !waitForExit(pid, deadline);
+  // The leader is alive or a zombie here, so the group id still names our group. Killing it
+  // also ends helpers soffice left behind.
+  ::kill(-pid, SIGKILL);
+  if (result.timedOut) {
+    // Let the killed processes die before their folders are removed: one still running could
+    // recreate files there. Bounded, in case /proc is not readable.
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (groupRunning(pid) && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(milliseconds(10));
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.status = status;
+  return result;
+}
+
+// The last meaningful line soffice printed (start-up warnings skipped).
+std::string logTail(const std::string& logPath) {
+  std::string log = readHead(logPath, 1 << 16);
+  std::string last;
+  size_t start = 0;
+  while (start < log.size()) {
+    size_t end = log.find('\n', start);
+    if (end == std::string::npos)
+      end = log.size();
+    std::string line = log.substr(start, end - start);
+    start = end + 1;
+    if (line.find_first_not_of(" \t\r") == std::string::npos)
+      continue;
+    if (line.find("javaldx") != std::string::npos || startsWith(line, "convert "))
+      continue;
+    last = line;
+  }
+  if (last.size() > 300)
+    last.resize(300);
+  return last;
+}
+
+// Copies `from` into the folder of `to` under a temporary name, syncs it and renames it over
+// `to`. Returns "" on success, else the reason.
+std::string moveIntoPlace(const std::string& from, const std::string& to) {
+  fs::path target(to);
+  fs::path dir = target.parent_path();
+  if (dir.empty())
+    dir = ".";
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0)
+    return "cannot read LibreOffice's output: " + errnoText(errno);
+  std::string tmp;
+  int out = -1;
+  for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+    tmp = (dir / fmt::format(".{}.qf{}-{}.tmp", target.filename().string(), ::getpid(),
+                             gTempCounter.fetch_add(1)))
+              .string();
+    out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0 && errno != EEXIST)
+      break;
+  }
+  if (out < 0) {
+    std::string reason =
+        "cannot write to the output folder " + dir.string() + ": " + errnoText(errno);
+    ::close(in);
+    return reason;
+  }
+  std::string error;
+  char buf[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      error = "cannot read LibreOffice's output: " + errnoText(errno);
+      break;
+    }
+    if (n == 0)
+      break;
+    for (ssize_t off = 0; off < n && error.empty();) {
+      ssize_t w = ::write(out, buf + off, static_cast<size_t>(n - off));
+      if (w < 0 && errno == EINTR)
+        continue;
+      if (w < 0)
+        error = "cannot write " + to + ": " + errnoText(errno);
+      else
+        off += w;
+    }
+    if (!error.empty())
+      break;
+  }
+  ::close(in);
+  if (error.empty() && ::fsync(out) != 0)
+    error = "cannot write " + to + ": " + errnoText(errno);
+  if (::close(out) != 0 && error.empty())
+    error = "cannot write " + to + ": " + errnoText(errno);
+  if (error.empty() && ::rename(tmp.c_str(), to.c_str()) != 0)
+    error = "cannot replace " + to + ": " + errnoText(errno);
+  if (!error.empty()) {
+    ::unlink(tmp.c_str());
+    return error;
+  }
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return {};
+}
+
+std::string formatLimit(milliseconds limit) {
+  if (limit.count() % 1000 == 0)
+    return std::to_string(limit.count() / 1000);
+  return fmt::format("{:.1f}", static_cast<double>(limit.count()) / 1000.0);
+}
+
+// Checks a job before any conversion; returns the reason it cannot be done, or "".
+std::string precheck(const ConversionJob& job, const Format* format) {
+  if (!format) {
+    std::string ext =
+        job.format.empty() ? fs::path(job.output).extension().string() : "." + job.format;
+    return "cannot convert to " +
+           (ext.empty() ? std::string("a file without extension") : "\"" + ext + "\" files");
+  }
+  struct stat in {};
+  if (::stat(job.input.c_str(), &in) != 0)
+    return "cannot read the file: " + errnoText(errno);
+  if (!S_ISREG(in.st_mode))
+    return "not a regular file";
+  if (::access(job.input.c_str(), R_OK) != 0)
+    return "cannot read the file: " + errnoText(errno);
+  struct stat out {};
+  if (::stat(job.output.c_str(), &out) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino)
+    return "the output file " + job.output + " is the source file itself";
+  fs::path dir = fs::path(job.output).parent_path();
+  if (dir.empty())
+    dir = ".";
+  struct stat d {};
+  if (::stat(dir.c_str(), &d) != 0 || !S_ISDIR(d.st_mode))
+    return "the output folder " + dir.string() + " does not exist";
+  if (unreadableBinary(job.input))
+    return kCouldNotConvert;
+  return {};
+}
+
+// One soffice start converting `batch` (indexes into `jobs`) to `format`.
+void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& batch,
+                  const Format& format, const std::string& soffice, const ConvertOptions& options) {
+  TempDir root;
+  if (root.path().empty()) {
+    for (size_t i : batch)
+      jobs[i].error = "cannot create a temporary folder: " + root.error();
+    return;
+  }
+  const std::string inDir = root.path() + "/in", outDir = root.path() + "/out";
+  if (::mkdir(inDir.c_str(), 0700) != 0 || ::mkdir(outDir.c_str(), 0700) != 0) {
+    for (size_t i : batch)
+      jobs[i].error = "cannot create a temporary folder: " + errnoText(errno);
+    return;
+  }
+
+  // Private copies named f<N>.<ext>: distinct base names, ASCII only, the original extension
+  // kept as the type hint soffice uses alongside the content.
+  std::vector<std::string> copies(batch.size());
+  std::vector<size_t> todo;
+  uint64_t totalBytes = 0;
+  for (size_t k = 0; k < batch.size(); ++k) {
+    ConversionJob& job = jobs[batch[k]];
+    std::string ext = lower(fs::path(job.input).extension().string());
+    if (!std::all_of(ext.begin(), ext.end(), [](char c) {
+          return c == '.' || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+        }))
+      ext.clear();
+    copies[k] = fmt::format("{}/f{}{}", inDir, k, ext);
+    std::error_code ec;
+    fs::copy_file(job.input, copies[k], ec);
+    if (ec) {
+      job.error = "cannot read the file: " + ec.message();
+      continue;
+    }
+    totalBytes += fs::file_size(copies[k], ec);
+    todo.push_back(k);
+  }
+  if (todo.empty())
+    return;
+
+  std::vector<std::string> argv = {soffice,
+                                   "--headless",
+                                   "--norestore",
+                                   "--nolockcheck",
+                                   "--nodefault",
+                                   "--nofirststartwizard",
+                                   "-env:UserInstallation=" + fileUrl(root.path() + "/profile"),
+                                   "--convert-to",
+                                   format.filter,
+                                   "--outdir",
+                                   outDir};
+  for (size_t k : todo)
+    argv.push_back(copies[k]);
+
+  const double mib = static_cast<double>(totalBytes) / (1 << 20);
+  milliseconds limit = options.baseTimeLimit +
+                       milliseconds(static_cast<long long>(options.perMiBTimeLimit.count() * mib)) +
+                       options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
+  RunResult run = runProcess(argv, root.path() + "/soffice.log", limit);
+
+  for (size_t k : todo) {
+    ConversionJob& job = jobs[batch[k]];
+    if (!run.started) {
+      job.error = run.error;
+      continue;
+    }
+    if (run.timedOut) {
+      job.error = "LibreOffice did not finish converting within " + formatLimit(limit) + " s";
+      continue;
+    }
+    std::string produced = fmt::format("{}/f{}.{}", outDir, k, format.name);
+    struct stat st {};
+    if (::stat(produced.c_str(), &st) != 0 || st.st_size == 0) {
+      bool crashed =
+          WIFSIGNALED(run.status) || (WIFEXITED(run.status) && WEXITSTATUS(run.status) != 0);
+      if (crashed) {
+        std::string tail = logTail(root.path() + "/soffice.log");
+        job.error =
+            WIFSIGNALED(run.status)
+                ? fmt::format("LibreOffice stopped on signal {}", WTERMSIG(run.status))
+                : fmt::format("LibreOffice stopped with status {}", WEXITSTATUS(run.status));
+        job.error += " before converting the file";
+        if (!tail.empty())
+          job.error += ": " + tail;
+      } else {
+        job.error = kCouldNotConvert;
+      }
+      continue;
+    }
+    if (!startsWith(readHead(produced, format.magic.size()), format.magic)) {
+      job.error = std::string("LibreOffice wrote a damaged .") + format.name + " file";
+      continue;
+    }
+    job.error = moveIntoPlace(produced, job.output);
+    job.ok = job.error.empty();
+  }
+}
+
+} // namespace
+
+std::string findSoffice() {
+  for (const char* path : {"/usr/bin/soffice", "/usr/lib/libreoffice/program/soffice"})
+    if (isExecutableFile(path))
+      return path;
+  const char* env = std::getenv("PATH");
+  std::string dirs = env ? env : "";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos)
+      end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    start = end + 1;
+    if (dir.empty() || dir[0] != '/')
+      continue; // a relative PATH entry depends on the cwd
+    std::string candidate = dir + "/soffice";
+    if (isExecutableFile(candidate))
+      return candidate;
+  }
+  return {};
+}
+
+std::string sofficeMissingMessage() {
+  return "LibreOffice is not installed; install the Debian package libreoffice-writer-nogui to "
+         "open and save .doc, .rtf, .wps and .odt files";
+}
+
+unsigned sofficeLaunchCount() {
+  return gLaunches.load();
+}
+
+void convertFiles(std::vector<ConversionJob>& jobs, const ConvertOptions& options) {
+  std::map<const Format*, std::vector<size_t>> byFormat;
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    ConversionJob& job = jobs[i];
+    job.ok = false;
+    job.error.clear();
+    const Format* format = formatFor(job);
+    job.error = precheck(job, format);
+    if (job.error.empty())
+      byFormat[format].push_back(i);
+  }
+  if (byFormat.empty())
+    return;
+
+  std::string soffice = options.soffice.empty() ? findSoffice() : options.soffice;
+  if (soffice.empty() || !isExecutableFile(soffice)) {
+    for (auto& [format, indexes] : byFormat)
+      for (size_t i : indexes)
+        jobs[i].error = sofficeMissingMessage();
+    return;
+  }
+  const size_t perCall = std::max<size_t>(options.maxFilesPerCall, 1);
+  for (auto& [format, indexes] : byFormat) {
+    for (size_t from = 0; from < indexes.size(); from += perCall) {
+      std::vector<size_t> batch(
+          indexes.begin() + static_cast<std::ptrdiff_t>(from),
+          indexes.begin() + static_cast<std::ptrdiff_t>(std::min(indexes.size(), from + perCall)));
+      convertBatch(jobs, batch, *format, soffice, options);
+    }
+  }
+}
+
+void convertFile(const std::string& input, const std::string& output) {
+  std::vector<ConversionJob> jobs(1);
+  jobs[0].input = input;
+  jobs[0].output = output;
+  convertFiles(jobs);
+  if (!jobs[0].ok)
+    throw DocumentError(input, "", jobs[0].error);
+}
+
+} // namespace word

@@ -1,0 +1,54 @@
+#pragma once
+// LibreOffice headless as a converter for legacy formats (.doc, .rtf, .wps, .odt) and PDF.
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace word {
+
+struct ConversionJob {
+  std::string input;  // source file (read only)
+  std::string output; // wanted output file; its extension chooses the filter
+  std::string format; // "" = from output's extension; else "docx", "doc", "pdf", "odt", "rtf",
+                      // "txt" (for an output whose name does not end in its format, e.g. .TXT)
+  std::string error;  // set on failure: a reason a person can act on
+  bool ok = false;
+};
+
+// Knobs of one convertFiles call. The defaults are what the program uses; tests shorten the
+// time limit or point at another executable.
+struct ConvertOptions {
+  std::chrono::milliseconds baseTimeLimit{60'000};   // per soffice start
+  std::chrono::milliseconds perMiBTimeLimit{10'000}; // per MiB of input in that start
+  std::chrono::milliseconds perFileTimeLimit{5'000}; // per input file beyond the first
+  std::string soffice;                               // executable; "" = findSoffice()
+  size_t maxFilesPerCall = 50;                       // inputs handed to one soffice start
+};
+
+// Converts many files, starting soffice once per output format (up to maxFilesPerCall inputs
+// per start) to pay its start-up once per batch. Each start uses a private user profile in a
+// temporary folder and a time limit that grows with the inputs (base + per MiB + per file);
+// on timeout the whole soffice process group is killed and every job of that start fails.
+// Every output is checked to exist, be non-empty and start like its format, then copied into
+// place atomically (temporary file in the target folder, fsync, rename). Never throws: each
+// job reports. Filters: .docx "MS Word 2007 XML", .doc "MS Word 97", .pdf "writer_pdf_Export",
+// .odt, .rtf "Rich Text Format", .txt "Text (encoded)" in UTF-8.
+// Inputs are copied under plain ASCII names into a private folder first, so any file name (also
+// two inputs with the same base name) works in one start and the source is never touched.
+// Inputs that are binary but none of the container formats LibreOffice reads (OLE2, zip, RTF,
+// Word 1/2, WordPerfect, Write) are refused up front: LibreOffice would import such bytes as
+// plain text and report success. An output that resolves to its own input is refused.
+void convertFiles(std::vector<ConversionJob>& jobs, const ConvertOptions& options = {});
+
+// Convenience for one file; throws DocumentError naming the input on failure.
+void convertFile(const std::string& input, const std::string& output);
+
+// Path of the soffice executable, or "" when LibreOffice is not installed.
+std::string findSoffice();
+// The message used when LibreOffice is missing (names the Debian package).
+std::string sofficeMissingMessage();
+// How many soffice processes this process has started so far (for tests and statistics).
+unsigned sofficeLaunchCount();
+
+} // namespace word

@@ -1,0 +1,515 @@
+#include "word/document.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "word/convert.h"
+#include "word/format.h"
+#include "word/numbering.h"
+#include "word/story.h"
+#include "word/text.h"
+#include "word/textimport.h"
+
+namespace fs = std::filesystem;
+
+namespace word {
+
+namespace {
+
+bool endsWith(const std::string& s, const char* suffix) {
+  size_t n = std::strlen(suffix);
+  return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
+}
+
+std::string lowerExt(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+bool isOoxmlExt(const std::string& ext) {
+  return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
+}
+
+bool isLegacyExt(const std::string& ext) {
+  return ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
+         ext == ".odt" || ext == ".ott";
+}
+
+// A fresh private temporary folder, removed by its destructor.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw DocumentError("cannot create a temporary folder");
+    path = tmpl;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    fs::remove_all(path, ec);
+  }
+};
+
+// True when a and b name the same existing file (or the same path once made absolute).
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa {}, sb {};
+  if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  std::error_code ec;
+  return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+} // namespace
+
+// ---- Document ----------------------------------------------------------------------------
+
+Document::Document() = default;
+Document::~Document() = default;
+
+std::unique_ptr<Document> Document::openPackage(const std::string& path) {
+  return fromPackage(Package::open(path), path);
+}
+
+std::unique_ptr<Document> Document::fromPackage(std::unique_ptr<Package> pkg,
+                                                const std::string& path) {
+  std::unique_ptr<Document> d(new Document());
+  d->pkg_ = std::move(pkg);
+  d->path_ = path;
+  try {
+    d->mainPart_ = d->pkg_->mainPart();
+    if (d->mainPart_.empty() && d->pkg_->has("word/document.xml"))
+      d->mainPart_ = "word/document.xml";
+    if (d->mainPart_.empty() || !d->pkg_->has(d->mainPart_))
+      throw DocumentError(path, "", "the package has no main document part (word/document.xml)");
+    pugi::xml_document* x = d->pkg_->xml(d->mainPart_);
+    pugi::xml_node root = x->document_element();
+    WNames n = WNames::forRoot(root);
+    pugi::xml_node body = root.child(n.q("body"));
+    if (!n.is(root, "document") || !body)
+      throw DocumentError(path, d->mainPart_, "the main part is not a WordprocessingML document");
+    d->main_ = std::make_unique<Story>(d.get(), d->mainPart_, body, StoryType::Main);
+    d->selection_ = std::make_unique<Selection>(d.get());
+  } catch (const DocumentError& e) {
+    throw e.withFile(path);
+  }
+  return d;
+}
+
+Story& Document::content() { return *main_; }
+Range Document::contentRange() { return Range(main_.get(), 0, main_->length()); }
+Paragraphs Document::paragraphs() { return Paragraphs(main_.get()); }
+Range Document::range(int64_t start, int64_t end) { return Range(main_.get(), start, end); }
+
+int Document::tablesCount() {
+  int n = 0;
+  const WNames& w = main_->names();
+  // Top-level tables only: nested tables belong to their cells.
+  std::vector<pugi::xml_node> stack{main_->root()};
+  while (!stack.empty()) {
+    pugi::xml_node c = stack.back();
+    stack.pop_back();
+    for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
+      const char* local = w.localOf(k);
+      if (!local) continue;
+      if (!std::strcmp(local, "tbl")) ++n;
+      else if (!std::strcmp(local, "sdt") || !std::strcmp(local, "sdtContent") ||
+               !std::strcmp(local, "customXml"))
+        stack.push_back(k);
+    }
+  }
+  return n;
+}
+
+std::vector<HeaderFooterPart>& Document::headerFooters() {
+  if (hfLoaded_) return hf_;
+  hfLoaded_ = true;
+  // Which reference types point at which relationship ids.
+  std::map<std::string, std::string> refType;
+  const WNames& n = main_->names();
+  pugi::xml_node docRoot = main_->root().parent();
+  for (pugi::xpath_node xn : docRoot.select_nodes(".//*[local-name()='headerReference' or "
+                                                  "local-name()='footerReference']")) {
+    pugi::xml_node r = xn.node();
+    refType[r.attribute("r:id").value()] = attr(r, "type", n);
+  }
+  for (const Relationship& rel : pkg_->relationships(mainPart_)) {
+    bool header = endsWith(rel.type, "/header"), footer = endsWith(rel.type, "/footer");
+    if ((!header && !footer) || rel.targetMode == "External" || !pkg_->has(rel.target)) continue;
+    try {
+      pugi::xml_document* x = pkg_->xml(rel.target);
+      pugi::xml_node root = x->document_element();
+      others_.push_back(std::make_unique<Story>(this, rel.target, root,
+                                                header ? StoryType::Header : StoryType::Footer));
+      auto it = refType.find(rel.id);
+      hf_.push_back({rel.target, header ? StoryType::Header : StoryType::Footer,
+                     it == refType.end() ? "" : it->second, others_.back().get()});
+    } catch (const DocumentError& e) {
+      throw e.withFile(path_);
+    }
+  }
+  return hf_;
+}
+
+void Document::loadStyles() {
+  if (stylesLoaded_) return;
+  stylesLoaded_ = true;
+  for (const Relationship& rel : pkg_->relationships(mainPart_)) {
+    if (endsWith(rel.type, "/styles") && pkg_->has(rel.target)) {
+      styles_ = pkg_->xml(rel.target);
+      break;
+    }
+  }
+  if (!styles_) return;
+  pugi::xml_node root = styles_->document_element();
+  stylesNames_ = WNames::forRoot(root);
+  const WNames& n = stylesNames_;
+  for (pugi::xml_node s = root.child(n.q("style")); s; s = s.next_sibling(n.q("style"))) {
+    std::string id = attr(s, "styleId", n);
+    if (!id.empty()) styleIndex_.emplace(id, s);
+    if (attr(s, "type", n) == "paragraph" && defaultPStyle_.empty()) {
+      std::string def = attr(s, "default", n);
+      if (def == "1" || def == "true" || def == "on") defaultPStyle_ = id;
+    }
+  }
+}
+
+const WNames& Document::stylesNames() {
+  loadStyles();
+  return stylesNames_;
+}
+
+pugi::xml_node Document::styleNode(const std::string& id) {
+  loadStyles();
+  auto it = styleIndex_.find(id);
+  return it == styleIndex_.end() ? pugi::xml_node() : it->second;
+}
+
+std::string Document::defaultParagraphStyle() {
+  loadStyles();
+  return defaultPStyle_;
+}
+
+pugi::xml_node Document::docDefaultsRPr() {
+  loadStyles();
+  if (!styles_) return {};
+  const WNames& n = stylesNames_;
+  return styles_->document_element().child(n.q("docDefaults")).child(n.q("rPrDefault")).child(
+      n.rPr.c_str());
+}
+
+pugi::xml_node Document::docDefaultsPPr() {
+  loadStyles();
+  if (!styles_) return {};
+  const WNames& n = stylesNames_;
+  return styles_->document_element().child(n.q("docDefaults")).child(n.q("pPrDefault")).child(
+      n.pPr.c_str());
+}
+
+std::string Document::themeFont(const std::string& ref) {
+  if (themeFonts_.empty()) {
+    themeFonts_["."] = "";
+    for (const Relationship& rel : pkg_->relationships(mainPart_)) {
+      if (!endsWith(rel.type, "/theme") || !pkg_->has(rel.target)) continue;
+      pugi::xml_document* t = pkg_->xml(rel.target);
+      auto pick = [&](const char* which, const char* key) {
+        pugi::xpath_node f = t->select_node(
+            (std::string("//*[local-name()='fontScheme']/*[local-name()='") + which + "']").c_str());
+        if (!f) return;
+        std::string latin = f.node().select_node("*[local-name()='latin']").node().attribute(
+            "typeface").value();
+        std::string ea =
+            f.node().select_node("*[local-name()='ea']").node().attribute("typeface").value();
+        if (ea.empty())
+          ea = f.node().select_node("*[local-name()='font'][@script='Hans']").node().attribute(
+              "typeface").value();
+        themeFonts_[std::string(key) + "Latin"] = latin;
+        themeFonts_[std::string(key) + "EastAsia"] = ea;
+      };
+      pick("majorFont", "major");
+      pick("minorFont", "minor");
+      break;
+    }
+  }
+  bool major = ref.rfind("major", 0) == 0;
+  bool ea = ref.find("EastAsia") != std::string::npos;
+  auto it = themeFonts_.find(std::string(major ? "major" : "minor") + (ea ? "EastAsia" : "Latin"));
+  return it == themeFonts_.end() ? std::string() : it->second;
+}
+
+void Document::convertNumbersToText() {
+  pugi::xml_document* numbering = nullptr;
+  for (const Relationship& rel : pkg_->relationships(mainPart_))
+    if (endsWith(rel.type, "/numbering") && pkg_->has(rel.target)) numbering = pkg_->xml(rel.target);
+  if (!numbering) return;
+  loadStyles();
+  ListNumberer numberer(numbering, styles_);
+  const WNames& n = main_->names();
+  Story& st = *main_;
+  int count = st.count();
+  bool changed = false;
+  for (int i = 0; i < count; ++i) {
+    ParaRec* rec = st.at(i);
+    ListLabel label;
+    if (!numberer.next(rec->p, label)) continue;
+    pugi::xml_node pPr = paraProps(rec->p, n);
+    // The label becomes an ordinary run at the start of the paragraph.
+    std::string text = label.text + label.suffix;
+    if (!text.empty()) {
+      pugi::xml_node r = rec->p.insert_child_after(n.r.c_str(), pPr);
+      if (label.lvlRPr) {
+        pugi::xml_node rp = r.append_copy(label.lvlRPr);
+        rp.set_name(n.rPr.c_str());
+      }
+      std::u32string t = toU32(text);
+      std::u32string buf;
+      auto flush = [&]() {
+        if (buf.empty()) return;
+        pugi::xml_node wt = r.append_child(n.t.c_str());
+        wt.append_attribute("xml:space").set_value("preserve");
+        wt.text().set(toUtf8(buf).c_str());
+        buf.clear();
+      };
+      for (char32_t c : t) {
+        if (c == U'\t') {
+          flush();
+          r.append_child(n.tab.c_str());
+        } else {
+          buf.push_back(c);
+        }
+      }
+      flush();
+    }
+    // Remove the numbering; cancel numbering that the style would still give.
+    if (pugi::xml_node np = pPr.child(n.q("numPr"))) pPr.remove_child(np);
+    ListLabel probe;
+    ListNumberer styleCheck(numbering, styles_);
+    if (styleCheck.next(rec->p, probe)) {
+      pugi::xml_node np = ensureChild(pPr, "numPr", n);
+      setAttr(np.append_child(n.q("numId")), "val", "0", n);
+    }
+    st.invalidateText(rec);
+    changed = true;
+  }
+  if (changed) st.touch();
+}
+
+std::string Document::saveToString() { return pkg_->saveToString(); }
+
+void Document::saveAs(const std::string& path) {
+  if (!path_.empty() && sameFile(path, path_))
+    throw DocumentError(path, "", "refusing to save over the source document");
+  std::string ext = lowerExt(path);
+  if (isOoxmlExt(ext)) {
+    pkg_->save(path);
+    return;
+  }
+  if (ext == ".doc" || ext == ".rtf" || ext == ".odt" || ext == ".pdf" || ext == ".wps") {
+    TempDir tmp;
+    std::string stem = fs::path(path).stem().string();
+    if (stem.empty()) stem = "document";
+    std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
+    pkg_->save(docx);
+    std::string target = path;
+    if (ext == ".wps") {
+      // LibreOffice cannot write .wps: write Word 97-2003 content under that name.
+      std::string doc = (fs::path(tmp.path) / (stem + ".out.doc")).string();
+      convertFile(docx, doc);
+      std::error_code ec;
+      fs::copy_file(doc, path + ".tmp-quillfold", fs::copy_options::overwrite_existing, ec);
+      if (ec) throw DocumentError(path, "", "cannot write the file: " + ec.message());
+      fs::rename(path + ".tmp-quillfold", path, ec);
+      if (ec) throw DocumentError(path, "", "cannot write the file: " + ec.message());
+      return;
+    }
+    convertFile(docx, target);
+    return;
+  }
+  throw DocumentError(path, "", "cannot save in the format " + (ext.empty() ? "(none)" : ext));
+}
+
+// ---- Selection ---------------------------------------------------------------------------
+
+Selection::Selection(Document* doc) : doc_(doc), range_(&doc->content(), 0, 0) {}
+
+void Selection::moveToStory(Story* story) {
+  range_ = Range(story, 0, 0);
+  find_.reset();
+}
+
+void Selection::wholeStory() {
+  Story* st = range_.story();
+  range_ = Range(st, 0, st->length());
+}
+
+void Selection::homeKey(int unit, int extend) {
+  Story* st = range_.story();
+  int64_t pos = 0;
+  if (unit != wdStory) {
+    ParaRec* rec = st->at(st->indexAt(range_.start()));
+    pos = st->startOf(rec);
+  }
+  range_ = extend == wdExtend ? Range(st, pos, range_.end()) : Range(st, pos, pos);
+}
+
+void Selection::endKey(int unit, int extend) {
+  Story* st = range_.story();
+  int64_t pos;
+  if (unit == wdStory) {
+    pos = std::max<int64_t>(0, st->length() - 1);
+  } else {
+    ParaRec* rec = st->at(st->indexAt(std::max(range_.start(), range_.end() - 1)));
+    pos = st->startOf(rec) + static_cast<int64_t>(st->content(rec).size());
+  }
+  range_ = extend == wdExtend ? Range(st, range_.start(), pos) : Range(st, pos, pos);
+}
+
+void Selection::deleteText() {
+  if (range_.start() == range_.end()) range_.setRange(range_.start(), range_.start() + 1);
+  range_.deleteText();
+}
+
+void Selection::typeText(const std::string& text) {
+  range_.setText(text);
+  range_.setRange(range_.end(), range_.end());
+}
+
+Find& Selection::find() {
+  if (!find_) {
+    find_ = std::make_unique<Find>(range_.story(), range_.start(), range_.end(), true);
+    find_->onFound = [this](int64_t s, int64_t e) { range_.setRange(s, e); };
+  } else {
+    // Keep the options, follow the selection.
+    Find f(range_.story(), range_.start(), range_.end(), true);
+    f.text = find_->text;
+    f.replacementText = find_->replacementText;
+    f.forward = find_->forward;
+    f.wrap = find_->wrap;
+    f.format = find_->format;
+    f.matchCase = find_->matchCase;
+    f.matchWholeWord = find_->matchWholeWord;
+    f.matchByte = find_->matchByte;
+    f.matchWildcards = find_->matchWildcards;
+    f.matchSoundsLike = find_->matchSoundsLike;
+    f.matchAllWordForms = find_->matchAllWordForms;
+    f.onFound = find_->onFound;
+    *find_ = f;
+  }
+  return *find_;
+}
+
+void Selection::clearFormatting() {
+  Story* st = range_.story();
+  const WNames& n = st->names();
+  int64_t s = range_.start(), e = std::max(range_.end(), range_.start() + 1);
+  auto keepIn = [&](pugi::xml_node pr, std::initializer_list<const char*> keep) {
+    std::vector<pugi::xml_node> drop;
+    for (pugi::xml_node c = pr.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element) continue;
+      const char* local = n.localOf(c);
+      bool k = false;
+      for (const char* name : keep)
+        if (local && !std::strcmp(local, name)) k = true;
+      if (!k) drop.push_back(c);
+    }
+    for (pugi::xml_node c : drop) pr.remove_child(c);
+  };
+  for (ParaRec* rec : st->parasIn(s, e)) {
+    if (pugi::xml_node pPr = rec->p.child(n.pPr.c_str())) {
+      keepIn(pPr, {"sectPr", "pPrChange", "rPr"});
+      if (pugi::xml_node mr = pPr.child(n.rPr.c_str())) {
+        keepIn(mr, {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
+        if (!mr.first_child()) pPr.remove_child(mr);
+      }
+      if (!pPr.first_child() && !pPr.first_attribute()) rec->p.remove_child(pPr);
+    }
+    // Every run of the paragraph, inside hyperlinks, fields and content controls too.
+    for (pugi::xpath_node xn : rec->p.select_nodes(".//*[local-name()='rPr']")) {
+      pugi::xml_node rPr = xn.node();
+      pugi::xml_node r = rPr.parent();
+      if (!n.is(r, "r")) continue;
+      bool noteRef = r.child(n.q("footnoteReference")) || r.child(n.q("endnoteReference"));
+      if (noteRef) keepIn(rPr, {"rStyle", "vertAlign", "rPrChange"});
+      else keepIn(rPr, {"rPrChange"});
+      if (!rPr.first_child()) r.remove_child(rPr);
+    }
+  }
+  st->touch();
+}
+
+// ---- Application -------------------------------------------------------------------------
+
+Application::Application() = default;
+Application::~Application() = default;
+
+float Application::centimetersToPoints(float cm) {
+  return static_cast<float>(cm * 72.0f / 2.54f);
+}
+
+Document& Application::open(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0)
+    throw DocumentError(path, "", errno == ENOENT ? "the file does not exist"
+                                                  : std::string("cannot read the file: ") +
+                                                        std::strerror(errno));
+  if (S_ISDIR(st.st_mode)) throw DocumentError(path, "", "this is a folder, not a document");
+  if (!S_ISREG(st.st_mode)) throw DocumentError(path, "", "this is not a regular file");
+  if (st.st_size == 0) throw DocumentError(path, "", "the file is empty");
+  if (access(path.c_str(), R_OK) != 0)
+    throw DocumentError(path, "", "the file cannot be read (permission denied)");
+
+  char magic[8] = {};
+  {
+    std::ifstream in(path, std::ios::binary);
+    in.read(magic, sizeof magic);
+  }
+  std::string ext = lowerExt(path);
+  bool zip = magic[0] == 'P' && magic[1] == 'K';
+  bool ole = static_cast<unsigned char>(magic[0]) == 0xD0 &&
+             static_cast<unsigned char>(magic[1]) == 0xCF &&
+             static_cast<unsigned char>(magic[2]) == 0x11 &&
+             static_cast<unsigned char>(magic[3]) == 0xE0;
+  bool rtf = std::strncmp(magic, "{\\rtf", 5) == 0;
+
+  std::unique_ptr<Document> doc;
+  if (ext == ".txt") {
+    std::string enc;
+    doc = Document::fromPackage(importTextFile(path, &enc), path);
+    doc->originalFormat = "txt";
+  } else if (isOoxmlExt(ext) || (zip && !isLegacyExt(ext) && ext != ".odt")) {
+    doc = Document::openPackage(path);
+    doc->originalFormat = ext.empty() ? ".docx" : ext;
+  } else if (isLegacyExt(ext) || ole || rtf) {
+    TempDir tmp;
+    std::string out = (fs::path(tmp.path) / "converted.docx").string();
+    convertFile(path, out);
+    doc = Document::fromPackage(Package::open(out), path);
+    doc->originalFormat = ext;
+  } else {
+    throw DocumentError(path, "",
+                        "unsupported file type " + (ext.empty() ? std::string("(none)") : ext) +
+                            "; Quillfold opens .docx, .docm, .dotx, .doc, .rtf, .wps, .odt and .txt");
+  }
+  docs_.push_back(std::move(doc));
+  return *docs_.back();
+}
+
+Selection& Application::selection() {
+  if (docs_.empty()) throw DocumentError("no document is open");
+  return docs_.back()->selection();
+}
+
+void Application::close(Document& doc) {
+  docs_.erase(std::remove_if(docs_.begin(), docs_.end(),
+                             [&](const std::unique_ptr<Document>& d) { return d.get() == &doc; }),
+              docs_.end());
+}
+
+void Application::quit() { docs_.clear(); }
+
+} // namespace word

@@ -1,0 +1,309 @@
+#pragma once
+// The Word-compatible document model: Document, its stories, Paragraphs, Range, Font,
+// ParagraphFormat, Find/Replacement and Selection, with Word's meaning.
+//
+// Text is UTF-8 at the interface. Character positions count Unicode code points (Word counts
+// UTF-16 units; the two differ only for characters outside the BMP). A paragraph's text ends in
+// "\r"; the last paragraph of a table cell ends in "\r\a" (two positions). A tab is "\t", a
+// manual line break "\v", a page break "\f", a column break "\x0e", a picture or other object
+// "\x01", a footnote or endnote reference "\x02"; field codes are hidden, field results shown.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "word/constants.h"
+#include "word/error.h"
+#include "word/package.h"
+#include "word/xmlns.h"
+
+namespace word {
+
+class Document;
+class Story;
+struct ParaRec;
+class Range;
+
+// Word's "undefined" value for a property that differs across a range (wdUndefined).
+inline constexpr float kUndefined = 9999999.0f;
+
+// Character formatting of a range. Reading gives the effective value (styles resolved) when it
+// is the same over the whole range, else kUndefined / "" / wdUndefined. Writing applies direct
+// formatting to every run the range touches, splitting runs at the range's ends.
+class Font {
+public:
+  explicit Font(const Range& r);
+  std::string name() const;
+  // Writes the Latin, East Asian and complex-script names and removes theme references.
+  void setName(const std::string& name);
+  float size() const;
+  // Writes w:sz and w:szCs (half-points, rounded to the nearest half point).
+  void setSize(float points);
+  // -1 (true), 0 (false) or wdUndefined.
+  int bold() const;
+  void setBold(bool on);
+
+private:
+  std::shared_ptr<Range> range_;
+};
+
+// Paragraph formatting of the paragraphs a range touches.
+class ParagraphFormat {
+public:
+  explicit ParagraphFormat(const Range& r);
+  // wdAlignParagraph… value; wdUndefined when the paragraphs differ.
+  int alignment() const;
+  void setAlignment(int wdAlign);
+  // The w:pPr elements of the touched paragraphs (created when missing), for steps that set
+  // members not wrapped here.
+  std::vector<pugi::xml_node> pPrs() const;
+
+private:
+  std::shared_ptr<Range> range_;
+};
+
+// Find and replace, as Word's Find object with its Replacement.
+class Find {
+public:
+  // Binds to a range of a story. `wholeStoryOnWrap`: Selection.Find (wdFindContinue covers
+  // the whole story wherever the selection stands); a Range's Find stays inside the range.
+  Find(Story* story, int64_t start, int64_t end, bool wholeStoryOnWrap);
+
+  std::string text;             // search text with ^p ^l ^t ^^ ^m ^s codes
+  std::string replacementText;  // Replacement.Text (also ^& for the found text)
+  bool forward = true;
+  int wrap = wdFindStop;
+  bool format = false;
+  bool matchCase = false;
+  bool matchWholeWord = false;
+  bool matchByte = false;
+  bool matchWildcards = false;
+  bool matchSoundsLike = false;
+  bool matchAllWordForms = false;
+
+  void clearFormatting() {}
+  void replacementClearFormatting() {}
+  // Runs the search. With wdReplaceAll every occurrence in scope is replaced (non-overlapping,
+  // left to right, found in the text as it was before the call) and the number of
+  // replacements is returned; wdReplaceNone/One find (and replace) the first occurrence from
+  // the start of the scope and return 1 when found, else 0. Wildcards, sounds-like and word
+  // forms are not supported and throw DocumentError.
+  int execute(int replace = wdReplaceNone);
+  // Like execute(wdReplaceAll) but replaces only matches for which `accept(storyText, pos,
+  // len)` returns true (positions into the scope's text as code points).
+  // For patterns without a paragraph mark `text` is the paragraph's content (no mark) and
+  // `pos` an offset into it; otherwise the text of the whole scope.
+  int replaceAllIf(const std::function<bool(const std::u32string&, size_t, size_t)>& accept);
+  // Called with the found span by a non-replace-all execute (Selection moves there).
+  std::function<void(int64_t, int64_t)> onFound;
+
+private:
+  int run(int replace, const std::function<bool(const std::u32string&, size_t, size_t)>* accept);
+  Story* story_;
+  int64_t start_, end_;
+  bool whole_;
+};
+
+// A contiguous span of one story, in character positions [start, end).
+class Range {
+public:
+  Range() = default;
+  Range(Story* story, int64_t start, int64_t end);
+
+  int64_t start() const { return start_; }
+  int64_t end() const { return end_; }
+  void setRange(int64_t start, int64_t end);
+  Story* story() const { return story_; }
+
+  std::string text() const;
+  std::u32string text32() const;
+  // Replaces the text as a minimal edit: the common prefix and suffix of old and new text stay
+  // untouched, so runs, pictures and fields outside the change keep their place; new text takes
+  // the formatting of the character before it. "\r" or "\r\n" makes a paragraph boundary.
+  // Afterwards the range covers the new text.
+  void setText(const std::string& text);
+  // Inserts at the end / start of the range and extends the range over the new text.
+  void insertAfter(const std::string& text);
+  void insertBefore(const std::string& text);
+  // Deletes the range's text (paragraph marks inside merge paragraphs; a mark that cannot go,
+  // such as a cell's or the story's last, stays). Returns the number of characters deleted.
+  int64_t deleteText();
+
+  Font font() const { return Font(*this); }
+  ParagraphFormat paragraphFormat() const { return ParagraphFormat(*this); }
+  Find find() const;
+  // Number of tables that the range touches.
+  int tablesCount() const;
+  // Ranges of the runs (maximal pieces with one w:r each) inside this range, in order.
+  std::vector<Range> formatRuns() const;
+
+private:
+  Story* story_ = nullptr;
+  int64_t start_ = 0, end_ = 0;
+};
+
+class Paragraph {
+public:
+  Paragraph() = default;
+  Paragraph(Story* story, ParaRec* rec) : story_(story), rec_(rec) {}
+  // The paragraph's range, mark included. Throws DocumentError if the paragraph was deleted.
+  Range range() const;
+  ParagraphFormat format() const { return ParagraphFormat(range()); }
+  pugi::xml_node node() const;
+  bool inTable() const;
+  bool valid() const;
+
+private:
+  Story* story_ = nullptr;
+  ParaRec* rec_ = nullptr;
+};
+
+class Paragraphs {
+public:
+  explicit Paragraphs(Story* story) : story_(story) {}
+  int count() const;
+  // 1-based, O(1). Throws DocumentError when out of range.
+  Paragraph item(int index) const;
+  Paragraph first() const { return item(1); }
+  Paragraph last() const { return item(count()); }
+
+private:
+  Story* story_;
+};
+
+enum class StoryType { Main, Header, Footer };
+
+// The selection of a document window: one range on one story.
+class Selection {
+public:
+  explicit Selection(Document* doc);
+  void wholeStory();
+  // wdStory: start / end of the story (before its final paragraph mark). With wdExtend the
+  // other end stays. wdLine behaves as wdStory inside one-line paragraphs: start / end of the
+  // current paragraph.
+  void homeKey(int unit = wdLine, int extend = wdMove);
+  void endKey(int unit = wdLine, int extend = wdMove);
+  // Deletes the selection, or the next character when it is collapsed.
+  void deleteText();
+  // Replaces the selection with `text` and collapses after it.
+  void typeText(const std::string& text);
+  // Removes direct character and paragraph formatting of the selected paragraphs and resets
+  // them to the default paragraph style; section breaks, numbering ids of tracked changes and
+  // everything that is not formatting stay.
+  void clearFormatting();
+  int64_t start() const { return range_.start(); }
+  int64_t end() const { return range_.end(); }
+  Range range() const { return range_; }
+  void setRange(const Range& r) { range_ = r; }
+  Find& find();
+  Font font() const { return range_.font(); }
+  ParagraphFormat paragraphFormat() const { return range_.paragraphFormat(); }
+  Story* story() const { return range_.story(); }
+  void moveToStory(Story* story);
+
+private:
+  Document* doc_;
+  Range range_;
+  std::unique_ptr<Find> find_;
+};
+
+// A header or footer part and the sections that reference it.
+struct HeaderFooterPart {
+  std::string partName;
+  StoryType type;
+  std::string refType;  // "default", "first", "even"
+  Story* story;
+};
+
+class Document {
+public:
+  // Opens a .docx/.docm/.dotx package natively (see Application::open for other formats).
+  static std::unique_ptr<Document> openPackage(const std::string& path);
+  static std::unique_ptr<Document> fromPackage(std::unique_ptr<Package> pkg,
+                                               const std::string& path);
+  ~Document();
+
+  const std::string& fullName() const { return path_; }
+  Package& package() { return *pkg_; }
+  Story& content();  // the main text story
+  Range contentRange();
+  Paragraphs paragraphs();
+  int tablesCount();
+  Range range(int64_t start, int64_t end);
+  Selection& selection() { return *selection_; }
+  std::vector<HeaderFooterPart>& headerFooters();
+  // Every automatic list number of the main story becomes literal text (label + suffix) at the
+  // paragraph start, and the numbering is removed from those paragraphs.
+  void convertNumbersToText();
+
+  // Saves by the extension of `path`: .docx/.docm/.dotx natively, .doc/.rtf/.odt through
+  // LibreOffice. Atomic; refuses the document's own source path. Throws DocumentError.
+  void saveAs(const std::string& path);
+  // Native OOXML bytes of the document as it is now.
+  std::string saveToString();
+  void close() {}
+
+  // Warnings collected while opening or editing (recoverable oddities).
+  std::vector<std::string>& warnings() { return warnings_; }
+  // The name of the default paragraph style id ("Normal" when none is marked).
+  std::string defaultParagraphStyle();
+  // Style lookup helpers for effective formatting.
+  pugi::xml_node styleNode(const std::string& styleId);
+  pugi::xml_node docDefaultsRPr();
+  pugi::xml_node docDefaultsPPr();
+  std::string themeFont(const std::string& themeRef);
+  const WNames& stylesNames();
+  // The converted source file (set when the document came through LibreOffice or text import).
+  std::string originalFormat;
+
+private:
+  Document();
+  friend class Application;
+  std::unique_ptr<Package> pkg_;
+  std::string path_, mainPart_;
+  std::unique_ptr<Story> main_;
+  std::vector<std::unique_ptr<Story>> others_;
+  std::vector<HeaderFooterPart> hf_;
+  bool hfLoaded_ = false;
+  std::unique_ptr<Selection> selection_;
+  std::vector<std::string> warnings_;
+  pugi::xml_document* styles_ = nullptr;
+  WNames stylesNames_;
+  std::string defaultPStyle_;
+  std::map<std::string, std::string> themeFonts_;
+  bool stylesLoaded_ = false;
+  std::map<std::string, pugi::xml_node> styleIndex_;
+  void loadStyles();
+  void flush();
+};
+
+// Word's Application: opens documents of every supported format and tracks the active one.
+class Application {
+public:
+  Application();
+  ~Application();
+  // Opens by content and extension: OOXML packages natively; .txt natively (encoding
+  // detection); .doc .rtf .wps .odt (and OLE/RTF content) through LibreOffice. The new
+  // document becomes the active one. Throws DocumentError naming the file and the reason.
+  Document& open(const std::string& path);
+  Document* activeDocument() { return docs_.empty() ? nullptr : docs_.back().get(); }
+  Selection& selection();
+  // Closes (drops) a document without saving.
+  void close(Document& doc);
+  void changeFileOpenDirectory(const std::string& dir) { cwd_ = dir; }
+  const std::string& fileOpenDirectory() const { return cwd_; }
+  void quit();
+  static float centimetersToPoints(float cm);
+
+private:
+  std::vector<std::unique_ptr<Document>> docs_;
+  std::string cwd_;
+};
+
+} // namespace word

@@ -1,0 +1,755 @@
+#include "word/numbering.h"
+
+#include "word/text.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <climits>
+#include <cstring>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <unordered_map>
+
+namespace word {
+
+namespace {
+
+constexpr const char* kWordNs = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+constexpr int kLevels = 9;
+// Word does not count beyond this; larger values are shown in decimal by the formats that
+// repeat characters (letters, roman), so a hostile start value cannot produce huge labels.
+constexpr int kMaxRepeatedValue = 32767;
+
+// ---------------------------------------------------------------------------------------------
+// Namespace prefixes
+
+// Prefixes of WordprocessingML names in one document: the element prefix ("w:" or "" when the
+// namespace is the default one) and the attribute prefix (attributes are never in a default
+// namespace, so they need a declared prefix; "" when none is declared).
+struct WPrefix {
+  std::string el = "w:";
+  std::string at = "w:";
+};
+
+// Finds the prefix bound to the WordprocessingML namespace, looking at `node` and its
+// ancestors (the nearest declaration wins). Falls back to the prefix of `node`'s own name,
+// then to "w:".
+WPrefix resolvePrefix(pugi::xml_node node) {
+  std::string named;
+  bool haveNamed = false, haveDefault = false;
+  for (pugi::xml_node n = node; n && n.type() == pugi::node_element; n = n.parent()) {
+    for (pugi::xml_attribute a : n.attributes()) {
+      std::string_view name = a.name();
+      if (std::strcmp(a.value(), kWordNs) != 0)
+        continue;
+      if (name == "xmlns") {
+        if (!haveDefault && !haveNamed)
+          haveDefault = true;
+      } else if (name.size() > 6 && name.substr(0, 6) == "xmlns:" && !haveNamed) {
+        named = std::string(name.substr(6)) + ":";
+        haveNamed = true;
+      }
+    }
+    if (haveNamed)
+      break;
+  }
+  WPrefix p;
+  if (haveNamed) {
+    p.el = p.at = named;
+    if (haveDefault)
+      p.el.clear();
+    return p;
+  }
+  if (haveDefault) {
+    p.el.clear();
+    p.at.clear();
+    return p;
+  }
+  // No declaration in scope: trust the prefix the element itself carries.
+  std::string_view own = node ? node.name() : "";
+  auto colon = own.find(':');
+  if (colon != std::string_view::npos)
+    p.el = p.at = std::string(own.substr(0, colon + 1));
+  return p;
+}
+
+// WordprocessingML names qualified with one document's prefixes.
+struct Names {
+  std::string key; // el + "|" + at, to reuse an instance for the same prefixes
+  // elements
+  std::string pPr, numPr, ilvl, numId, pStyle, style, basedOn, num, abstractNumId, abstractNum, lvl,
+      start, numFmt, lvlText, lvlRestart, isLgl, suff, rPr, numStyleLink, styleLink, lvlOverride,
+      startOverride;
+  // attributes
+  std::string val, aIlvl, aNumId, aAbstractNumId, styleId, type, isDefault, null, format;
+
+  explicit Names(const WPrefix& p) : key(p.el + "|" + p.at) {
+    auto e = [&](const char* local) { return p.el + local; };
+    auto a = [&](const char* local) { return p.at + local; };
+    pPr = e("pPr");
+    numPr = e("numPr");
+    ilvl = e("ilvl");
+    numId = e("numId");
+    pStyle = e("pStyle");
+    style = e("style");
+    basedOn = e("basedOn");
+    num = e("num");
+    abstractNumId = e("abstractNumId");
+    abstractNum = e("abstractNum");
+    lvl = e("lvl");
+    start = e("start");
+    numFmt = e("numFmt");
+    lvlText = e("lvlText");
+    lvlRestart = e("lvlRestart");
+    isLgl = e("isLgl");
+    suff = e("suff");
+    rPr = e("rPr");
+    numStyleLink = e("numStyleLink");
+    styleLink = e("styleLink");
+    lvlOverride = e("lvlOverride");
+    startOverride = e("startOverride");
+    val = a("val");
+    aIlvl = a("ilvl");
+    aNumId = a("numId");
+    aAbstractNumId = a("abstractNumId");
+    styleId = a("styleId");
+    type = a("type");
+    isDefault = a("default");
+    null = a("null");
+    format = a("format");
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Attribute values
+
+// ST_DecimalNumber, clamped to int. Leading '+' and surrounding spaces are tolerated.
+std::optional<long long> parseInt(const char* s) {
+  std::string_view v(s);
+  while (!v.empty() && (v.front() == ' ' || v.front() == '\t'))
+    v.remove_prefix(1);
+  while (!v.empty() && (v.back() == ' ' || v.back() == '\t'))
+    v.remove_suffix(1);
+  if (!v.empty() && v.front() == '+')
+    v.remove_prefix(1);
+  if (v.empty())
+    return std::nullopt;
+  long long out = 0;
+  auto [ptr, ec] = std::from_chars(v.data(), v.data() + v.size(), out);
+  if (ec == std::errc::result_out_of_range) {
+    return v.front() == '-' ? static_cast<long long>(INT_MIN) : static_cast<long long>(INT_MAX);
+  }
+  if (ec != std::errc() || ptr != v.data() + v.size())
+    return std::nullopt;
+  return std::clamp<long long>(out, INT_MIN, INT_MAX);
+}
+
+std::optional<long long> intVal(pugi::xml_node el, const std::string& attr) {
+  if (!el)
+    return std::nullopt;
+  pugi::xml_attribute a = el.attribute(attr.c_str());
+  if (!a)
+    return std::nullopt;
+  return parseInt(a.value());
+}
+
+// ST_OnOff value of an attribute that is present.
+bool isOn(pugi::xml_attribute a) {
+  std::string_view v = a.value();
+  return !(v == "0" || v == "false" || v == "off");
+}
+
+// An ST_OnOff property element: present without a value means on.
+bool onOff(pugi::xml_node el, const std::string& attr) {
+  if (!el)
+    return false;
+  pugi::xml_attribute a = el.attribute(attr.c_str());
+  return !a || isOn(a);
+}
+
+std::string_view localName(pugi::xml_node n) {
+  std::string_view name = n.name();
+  auto colon = name.find(':');
+  return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Number formats
+
+std::string decimal(long long n) {
+  return std::to_string(n);
+}
+
+std::string roman(int n, bool upper) {
+  if (n <= 0 || n > kMaxRepeatedValue)
+    return decimal(n);
+  static constexpr std::pair<int, const char*> table[] = {
+      {1000, "m"}, {900, "cm"}, {500, "d"}, {400, "cd"}, {100, "c"}, {90, "xc"}, {50, "l"},
+      {40, "xl"},  {10, "x"},   {9, "ix"},  {5, "v"},    {4, "iv"},  {1, "i"}};
+  std::string out;
+  for (const auto& [value, text] : table) {
+    while (n >= value) {
+      out += text;
+      n -= value;
+    }
+  }
+  if (upper) {
+    for (char& c : out)
+      c = static_cast<char>(c - 'a' + 'A');
+  }
+  return out;
+}
+
+// a..z, then aa..zz, aaa..: the letter repeated once more for every round of the alphabet.
+std::string letters(int n, bool upper) {
+  if (n <= 0 || n > kMaxRepeatedValue)
+    return decimal(n);
+  char c = static_cast<char>((upper ? 'A' : 'a') + (n - 1) % 26);
+  return std::string(static_cast<size_t>((n - 1) / 26 + 1), c);
+}
+
+// Characters from a table for 1..size, decimal outside.
+std::string fromTable(int n, const char* const* table, int size) {
+  if (n >= 1 && n <= size)
+    return table[n - 1];
+  return decimal(n);
+}
+
+std::string codepointRange(int n, char32_t first, int count) {
+  if (n < 1 || n > count)
+    return decimal(n);
+  return toUtf8(first + static_cast<char32_t>(n - 1));
+}
+
+constexpr const char* kCnDigits[10] = {"〇", "一", "二", "三", "四", "五", "六", "七", "八", "九"};
+constexpr const char* kCnLegalDigits[10] = {"零", "壹", "贰", "叁", "肆",
+                                            "伍", "陆", "柒", "捌", "玖"};
+constexpr const char* kTwLegalDigits[10] = {"零", "壹", "貳", "參", "肆",
+                                            "伍", "陸", "柒", "捌", "玖"};
+
+std::string digitByDigit(long long n, const char* const* digits) {
+  std::string s = std::to_string(n), out;
+  for (char c : s)
+    out += c == '-' ? "-" : digits[c - '0'];
+  return out;
+}
+
+struct CjkUnits {
+  const char* const* digits; // [0] is the zero written between non-zero places
+  const char* ten;
+  const char* hundred;
+  const char* thousand;
+  const char* wan;
+  const char* yi;
+  bool bareTen; // 10..19 at the start are written 十, 十一 rather than 一十, 一十一
+};
+
+// Positional CJK numbers: 一百〇一, 一千〇一十, 十一万, with one zero for every run of zeros
+// between non-zero places.
+std::string cjkPositional(long long n, const CjkUnits& u) {
+  if (n < 0)
+    return decimal(n);
+  if (n == 0)
+    return u.digits[0];
+  const long long groups[3] = {n / 100000000, (n / 10000) % 10000, n % 10000};
+  const char* groupUnits[3] = {u.yi, u.wan, ""};
+  const char* placeUnits[4] = {"", u.ten, u.hundred, u.thousand};
+  std::string out;
+  bool pendingZero = false;
+  for (int g = 0; g < 3; ++g) {
+    long long value = groups[g];
+    if (value == 0) {
+      if (!out.empty())
+        pendingZero = true;
+      continue;
+    }
+    if (!out.empty() && (pendingZero || value < 1000))
+      out += u.digits[0];
+    pendingZero = false;
+    bool started = false, zero = false;
+    for (int place = 3; place >= 0; --place) {
+      long long divisor = 1;
+      for (int i = 0; i < place; ++i)
+        divisor *= 10;
+      int d = static_cast<int>((value / divisor) % 10);
+      if (d == 0) {
+        if (started)
+          zero = true;
+        continue;
+      }
+      if (zero) {
+        out += u.digits[0];
+        zero = false;
+      }
+      if (!(u.bareTen && place == 1 && d == 1 && out.empty()))
+        out += u.digits[d];
+      out += placeUnits[place];
+      started = true;
+    }
+    out += groupUnits[g];
+  }
+  return out;
+}
+
+// 一..九十九 with 十; from 100 on, digit by digit (一〇〇, 一〇一).
+std::string chineseCounting(int n) {
+  if (n < 0)
+    return decimal(n);
+  if (n >= 100)
+    return digitByDigit(n, kCnDigits);
+  if (n < 10)
+    return kCnDigits[n];
+  std::string out;
+  if (n >= 20)
+    out += kCnDigits[n / 10];
+  out += "十";
+  if (n % 10)
+    out += kCnDigits[n % 10];
+  return out;
+}
+
+std::string decimalFullWidth(int n) {
+  std::string out;
+  for (char c : std::to_string(n))
+    out += toUtf8(c == '-' ? U'－' : static_cast<char32_t>(U'０' + (c - '0')));
+  return out;
+}
+
+// The displayed number of a level that is "legal": decimal unless the level shows no number.
+bool showsNumber(const std::string& fmt) {
+  return fmt != "bullet" && fmt != "none";
+}
+
+} // namespace
+
+std::string formatListNumber(int n, const std::string& numFmt) {
+  const std::string& f = numFmt;
+  if (f.empty() || f == "decimal" || f == "decimalHalfWidth")
+    return decimal(n);
+  if (f == "bullet" || f == "none")
+    return {};
+  if (f == "decimalZero")
+    return n >= 0 && n < 10 ? "0" + decimal(n) : decimal(n);
+  if (f == "decimalFullWidth" || f == "decimalFullWidth2")
+    return decimalFullWidth(n);
+  if (f == "decimalEnclosedCircle" || f == "decimalEnclosedCircleChinese")
+    return codepointRange(n, U'①', 20);
+  if (f == "decimalEnclosedFullstop")
+    return codepointRange(n, U'⒈', 20);
+  if (f == "decimalEnclosedParen")
+    return codepointRange(n, U'⑴', 20);
+  if (f == "ideographEnclosedCircle")
+    return codepointRange(n, U'㊀', 10);
+  if (f == "ideographDigital")
+    return n < 0 ? decimal(n) : digitByDigit(n, kCnDigits);
+  if (f == "chineseCounting")
+    return chineseCounting(n);
+  if (f == "chineseCountingThousand")
+    return cjkPositional(n, {kCnDigits, "十", "百", "千", "万", "亿", true});
+  if (f == "chineseLegalSimplified")
+    return cjkPositional(n, {kCnLegalDigits, "拾", "佰", "仟", "万", "亿", false});
+  if (f == "ideographLegalTraditional")
+    return cjkPositional(n, {kTwLegalDigits, "拾", "佰", "仟", "萬", "億", false});
+  if (f == "ideographTraditional") {
+    static constexpr const char* stems[] = {"甲", "乙", "丙", "丁", "戊",
+                                            "己", "庚", "辛", "壬", "癸"};
+    return fromTable(n, stems, 10);
+  }
+  if (f == "ideographZodiac") {
+    static constexpr const char* branches[] = {"子", "丑", "寅", "卯", "辰", "巳",
+                                               "午", "未", "申", "酉", "戌", "亥"};
+    return fromTable(n, branches, 12);
+  }
+  if (f == "lowerLetter")
+    return letters(n, false);
+  if (f == "upperLetter")
+    return letters(n, true);
+  if (f == "lowerRoman")
+    return roman(n, false);
+  if (f == "upperRoman")
+    return roman(n, true);
+  return decimal(n);
+}
+
+// ---------------------------------------------------------------------------------------------
+// ListNumberer
+
+namespace {
+
+// One level as a w:num shows it: the abstract level with the num's override applied.
+struct LevelDef {
+  bool present = false;
+  long long start = 0;
+  std::string fmt = "decimal";
+  std::string text;
+  std::optional<long long> restart; // w:lvlRestart as written
+  bool legal = false;
+  std::string suffix = "\t";
+  std::string pStyle;
+  pugi::xml_node rPr;
+
+  // The 0-based level below which a use of any level restarts this one; 0 = never restarts.
+  int restartBelow(int ilvl) const {
+    if (!restart)
+      return ilvl;
+    if (*restart <= 0)
+      return 0;
+    return *restart > ilvl ? ilvl : static_cast<int>(*restart);
+  }
+};
+
+struct Counter {
+  long long value = 0;
+  bool active = false; // false: never used since the list (or its parent level) started
+};
+
+struct Group;
+
+struct NumInfo {
+  Group* group = nullptr;
+  std::array<LevelDef, kLevels> levels;
+  std::array<bool, kLevels> ownCounter{}; // a start override: this num counts the level alone
+  std::array<Counter, kLevels> own;
+};
+
+// The counters of one abstract definition, shared by the nums without start overrides.
+struct Group {
+  std::array<Counter, kLevels> shared;
+  std::vector<NumInfo*> members;
+};
+
+} // namespace
+
+struct ListNumberer::Impl {
+  const pugi::xml_document* numbering = nullptr;
+  const pugi::xml_document* styles = nullptr;
+  std::unique_ptr<Names> nn, sn; // names in numbering.xml and styles.xml
+  std::unique_ptr<Names> pn;     // names in the paragraphs' document (last one seen)
+
+  std::unordered_map<long long, pugi::xml_node> nums, abstracts;
+  std::unordered_map<std::string, pugi::xml_node> paraStyles, numberingStyles;
+  pugi::xml_node defaultParaStyle;
+
+  std::unordered_map<long long, std::unique_ptr<NumInfo>> numInfos; // null: unusable numId
+  std::unordered_map<const void*, std::unique_ptr<Group>> groups;
+
+  Impl(const pugi::xml_document* numberingDoc, const pugi::xml_document* stylesDoc)
+      : numbering(numberingDoc), styles(stylesDoc) {
+    if (numbering) {
+      pugi::xml_node root = numbering->document_element();
+      nn = std::make_unique<Names>(resolvePrefix(root));
+      for (pugi::xml_node c : root.children()) {
+        if (nn->num == c.name()) {
+          if (auto id = intVal(c, nn->aNumId))
+            nums.emplace(*id, c);
+        } else if (nn->abstractNum == c.name()) {
+          if (auto id = intVal(c, nn->aAbstractNumId))
+            abstracts.emplace(*id, c);
+        }
+      }
+    }
+    if (styles) {
+      pugi::xml_node root = styles->document_element();
+      sn = std::make_unique<Names>(resolvePrefix(root));
+      for (pugi::xml_node s : root.children(sn->style.c_str())) {
+        std::string id = s.attribute(sn->styleId.c_str()).value();
+        std::string_view type = s.attribute(sn->type.c_str()).value();
+        if (type.empty() || type == "paragraph") {
+          if (!id.empty())
+            paraStyles.emplace(id, s);
+          pugi::xml_attribute def = s.attribute(sn->isDefault.c_str());
+          if (!defaultParaStyle && def && isOn(def))
+            defaultParaStyle = s;
+        } else if (type == "numbering" && !id.empty()) {
+          numberingStyles.emplace(id, s);
+        }
+      }
+    }
+  }
+
+  const Names& paragraphNames(pugi::xml_node p) {
+    WPrefix prefix = resolvePrefix(p);
+    if (!pn || pn->key != prefix.el + "|" + prefix.at)
+      pn = std::make_unique<Names>(prefix);
+    return *pn;
+  }
+
+  // The abstract definition a num uses, following w:numStyleLink to the numbering style's
+  // own definition (the one carrying w:styleLink).
+  pugi::xml_node abstractOf(pugi::xml_node num, int depth = 0) {
+    auto id = intVal(num.child(nn->abstractNumId.c_str()), nn->val);
+    if (!id)
+      return {};
+    auto it = abstracts.find(*id);
+    if (it == abstracts.end())
+      return {};
+    pugi::xml_node abs = it->second;
+    pugi::xml_node link = abs.child(nn->numStyleLink.c_str());
+    if (!link)
+      return abs;
+    std::string styleId = link.attribute(nn->val.c_str()).value();
+    if (depth < 8 && sn) {
+      auto st = numberingStyles.find(styleId);
+      if (st != numberingStyles.end()) {
+        pugi::xml_node numPr = st->second.child(sn->pPr.c_str()).child(sn->numPr.c_str());
+        if (auto linked = intVal(numPr.child(sn->numId.c_str()), sn->val)) {
+          auto n = nums.find(*linked);
+          if (n != nums.end() && n->second != num) {
+            if (pugi::xml_node target = abstractOf(n->second, depth + 1))
+              return target;
+          }
+        }
+      }
+    }
+    // No usable numbering style: the definition that names the style through w:styleLink.
+    for (const auto& [aid, other] : abstracts) {
+      (void)aid;
+      if (styleId == other.child(nn->styleLink.c_str()).attribute(nn->val.c_str()).value())
+        return other;
+    }
+    return abs;
+  }
+
+  // Reads one level element into `d`. Properties missing from `lvl` keep the value `d` already
+  // has, so an override level that is only partly written inherits the rest from the abstract
+  // level.
+  void readLevel(pugi::xml_node lvl, LevelDef& d) {
+    const Names& n = *nn;
+    d.present = true;
+    if (auto v = intVal(lvl.child(n.start.c_str()), n.val))
+      d.start = *v;
+    pugi::xml_node fmt = lvl.child(n.numFmt.c_str());
+    if (!fmt) {
+      // Word 2010 writes custom formats inside mc:AlternateContent with a fallback.
+      for (pugi::xml_node alt : lvl.children()) {
+        if (localName(alt) != "AlternateContent")
+          continue;
+        for (pugi::xml_node branch : alt.children()) {
+          if (localName(branch) == "Fallback" && branch.child(n.numFmt.c_str()))
+            fmt = branch.child(n.numFmt.c_str());
+        }
+      }
+    }
+    if (fmt)
+      d.fmt = fmt.attribute(n.val.c_str()).value();
+    if (pugi::xml_node t = lvl.child(n.lvlText.c_str())) {
+      pugi::xml_attribute null = t.attribute(n.null.c_str());
+      d.text = null && isOn(null) ? std::string() : std::string(t.attribute(n.val.c_str()).value());
+    }
+    if (pugi::xml_node r = lvl.child(n.lvlRestart.c_str()))
+      d.restart = intVal(r, n.val);
+    if (pugi::xml_node l = lvl.child(n.isLgl.c_str()))
+      d.legal = onOff(l, n.val);
+    if (pugi::xml_node s = lvl.child(n.suff.c_str())) {
+      std::string_view v = s.attribute(n.val.c_str()).value();
+      d.suffix = v == "space" ? " " : v == "nothing" ? "" : "\t";
+    }
+    if (pugi::xml_node ps = lvl.child(n.pStyle.c_str()))
+      d.pStyle = ps.attribute(n.val.c_str()).value();
+    if (pugi::xml_node r = lvl.child(n.rPr.c_str()))
+      d.rPr = r;
+  }
+
+  static pugi::xml_node levelNode(pugi::xml_node parent, const std::string& lvlName,
+                                  const std::string& ilvlAttr, int ilvl) {
+    for (pugi::xml_node l : parent.children(lvlName.c_str())) {
+      auto v = intVal(l, ilvlAttr);
+      if (v && *v == ilvl)
+        return l;
+    }
+    return {};
+  }
+
+  NumInfo* info(long long numId) {
+    auto found = numInfos.find(numId);
+    if (found != numInfos.end())
+      return found->second.get();
+    std::unique_ptr<NumInfo> made;
+    auto it = nums.find(numId);
+    if (it != nums.end()) {
+      pugi::xml_node num = it->second;
+      if (pugi::xml_node abs = abstractOf(num)) {
+        made = std::make_unique<NumInfo>();
+        const Names& n = *nn;
+        for (int i = 0; i < kLevels; ++i) {
+          LevelDef& d = made->levels[static_cast<size_t>(i)];
+          if (pugi::xml_node l = levelNode(abs, n.lvl, n.aIlvl, i))
+            readLevel(l, d);
+          if (pugi::xml_node o = levelNode(num, n.lvlOverride, n.aIlvl, i)) {
+            if (pugi::xml_node l = o.child(n.lvl.c_str()))
+              readLevel(l, d);
+            if (auto s = intVal(o.child(n.startOverride.c_str()), n.val)) {
+              d.start = *s;
+              made->ownCounter[static_cast<size_t>(i)] = true;
+            }
+          }
+        }
+        auto& group = groups[abs.internal_object()];
+        if (!group)
+          group = std::make_unique<Group>();
+        made->group = group.get();
+        group->members.push_back(made.get());
+      }
+    }
+    NumInfo* raw = made.get();
+    numInfos.emplace(numId, std::move(made));
+    return raw;
+  }
+
+  Counter& counter(NumInfo& ni, int ilvl) {
+    auto i = static_cast<size_t>(ilvl);
+    return ni.ownCounter[i] ? ni.own[i] : ni.group->shared[i];
+  }
+
+  // Counts one paragraph at `ilvl` of `ni` and restarts the deeper levels it governs, in the
+  // shared counters and in every num of the same definition counting on its own.
+  void advance(NumInfo& ni, int ilvl) {
+    Counter& c = counter(ni, ilvl);
+    if (c.active) {
+      if (c.value < INT_MAX)
+        ++c.value;
+    } else {
+      c.value = ni.levels[static_cast<size_t>(ilvl)].start;
+      c.active = true;
+    }
+    for (int m = ilvl + 1; m < kLevels; ++m) {
+      auto mi = static_cast<size_t>(m);
+      if (ilvl < ni.levels[mi].restartBelow(m))
+        ni.group->shared[mi].active = false;
+      for (NumInfo* other : ni.group->members) {
+        if (other->ownCounter[mi] && ilvl < other->levels[mi].restartBelow(m))
+          other->own[mi].active = false;
+      }
+    }
+  }
+
+  long long shownValue(NumInfo& ni, int ilvl) {
+    const Counter& c = counter(ni, ilvl);
+    return c.active ? c.value : ni.levels[static_cast<size_t>(ilvl)].start;
+  }
+
+  // lvlText with %1..%9 replaced by the levels' numbers. A reference to a deeper level than
+  // the paragraph's makes Word drop the whole text.
+  std::string labelText(NumInfo& ni, int ilvl) {
+    const LevelDef& d = ni.levels[static_cast<size_t>(ilvl)];
+    if (d.fmt == "bullet")
+      return d.text;
+    std::string out;
+    const std::string& t = d.text;
+    for (size_t i = 0; i < t.size(); ++i) {
+      if (t[i] == '%' && i + 1 < t.size() && t[i + 1] >= '1' && t[i + 1] <= '9') {
+        int ref = t[i + 1] - '1';
+        ++i;
+        if (ref > ilvl)
+          return {};
+        const LevelDef& rd = ni.levels[static_cast<size_t>(ref)];
+        std::string fmt = rd.fmt;
+        if (d.legal && showsNumber(fmt) && fmt != "decimalZero")
+          fmt = "decimal";
+        out += formatListNumber(static_cast<int>(shownValue(ni, ref)), fmt);
+      } else {
+        out += t[i];
+      }
+    }
+    return out;
+  }
+
+  struct NumRef {
+    std::optional<long long> numId, ilvl;
+    bool fromStyle = false;
+  };
+
+  // numId and ilvl from the paragraph's own properties, then from its style chain.
+  NumRef numberingOf(pugi::xml_node p, std::vector<std::string>& chain) {
+    const Names& pnm = paragraphNames(p);
+    NumRef ref;
+    pugi::xml_node pPr = p.child(pnm.pPr.c_str());
+    if (pugi::xml_node numPr = pPr.child(pnm.numPr.c_str())) {
+      ref.numId = intVal(numPr.child(pnm.numId.c_str()), pnm.val);
+      ref.ilvl = intVal(numPr.child(pnm.ilvl.c_str()), pnm.val);
+    }
+    if (!sn)
+      return ref;
+    // No w:pStyle, or one naming a missing style: the default paragraph style applies.
+    pugi::xml_node style = defaultParaStyle;
+    if (pugi::xml_node ps = pPr.child(pnm.pStyle.c_str())) {
+      auto it = paraStyles.find(ps.attribute(pnm.val.c_str()).value());
+      if (it != paraStyles.end())
+        style = it->second;
+    }
+    std::set<const void*> seen;
+    while (style && seen.insert(style.internal_object()).second && seen.size() <= 64) {
+      chain.push_back(style.attribute(sn->styleId.c_str()).value());
+      if (pugi::xml_node numPr = style.child(sn->pPr.c_str()).child(sn->numPr.c_str())) {
+        if (!ref.numId) {
+          if ((ref.numId = intVal(numPr.child(sn->numId.c_str()), sn->val)))
+            ref.fromStyle = true;
+        }
+        if (!ref.ilvl)
+          ref.ilvl = intVal(numPr.child(sn->ilvl.c_str()), sn->val);
+      }
+      auto it =
+          paraStyles.find(style.child(sn->basedOn.c_str()).attribute(sn->val.c_str()).value());
+      style = it == paraStyles.end() ? pugi::xml_node() : it->second;
+    }
+    return ref;
+  }
+
+  bool next(pugi::xml_node p, ListLabel& out) {
+    if (!numbering || !p)
+      return false;
+    std::vector<std::string> chain;
+    NumRef ref = numberingOf(p, chain);
+    if (!ref.numId || *ref.numId == 0)
+      return false;
+    NumInfo* ni = info(*ref.numId);
+    if (!ni)
+      return false;
+    int ilvl = 0;
+    if (ref.ilvl) {
+      ilvl = static_cast<int>(std::clamp<long long>(*ref.ilvl, 0, kLevels - 1));
+    } else {
+      // A style giving only numId: its level is the one linked to the style (w:pStyle).
+      bool linked = false;
+      for (const std::string& id : chain) {
+        for (int i = 0; i < kLevels && !linked && !id.empty(); ++i) {
+          if (ni->levels[static_cast<size_t>(i)].pStyle == id) {
+            ilvl = i;
+            linked = true;
+          }
+        }
+        if (linked)
+          break;
+      }
+    }
+    const LevelDef& d = ni->levels[static_cast<size_t>(ilvl)];
+    if (!d.present)
+      return false;
+    advance(*ni, ilvl);
+    std::string text = labelText(*ni, ilvl);
+    if (text.empty())
+      return false;
+    out.text = std::move(text);
+    out.suffix = d.suffix;
+    out.lvlRPr = d.rPr;
+    return true;
+  }
+};
+
+ListNumberer::ListNumberer(const pugi::xml_document* numbering, const pugi::xml_document* styles)
+    : impl_(std::make_shared<Impl>(numbering, styles)) {}
+
+bool ListNumberer::next(pugi::xml_node p, ListLabel& out) {
+  return impl_->next(p, out);
+}
+
+bool ListNumberer::hasDirectNumbering(pugi::xml_node p) {
+  if (!p)
+    return false;
+  Names n(resolvePrefix(p));
+  return static_cast<bool>(p.child(n.pPr.c_str()).child(n.numPr.c_str()).child(n.numId.c_str()));
+}
+
+} // namespace word

@@ -1,0 +1,113 @@
+#pragma once
+// An OPC package (.docx/.docm/.dotx) held whole in memory: every entry's bytes, with XML parts
+// parsed on demand. Unchanged entries are written back byte-identical.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <pugixml.hpp>
+
+namespace word {
+
+// Limits applied while an archive is read. Exceeding one fails the open with a DocumentError.
+struct PackageLimits {
+  size_t maxEntries = 10000;              // entries in the central directory
+  uint64_t maxPartSize = 512ull << 20;    // inflated size of one entry
+  uint64_t maxTotalSize = 1ull << 30;     // inflated size of all entries together
+  uint64_t maxRatio = 200;                // inflated / compressed, for entries over 1 MiB
+  uint64_t maxArchiveSize = 512ull << 20; // size of the archive file itself
+  unsigned maxXmlDepth = 256;             // element nesting in any parsed XML part
+};
+
+// One relationship of a part (from its .rels part).
+struct Relationship {
+  std::string id, type, target, targetMode;
+};
+
+class Package {
+public:
+  // Reads the archive at `path` (never opened for writing). Rejects: unreadable or empty files,
+  // files that are not zip archives (a text file, an OLE compound file - reported as
+  // "encrypted or legacy Word document"), inconsistent archives (ZIP_CHECKCONS), duplicate
+  // entry names, names with "..", absolute paths or backslashes, limit violations, encrypted
+  // entries. Inflated sizes are enforced while reading, not trusted from the headers.
+  // Throws DocumentError naming `path` and the reason.
+  static std::unique_ptr<Package> open(const std::string& path, const PackageLimits& = {});
+  // Same as open() for an archive already in memory; `nameForErrors` is used as the file name
+  // in errors and as sourcePath().
+  static std::unique_ptr<Package>
+  openMemory(const std::string& bytes, const std::string& nameForErrors, const PackageLimits& = {});
+  // Builds a package from in-memory entries (name -> bytes), e.g. a generated blank document.
+  static std::unique_ptr<Package> fromEntries(std::vector<std::pair<std::string, std::string>>);
+
+  // Entry names in their original archive order.
+  std::vector<std::string> names() const;
+  bool has(const std::string& name) const;
+  // The bytes of an entry as they are now (serialised if its XML was changed).
+  std::string bytes(const std::string& name) const;
+  // Adds or replaces an entry's raw bytes (drops any parsed XML of it).
+  void setBytes(const std::string& name, std::string data);
+  void remove(const std::string& name);
+
+  // The parsed XML of a part, parsed on first use with whitespace-only text kept, the
+  // declaration kept and DOCTYPE rejected; nesting deeper than the limit is rejected.
+  // Returns nullptr when the part does not exist. Throws DocumentError on malformed XML.
+  pugi::xml_document* xml(const std::string& name);
+  // Marks a parsed part as changed so that save() serialises it instead of copying its bytes.
+  void markDirty(const std::string& name);
+
+  // The main document part (from the officeDocument relationship in _rels/.rels), e.g.
+  // "word/document.xml". Empty when there is none.
+  std::string mainPart();
+  // Relationships of a part ("word/document.xml" -> "word/_rels/document.xml.rels"), with
+  // targets resolved to entry names for internal targets.
+  std::vector<Relationship> relationships(const std::string& part);
+  // Resolves a relationship target relative to `part` to an entry name ("" when invalid).
+  static std::string resolveTarget(const std::string& part, const std::string& target);
+  // Adds a relationship to `part` and returns its new id ("rIdN", unused so far).
+  std::string addRelationship(const std::string& part, const std::string& type,
+                              const std::string& target);
+  // Content type override / default for a part name, and setting an override.
+  std::string contentType(const std::string& name);
+  void setContentTypeOverride(const std::string& name, const std::string& type);
+
+  // Writes the package to `path` atomically: a temporary file in the same folder, fsync,
+  // rename. Entries keep their order; unchanged entries are copied byte-identical (same
+  // bytes after inflation). Throws DocumentError when the file cannot be written; the target
+  // is then left as it was.
+  void save(const std::string& path) const;
+  // The whole archive as bytes (used by tests and the fuzzer).
+  std::string saveToString() const;
+
+  const std::string& sourcePath() const { return sourcePath_; }
+
+  Package();
+  ~Package();
+  Package(const Package&) = delete;
+  Package& operator=(const Package&) = delete;
+
+private:
+  struct Entry;
+  std::vector<std::unique_ptr<Entry>> entries_;
+  std::map<std::string, size_t> index_;
+  std::string sourcePath_;
+  PackageLimits limits_;
+  std::map<std::string, size_t> foldedIndex_; // ASCII-lowercased name -> position
+  Entry* find(const std::string& name) const;
+  Entry& addEntry(const std::string& name, std::string data, bool atFront = false);
+  void reindex();
+  pugi::xml_document* xmlOrCreate(const std::string& name, const char* emptyXml);
+};
+
+// Parses XML with the package's rules (whitespace text kept, DOCTYPE rejected, depth limit).
+// Throws DocumentError(part, reason) on failure.
+void parseXml(pugi::xml_document& doc, const std::string& data, const std::string& part,
+              unsigned maxDepth);
+// Serialises XML the way parts are written back (raw, declaration kept).
+std::string serializeXml(const pugi::xml_document& doc);
+
+} // namespace word

@@ -1,0 +1,778 @@
+#include "word/story.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "word/text.h"
+
+namespace word {
+
+namespace {
+
+bool isPropertyLike(const char* local) {
+  if (!local) return false;
+  static const char* const kProps[] = {"rPr",        "pPr",         "sdtPr", "sdtEndPr",
+                                       "smartTagPr", "customXmlPr", "fldData"};
+  for (const char* p : kProps)
+    if (!std::strcmp(local, p)) return true;
+  return false;
+}
+
+bool isMarker(const char* local) {
+  if (!local) return false;
+  static const char* const kMarkers[] = {"bookmarkStart", "bookmarkEnd",      "commentRangeStart",
+                                         "commentRangeEnd", "permStart",      "permEnd",
+                                         "proofErr",      "moveFromRangeStart", "moveFromRangeEnd",
+                                         "moveToRangeStart", "moveToRangeEnd"};
+  for (const char* m : kMarkers)
+    if (!std::strcmp(local, m)) return true;
+  return false;
+}
+
+pugi::xml_node nextElement(pugi::xml_node n) {
+  for (n = n.next_sibling(); n; n = n.next_sibling())
+    if (n.type() == pugi::node_element) return n;
+  return {};
+}
+
+void setWText(pugi::xml_node wt, const std::u32string& s) {
+  std::string u = toUtf8(s);
+  wt.text().set(u.c_str());
+  bool edge = !s.empty() && (s.front() == U' ' || s.back() == U' ' || s.front() == U'\t' ||
+                             s.back() == U'\t');
+  if (edge && !wt.attribute("xml:space")) wt.append_attribute("xml:space").set_value("preserve");
+}
+
+} // namespace
+
+Story::Story(Document* doc, std::string part, pugi::xml_node root, StoryType type)
+    : doc_(doc), part_(std::move(part)), root_(root), type_(type),
+      n_(WNames::forRoot(root.root().first_child())) {}
+
+Story::~Story() = default;
+
+void Story::touch() {
+  if (doc_) doc_->package().markDirty(part_);
+}
+
+// ---- index -------------------------------------------------------------------------------
+
+ParaRec* Story::makeRec(pugi::xml_node p) {
+  auto it = byNode_.find(p.internal_object());
+  if (it != byNode_.end() && !it->second->dead) return it->second;
+  owned_.push_back(std::make_unique<ParaRec>());
+  ParaRec* rec = owned_.back().get();
+  rec->p = p;
+  byNode_[p.internal_object()] = rec;
+  return rec;
+}
+
+void Story::collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& out) {
+  for (pugi::xml_node c = container.first_child(); c; c = c.next_sibling()) {
+    const char* local = n_.localOf(c);
+    if (!local) continue;
+    if (!std::strcmp(local, "p")) {
+      ParaRec* rec = makeRec(c);
+      rec->inTable = depth > 0;
+      rec->cellEnd = false;
+      out.push_back(rec);
+    } else if (!std::strcmp(local, "tbl") || !std::strcmp(local, "tr")) {
+      collect(c, depth, out);
+    } else if (!std::strcmp(local, "tc")) {
+      size_t before = out.size();
+      collect(c, depth + 1, out);
+      // The cell's last own paragraph carries the end-of-cell mark.
+      pugi::xml_node lastP;
+      for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling())
+        if (n_.is(k, "p")) lastP = k;
+      if (lastP && out.size() > before) {
+        ParaRec* rec = byNode_[lastP.internal_object()];
+        if (rec) rec->cellEnd = true;
+      }
+    } else if (!std::strcmp(local, "sdt")) {
+      if (pugi::xml_node sc = child(c, "sdtContent", n_)) collect(sc, depth, out);
+    } else if (!std::strcmp(local, "customXml") || !std::strcmp(local, "ins") ||
+               !std::strcmp(local, "moveTo")) {
+      collect(c, depth, out);
+    }
+  }
+}
+
+void Story::rebuild() {
+  std::vector<ParaRec*> fresh;
+  fresh.reserve(paras_.size() + 16);
+  collect(root_, 0, fresh);
+  std::unordered_map<pugi::xml_node_struct*, ParaRec*> live;
+  live.reserve(fresh.size() * 2);
+  for (ParaRec* r : fresh) live[r->p.internal_object()] = r;
+  for (auto& [node, rec] : byNode_)
+    if (!live.count(node)) rec->dead = true;
+  byNode_.swap(live);
+  paras_.swap(fresh);
+  built_ = true;
+  validPrefix_ = 0;
+  batchDirty_ = false;
+}
+
+void Story::invalidateAll() {
+  for (auto& r : owned_) r->textValid = false;
+  built_ = false;
+}
+
+int Story::count() {
+  if (!built_) rebuild();
+  return static_cast<int>(paras_.size());
+}
+
+ParaRec* Story::at(int i) {
+  if (!built_) rebuild();
+  return paras_.at(static_cast<size_t>(i));
+}
+
+ParaRec* Story::recOf(pugi::xml_node p) {
+  if (!built_) rebuild();
+  auto it = byNode_.find(p.internal_object());
+  return it == byNode_.end() ? nullptr : it->second;
+}
+
+int Story::indexOf(ParaRec* rec) {
+  if (!built_) rebuild();
+  if (rec->dead) return -1;
+  int n = static_cast<int>(paras_.size());
+  if (rec->index >= 0 && rec->index < n && paras_[rec->index] == rec) return rec->index;
+  // Edits nearby shift indices a little; look around first, then everywhere.
+  for (int d = 1; d <= 64; ++d) {
+    for (int k : {rec->index - d, rec->index + d})
+      if (k >= 0 && k < n && paras_[k] == rec) return rec->index = k;
+  }
+  for (int k = 0; k < n; ++k)
+    if (paras_[k] == rec) return rec->index = k;
+  return -1;
+}
+
+void Story::ensureValid(int i) {
+  if (!built_) rebuild();
+  if (i >= static_cast<int>(paras_.size())) i = static_cast<int>(paras_.size()) - 1;
+  for (int k = validPrefix_; k <= i; ++k) {
+    ParaRec* r = paras_[k];
+    r->index = k;
+    r->start = k == 0 ? 0 : paras_[k - 1]->start + static_cast<int64_t>(fullLen(paras_[k - 1]));
+  }
+  if (i + 1 > validPrefix_) validPrefix_ = i + 1;
+}
+
+void Story::invalidateFrom(int i) {
+  if (i < validPrefix_) validPrefix_ = std::max(0, i);
+}
+
+void Story::invalidateText(ParaRec* rec) {
+  rec->textValid = false;
+  if (built_ && rec->index >= 0 && rec->index < validPrefix_ &&
+      paras_[static_cast<size_t>(rec->index)] == rec)
+    invalidateFrom(rec->index + 1);
+  else if (built_ && !batch_)
+    invalidateFrom(std::max(0, indexOf(rec) + 1));
+}
+
+int64_t Story::startOf(ParaRec* rec) {
+  int i = indexOf(rec);
+  if (i < 0) throw DocumentError({}, part_, "the paragraph no longer exists");
+  ensureValid(i);
+  return rec->start;
+}
+
+int64_t Story::length() {
+  int n = count();
+  if (n == 0) return 0;
+  ensureValid(n - 1);
+  return paras_.back()->start + static_cast<int64_t>(fullLen(paras_.back()));
+}
+
+int Story::indexAt(int64_t pos) {
+  int n = count();
+  if (n == 0) return -1;
+  if (pos <= 0) return 0;
+  // Extend the valid prefix until it covers pos.
+  while (validPrefix_ < n) {
+    ParaRec* last = validPrefix_ > 0 ? paras_[validPrefix_ - 1] : nullptr;
+    if (last && last->start + static_cast<int64_t>(fullLen(last)) > pos) break;
+    ensureValid(validPrefix_);
+  }
+  int hi = validPrefix_ - 1;
+  auto it = std::upper_bound(paras_.begin(), paras_.begin() + hi + 1, pos,
+                             [](int64_t v, const ParaRec* r) { return v < r->start; });
+  int idx = static_cast<int>(it - paras_.begin()) - 1;
+  return std::clamp(idx, 0, n - 1);
+}
+
+// ---- text --------------------------------------------------------------------------------
+
+namespace {
+struct Walker {
+  const WNames& n;
+  std::u32string& text;
+  std::vector<Seg>& segs;
+  std::vector<bool> fields;  // true while inside a field's code
+  int hidden = 0;
+
+  void single(pugi::xml_node node, char32_t c) {
+    if (hidden) return;
+    segs.push_back({node, static_cast<uint32_t>(text.size()), 1, Seg::Single});
+    text.push_back(c);
+  }
+
+  void run(pugi::xml_node r) {
+    for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element) continue;
+      const char* local = n.localOf(c);
+      if (!local) {
+        if (!std::strcmp(c.name(), "mc:AlternateContent")) single(c, U'\x01');
+        continue;
+      }
+      switch (local[0]) {
+      case 't':
+        if (!std::strcmp(local, "t")) {
+          if (hidden) break;
+          std::u32string s = toU32(c.text().get());
+          if (s.empty()) break;
+          segs.push_back({c, static_cast<uint32_t>(text.size()),
+                          static_cast<uint32_t>(s.size()), Seg::Text});
+          text += s;
+        } else if (!std::strcmp(local, "tab")) {
+          single(c, U'\t');
+        }
+        break;
+      case 'p':
+        if (!std::strcmp(local, "ptab")) single(c, U'\t');
+        else if (!std::strcmp(local, "pict")) single(c, U'\x01');
+        break;
+      case 'b':
+        if (!std::strcmp(local, "br")) {
+          std::string type = c.attribute(n.q("type")).value();
+          single(c, type == "page" ? U'\f' : type == "column" ? U'\x0e' : U'\v');
+        }
+        break;
+      case 'c':
+        if (!std::strcmp(local, "cr")) single(c, U'\v');
+        break;
+      case 's':
+        if (!std::strcmp(local, "sym")) {
+          char32_t ch = static_cast<char32_t>(
+              std::strtoul(c.attribute(n.q("char")).value(), nullptr, 16));
+          single(c, ch ? ch : U'\x01');
+        } else if (!std::strcmp(local, "softHyphen")) {
+          single(c, U'\u00AD');
+        }
+        break;
+      case 'd':
+        if (!std::strcmp(local, "drawing")) single(c, U'\x01');
+        break;
+      case 'o':
+        if (!std::strcmp(local, "object")) single(c, U'\x01');
+        break;
+      case 'f':
+        if (!std::strcmp(local, "footnoteReference")) single(c, U'\x02');
+        else if (!std::strcmp(local, "fldChar")) {
+          std::string type = c.attribute(n.q("fldCharType")).value();
+          if (type == "begin") {
+            fields.push_back(true);
+            ++hidden;
+          } else if (type == "separate") {
+            if (!fields.empty() && fields.back()) {
+              fields.back() = false;
+              --hidden;
+            }
+          } else if (type == "end") {
+            if (!fields.empty()) {
+              if (fields.back()) --hidden;
+              fields.pop_back();
+            }
+          }
+        }
+        break;
+      case 'e':
+        if (!std::strcmp(local, "endnoteReference")) single(c, U'\x02');
+        break;
+      case 'n':
+        if (!std::strcmp(local, "noBreakHyphen")) single(c, U'\u2011');
+        break;
+      default:
+        break;
+      }
+    }
+  }
+
+  void container(pugi::xml_node node) {
+    for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
+      const char* local = n.localOf(c);
+      if (!local) continue;
+      if (!std::strcmp(local, "r")) {
+        run(c);
+      } else if (!std::strcmp(local, "hyperlink") || !std::strcmp(local, "ins") ||
+                 !std::strcmp(local, "smartTag") || !std::strcmp(local, "customXml") ||
+                 !std::strcmp(local, "fldSimple") || !std::strcmp(local, "moveTo") ||
+                 !std::strcmp(local, "dir") || !std::strcmp(local, "bdo") ||
+                 !std::strcmp(local, "sdtContent")) {
+        container(c);
+      } else if (!std::strcmp(local, "sdt")) {
+        if (pugi::xml_node sc = c.child(n.q("sdtContent"))) container(sc);
+      }
+    }
+  }
+};
+} // namespace
+
+void Story::buildText(ParaRec* rec) {
+  rec->text.clear();
+  rec->segs.clear();
+  Walker w{n_, rec->text, rec->segs, {}, 0};
+  w.container(rec->p);
+  rec->textValid = true;
+}
+
+const std::u32string& Story::content(ParaRec* rec) {
+  if (!rec->textValid) buildText(rec);
+  return rec->text;
+}
+
+std::u32string Story::text(int64_t start, int64_t end) {
+  std::u32string out;
+  if (end <= start) return out;
+  int i = indexAt(start);
+  int n = count();
+  for (int k = i; k < n; ++k) {
+    ParaRec* r = at(k);
+    int64_t s = startOf(r);
+    if (s >= end) break;
+    std::u32string full = content(r);
+    full += r->cellEnd ? U"\r\a" : U"\r";
+    int64_t from = std::max<int64_t>(start - s, 0);
+    int64_t to = std::min<int64_t>(end - s, static_cast<int64_t>(full.size()));
+    if (to > from) out.append(full, static_cast<size_t>(from), static_cast<size_t>(to - from));
+  }
+  return out;
+}
+
+// ---- edits -------------------------------------------------------------------------------
+
+void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
+  content(rec);
+  std::vector<pugi::xml_node> runs;
+  for (size_t k = rec->segs.size(); k-- > 0;) {
+    const Seg& s = rec->segs[k];
+    size_t so = s.off, se = s.off + s.len;
+    if (se <= a || so >= b) continue;
+    pugi::xml_node parent = s.node.parent();
+    if (s.kind == Seg::Text) {
+      std::u32string t = toU32(s.node.text().get());
+      size_t x = std::max(a, so) - so, y = std::min(b, se) - so;
+      t.erase(x, y - x);
+      if (t.empty()) parent.remove_child(s.node);
+      else setWText(s.node, t);
+    } else {
+      parent.remove_child(s.node);
+    }
+    if (runs.empty() || runs.back() != parent) runs.push_back(parent);
+  }
+  // A run left with nothing but its properties goes too.
+  for (pugi::xml_node r : runs) {
+    if (!n_.is(r, "r")) continue;
+    bool empty = true;
+    for (pugi::xml_node c = r.first_child(); c && empty; c = c.next_sibling())
+      if (c.type() == pugi::node_element && !n_.is(c, "rPr")) empty = false;
+    if (empty) r.parent().remove_child(r);
+  }
+  touch();
+  invalidateText(rec);
+}
+
+namespace {
+// Builds the XML nodes for `ins` (text, tabs, breaks) by calling `place(name)` for each new
+// element in order; `place` creates the element where it belongs and returns it.
+template <class Place> void emitTokens(std::u32string_view ins, const WNames& n, Place place) {
+  std::u32string buf;
+  auto flush = [&]() {
+    if (buf.empty()) return;
+    pugi::xml_node t = place(n.t.c_str());
+    setWText(t, buf);
+    buf.clear();
+  };
+  for (char32_t c : ins) {
+    if (c == U'\t') {
+      flush();
+      place(n.tab.c_str());
+    } else if (c == U'\v' || c == U'\f' || c == U'\x0e') {
+      flush();
+      pugi::xml_node br = place(n.br.c_str());
+      if (c != U'\v') br.append_attribute(n.q("type")).set_value(c == U'\f' ? "page" : "column");
+    } else if (c < 0x20 || c == 0xFFFE || c == 0xFFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      // Characters XML cannot hold or that stand for objects are not inserted.
+    } else {
+      buf.push_back(c);
+    }
+  }
+  flush();
+}
+} // namespace
+
+void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool overtype) {
+  if (ins.empty()) return;
+  content(rec);
+  const auto& segs = rec->segs;
+  if (segs.empty()) {
+    // An empty paragraph: a new run formatted like the paragraph mark.
+    pugi::xml_node r = rec->p.append_child(n_.r.c_str());
+    if (pugi::xml_node pPr = rec->p.child(n_.pPr.c_str())) {
+      if (pugi::xml_node markRPr = pPr.child(n_.rPr.c_str())) {
+        pugi::xml_node rp = r.append_copy(markRPr);
+        for (const char* drop : {"ins", "del", "moveFrom", "moveTo", "rPrChange"})
+          while (pugi::xml_node d = rp.child(n_.q(drop))) rp.remove_child(d);
+        if (!rp.first_child()) r.remove_child(rp);
+      }
+    }
+    emitTokens(ins, n_, [&](const char* name) { return r.append_child(name); });
+  } else {
+    // Anchor on the character before the insertion point, or the one after it at the start.
+    bool before = a == 0 || (overtype && a < rec->text.size());
+    size_t pos = before ? a : a - 1;
+    auto it = std::upper_bound(segs.begin(), segs.end(), pos,
+                               [](size_t v, const Seg& s) { return v < s.off; });
+    const Seg& s = *(it - 1);
+    if (s.kind == Seg::Text) {
+      std::u32string t = toU32(s.node.text().get());
+      size_t local = before ? pos - s.off : pos - s.off + 1;
+      std::u32string head = t.substr(0, local), tail = t.substr(local);
+      bool plain = std::none_of(ins.begin(), ins.end(), [](char32_t c) { return c < 0x20; });
+      if (plain) {
+        setWText(s.node, head + std::u32string(ins) + tail);
+      } else {
+        pugi::xml_node wt = s.node, last = s.node, parent = s.node.parent();
+        bool first = true;
+        emitTokens(ins, n_, [&](const char* name) -> pugi::xml_node {
+          if (first && !std::strcmp(name, n_.t.c_str())) {
+            first = false;
+            return wt;  // the first text piece joins the existing w:t (set below)
+          }
+          first = false;
+          last = parent.insert_child_after(name, last);
+          return last;
+        });
+        // emitTokens overwrote wt's text when the first token was text: prepend head.
+        std::u32string cur = toU32(wt.text().get());
+        bool firstWasText = ins[0] >= 0x20;
+        setWText(wt, firstWasText ? head + cur : head);
+        if (!tail.empty()) {
+          pugi::xml_node tt = parent.insert_child_after(n_.t.c_str(), last);
+          setWText(tt, tail);
+        }
+      }
+    } else {
+      pugi::xml_node anchor = s.node, parent = s.node.parent();
+      if (before) {
+        emitTokens(ins, n_,
+                   [&](const char* name) { return parent.insert_child_before(name, anchor); });
+      } else {
+        pugi::xml_node last = anchor;
+        emitTokens(ins, n_, [&](const char* name) {
+          return last = parent.insert_child_after(name, last);
+        });
+      }
+    }
+  }
+  touch();
+  invalidateText(rec);
+}
+
+pugi::xml_node Story::splitRunAt(ParaRec* rec, size_t k) {
+  const std::u32string& t = content(rec);
+  if (k == 0 || k >= t.size()) return {};
+  auto it = std::upper_bound(rec->segs.begin(), rec->segs.end(), k,
+                             [](size_t v, const Seg& s) { return v < s.off; });
+  Seg s = *(it - 1);
+  pugi::xml_node node = s.node;
+  if (s.kind == Seg::Text && k > s.off) {
+    std::u32string full = toU32(s.node.text().get());
+    size_t local = k - s.off;
+    setWText(s.node, full.substr(0, local));
+    node = s.node.parent().insert_child_after(n_.t.c_str(), s.node);
+    setWText(node, full.substr(local));
+  }
+  pugi::xml_node r = node.parent();
+  if (!n_.is(r, "r")) return node;
+  bool hasPrev = false;
+  for (pugi::xml_node c = node.previous_sibling(); c && !hasPrev; c = c.previous_sibling())
+    if (c.type() == pugi::node_element && !n_.is(c, "rPr")) hasPrev = true;
+  if (hasPrev) {
+    pugi::xml_node r2 = r.parent().insert_child_after(r.name(), r);
+    if (pugi::xml_node rp = r.child(n_.rPr.c_str())) r2.append_copy(rp);
+    std::vector<pugi::xml_node> move;
+    for (pugi::xml_node c = node; c; c = c.next_sibling()) move.push_back(c);
+    for (pugi::xml_node c : move) r2.append_move(c);
+  }
+  touch();
+  invalidateText(rec);
+  return node;
+}
+
+pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
+  const std::u32string& t = content(rec);
+  pugi::xml_node p = rec->p;
+  pugi::xml_node tailStart;
+  if (k < t.size()) {
+    auto it = std::upper_bound(rec->segs.begin(), rec->segs.end(), k,
+                               [](size_t v, const Seg& s) { return v < s.off; });
+    Seg s = *(it - 1);
+    tailStart = s.node;
+    if (s.kind == Seg::Text && k > s.off) {
+      std::u32string full = toU32(s.node.text().get());
+      size_t local = k - s.off;
+      setWText(s.node, full.substr(0, local));
+      tailStart = s.node.parent().insert_child_after(n_.t.c_str(), s.node);
+      setWText(tailStart, full.substr(local));
+    }
+    // Split every container between the text and the paragraph.
+    pugi::xml_node T = tailStart;
+    while (T.parent() != p) {
+      pugi::xml_node A = T.parent();
+      bool hasPrev = false;
+      for (pugi::xml_node c = T.previous_sibling(); c && !hasPrev; c = c.previous_sibling())
+        if (c.type() == pugi::node_element && !isPropertyLike(n_.localOf(c))) hasPrev = true;
+      const char* aLocal = n_.localOf(A);
+      if (!hasPrev || (aLocal && !std::strcmp(aLocal, "fldSimple"))) {
+        T = A;
+        continue;
+      }
+      pugi::xml_node clone, target;
+      if (aLocal && !std::strcmp(aLocal, "sdtContent")) {
+        pugi::xml_node sdt = A.parent();
+        clone = sdt.parent().insert_child_after(sdt.name(), sdt);
+        for (pugi::xml_attribute at : sdt.attributes())
+          clone.append_attribute(at.name()).set_value(at.value());
+        if (pugi::xml_node pr = sdt.child(n_.q("sdtPr"))) {
+          pugi::xml_node cp = clone.append_copy(pr);
+          while (pugi::xml_node id = cp.child(n_.q("id"))) cp.remove_child(id);
+        }
+        target = clone.append_child(A.name());
+      } else {
+        clone = A.parent().insert_child_after(A.name(), A);
+        for (pugi::xml_attribute at : A.attributes())
+          clone.append_attribute(at.name()).set_value(at.value());
+        for (pugi::xml_node c = A.first_child(); c; c = c.next_sibling())
+          if (c.type() == pugi::node_element && isPropertyLike(n_.localOf(c))) clone.append_copy(c);
+        target = clone;
+      }
+      std::vector<pugi::xml_node> move;
+      for (pugi::xml_node c = T; c; c = c.next_sibling()) move.push_back(c);
+      for (pugi::xml_node c : move) target.append_move(c);
+      T = clone;
+    }
+    tailStart = T;
+  }
+  pugi::xml_node q = p.parent().insert_child_after(p.name(), p);
+  if (pugi::xml_node pPr = p.child(n_.pPr.c_str())) {
+    q.append_copy(pPr);
+    // The original mark now ends the tail: its section break goes with it.
+    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str())) pPr.remove_child(sp);
+  }
+  if (tailStart) {
+    std::vector<pugi::xml_node> move;
+    for (pugi::xml_node c = tailStart; c; c = c.next_sibling()) move.push_back(c);
+    for (pugi::xml_node c : move) q.append_move(c);
+  }
+  touch();
+  invalidateText(rec);
+  return q;
+}
+
+void Story::insertedParagraphAfter(ParaRec* rec, pugi::xml_node q) {
+  if (batch_) {
+    batchDirty_ = true;
+    return;
+  }
+  int i = indexOf(rec);
+  ParaRec* nr = makeRec(q);
+  nr->inTable = rec->inTable;
+  nr->cellEnd = rec->cellEnd;
+  rec->cellEnd = false;
+  paras_.insert(paras_.begin() + i + 1, nr);
+  nr->index = i + 1;
+  invalidateFrom(i + 1);
+}
+
+void Story::removedParagraph(ParaRec* rec) {
+  byNode_.erase(rec->p.internal_object());
+  if (batch_) {
+    rec->dead = true;
+    batchDirty_ = true;
+    return;
+  }
+  int i = indexOf(rec);
+  rec->dead = true;
+  if (i >= 0) {
+    paras_.erase(paras_.begin() + i);
+    invalidateFrom(i);
+  }
+}
+
+void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins) {
+  // Paragraph boundaries: "\r", "\n" and "\r\n" each make one.
+  std::u32string joined;
+  std::vector<size_t> cuts;
+  for (size_t i = 0; i < ins.size(); ++i) {
+    char32_t c = ins[i];
+    if (c == U'\r' || c == U'\n') {
+      if (c == U'\r' && i + 1 < ins.size() && ins[i + 1] == U'\n') ++i;
+      cuts.push_back(a + joined.size());
+      continue;
+    }
+    joined.push_back(c);
+  }
+  // Typing over characters gives the new text the formatting of the first one replaced.
+  insertContent(rec, a, joined, b > a);
+  if (b > a) deleteContent(rec, a + joined.size(), b + joined.size());
+  for (size_t k = cuts.size(); k-- > 0;) {
+    pugi::xml_node q = splitParagraph(rec, cuts[k]);
+    insertedParagraphAfter(rec, q);
+  }
+}
+
+bool Story::deleteMark(ParaRec* rec) {
+  if (rec->cellEnd) return false;
+  pugi::xml_node p = rec->p;
+  std::vector<pugi::xml_node> between;
+  pugi::xml_node next = nextElement(p);
+  while (next && isMarker(n_.localOf(next))) {
+    between.push_back(next);
+    next = nextElement(next);
+  }
+  pugi::xml_node pPr = p.child(n_.pPr.c_str());
+  pugi::xml_node sect = pPr ? pPr.child(n_.sectPr.c_str()) : pugi::xml_node();
+  if (next && n_.is(next, "p")) {
+    pugi::xml_node qPr = next.child(n_.pPr.c_str());
+    pugi::xml_node anchor = qPr ? qPr.next_sibling() : next.first_child();
+    std::vector<pugi::xml_node> move;
+    for (pugi::xml_node c = p.first_child(); c; c = c.next_sibling())
+      if (!(c.type() == pugi::node_element && n_.is(c, "pPr"))) move.push_back(c);
+    for (pugi::xml_node c : between) move.push_back(c);
+    for (pugi::xml_node c : move) {
+      if (anchor) next.insert_move_before(c, anchor);
+      else next.append_move(c);
+    }
+    if (sect && !(qPr && qPr.child(n_.sectPr.c_str()))) {
+      if (!qPr) qPr = next.prepend_child(n_.pPr.c_str());
+      pugi::xml_node dst = ensureChild(qPr, "sectPr", n_);
+      qPr.insert_move_after(sect, dst);
+      qPr.remove_child(dst);
+    }
+    ParaRec* q = recOf(next);
+    p.parent().remove_child(p);
+    removedParagraph(rec);
+    if (q) invalidateText(q);
+    touch();
+    return true;
+  }
+  // Before a table or at the end of a container only an empty paragraph may go, and never
+  // the last paragraph of the story or one that ends a section.
+  if (!content(rec).empty() || sect || !next) return false;
+  if (!batch_ && indexOf(rec) == count() - 1) return false;
+  for (pugi::xml_node c = p.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element && !n_.is(c, "pPr") && !n_.is(c, "r")) return false;
+  p.parent().remove_child(p);
+  removedParagraph(rec);
+  touch();
+  return true;
+}
+
+int64_t Story::replace(int64_t start, int64_t end, std::u32string_view text) {
+  int64_t len = length();
+  start = std::clamp<int64_t>(start, 0, len);
+  end = std::clamp<int64_t>(end, start, len);
+  std::u32string old = this->text(start, end);
+  size_t pre = 0;
+  while (pre < old.size() && pre < text.size() && old[pre] == text[pre]) ++pre;
+  size_t suf = 0;
+  while (suf < old.size() - pre && suf < text.size() - pre &&
+         old[old.size() - 1 - suf] == text[text.size() - 1 - suf])
+    ++suf;
+  int64_t a = start + static_cast<int64_t>(pre), b = end - static_cast<int64_t>(suf);
+  std::u32string_view mid = text.substr(pre, text.size() - pre - suf);
+  if (b > a) {
+    // A change inside one paragraph's content is one overtyping edit.
+    ParaRec* rec = at(indexAt(a));
+    int64_t s = startOf(rec);
+    if (b <= s + static_cast<int64_t>(content(rec).size())) {
+      editParagraph(rec, static_cast<size_t>(a - s), static_cast<size_t>(b - s), mid);
+      return a + static_cast<int64_t>(mid.size()) + static_cast<int64_t>(suf);
+    }
+  }
+  if (b > a) {
+    int i = indexAt(a), j = indexAt(b - 1);
+    for (int k = j; k >= i; --k) {
+      ParaRec* rec = at(k);
+      int64_t s = startOf(rec);
+      int64_t cl = static_cast<int64_t>(content(rec).size());
+      int64_t x = std::max(a, s) - s, y = std::min(b, s + cl) - s;
+      bool mark = b > s + cl;
+      if (y > x) deleteContent(rec, static_cast<size_t>(x), static_cast<size_t>(y));
+      if (mark) deleteMark(rec);
+    }
+  }
+  if (!mid.empty()) {
+    ParaRec* rec = at(indexAt(a));
+    int64_t off = std::clamp<int64_t>(a - startOf(rec), 0,
+                                      static_cast<int64_t>(content(rec).size()));
+    editParagraph(rec, static_cast<size_t>(off), static_cast<size_t>(off), mid);
+  }
+  return a + static_cast<int64_t>(mid.size()) + static_cast<int64_t>(suf);
+}
+
+std::vector<ParaRec*> Story::parasIn(int64_t start, int64_t end) {
+  std::vector<ParaRec*> out;
+  int n = count();
+  if (n == 0) return out;
+  int i = indexAt(start);
+  for (int k = i; k < n; ++k) {
+    ParaRec* r = at(k);
+    if (k > i && startOf(r) >= end) break;
+    out.push_back(r);
+  }
+  return out;
+}
+
+std::vector<pugi::xml_node> Story::runsIn(int64_t start, int64_t end, bool split,
+                                          std::vector<ParaRec*>* marks) {
+  std::vector<pugi::xml_node> out;
+  if (end <= start) return out;
+  for (ParaRec* rec : parasIn(start, end)) {
+    int64_t s = startOf(rec);
+    int64_t cl = static_cast<int64_t>(content(rec).size());
+    int64_t x = std::max(start, s) - s, y = std::min(end, s + cl) - s;
+    if (y > x) {
+      if (split) {
+        splitRunAt(rec, static_cast<size_t>(y));
+        splitRunAt(rec, static_cast<size_t>(x));
+      }
+      content(rec);
+      for (const Seg& sg : rec->segs) {
+        if (sg.off < x || sg.off + sg.len > y) continue;
+        pugi::xml_node r = sg.node.parent();
+        if (!n_.is(r, "r")) continue;
+        if (out.empty() || out.back() != r) out.push_back(r);
+      }
+    }
+    if (marks && end > s + cl) marks->push_back(rec);
+  }
+  return out;
+}
+
+void Story::beginBatch() {
+  count();
+  batch_ = true;
+}
+
+void Story::endBatch() {
+  batch_ = false;
+  if (batchDirty_) rebuild();
+}
+
+} // namespace word

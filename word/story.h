@@ -1,0 +1,122 @@
+#pragma once
+// A story (main text, a header or a footer): its paragraphs in document order, their text,
+// character positions maintained incrementally, and the minimal edits every writer uses.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "word/document.h"
+#include "word/xmlns.h"
+
+namespace word {
+
+// One character-producing piece of a paragraph: a w:t element (kind Text, `len` characters)
+// or a single-character element (tab, break, picture…).
+struct Seg {
+  enum Kind : uint8_t { Text, Single };
+  pugi::xml_node node;
+  uint32_t off = 0, len = 0;
+  Kind kind = Text;
+};
+
+// Book-keeping of one w:p. Records are owned by the story and outlive deletion (marked dead)
+// so Paragraph handles stay safe.
+struct ParaRec {
+  pugi::xml_node p;
+  bool textValid = false;
+  std::u32string text;  // content without the mark
+  std::vector<Seg> segs;
+  bool cellEnd = false;  // last paragraph of a table cell: mark is "\r\a"
+  bool inTable = false;
+  bool dead = false;
+  int index = 0;      // 0-based position in the story (valid below the valid prefix)
+  int64_t start = 0;  // character position (valid below the valid prefix)
+};
+
+class Story {
+public:
+  Story(Document* doc, std::string part, pugi::xml_node root, StoryType type);
+  ~Story();
+
+  Document* document() const { return doc_; }
+  const std::string& part() const { return part_; }
+  pugi::xml_node root() const { return root_; }
+  StoryType type() const { return type_; }
+  const WNames& names() const { return n_; }
+
+  int count();
+  ParaRec* at(int index0);
+  ParaRec* recOf(pugi::xml_node p);
+  int indexOf(ParaRec* rec);
+  int64_t startOf(ParaRec* rec);
+  int64_t length();
+  // Index of the paragraph containing position `pos` (the last one for pos >= length).
+  int indexAt(int64_t pos);
+
+  const std::u32string& content(ParaRec* rec);
+  static size_t markLen(const ParaRec* rec) { return rec->cellEnd ? 2 : 1; }
+  size_t fullLen(ParaRec* rec) { return content(rec).size() + markLen(rec); }
+  std::u32string text(int64_t start, int64_t end);
+
+  // Replaces [start, end) by `text` as a minimal edit (common prefix and suffix kept).
+  // Returns the end position of the new text.
+  int64_t replace(int64_t start, int64_t end, std::u32string_view text);
+  // Low-level edit inside one paragraph's content: [a, b) replaced by `ins` (may hold "\r").
+  void editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins);
+  // Deletes the mark of `rec`, merging it into the next paragraph. Returns false when the
+  // mark cannot go (last paragraph of a cell or of the story, or a table follows a
+  // non-empty paragraph).
+  bool deleteMark(ParaRec* rec);
+
+  // Splits runs so that [start, end) begins and ends on run boundaries; returns the runs
+  // inside, in order. `markToo` is set when the range covers a paragraph mark (the mark's
+  // run properties should follow).
+  std::vector<pugi::xml_node> runsIn(int64_t start, int64_t end, bool split,
+                                     std::vector<ParaRec*>* marks = nullptr);
+  // Paragraphs touched by [start, end) (at least one).
+  std::vector<ParaRec*> parasIn(int64_t start, int64_t end);
+
+  // Batch mode: while on, structural changes skip index upkeep; ending it rebuilds once.
+  void beginBatch();
+  void endBatch();
+  // Marks the story's part as changed.
+  void touch();
+  // Forgets cached text and index after outside changes to the XML.
+  void invalidateAll();
+  void invalidateText(ParaRec* rec);
+
+private:
+  Document* doc_;
+  std::string part_;
+  pugi::xml_node root_;
+  StoryType type_;
+  WNames n_;
+  std::vector<ParaRec*> paras_;
+  std::vector<std::unique_ptr<ParaRec>> owned_;
+  std::unordered_map<pugi::xml_node_struct*, ParaRec*> byNode_;
+  bool built_ = false;
+  bool batch_ = false;
+  bool batchDirty_ = false;
+  int validPrefix_ = 0;
+
+  void rebuild();
+  void collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& out);
+  ParaRec* makeRec(pugi::xml_node p);
+  void ensureValid(int index0);
+  void invalidateFrom(int index0);
+  void buildText(ParaRec* rec);
+  pugi::xml_node splitParagraph(ParaRec* rec, size_t k);
+  void deleteContent(ParaRec* rec, size_t a, size_t b);
+  void insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool overtype);
+  pugi::xml_node splitRunAt(ParaRec* rec, size_t k);
+  void insertedParagraphAfter(ParaRec* rec, pugi::xml_node q);
+  void removedParagraph(ParaRec* rec);
+};
+
+} // namespace word

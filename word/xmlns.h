@@ -1,0 +1,52 @@
+#pragma once
+// WordprocessingML names under whatever prefix a part binds to the main namespace, and
+// insertion of property elements in schema order (Word rejects out-of-order property lists).
+
+#include <string>
+#include <unordered_map>
+
+#include <pugixml.hpp>
+
+namespace word {
+
+inline constexpr const char* kWNamespace =
+    "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+
+// Qualified names of the main namespace for one part. Built from the root element's
+// declarations: "w:p" for the usual prefix, "p" when the namespace is the default one.
+class WNames {
+public:
+  WNames() : WNames(std::string("w")) {}
+  explicit WNames(const std::string& prefix);
+  // Finds the prefix bound to the main namespace on `root` (falls back to "w").
+  static WNames forRoot(pugi::xml_node root);
+
+  // Qualified name for a local name, e.g. "p" -> "w:p". The pointer stays valid.
+  const char* q(const char* local) const;
+  bool is(pugi::xml_node n, const char* local) const;
+  // The local name of `n` when it is in the main namespace, else nullptr.
+  const char* localOf(pugi::xml_node n) const;
+  const std::string& prefix() const { return prefix_; }
+
+  // Frequently used names, precomputed.
+  std::string p, r, t, tab, br, cr, pPr, rPr, tbl, tr, tc, sectPr, val, pStyle, rStyle;
+
+private:
+  std::string prefix_;
+  mutable std::unordered_map<std::string, std::string> cache_;
+};
+
+// The child `local` of `parent` (a w:pPr, w:rPr or w:sectPr, which must be in the main
+// namespace), created at its schema position when missing.
+pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WNames& n);
+// The first child with that local name, or an empty node.
+pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n);
+// Sets attribute w:`local` (creating it).
+void setAttr(pugi::xml_node node, const char* local, const std::string& value, const WNames& n);
+// Reads attribute w:`local`, or "" when missing.
+std::string attr(pugi::xml_node node, const char* local, const WNames& n);
+// Reads an OOXML on/off property element (w:b, w:keepNext…): absent -> `absent`;
+// present with no val or val true/1/on -> true; false/0/off -> false.
+bool onOff(pugi::xml_node parentPr, const char* local, const WNames& n, bool absent = false);
+
+} // namespace word
