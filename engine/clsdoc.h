@@ -1,0 +1,96 @@
+#pragma once
+// The typesetting engine: one object holding a complete set of settings (text properties),
+// that opens each named document, runs the typesetting steps on it, saves the result into the
+// output folder and reports through IQuillfoldEvents.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "word/document.h"
+
+namespace engine {
+
+// The caller's event sink. Implementations must not throw.
+class IQuillfoldEvents {
+public:
+  virtual ~IQuillfoldEvents() = default;
+  // A failure; errMsg names the document and says what went wrong.
+  virtual void Error(int32_t errId, const std::string& errMsg) = 0;
+  // Progress and notices: msgId "0" (a document's run begins), "2"/"3" (a notice about one
+  // document), "100" (a document's run ended), "101" (the batch ended). curDocNum and
+  // allDocNum are decimal numbers as text; docName is the bare file name.
+  virtual void Message(const std::string& msgId, const std::string& msg,
+                       const std::string& curDocNum, const std::string& allDocNum,
+                       const std::string& docName) = 0;
+};
+
+// A failure of one step on one document (for example a setting that is not a number).
+class StepError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+class clsDoc {
+public:
+  clsDoc();
+  ~clsDoc();
+
+  // The 49 properties in interface order: the 46 settings (Chinese names) then DocPath,
+  // DocFileName, DocOutLocation.
+  static const std::vector<std::string>& propertyNames();
+  // Sets / reads a property by name. Throws std::invalid_argument for an unknown name.
+  void setProperty(const std::string& name, const std::string& value);
+  const std::string& property(const std::string& name) const;
+  // The names to process, bypassing DocFileName's "," joining (names may then contain ",").
+  // An empty list means: split DocFileName.
+  void setDocFiles(std::vector<std::string> names);
+
+  void SetEventSink(IQuillfoldEvents* sink);
+  // Runs the batch in `runMode` ("0", "YeMei", "YeMian" or "ZiHao"). Never throws.
+  void Main(const std::string& runMode);
+
+  // Switch test used by every step: off only for exactly "0".
+  bool isOn(const std::string& name) const { return property(name) != "0"; }
+  // A setting read as a number ("." decimal separator, whatever the locale). Throws
+  // StepError naming the setting and the text when it is not a number.
+  float number(const std::string& name) const;
+
+private:
+  // One source file per step, in engine/steps/.
+  void cleanText();
+  void fixPunctuation();
+  void indentParagraphs();
+  void formatSignature();
+  void setupPage();
+  void formatParagraphs();
+  void applyFonts();
+  void setHeaderFooter();
+  void setColumns();
+  void applyWatermark();
+  void applyHeaderRule();  // the header rule part of applyWatermark (used by "YeMei")
+  void formatArticleHeadings();
+  void formatNumberedHeadings();
+  void saveOutput();
+  void changeFontSizes();  // the "ZiHao" run
+
+  word::Document& ActiveDocument() { return *WordApp.activeDocument(); }
+  word::Selection& Selection() { return WordApp.selection(); }
+
+  word::Application WordApp;
+  int16_t HasTables = 0;  // -1 when the open document has tables
+  word::Paragraph CurPara;
+  word::Range CurRange;
+  int16_t ChapterFlag = 0;
+
+  std::map<std::string, std::string> props_;
+  std::vector<std::string> docFiles_;
+  IQuillfoldEvents* sink_ = nullptr;
+  std::string curName_;  // bare name of the document being run
+  std::string curPath_;  // its full path
+  friend struct EngineAccess;  // tests reach the steps through this
+};
+
+} // namespace engine
