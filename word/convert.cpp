@@ -296,7 +296,7 @@ bool groupRunning(pid_t pgid) {
 // Runs argv[0] in a process group of its own with stdin from /dev/null and stdout and stderr
 // into `logPath`. When it has not ended by the time limit, the whole group is killed.
 RunResult runProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                     milliseconds limit) {
+                     const std::string& tmpDir, milliseconds limit) {
   RunResult result;
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attr;
@@ -317,6 +317,17 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   posix_spawnattr_setpgroup(&attr, 0);
   posix_spawnattr_setflags(&attr,
                            POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  // The environment as it is, with TMPDIR pointing into the private folder: soffice keeps
+  // temporary files there that it leaves behind when killed.
+  std::vector<std::string> envStrings;
+  for (char** e = environ; e && *e; ++e)
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0)
+      envStrings.emplace_back(*e);
+  envStrings.push_back("TMPDIR=" + tmpDir);
+  std::vector<char*> env;
+  for (auto& e : envStrings)
+    env.push_back(e.data());
+  env.push_back(nullptr);
   std::vector<char*> args;
   for (const auto& a : argv)
     args.push_back(const_cast<char*>(a.c_str()));
@@ -324,7 +335,7 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
 
   auto deadline = std::chrono::steady_clock::now() + limit;
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), environ);
+  int rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), env.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
@@ -487,8 +498,10 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
       jobs[i].error = "cannot create a temporary folder: " + root.error();
     return;
   }
-  const std::string inDir = root.path() + "/in", outDir = root.path() + "/out";
-  if (::mkdir(inDir.c_str(), 0700) != 0 || ::mkdir(outDir.c_str(), 0700) != 0) {
+  const std::string inDir = root.path() + "/in", outDir = root.path() + "/out",
+                    tmpDir = root.path() + "/tmp";
+  if (::mkdir(inDir.c_str(), 0700) != 0 || ::mkdir(outDir.c_str(), 0700) != 0 ||
+      ::mkdir(tmpDir.c_str(), 0700) != 0) {
     for (size_t i : batch)
       jobs[i].error = "cannot create a temporary folder: " + errnoText(errno);
     return;
@@ -537,7 +550,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   milliseconds limit = options.baseTimeLimit +
                        milliseconds(static_cast<long long>(options.perMiBTimeLimit.count() * mib)) +
                        options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
-  RunResult run = runProcess(argv, root.path() + "/soffice.log", limit);
+  RunResult run = runProcess(argv, root.path() + "/soffice.log", tmpDir, limit);
 
   for (size_t k : todo) {
     ConversionJob& job = jobs[batch[k]];

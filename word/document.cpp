@@ -499,6 +499,11 @@ Document& Application::open(const std::string& path) {
   return *docs_.back();
 }
 
+Document& Application::adopt(std::unique_ptr<Document> doc) {
+  docs_.push_back(std::move(doc));
+  return *docs_.back();
+}
+
 Selection& Application::selection() {
   if (docs_.empty()) throw DocumentError("no document is open");
   return docs_.back()->selection();

@@ -292,6 +292,8 @@ public:
   // detection); .doc .rtf .wps .odt (and OLE/RTF content) through LibreOffice. The new
   // document becomes the active one. Throws DocumentError naming the file and the reason.
   Document& open(const std::string& path);
+  // Makes an already built document (for example one made in memory) the active one.
+  Document& adopt(std::unique_ptr<Document> doc);
   Document* activeDocument() { return docs_.empty() ? nullptr : docs_.back().get(); }
   Selection& selection();
   // Closes (drops) a document without saving.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <set>
 
 using settings::controlState;
@@ -58,6 +59,68 @@ TEST(KeyTable, SaveOrderPerSection) {
                                             "fontJJ"}));
   EXPECT_EQ(tool, (std::vector<std::string>{"BiaoDian", "KongGe", "KongHang", "TouKongGe",
                                             "XiaoKuoHao", "FenLan", "JuHao"}));
+}
+
+// Which key fills which engine property, in the engine's property order.
+TEST(KeyTable, PropertyOrderAndSource) {
+  const std::vector<std::string> expected = {
+      "纸张大小 pageinfo/pagesize",
+      "页方向 pageinfo/orientation",
+      "上边距 pageinfo/topmargin",
+      "下边距 pageinfo/bottommargin",
+      "左边距 pageinfo/leftmargin",
+      "右边距 pageinfo/rightmargin",
+      "页眉边距 pageinfo/headerdistance",
+      "页脚边距 pageinfo/footerdistance",
+      "装订线位置 pageinfo/gutterpos",
+      "装订线 pageinfo/gutter",
+      "使用页眉 headerfooter/useheader",
+      "组合页眉 headerfooter/zhyemei",
+      "使用页码 headerfooter/usefooter",
+      "页眉 headerfooter/header",
+      "页眉对齐 headerfooter/headeralign",
+      "页眉字体 headerfooter/headerfontname",
+      "页眉字号 headerfooter/headerfontsize",
+      "页码格式 headerfooter/numberstyle",
+      "页码对齐 headerfooter/numberalign",
+      "正文字体 font/fontnamezw",
+      "正文字号 font/fontsizezw",
+      "正文加粗 font/fontboldzw",
+      "标题字体 font/fontnamebt",
+      "标题字号 font/fontsizebt",
+      "标题加粗 font/fontboldbt",
+      "一段标题 font/firstparagraph",
+      "标题对齐 font/btalign",
+      "字号增减 font/fontjj",
+      "行距 paragraph/linespacingrule",
+      "左缩进 paragraph/leftindent",
+      "右缩进 paragraph/rightindent",
+      "段前 paragraph/lineunitbefore",
+      "段后 paragraph/lineunitafter",
+      "标点 tool/biaodian",
+      "空格 tool/kongge",
+      "空行 tool/konghang",
+      "头空格 tool/toukongge",
+      "小括号 tool/xiaokuohao",
+      "分栏 tool/fenlan",
+      "句号 tool/juhao",
+      "水印 shuiyin/op",
+      "水印图片 shuiyin/jpg",
+      "水印文字 shuiyin/txt",
+      "水印字体 shuiyin/txtfontname",
+      "水印样式 shuiyin/txtstyle",
+      "水印颜色 shuiyin/color",
+  };
+  std::vector<std::string> actual;
+  int number = 0;
+  for (const KeyInfo* k : settings::keysInPropertyOrder()) {
+    EXPECT_EQ(k->propertyNumber, ++number);
+    std::string row = std::string(k->property) + " " + std::string(k->section) + "/";
+    for (char c : k->key)
+      row += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    actual.push_back(row);
+  }
+  EXPECT_EQ(actual, expected);
 }
 
 struct KindCase {
