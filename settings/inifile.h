@@ -97,7 +97,7 @@ bool isValidUtf8(std::string_view bytes);
 // GB18030 bytes as UTF-8; a byte that does not start a valid sequence becomes U+FFFD.
 std::string gb18030ToUtf8(std::string_view bytes);
 
-// UTF-8 text as GB18030. Returns false (and leaves `out` unspecified) for invalid UTF-8.
+// UTF-8 text as GB18030. Returns false for invalid UTF-8 (`out` is then of no use).
 bool utf8ToGb18030(std::string_view utf8, std::string& out);
 
 // Replaces `path` by a file holding `bytes`: temporary file in the same folder, fsync, rename,
