@@ -526,7 +526,9 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
       job.error = "cannot read the file: " + ec.message();
       continue;
     }
-    totalBytes += fs::file_size(copies[k], ec);
+    auto size = fs::file_size(copies[k], ec);
+    if (!ec)
+      totalBytes += size;
     todo.push_back(k);
   }
   if (todo.empty())

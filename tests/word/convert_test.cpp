@@ -1,0 +1,284 @@
+// LibreOffice as converter, run for real: batching several files into one soffice start,
+// round trips through .doc and .pdf, refusal of damaged inputs, the time limit, and the checks
+// made before soffice is started. Each soffice start costs about a second, so cases share
+// starts where they can.
+
+#include "word/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "word/error.h"
+#include "word/package.h"
+#include "word/textimport.h"
+
+namespace fs = std::filesystem;
+using word::ConversionJob;
+
+namespace {
+
+const std::string kCouldNotConvert =
+    "LibreOffice could not convert the file (it may be damaged or in an unsupported format)";
+const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string randomBytes(size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string out(n, '\0');
+  for (char& c : out)
+    c = static_cast<char>(gen() & 0xFF);
+  return out;
+}
+
+// The paragraphs of a .docx read back through the package layer, joined by '\n' (tabs as '\t').
+std::string docxText(const fs::path& path) {
+  auto pkg = word::Package::open(path.string());
+  pugi::xml_document doc;
+  doc.load_string(pkg->bytes(pkg->mainPart()).c_str(), pugi::parse_default | pugi::parse_ws_pcdata);
+  std::string text;
+  for (auto p : doc.select_nodes("//w:body//w:p")) {
+    for (auto r : p.node().select_nodes(".//w:r"))
+      for (auto child : r.node().children()) {
+        if (std::string_view(child.name()) == "w:t")
+          text += child.text().get();
+        else if (std::string_view(child.name()) == "w:tab")
+          text += '\t';
+      }
+    text += '\n';
+  }
+  return text;
+}
+
+class Convert : public testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(word::findSoffice().empty()) << "these tests need LibreOffice";
+    char tmpl[] = "/tmp/qf-convert-test-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    // Private temporary folder: every soffice profile and work folder must be gone afterwards.
+    tmp_ = dir_ / "tmp";
+    fs::create_directories(tmp_);
+    const char* old = std::getenv("TMPDIR");
+    if (old)
+      oldTmp_ = old;
+    hadTmp_ = old != nullptr;
+    setenv("TMPDIR", tmp_.c_str(), 1);
+  }
+  void TearDown() override {
+    for (const auto& e : fs::recursive_directory_iterator(tmp_))
+      ADD_FAILURE() << "left behind: " << e.path();
+    if (hadTmp_)
+      setenv("TMPDIR", oldTmp_.c_str(), 1);
+    else
+      unsetenv("TMPDIR");
+    fs::remove_all(dir_);
+  }
+  fs::path write(const std::string& name, const std::string& bytes) {
+    fs::path p = dir_ / name;
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary) << bytes;
+    return p;
+  }
+  ConversionJob job(const fs::path& in, const std::string& out, std::string format = {}) {
+    ConversionJob j;
+    j.input = in.string();
+    j.output = (dir_ / out).string();
+    j.format = std::move(format);
+    return j;
+  }
+  fs::path dir_, tmp_;
+  std::string oldTmp_;
+  bool hadTmp_ = false;
+};
+
+std::string rtf(const std::string& body) {
+  return "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0 Times New Roman;}}\\f0 " + body + "}";
+}
+
+TEST_F(Convert, ManyFilesShareOneStart) {
+  // Two inputs with the same base name and an HTML page, converted by one soffice start.
+  auto a = write("a/report.rtf", rtf("Alpha \\u20013?\\u25991?\\par second\\par"));
+  auto b = write("b/report.rtf", rtf("Beta paragraph\\par"));
+  auto html = write("网页 page.html", "<html><head><meta charset=\"utf-8\"></head><body>"
+                                      "<p>HTML 段落</p></body></html>");
+  std::vector<ConversionJob> jobs = {job(a, "a.docx"), job(b, "b.docx"), job(html, "网页.docx")};
+  unsigned before = word::sofficeLaunchCount();
+  word::convertFiles(jobs);
+  EXPECT_EQ(word::sofficeLaunchCount() - before, 1u);
+
+  const std::string expected[] = {"Alpha 中文\nsecond\n", "Beta paragraph\n", "HTML 段落\n"};
+  for (size_t i = 0; i < jobs.size(); ++i) {
+    ASSERT_TRUE(jobs[i].ok) << jobs[i].input << ": " << jobs[i].error;
+    EXPECT_EQ(docxText(jobs[i].output), expected[i]) << jobs[i].output;
+  }
+  // Only the outputs were written next to the inputs: no temporary files in the target folder.
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir_))
+    if (e.is_regular_file())
+      names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.docx", "b.docx", "网页 page.html", "网页.docx"}));
+}
+
+TEST_F(Convert, GeneratedDocumentRoundTripsThroughDocAndPdf) {
+  auto source = dir_ / "source.docx";
+  word::makeTextPackage({"往返测试", "second\tline", "<&>"})->save(source.string());
+
+  // Two conversions at once from two threads: each start needs its own profile.
+  std::string docError, pdfError;
+  std::thread toDoc([&] {
+    try {
+      word::convertFile(source.string(), (dir_ / "copy.doc").string());
+    } catch (const word::DocumentError& e) {
+      docError = e.what();
+    }
+  });
+  std::thread toPdf([&] {
+    try {
+      word::convertFile(source.string(), (dir_ / "copy.pdf").string());
+    } catch (const word::DocumentError& e) {
+      pdfError = e.what();
+    }
+  });
+  toDoc.join();
+  toPdf.join();
+  ASSERT_EQ(docError, "");
+  ASSERT_EQ(pdfError, "");
+  EXPECT_EQ(readFile(dir_ / "copy.doc").substr(0, 8), kOle2);
+  EXPECT_EQ(readFile(dir_ / "copy.pdf").substr(0, 4), "%PDF");
+
+  // Back from Word 97 to OOXML; an output whose name does not say its format ("TXT") takes the
+  // format asked for.
+  std::vector<ConversionJob> jobs = {job(dir_ / "copy.doc", "back.docx"),
+                                     job(dir_ / "copy.doc", "back.TXT", "docx")};
+  word::convertFiles(jobs);
+  for (const auto& j : jobs) {
+    ASSERT_TRUE(j.ok) << j.output << ": " << j.error;
+    EXPECT_EQ(docxText(j.output), "往返测试\nsecond\tline\n<&>\n");
+  }
+}
+
+TEST_F(Convert, DamagedInputsFailWithoutOutput) {
+  fs::path truncated;
+  fs::path corpusDoc = fs::path(QF_CORPUS_DIR) / "word" / "doc-default.docx";
+  std::string good = readFile(corpusDoc);
+  ASSERT_FALSE(good.empty()) << corpusDoc;
+  truncated = write("truncated.docx", good.substr(0, good.size() / 2));
+  std::vector<ConversionJob> jobs = {
+      // LibreOffice would import these two as plain text: refused before soffice starts.
+      job(write("random.doc", randomBytes(6000, 1)), "random.docx"),
+      job(write("ole.doc", kOle2 + randomBytes(6000, 2)), "ole.docx"),
+      // Reaches soffice, which cannot load it.
+      job(truncated, "truncated.doc"),
+      // A good file in the same batch still converts.
+      job(write("good.rtf", rtf("fine\\par")), "good.doc"),
+  };
+  // The good job and the truncated one share the start (same target format); the .docx
+  // targets never start one.
+  unsigned before = word::sofficeLaunchCount();
+  word::convertFiles(jobs);
+  EXPECT_EQ(word::sofficeLaunchCount() - before, 1u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_FALSE(jobs[i].ok);
+    EXPECT_EQ(jobs[i].error, kCouldNotConvert) << jobs[i].input;
+    EXPECT_FALSE(fs::exists(jobs[i].output)) << jobs[i].output;
+  }
+  EXPECT_TRUE(jobs[3].ok) << jobs[3].error;
+  EXPECT_EQ(readFile(jobs[3].output).substr(0, 8), kOle2);
+
+  try {
+    word::convertFile(jobs[0].input, jobs[0].output);
+    ADD_FAILURE() << "no error";
+  } catch (const word::DocumentError& e) {
+    EXPECT_EQ(e.file(), jobs[0].input);
+    EXPECT_EQ(e.reason(), kCouldNotConvert);
+  }
+}
+
+TEST_F(Convert, TimeLimitKillsTheWholeProcessGroup) {
+  word::ConvertOptions options;
+  options.baseTimeLimit = std::chrono::milliseconds(300);
+  options.perMiBTimeLimit = options.perFileTimeLimit = std::chrono::milliseconds(0);
+  auto input = write("slow.rtf", rtf("slow\\par"));
+  std::vector<ConversionJob> jobs = {job(input, "slow.docx"), job(input, "slow2.docx")};
+  word::convertFiles(jobs, options);
+  for (const auto& j : jobs) {
+    EXPECT_FALSE(j.ok);
+    EXPECT_EQ(j.error, "LibreOffice did not finish converting within 0.3 s");
+    EXPECT_FALSE(fs::exists(j.output));
+  }
+
+  // A stand-in for soffice that leaves a child behind: the child must die with it.
+  auto fake = write("fake-soffice",
+                    "#!/bin/sh\nsleep 60 &\necho $! > '" + (dir_ / "child").string() + "'\nwait\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  options.soffice = fake.string();
+  options.baseTimeLimit = std::chrono::milliseconds(500);
+  std::vector<ConversionJob> fakeJobs = {job(input, "fake.docx")};
+  word::convertFiles(fakeJobs, options);
+  EXPECT_EQ(fakeJobs[0].error, "LibreOffice did not finish converting within 0.5 s");
+  pid_t child = std::stoi(readFile(dir_ / "child"));
+  // Gone, or a zombie waiting for init to reap it.
+  std::string stat = readFile("/proc/" + std::to_string(child) + "/stat");
+  if (!stat.empty()) {
+    EXPECT_EQ(stat.substr(stat.rfind(')') + 2, 1), "Z") << stat;
+  }
+}
+
+TEST_F(Convert, RefusalsBeforeAnyStart) {
+  auto input = write("in.rtf", rtf("x\\par"));
+  auto same = write("same.doc", rtf("x\\par"));
+  struct Case {
+    ConversionJob job;
+    std::string error;
+  };
+  std::vector<Case> cases = {
+      {job(input, "out.xyz"), "cannot convert to \".xyz\" files"},
+      {job(input, "noextension"), "cannot convert to a file without extension"},
+      {job(dir_ / "missing.rtf", "out.docx"), "cannot read the file: No such file or directory"},
+      {job(dir_, "out.docx"), "not a regular file"},
+      {job(same, "same.doc"), "the output file " + same.string() + " is the source file itself"},
+      {job(input, "no/such/folder/out.docx"),
+       "the output folder " + (dir_ / "no/such/folder").string() + " does not exist"},
+  };
+  std::vector<ConversionJob> jobs;
+  for (const auto& c : cases)
+    jobs.push_back(c.job);
+  unsigned before = word::sofficeLaunchCount();
+  word::convertFiles(jobs);
+  EXPECT_EQ(word::sofficeLaunchCount(), before);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_FALSE(jobs[i].ok);
+    EXPECT_EQ(jobs[i].error, cases[i].error) << cases[i].job.output;
+  }
+  EXPECT_EQ(readFile(same), rtf("x\\par"));
+
+  // Without LibreOffice every convertible job names the package to install.
+  word::ConvertOptions options;
+  options.soffice = (dir_ / "not-installed" / "soffice").string();
+  std::vector<ConversionJob> missing = {job(input, "a.docx"), job(input, "b.pdf")};
+  word::convertFiles(missing, options);
+  for (const auto& j : missing) {
+    EXPECT_FALSE(j.ok);
+    EXPECT_EQ(j.error, word::sofficeMissingMessage());
+  }
+  EXPECT_NE(word::sofficeMissingMessage().find("libreoffice-writer-nogui"), std::string::npos);
+}
+
+} // namespace
