@@ -48,9 +48,8 @@ void Range::insertBefore(const std::string& text) {
 
 int64_t Range::deleteText() {
   if (!story_ || end_ <= start_) return 0;
-  int64_t before = story_->length();
-  story_->replace(start_, end_, U"");
-  int64_t removed = before - story_->length();
+  int64_t newEnd = story_->replace(start_, end_, U"");
+  int64_t removed = end_ - newEnd;
   end_ = start_;
   return removed;
 }

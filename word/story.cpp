@@ -684,9 +684,17 @@ bool Story::deleteMark(ParaRec* rec) {
 }
 
 int64_t Story::replace(int64_t start, int64_t end, std::u32string_view text) {
-  int64_t len = length();
-  start = std::clamp<int64_t>(start, 0, len);
-  end = std::clamp<int64_t>(end, start, len);
+  // Clamp to the story without walking it: positions below the valid prefix are known.
+  start = std::max<int64_t>(start, 0);
+  end = std::max(end, start);
+  if (!built_) rebuild();
+  ParaRec* lastKnown = validPrefix_ > 0 ? paras_[validPrefix_ - 1] : nullptr;
+  int64_t knownEnd = lastKnown ? lastKnown->start + static_cast<int64_t>(fullLen(lastKnown)) : 0;
+  if (end > knownEnd) {
+    int64_t len = length();
+    start = std::min(start, len);
+    end = std::min(end, len);
+  }
   std::u32string old = this->text(start, end);
   size_t pre = 0;
   while (pre < old.size() && pre < text.size() && old[pre] == text[pre]) ++pre;
@@ -705,6 +713,7 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view text) {
       return a + static_cast<int64_t>(mid.size()) + static_cast<int64_t>(suf);
     }
   }
+  int64_t kept = 0;  // characters of marks that could not be deleted
   if (b > a) {
     int i = indexAt(a), j = indexAt(b - 1);
     for (int k = j; k >= i; --k) {
@@ -714,7 +723,7 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view text) {
       int64_t x = std::max(a, s) - s, y = std::min(b, s + cl) - s;
       bool mark = b > s + cl;
       if (y > x) deleteContent(rec, static_cast<size_t>(x), static_cast<size_t>(y));
-      if (mark) deleteMark(rec);
+      if (mark && !deleteMark(rec)) kept += static_cast<int64_t>(markLen(rec));
     }
   }
   if (!mid.empty()) {
@@ -723,7 +732,7 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view text) {
                                       static_cast<int64_t>(content(rec).size()));
     editParagraph(rec, static_cast<size_t>(off), static_cast<size_t>(off), mid);
   }
-  return a + static_cast<int64_t>(mid.size()) + static_cast<int64_t>(suf);
+  return a + static_cast<int64_t>(mid.size()) + kept + static_cast<int64_t>(suf);
 }
 
 std::vector<ParaRec*> Story::parasIn(int64_t start, int64_t end) {
