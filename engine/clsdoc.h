@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "word/document.h"
@@ -70,17 +72,22 @@ private:
   void setHeaderFooter();
   void setColumns();
   void applyWatermark();
-  void applyHeaderRule();  // the header rule part of applyWatermark (used by "YeMei")
+  void applyHeaderRule(); // the header rule part of applyWatermark (used by "YeMei")
   void formatArticleHeadings();
   void formatNumberedHeadings();
   void saveOutput();
-  void changeFontSizes();  // the "ZiHao" run
+  void changeFontSizes(); // the "ZiHao" run
 
-  word::Document& ActiveDocument() { return *WordApp.activeDocument(); }
+  // The document being run; throws DocumentError when none is open (a step called out of turn).
+  word::Document& ActiveDocument() {
+    if (!WordApp.activeDocument())
+      throw word::DocumentError("no document is open");
+    return *WordApp.activeDocument();
+  }
   word::Selection& Selection() { return WordApp.selection(); }
 
   word::Application WordApp;
-  int16_t HasTables = 0;  // -1 when the open document has tables
+  int16_t HasTables = 0; // -1 when the open document has tables
   word::Paragraph CurPara;
   word::Range CurRange;
   int16_t ChapterFlag = 0;
@@ -88,9 +95,58 @@ private:
   std::map<std::string, std::string> props_;
   std::vector<std::string> docFiles_;
   IQuillfoldEvents* sink_ = nullptr;
-  std::string curName_;  // bare name of the document being run
-  std::string curPath_;  // its full path
-  friend struct EngineAccess;  // tests reach the steps through this
+  std::string curName_; // bare name of the document being run
+  std::string curPath_; // its full path
+
+  // ---- the batch (clsdoc.cpp) ----
+  // A notice about the current document: msgId "2" (information) or "3" (a warning).
+  void notice(const std::string& msgId, const std::string& text);
+  void sendMessage(const std::string& msgId, const std::string& msg, int cur, int all,
+                   const std::string& docName);
+  void sendError(int32_t errId, const std::string& errMsg);
+  // The names of the batch: docFiles_, else DocFileName split at ",".
+  std::vector<std::string> batchNames() const;
+  // Full path of a name: DocPath joined with it (an absolute name stands for itself).
+  std::string sourcePath(const std::string& name) const;
+  // Converts every legacy input of the batch to OOXML in one LibreOffice call.
+  void convertLegacyInputs(const std::vector<std::string>& paths);
+  // Opens curPath_ (from its converted copy when there is one) and makes it active.
+  void openCurrent();
+  // Runs the current document in `runMode`; false when it failed (Error already sent).
+  bool runDocument(const std::string& runMode);
+  void closeCurrent();
+  // The batch's private temporary folder, made on first use.
+  const std::string& batchTemp();
+  void endBatch();
+
+  struct ConvertedInput {
+    std::string docx;  // converted copy in batchTemp()
+    std::string error; // why the conversion failed; empty when it worked
+  };
+  std::map<std::string, ConvertedInput> convertedInputs_; // by source path
+  word::Document* curDoc_ = nullptr; // the open document of the current name, or null
+  bool curViaLibreOffice_ = false;   // it was read through LibreOffice (a legacy format)
+  int curNum_ = 0, allNum_ = 0;
+  std::string batchTemp_;
+  bool inBatch_ = false;
+  // Identities (device, inode) of the batch's sources and of their folders: outputs never
+  // replace them.
+  std::vector<std::pair<uint64_t, uint64_t>> sourceFiles_, sourceFolders_;
+
+  // ---- output saving (steps/save_output.cpp) ----
+  // The output name of a source name: ".txt" (any case) becomes ".doc", others stay.
+  static std::string outputName(const std::string& fileName);
+  // A .docx waiting in batchTemp() to be converted into a legacy output after the batch.
+  struct PendingOutput {
+    std::string docx, target, format, name;
+    int num = 0;
+  };
+  std::vector<PendingOutput> pendingOutputs_;
+  std::map<std::string, std::string> outputsWritten_; // output path -> source name
+  // Converts the pending legacy outputs in one LibreOffice call per format; failures go to
+  // Error with the document's number.
+  void finishLegacyOutputs();
+  friend struct EngineAccess; // tests reach the steps through this
 };
 
 } // namespace engine

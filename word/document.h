@@ -29,6 +29,15 @@ class Document;
 class Story;
 struct ParaRec;
 class Range;
+class PageSetup;
+struct InsertFileReport;
+class Window;
+class HeaderFooter;
+class Sections;
+class Fields;
+class Borders;
+class ShapeRange;
+struct SelectedShapes;
 
 // Word's "undefined" value for a property that differs across a range (wdUndefined).
 inline constexpr float kUndefined = 9999999.0f;
@@ -53,19 +62,131 @@ private:
   std::shared_ptr<Range> range_;
 };
 
+// WdLineSpacing
+inline constexpr int wdLineSpaceSingle = 0, wdLineSpace1pt5 = 1, wdLineSpaceDouble = 2,
+                     wdLineSpaceAtLeast = 3, wdLineSpaceExactly = 4, wdLineSpaceMultiple = 5;
+// WdOutlineLevel: levels 1 to 9, then body text
+inline constexpr int wdOutlineLevel1 = 1, wdOutlineLevel9 = 9, wdOutlineLevelBodyText = 10;
+// WdBaselineAlignment
+inline constexpr int wdBaselineAlignTop = 0, wdBaselineAlignCenter = 1, wdBaselineAlignBaseline = 2,
+                     wdBaselineAlignFarEast50 = 3, wdBaselineAlignAuto = 4;
+
+struct ParagraphFormatChanges;
+
 // Paragraph formatting of the paragraphs a range touches.
+//
+// Members other than the alignment (word/paragraph_format.cpp): reading gives the effective
+// value (direct formatting, then the paragraph style chain, then the document defaults) when
+// it is the same for every paragraph, else kUndefined (lengths) or wdUndefined; on/off members
+// read -1 (true) or 0. Writing sets direct formatting on every paragraph, in schema order, and
+// states an "off" explicitly (w:val="0") so that it wins over a style.
 class ParagraphFormat {
 public:
   explicit ParagraphFormat(const Range& r);
+  // A standalone format, attached to no paragraph (Word's ParagraphFormat.Duplicate): its
+  // setters only record the change, for apply(). Its getters read as undefined.
+  ParagraphFormat();
+  // Applies the changes recorded in `changes` (a standalone format) to every paragraph, in the
+  // order they were recorded: the same result as calling those setters one after the other,
+  // in one pass over the paragraphs.
+  void apply(const ParagraphFormat& changes);
+
   // wdAlignParagraph… value; wdUndefined when the paragraphs differ.
   int alignment() const;
   void setAlignment(int wdAlign);
+
+  // Indents in points (w:ind @left @right @firstLine/@hanging, twips). Setting one in points
+  // also zeroes its character-unit form, which would otherwise win over it.
+  float leftIndent() const;
+  void setLeftIndent(float points);
+  float rightIndent() const;
+  void setRightIndent(float points);
+  // Positive: first-line indent; negative: hanging indent.
+  float firstLineIndent() const;
+  void setFirstLineIndent(float points);
+  // Indents in characters (w:ind @leftChars @rightChars @firstLineChars/@hangingChars, in
+  // hundredths of a character). 0 leaves the indent to its value in points.
+  float characterUnitLeftIndent() const;
+  void setCharacterUnitLeftIndent(float chars);
+  float characterUnitRightIndent() const;
+  void setCharacterUnitRightIndent(float chars);
+  float characterUnitFirstLineIndent() const;
+  void setCharacterUnitFirstLineIndent(float chars);
+
+  // Space before and after in points (w:spacing @before @after). Setting one in points zeroes
+  // its value in lines, which would otherwise win over it.
+  float spaceBefore() const;
+  void setSpaceBefore(float points);
+  float spaceAfter() const;
+  void setSpaceAfter(float points);
+  // Automatic (HTML-like) space before and after (@beforeAutospacing @afterAutospacing).
+  int spaceBeforeAuto() const;
+  void setSpaceBeforeAuto(bool on);
+  int spaceAfterAuto() const;
+  void setSpaceAfterAuto(bool on);
+  // Space before and after in lines (@beforeLines @afterLines, hundredths of a line).
+  float lineUnitBefore() const;
+  void setLineUnitBefore(float lines);
+  float lineUnitAfter() const;
+  void setLineUnitAfter(float lines);
+
+  // wdLineSpace… rule (@lineRule, @line). Single, 1.5 and double set the line value too; the
+  // other rules keep the current value, which setLineSpacing then gives.
+  int lineSpacingRule() const;
+  void setLineSpacingRule(int wdLineSpace);
+  // Points (12 is one line under the auto rules).
+  float lineSpacing() const;
+  void setLineSpacing(float points);
+
+  // On/off members: -1 / 0 / wdUndefined.
+  int widowControl() const; // w:widowControl
+  void setWidowControl(bool on);
+  int keepWithNext() const; // w:keepNext
+  void setKeepWithNext(bool on);
+  int keepTogether() const; // w:keepLines
+  void setKeepTogether(bool on);
+  int pageBreakBefore() const; // w:pageBreakBefore
+  void setPageBreakBefore(bool on);
+  int noLineNumber() const; // w:suppressLineNumbers
+  void setNoLineNumber(bool on);
+  int hyphenation() const; // the inverse of w:suppressAutoHyphens
+  void setHyphenation(bool on);
+  int autoAdjustRightIndent() const; // w:adjustRightInd
+  void setAutoAdjustRightIndent(bool on);
+  int disableLineHeightGrid() const; // the inverse of w:snapToGrid
+  void setDisableLineHeightGrid(bool on);
+  int farEastLineBreakControl() const; // w:kinsoku
+  void setFarEastLineBreakControl(bool on);
+  // True lets Latin words break anywhere: the inverse of w:wordWrap (word-level breaking).
+  int wordWrap() const;
+  void setWordWrap(bool on);
+  int hangingPunctuation() const; // w:overflowPunct
+  void setHangingPunctuation(bool on);
+  int halfWidthPunctuationOnTopOfLine() const; // w:topLinePunct
+  void setHalfWidthPunctuationOnTopOfLine(bool on);
+  int addSpaceBetweenFarEastAndAlpha() const; // w:autoSpaceDE
+  void setAddSpaceBetweenFarEastAndAlpha(bool on);
+  int addSpaceBetweenFarEastAndDigit() const; // w:autoSpaceDN
+  void setAddSpaceBetweenFarEastAndDigit(bool on);
+
+  // wdOutlineLevel1 … 9 or wdOutlineLevelBodyText (w:outlineLvl 0 … 8, 9).
+  int outlineLevel() const;
+  void setOutlineLevel(int level);
+  // wdBaselineAlign… (w:textAlignment top / center / baseline / bottom / auto).
+  int baseLineAlignment() const;
+  void setBaseLineAlignment(int wdBaselineAlign);
+
   // The w:pPr elements of the touched paragraphs (created when missing), for steps that set
   // members not wrapped here.
   std::vector<pugi::xml_node> pPrs() const;
+  // Borders of the paragraphs (w:pBdr). Defined in word/headerfooter.cpp; include
+  // word/headerfooter.h. Throws DocumentError on a standalone format.
+  Borders borders() const;
 
 private:
+  friend struct ParagraphFormatChanges;
   std::shared_ptr<Range> range_;
+  std::shared_ptr<ParagraphFormatChanges> changes_; // set for a standalone format
 };
 
 // Find and replace, as Word's Find object with its Replacement.
@@ -142,6 +263,11 @@ public:
   int tablesCount() const;
   // Ranges of the runs (maximal pieces with one w:r each) inside this range, in order.
   std::vector<Range> formatRuns() const;
+  // Word's InsertBreak (word/headerfooter.cpp): a section break (wdSectionBreak…) ends a
+  // section at the range's start, the section before it taking a copy of the section's
+  // properties and its header and footer references (later sections inherit them); a page,
+  // column or line break is inserted as text. Afterwards the range covers the break.
+  void insertBreak(int type);
 
 private:
   Story* story_ = nullptr;
@@ -206,11 +332,33 @@ public:
   ParagraphFormat paragraphFormat() const { return range_.paragraphFormat(); }
   Story* story() const { return range_.story(); }
   void moveToStory(Story* story);
+  // The page setup of the sections the selection touches (every section when the selection
+  // is in a header or footer). Defined in word/pagesetup.cpp; include word/pagesetup.h.
+  PageSetup pageSetup() const;
+  // Word's InsertFile: inserts the document at `path` (any format Application::open reads) at
+  // the end of the main story with everything its text refers to (word/insertfile.h) and moves
+  // the selection to the end of the story. Throws DocumentError naming the file when it cannot
+  // be read; the document is then unchanged. Defined in word/insertfile.cpp.
+  InsertFileReport insertFile(const std::string& path);
+  // ---- page furniture (word/headerfooter.cpp, word/shapes.cpp) ----
+  // The header or footer the selection is in; throws DocumentError in the main text.
+  HeaderFooter headerFooter() const;
+  // The fields that begin in the selection (Fields.Add leaves the selection after the field).
+  Fields fields();
+  // The shapes selected by Shape::select while the range is unchanged, else the floating
+  // shapes anchored inside the selected text.
+  ShapeRange shapeRange() const;
+  // Word's MoveDown by wdParagraph (wdLine counts as paragraph): from the paragraph where the
+  // selection starts to the start of the `count`th next one (the end of the story's text when
+  // there is none). wdExtend keeps the start. Returns the number of paragraphs moved.
+  int moveDown(int unit = wdParagraph, int count = 1, int extend = wdMove);
 
 private:
   Document* doc_;
   Range range_;
   std::unique_ptr<Find> find_;
+  friend class Shape;
+  std::shared_ptr<SelectedShapes> shapes_; // set by Shape::select
 };
 
 // A header or footer part and the sections that reference it.
@@ -235,12 +383,25 @@ public:
   Range contentRange();
   Paragraphs paragraphs();
   int tablesCount();
+  // The page setup of every section of the document (word/pagesetup.h).
+  PageSetup pageSetup();
+  // ---- page furniture (word/headerfooter.cpp; include word/headerfooter.h) ----
+  // The document's window and its view (SeekView between main text, headers and footers).
+  Window& activeWindow();
+  Sections sections();
+  // Adds the story of a header or footer part that was added to the package (with its
+  // relationship from the main part) to headerFooters(), or returns the one listed.
+  Story* addHeaderFooterStory(const std::string& partName, StoryType type,
+                              const std::string& refType);
   Range range(int64_t start, int64_t end);
   Selection& selection() { return *selection_; }
   std::vector<HeaderFooterPart>& headerFooters();
   // Every automatic list number of the main story becomes literal text (label + suffix) at the
   // paragraph start, and the numbering is removed from those paragraphs.
   void convertNumbersToText();
+  // Appends the body of `source` at the end of the main story with its styles, lists, pictures,
+  // notes and bookmarks made to fit (word/insertfile.h). `source` is not changed.
+  InsertFileReport insertDocument(Document& source);
 
   // Saves by the extension of `path`: .docx/.docm/.dotx natively, .doc/.rtf/.odt through
   // LibreOffice. Atomic; refuses the document's own source path. Throws DocumentError.
@@ -272,6 +433,7 @@ private:
   std::vector<HeaderFooterPart> hf_;
   bool hfLoaded_ = false;
   std::unique_ptr<Selection> selection_;
+  std::shared_ptr<Window> window_; // made by activeWindow()
   std::vector<std::string> warnings_;
   pugi::xml_document* styles_ = nullptr;
   WNames stylesNames_;

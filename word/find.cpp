@@ -161,8 +161,19 @@ int Find::run(int replace,
       auto hits = m.all(c, static_cast<size_t>(x), static_cast<size_t>(y));
       if (hits.empty()) continue;
       std::u32string snapshot = c;
+      if (accept) {
+        std::vector<size_t> kept;
+        for (size_t hpos : hits)
+          if ((*accept)(snapshot, hpos, m.pat.size())) kept.push_back(hpos);
+        hits.swap(kept);
+        if (hits.empty()) continue;
+      }
+      if (repl.find(U'\uFFFF') == std::u32string::npos &&
+          story_->replaceWithinText(rec, hits, m.pat.size(), repl)) {
+        count += static_cast<int>(hits.size());
+        continue;
+      }
       for (size_t k = hits.size(); k-- > 0;) {
-        if (accept && !(*accept)(snapshot, hits[k], m.pat.size())) continue;
         std::u32string r =
             expand(repl, std::u32string_view(snapshot).substr(hits[k], m.pat.size()));
         story_->editParagraph(rec, hits[k], hits[k] + m.pat.size(), r);

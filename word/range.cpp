@@ -224,6 +224,7 @@ int ParagraphFormat::alignment() const {
 void ParagraphFormat::setAlignment(int wdAlign) {
   static const char* const kJc[] = {"left", "center", "right", "both", "distribute"};
   if (wdAlign < 0 || wdAlign > 4) throw DocumentError("invalid paragraph alignment value");
+  if (!range_->story()) return;
   for (pugi::xml_node pPr : pPrs()) {
     const WNames& n = range_->story()->names();
     setAttr(ensureChild(pPr, "jc", n), "val", kJc[wdAlign], n);

@@ -109,6 +109,7 @@ void Story::rebuild() {
     if (!live.count(node)) rec->dead = true;
   byNode_.swap(live);
   paras_.swap(fresh);
+  for (size_t i = 0; i < paras_.size(); ++i) paras_[i]->index = static_cast<int>(i);
   built_ = true;
   validPrefix_ = 0;
   batchDirty_ = false;
@@ -683,7 +684,15 @@ bool Story::deleteMark(ParaRec* rec) {
   return true;
 }
 
-int64_t Story::replace(int64_t start, int64_t end, std::u32string_view text) {
+int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
+  // "\r\n" and "\n" are one paragraph mark, as "\r" is.
+  std::u32string normal;
+  normal.reserve(input.size());
+  for (size_t i = 0; i < input.size(); ++i) {
+    if (input[i] == U'\r' && i + 1 < input.size() && input[i + 1] == U'\n') continue;
+    normal.push_back(input[i] == U'\n' ? U'\r' : input[i]);
+  }
+  std::u32string_view text = normal;
   // Clamp to the story without walking it: positions below the valid prefix are known.
   start = std::max<int64_t>(start, 0);
   end = std::max(end, start);
@@ -782,6 +791,82 @@ void Story::beginBatch() {
 void Story::endBatch() {
   batch_ = false;
   if (batchDirty_) rebuild();
+}
+
+} // namespace word
+
+namespace word {
+
+bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, size_t patLen,
+                              std::u32string_view repl) {
+  for (char32_t c : repl)
+    if (c < 0x20) return false;
+  content(rec);
+  const auto& segs = rec->segs;
+  // Every hit must lie inside one text piece.
+  std::vector<size_t> segOf(hits.size());
+  for (size_t h = 0; h < hits.size(); ++h) {
+    auto it = std::upper_bound(segs.begin(), segs.end(), hits[h],
+                               [](size_t v, const Seg& sg) { return v < sg.off; });
+    if (it == segs.begin()) return false;
+    const Seg& sg = *(it - 1);
+    if (sg.kind != Seg::Text || hits[h] + patLen > sg.off + sg.len) return false;
+    segOf[h] = static_cast<size_t>(it - 1 - segs.begin());
+  }
+  std::u32string newText;
+  newText.reserve(rec->text.size() + hits.size() * repl.size());
+  std::vector<Seg> newSegs;
+  newSegs.reserve(segs.size());
+  bool removed = false;
+  size_t h = 0;
+  for (size_t k = 0; k < segs.size(); ++k) {
+    Seg sg = segs[k];
+    std::u32string_view old = std::u32string_view(rec->text).substr(sg.off, sg.len);
+    if (h < hits.size() && segOf[h] == k) {
+      std::u32string piece;
+      size_t from = 0;
+      for (; h < hits.size() && segOf[h] == k; ++h) {
+        size_t local = hits[h] - sg.off;
+        piece.append(old.substr(from, local - from));
+        piece.append(repl);
+        from = local + patLen;
+      }
+      piece.append(old.substr(from));
+      if (piece.empty()) {
+        pugi::xml_node run = sg.node.parent();
+        run.remove_child(sg.node);
+        bool empty = n_.is(run, "r");
+        for (pugi::xml_node c = run.first_child(); c && empty; c = c.next_sibling())
+          if (c.type() == pugi::node_element && !n_.is(c, "rPr")) empty = false;
+        if (empty) run.parent().remove_child(run);
+        removed = true;
+        continue;
+      }
+      setWText(sg.node, piece);
+      sg.off = static_cast<uint32_t>(newText.size());
+      sg.len = static_cast<uint32_t>(piece.size());
+      newText += piece;
+    } else {
+      sg.off = static_cast<uint32_t>(newText.size());
+      newText.append(old);
+    }
+    newSegs.push_back(sg);
+  }
+  touch();
+  if (removed) {
+    invalidateText(rec);
+  } else {
+    rec->text.swap(newText);
+    rec->segs.swap(newSegs);
+    rec->textValid = true;
+    if (!batch_ && built_) {
+      int i = indexOf(rec);
+      if (i >= 0) invalidateFrom(i + 1);
+    } else if (built_ && rec->index >= 0 && rec->index < validPrefix_) {
+      invalidateFrom(rec->index + 1);
+    }
+  }
+  return true;
 }
 
 } // namespace word

@@ -69,6 +69,11 @@ public:
   int64_t replace(int64_t start, int64_t end, std::u32string_view text);
   // Low-level edit inside one paragraph's content: [a, b) replaced by `ins` (may hold "\r").
   void editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins);
+  // Replaces the pattern occurrences at `hits` (content offsets, non-overlapping, ascending)
+  // by `repl` when every occurrence lies inside one w:t and `repl` is plain text: each text
+  // piece is rewritten once. Returns false (nothing changed) when that does not apply.
+  bool replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, size_t patLen,
+                         std::u32string_view repl);
   // Deletes the mark of `rec`, merging it into the next paragraph. Returns false when the
   // mark cannot go (last paragraph of a cell or of the story, or a table follows a
   // non-empty paragraph).

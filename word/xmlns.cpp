@@ -1,11 +1,15 @@
 #include "word/xmlns.h"
 
+#include <cstdint>
 #include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace word {
 
-WNames::WNames(const std::string& prefix) : prefix_(prefix) {
+WNames::WNames(const std::string& prefix)
+    : prefix_(prefix), skip_(prefix.empty() ? 0 : prefix.size() + 1) {
   p = q("p");
   r = q("r");
   t = q("t");
@@ -34,11 +38,14 @@ WNames WNames::forRoot(pugi::xml_node root) {
 }
 
 const char* WNames::q(const char* local) const {
-  auto it = cache_.find(local);
+  auto& slot = fast_.slots[(reinterpret_cast<uintptr_t>(local) >> 4) & (fast_.slots.size() - 1)];
+  if (slot.first == local && std::strcmp(slot.second + skip_, local) == 0) return slot.second;
+  auto it = cache_.find(std::string_view(local));
   if (it == cache_.end()) {
     std::string name = prefix_.empty() ? std::string(local) : prefix_ + ":" + local;
     it = cache_.emplace(local, std::move(name)).first;
   }
+  slot = {local, it->second.c_str()};
   return it->second.c_str();
 }
 
@@ -92,11 +99,27 @@ const std::vector<const char*>* orderFor(const char* parentLocal) {
   return nullptr;
 }
 
+using RankMap = std::unordered_map<std::string_view, int>;
+
+const RankMap& ranksFor(const std::vector<const char*>& order) {
+  static const auto build = [](const std::vector<const char*>& o) {
+    RankMap m;
+    for (size_t i = 0; i < o.size(); ++i) m.emplace(o[i], static_cast<int>(i));
+    return m;
+  };
+  static const RankMap pPr = build(kPPrOrder), rPr = build(kRPrOrder),
+                       sectPr = build(kSectPrOrder), pBdr = build(kPBdrOrder);
+  if (&order == &kPPrOrder) return pPr;
+  if (&order == &kRPrOrder) return rPr;
+  if (&order == &kSectPrOrder) return sectPr;
+  return pBdr;
+}
+
 int rankOf(const std::vector<const char*>& order, const char* local) {
   if (!local) return -1;
-  for (size_t i = 0; i < order.size(); ++i)
-    if (!std::strcmp(order[i], local)) return static_cast<int>(i);
-  return -1;
+  const RankMap& m = ranksFor(order);
+  auto it = m.find(std::string_view(local));
+  return it == m.end() ? -1 : it->second;
 }
 } // namespace
 

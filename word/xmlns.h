@@ -2,7 +2,9 @@
 // WordprocessingML names under whatever prefix a part binds to the main namespace, and
 // insertion of property elements in schema order (Word rejects out-of-order property lists).
 
+#include <array>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include <pugixml.hpp>
@@ -32,8 +34,26 @@ public:
   std::string p, r, t, tab, br, cr, pPr, rPr, tbl, tr, tc, sectPr, val, pStyle, rStyle;
 
 private:
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
   std::string prefix_;
-  mutable std::unordered_map<std::string, std::string> cache_;
+  size_t skip_ = 0;  // length of "prefix:"
+  mutable std::unordered_map<std::string, std::string, Hash, std::equal_to<>> cache_;
+  // Callers mostly pass string literals: a small cache keyed by the pointer, checked by
+  // content, avoids
+  // hashing the name on every call. Copies start empty: entries point into their own map.
+  struct FastCache {
+    std::array<std::pair<const char*, const char*>, 64> slots{};
+    FastCache() = default;
+    FastCache(const FastCache&) {}
+    FastCache& operator=(const FastCache&) {
+      slots = {};
+      return *this;
+    }
+  };
+  mutable FastCache fast_;
 };
 
 // The child `local` of `parent` (a w:pPr, w:rPr or w:sectPr, which must be in the main

@@ -1,8 +1,126 @@
+// Signature block (落款) and blank paragraphs.
+//
+// The block is the issuing body's name on one line and the date on the line below, set off
+// from the body by two blank lines. It is found from the bottom of the document up by its date
+// line; both lines are right-aligned and end in tabs, the shorter one getting more, so that it
+// stands further in, towards the middle of the longer one. Then, with 空行 on, blank
+// paragraphs are removed everywhere except the two blank lines above a formatted block.
+//
+// Blank: a paragraph whose text, trimmed of U+0020 / U+3000 at both ends, is its mark alone
+// (after indentation a blank line holds two ideographic spaces and its mark).
+
+#include <string>
+#include <utility>
+
 #include "engine/clsdoc.h"
+#include "engine/recognisers/date_line.h"
+#include "engine/recognisers/tab_pad.h"
+#include "word/text.h"
 
 namespace engine {
 
-// Not built yet: the run passes over this step.
-void clsDoc::formatSignature() {}
+namespace {
+
+// Length of a text in bytes of UTF-16 (two per code unit).
+int byteLength(std::u32string_view s) {
+  int n = 0;
+  for (char32_t c : s)
+    n += c > 0xFFFF ? 4 : 2;
+  return n;
+}
+
+// d / 2 rounded to the nearest integer, halves to the even neighbour (d >= 0).
+int halfToEven(int d) {
+  int q = d / 2;
+  if (d % 2 != 0 && q % 2 != 0)
+    ++q;
+  return q;
+}
+
+// The paragraph's text without its mark ("\r", or "\r\a" at the end of a table cell) and the
+// mark itself.
+std::pair<std::u32string, std::u32string> splitMark(const std::u32string& t) {
+  size_t cut = t.size();
+  if (cut >= 2 && t[cut - 2] == U'\r' && t[cut - 1] == U'\a')
+    cut -= 2;
+  else if (cut >= 1 && t[cut - 1] == U'\r')
+    cut -= 1;
+  return {t.substr(0, cut), t.substr(cut)};
+}
+
+} // namespace
+
+void clsDoc::formatSignature() {
+  word::Paragraphs paras = ActiveDocument().paragraphs();
+
+  // A paragraph index that lies before the first paragraph counts as not blank, so a date-like
+  // line near the top never ends the run.
+  auto isBlank = [&](int index) {
+    if (index < 1)
+      return false;
+    CurPara = paras.item(index);
+    return word::trimSpaces(CurPara.range().text32()).size() == 1;
+  };
+
+  // 1. The bottom-most date line whose paragraph two up is blank.
+  int index = paras.count();
+  int lastResult = 0;
+  int dateBytes = 0;
+  int dateIndex = 0;
+  bool found = false;
+  while (index >= 1) {
+    CurPara = paras.item(index);
+    lastResult = isDateLine(CurPara.range().text32());
+    if (lastResult == 1) {
+      CurRange = CurPara.range();
+      dateBytes = byteLength(CurRange.text32());
+      dateIndex = index;
+      if (isBlank(index - 2)) {
+        found = true;
+        break;
+      }
+    }
+    --index;
+  }
+
+  // 2. and 3. With the second blank line above it too, the block is formatted: the signature
+  // is the line above the date. Each line is written back as its text, its tabs and its own
+  // mark, so only the tabs are new: the paragraph keeps its mark and properties, and the
+  // paragraph count does not change (a line ending the document gets no empty one after it).
+  if (found && isBlank(index - 3)) {
+    auto endWith = [this](const std::string& tabs) {
+      auto [body, mark] = splitMark(CurRange.text32());
+      CurRange.setText(word::toUtf8(body) + tabs + word::toUtf8(mark));
+    };
+    CurPara = paras.item(index - 1);
+    CurRange = CurPara.range();
+    int sigBytes = byteLength(CurRange.text32()) - 1;
+    if (sigBytes > dateBytes) {
+      int k = halfToEven(sigBytes - dateBytes);
+      endWith("\t\t");
+      CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
+      CurPara = paras.item(dateIndex);
+      CurRange = CurPara.range();
+      endWith(tabPad(k) + "\t\t");
+    } else {
+      int k = halfToEven(dateBytes - sigBytes);
+      endWith(tabPad(k) + "\t\t");
+      CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
+      CurPara = paras.item(dateIndex);
+      CurRange = CurPara.range();
+      endWith("\t\t");
+    }
+    CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
+    lastResult = index;
+  }
+
+  // 4. Blank paragraphs, except the two lines above a formatted block.
+  if (property("空行") == "0")
+    return;
+  for (int j = paras.count(); j >= 1; --j) {
+    if (isBlank(j) && j != lastResult - 2 && j != lastResult - 3)
+      CurPara.range().deleteText();
+  }
+}
 
 } // namespace engine

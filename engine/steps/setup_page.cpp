@@ -1,8 +1,66 @@
+// Page setup: orientation, margins, gutter, header and footer distances, no document grid,
+// one header and footer for all pages, and the paper size last, by explicit width and height.
+// Every section of the document gets the same settings, so a document with section breaks
+// does not come out with mixed paper sizes.
+
 #include "engine/clsdoc.h"
+#include "word/pagesetup.h"
 
 namespace engine {
 
-// Not built yet: the run passes over this step.
-void clsDoc::setupPage() {}
+namespace {
+
+// Short and long side in centimetres of the paper sizes offered by the settings' list.
+struct Paper {
+  const char* setting;
+  float shortSide, longSide;
+};
+constexpr Paper kPapers[] = {{"0", 21.0f, 29.7f}, {"1", 17.6f, 25.0f}, {"2", 29.7f, 42.0f}};
+
+} // namespace
+
+void clsDoc::setupPage() {
+  auto points = [&](const char* setting) {
+    return word::Application::centimetersToPoints(number(setting));
+  };
+  word::PageSetup page = ActiveDocument().pageSetup();
+
+  bool portrait = property("页方向") == "0";
+  page.setOrientation(portrait ? word::wdOrientPortrait : word::wdOrientLandscape);
+
+  page.setTopMargin(points("上边距"));
+  page.setBottomMargin(points("下边距"));
+  page.setLeftMargin(points("左边距"));
+  page.setRightMargin(points("右边距"));
+  page.setGutter(points("装订线"));
+  page.setHeaderDistance(points("页眉边距"));
+  page.setFooterDistance(points("页脚边距"));
+
+  const std::string& gutterPos = property("装订线位置");
+  page.setGutterPos(gutterPos == "0"   ? word::wdGutterPosLeft
+                    : gutterPos == "1" ? word::wdGutterPosRight
+                                       : word::wdGutterPosTop);
+
+  page.setLayoutMode(word::wdLayoutModeDefault);
+  // One header and one footer for all pages: the header step relies on it.
+  page.setOddAndEvenPagesHeaderFooter(false);
+  page.setDifferentFirstPageHeaderFooter(false);
+
+  // Explicit sizes (B5 is ISO B5, 17.6 x 25 cm); a size not in the list keeps the paper.
+  const std::string& size = property("纸张大小");
+  for (const Paper& p : kPapers) {
+    if (size != p.setting)
+      continue;
+    float shortSide = word::Application::centimetersToPoints(p.shortSide);
+    float longSide = word::Application::centimetersToPoints(p.longSide);
+    if (portrait) {
+      page.setPageWidth(shortSide);
+      page.setPageHeight(longSide);
+    } else {
+      page.setPageHeight(shortSide);
+      page.setPageWidth(longSide);
+    }
+  }
+}
 
 } // namespace engine

@@ -1,0 +1,389 @@
+#include "app/cli/typeset_job.h"
+
+#include <algorithm>
+#include <charconv>
+#include <ostream>
+#include <set>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "settings/settings.h"
+
+namespace fs = std::filesystem;
+
+namespace quillfold::cli {
+
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// "doc", ".DOC" and "*.doc" all become ".doc".
+std::string normalisedExt(std::string ext) {
+  if (ext.rfind("*", 0) == 0)
+    ext.erase(0, 1);
+  if (ext.empty() || ext[0] != '.')
+    ext.insert(0, ".");
+  return lower(ext);
+}
+
+long parseNumber(const std::string& text) {
+  long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size())
+    return -1;
+  return value;
+}
+
+// Decodes one UTF-8 code point at `i` (advancing it); invalid bytes count as one character.
+char32_t nextCodePoint(std::string_view s, size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+  if (i + static_cast<size_t>(len) > s.size())
+    len = 1;
+  char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
+  for (int k = 1; k < len; ++k)
+    cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0x3F);
+  i += static_cast<size_t>(len);
+  return cp;
+}
+
+bool isWide(char32_t cp) {
+  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
+         (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
+         (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
+         (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+         (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+         (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+} // namespace
+
+std::optional<std::string> runModeFor(std::string_view mode) {
+  if (mode == "full")
+    return "0";
+  if (mode == "header")
+    return "YeMei";
+  if (mode == "page")
+    return "YeMian";
+  if (mode == "size")
+    return "ZiHao";
+  return std::nullopt;
+}
+
+const std::vector<std::string>& defaultExtensions() {
+  static const std::vector<std::string> exts = {".doc", ".docx", ".docm", ".txt",
+                                                ".rtf", ".wps",  ".odt"};
+  return exts;
+}
+
+BatchInput gatherInputs(const TypesetRequest& request) {
+  if (!request.files.empty() && !request.dir.empty())
+    throw UsageError("give either FILES or --dir, not both");
+  if (request.dir.empty() && (!request.filter.empty() || !request.exts.empty()))
+    throw UsageError("--filter and --ext choose files of a folder: use them with --dir");
+  BatchInput input;
+  if (!request.files.empty()) {
+    std::set<fs::path> folders;
+    for (const auto& file : request.files)
+      folders.insert(fs::path(file).parent_path());
+    if (folders.size() == 1) {
+      input.docPath = folders.begin()->string();
+      for (const auto& file : request.files)
+        input.names.push_back(fs::path(file).filename().string());
+    } else {
+      input.names = request.files;
+    }
+    return input;
+  }
+  if (request.dir.empty())
+    throw UsageError("no documents given: name FILES or a folder with --dir");
+
+  std::vector<std::string> exts;
+  for (const auto& e : request.exts)
+    exts.push_back(normalisedExt(e));
+  if (exts.empty())
+    exts = defaultExtensions();
+
+  std::error_code ec;
+  fs::directory_iterator it(request.dir, ec);
+  if (ec)
+    throw UsageError(fmt::format("cannot list the folder {}: {}", request.dir, ec.message()));
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    std::error_code sec;
+    if (!it->is_regular_file(sec))
+      continue;
+    const std::string name = it->path().filename().string();
+    if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0)
+      continue;
+    if (std::find(exts.begin(), exts.end(), lower(it->path().extension().string())) == exts.end())
+      continue;
+    if (!request.filter.empty() && name.find(request.filter) == std::string::npos)
+      continue;
+    input.names.push_back(name);
+  }
+  if (ec)
+    throw UsageError(fmt::format("cannot list the folder {}: {}", request.dir, ec.message()));
+  if (input.names.empty())
+    throw UsageError(fmt::format("no documents to typeset in {}", request.dir));
+  std::sort(input.names.begin(), input.names.end());
+  input.docPath = request.dir;
+  return input;
+}
+
+// ---- report ------------------------------------------------------------------------------
+
+int BatchReport::failedCount() const {
+  return static_cast<int>(
+      std::count_if(documents.begin(), documents.end(), [](auto& d) { return d.failed; }));
+}
+
+int BatchReport::warningCount() const {
+  return static_cast<int>(std::count_if(documents.begin(), documents.end(),
+                                        [](auto& d) { return !d.failed && !d.warnings.empty(); }));
+}
+
+int BatchReport::doneCount() const {
+  return static_cast<int>(documents.size()) - failedCount();
+}
+
+int BatchReport::exitStatus() const {
+  if (failedCount() > 0 || !batchErrors.empty())
+    return kExitFailed;
+  if (warningCount() > 0)
+    return kExitNotices;
+  return kExitDone;
+}
+
+// ---- events ------------------------------------------------------------------------------
+
+EventPrinter::EventPrinter(OutputStyle style, std::ostream& out, std::ostream& err,
+                           int terminalWidth)
+    : style_(style), out_(out), err_(err), width_(terminalWidth > 0 ? terminalWidth : 80) {}
+
+DocumentOutcome* EventPrinter::document(long number) {
+  if (number < 1 || number > 1'000'000)
+    return nullptr;
+  if (report_.documents.size() < static_cast<size_t>(number))
+    report_.documents.resize(static_cast<size_t>(number));
+  return &report_.documents[static_cast<size_t>(number - 1)];
+}
+
+void EventPrinter::clearBar() {
+  if (barShown_) {
+    out_ << "\r\x1b[K" << std::flush;
+    barShown_ = false;
+  }
+}
+
+void EventPrinter::drawBar() {
+  constexpr int kBar = 24;
+  const int filled = all_ > 0 ? static_cast<int>(done_ * kBar / all_) : 0;
+  std::string line = "[" + std::string(static_cast<size_t>(filled), '#') +
+                     std::string(static_cast<size_t>(kBar - filled), '-') + "] " +
+                     fmt::format("{}/{}", done_, all_);
+  if (!current_.empty())
+    line += "  正在处理：" + current_;
+  out_ << "\r\x1b[K" << fitWidth(line, width_ - 1) << std::flush;
+  barShown_ = true;
+}
+
+void EventPrinter::Error(int32_t errId, const std::string& errMsg) {
+  if (DocumentOutcome* d = errId > 0 ? document(errId) : nullptr) {
+    d->failed = true;
+    d->errors.push_back(errMsg);
+  } else {
+    report_.batchErrors.push_back(errMsg);
+  }
+  switch (style_) {
+  case OutputStyle::Json:
+    out_ << nlohmann::json{{"event", "Error"}, {"errId", errId}, {"errMsg", errMsg}}.dump(
+                -1, ' ', false, nlohmann::json::error_handler_t::replace)
+         << '\n'
+         << std::flush;
+    break;
+  case OutputStyle::ProgressBar:
+    clearBar();
+    err_ << "错误：" << errMsg << '\n' << std::flush;
+    drawBar();
+    break;
+  case OutputStyle::Lines:
+    out_ << std::flush;
+    err_ << "错误：" << errMsg << '\n' << std::flush;
+    break;
+  }
+}
+
+void EventPrinter::Message(const std::string& msgId, const std::string& msg,
+                           const std::string& curDocNum, const std::string& allDocNum,
+                           const std::string& docName) {
+  const long cur = parseNumber(curDocNum), all = parseNumber(allDocNum);
+  if (all >= 0)
+    all_ = all;
+  DocumentOutcome* d = (msgId == "101") ? nullptr : document(cur);
+  if (d && d->name.empty())
+    d->name = docName;
+  if (msgId == "0") {
+    if (d)
+      d->started = true;
+    current_ = docName;
+    cur_ = cur;
+  } else if (msgId == "2" && d) {
+    d->notes.push_back(msg);
+  } else if (msgId == "3" && d) {
+    d->warnings.push_back(msg);
+  } else if (msgId == "100") {
+    if (d)
+      d->ended = true;
+    if (cur >= 0)
+      done_ = cur;
+    current_.clear();
+  } else if (msgId == "101") {
+    report_.finished = true;
+  }
+
+  if (style_ == OutputStyle::Json) {
+    out_ << nlohmann::json{{"event", "Message"},     {"msgId", msgId},         {"msg", msg},
+                           {"curDocNum", curDocNum}, {"allDocNum", allDocNum}, {"docName", docName}}
+                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+         << '\n'
+         << std::flush;
+    return;
+  }
+  const std::string counter = fmt::format("[{}/{}] ", curDocNum, allDocNum);
+  std::string line;
+  if (msgId == "0")
+    line = style_ == OutputStyle::Lines ? counter + "正在处理：" + docName : "";
+  else if (msgId == "2")
+    line = counter + "提示：" + msg + ":" + docName;
+  else if (msgId == "3")
+    line = counter + "警告：" + msg + ":" + docName;
+  else if (msgId == "100")
+    line = style_ == OutputStyle::Lines ? counter + msg : "";
+  else if (msgId == "101")
+    line = msg;
+  if (style_ == OutputStyle::ProgressBar) {
+    clearBar();
+    if (!line.empty())
+      out_ << line << '\n';
+    if (msgId != "101")
+      drawBar();
+    out_ << std::flush;
+  } else if (!line.empty()) {
+    out_ << line << '\n' << std::flush;
+  }
+}
+
+void EventPrinter::summary(const std::string& outputFolder) {
+  clearBar();
+  const int total = static_cast<int>(report_.documents.size());
+  if (style_ == OutputStyle::Json) {
+    out_ << nlohmann::json{{"event", "summary"},
+                           {"documents", total},
+                           {"done", report_.doneCount()},
+                           {"failed", report_.failedCount()},
+                           {"withWarnings", report_.warningCount()},
+                           {"output", outputFolder},
+                           {"exitStatus", report_.exitStatus()}}
+                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)
+         << '\n'
+         << std::flush;
+    return;
+  }
+  out_ << fmt::format("{} document{}: {} done, {} failed, {} with warnings.\n", total,
+                      total == 1 ? "" : "s", report_.doneCount(), report_.failedCount(),
+                      report_.warningCount())
+       << "Results are in " << outputFolder << '\n'
+       << std::flush;
+}
+
+// ---- the command -------------------------------------------------------------------------
+
+void configureAndRun(engine::clsDoc& engine,
+                     const std::vector<std::pair<std::string, std::string>>& settings,
+                     const BatchInput& input, const std::string& outputFolder,
+                     const std::string& runMode) {
+  for (const auto& [name, value] : settings)
+    engine.setProperty(name, value);
+  std::string joined;
+  for (const auto& name : input.names)
+    joined += (joined.empty() ? "" : ",") + name;
+  engine.setProperty("DocPath", input.docPath);
+  engine.setProperty("DocFileName", joined);
+  engine.setProperty("DocOutLocation", outputFolder);
+  engine.setDocFiles(input.names);
+  engine.Main(runMode);
+}
+
+int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err) {
+  std::string runMode;
+  BatchInput input;
+  std::vector<std::pair<std::string, std::string>> properties;
+  fs::path settingsPath;
+  try {
+    auto mode = runModeFor(request.mode);
+    if (!mode)
+      throw UsageError(
+          fmt::format("unknown --mode {} (use full, header, page or size)", request.mode));
+    runMode = *mode;
+    if (request.out.empty())
+      throw UsageError("--out needs a folder");
+    input = gatherInputs(request);
+    settingsPath = request.settings.empty() ? settings::defaultSettingsPath() : request.settings;
+    settings::IniFile ini(settingsPath);
+    if (!ini.readError().empty())
+      throw UsageError(fmt::format("cannot read the settings file {}: {}", settingsPath.string(),
+                                   ini.readError()));
+    properties = settings::loadEngineProperties(ini);
+  } catch (const UsageError& e) {
+    err << "quillfold: " << e.what() << '\n';
+    return kExitUsage;
+  }
+  if (!request.settings.empty() && !fs::exists(settingsPath))
+    err << "quillfold: " << settingsPath.string()
+        << " does not exist; typesetting with the default settings\n";
+
+  std::error_code ec;
+  const fs::path outAbs = fs::absolute(request.out, ec);
+  const std::string outFolder = ec ? request.out : outAbs.lexically_normal().string();
+
+  EventPrinter printer(request.style, out, err, request.terminalWidth);
+  engine::clsDoc engine;
+  engine.SetEventSink(&printer);
+  configureAndRun(engine, properties, input, outFolder, runMode);
+  printer.summary(outFolder);
+  return printer.report().exitStatus();
+}
+
+// ---- terminal width ----------------------------------------------------------------------
+
+int displayWidth(std::string_view utf8) {
+  int width = 0;
+  for (size_t i = 0; i < utf8.size();)
+    width += isWide(nextCodePoint(utf8, i)) ? 2 : 1;
+  return width;
+}
+
+std::string fitWidth(std::string_view utf8, int columns) {
+  if (displayWidth(utf8) <= columns)
+    return std::string(utf8);
+  int width = 0;
+  size_t i = 0, keep = 0;
+  while (i < utf8.size()) {
+    size_t next = i;
+    int w = isWide(nextCodePoint(utf8, next)) ? 2 : 1;
+    if (width + w > columns - 1)
+      break;
+    width += w;
+    i = next;
+    keep = i;
+  }
+  return std::string(utf8.substr(0, keep)) + "…";
+}
+
+} // namespace quillfold::cli

@@ -1,0 +1,134 @@
+#pragma once
+// The work behind `quillfold typeset`: gathering the documents, loading setup.ini into the
+// engine, running the batch and showing its events (progress bar, lines or JSON), and the exit
+// status. main() only parses the command line and calls runTypeset().
+
+#include <filesystem>
+#include <iosfwd>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "engine/clsdoc.h"
+
+namespace quillfold::cli {
+
+// Exit statuses of the command.
+inline constexpr int kExitDone = 0;    // every document typeset, nothing to report
+inline constexpr int kExitUsage = 1;   // wrong command line or settings; nothing typeset
+inline constexpr int kExitFailed = 2;  // at least one document failed
+inline constexpr int kExitNotices = 3; // every document typeset, with warnings
+
+// A mistake on the command line (or an unusable settings file): nothing was typeset.
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class OutputStyle {
+  Lines,       // one line per event (pipes, logs)
+  ProgressBar, // a progress bar with the current file (terminals)
+  Json,        // one JSON object per event, then a summary object
+};
+
+struct TypesetRequest {
+  std::vector<std::string> files; // documents named one by one
+  std::string dir;                // or: every document of this folder (not its subfolders)
+  std::string filter;             // with dir: only names containing this text
+  std::vector<std::string> exts;  // with dir: only these extensions ("doc", ".TXT"…)
+  std::string out = "quillfold-out";
+  std::string mode = "full";      // full | header | page | size
+  std::filesystem::path settings; // setup.ini; empty = settings::defaultSettingsPath()
+  OutputStyle style = OutputStyle::Lines;
+  int terminalWidth = 0; // ProgressBar: columns to fill (0 = 80)
+};
+
+// The engine's run mode for a --mode word: full "0", header "YeMei", page "YeMian",
+// size "ZiHao". Nothing for other words.
+std::optional<std::string> runModeFor(std::string_view mode);
+
+// Extensions taken from a folder when --ext is not given.
+const std::vector<std::string>& defaultExtensions();
+
+// The documents of a batch as the engine takes them: a source folder and names in it. Files of
+// one folder become that folder and their bare names; files from several folders keep their
+// paths, and the folder is empty.
+struct BatchInput {
+  std::string docPath;
+  std::vector<std::string> names;
+};
+
+// Gathers the documents of `request`: its files in the order given, or the regular files of
+// its folder whose extension is wanted and whose name contains the filter, sorted by name
+// (hidden files and Word's "~$" owner files left out). Throws UsageError for a request that
+// names both files and a folder, neither, a folder that cannot be listed, --filter/--ext
+// without --dir, or a folder with no matching documents.
+BatchInput gatherInputs(const TypesetRequest& request);
+
+// What became of one document, gathered from the events.
+struct DocumentOutcome {
+  std::string name;
+  bool started = false, ended = false, failed = false;
+  std::vector<std::string> notes;    // Message "2"
+  std::vector<std::string> warnings; // Message "3"
+  std::vector<std::string> errors;   // Error
+};
+
+struct BatchReport {
+  std::vector<DocumentOutcome> documents; // by number (1 = first)
+  std::vector<std::string> batchErrors;   // Error not tied to a document (errId 0)
+  bool finished = false;                  // Message "101" arrived
+  int failedCount() const;
+  int warningCount() const; // documents with warnings that did not fail
+  int doneCount() const;    // documents that did not fail
+  // 2 when a document failed or the batch had an error, else 3 with warnings, else 0.
+  int exitStatus() const;
+};
+
+// The event sink of the command: keeps a BatchReport and shows each event in `style` on
+// `out` (errors of the Lines and ProgressBar styles on `err`).
+class EventPrinter : public engine::IQuillfoldEvents {
+public:
+  EventPrinter(OutputStyle style, std::ostream& out, std::ostream& err, int terminalWidth = 0);
+  void Error(int32_t errId, const std::string& errMsg) override;
+  void Message(const std::string& msgId, const std::string& msg, const std::string& curDocNum,
+               const std::string& allDocNum, const std::string& docName) override;
+  // Prints the closing summary (text or JSON) naming the output folder.
+  void summary(const std::string& outputFolder);
+  const BatchReport& report() const { return report_; }
+
+private:
+  DocumentOutcome* document(long number);
+  void clearBar();
+  void drawBar();
+  OutputStyle style_;
+  std::ostream& out_;
+  std::ostream& err_;
+  int width_;
+  BatchReport report_;
+  long cur_ = 0, all_ = 0, done_ = 0;
+  std::string current_;
+  bool barShown_ = false;
+};
+
+// Hands the engine the 46 settings, the documents and the output folder (DocFileName joined
+// by ","; the names also go through setDocFiles so that a name with "," works) and runs Main.
+void configureAndRun(engine::clsDoc& engine,
+                     const std::vector<std::pair<std::string, std::string>>& settings,
+                     const BatchInput& input, const std::string& outputFolder,
+                     const std::string& runMode);
+
+// The whole command: gathers the documents, reloads the settings file, runs the batch with an
+// EventPrinter and prints the summary. Returns the exit status; usage errors are printed on
+// `err` as "quillfold: …" and give kExitUsage.
+int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err);
+
+// Number of terminal columns a UTF-8 text takes (East Asian wide characters count 2).
+int displayWidth(std::string_view utf8);
+// `utf8` cut to at most `columns` terminal columns, with "…" when something was cut.
+std::string fitWidth(std::string_view utf8, int columns);
+
+} // namespace quillfold::cli

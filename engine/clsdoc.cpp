@@ -1,0 +1,401 @@
+// The engine object: its text properties, the event sink, and the batch that runs every named
+// document through the steps of its run mode.
+
+#include "engine/clsdoc.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <fmt/format.h>
+
+#include "word/convert.h"
+#include "word/package.h"
+
+namespace fs = std::filesystem;
+
+namespace engine {
+
+namespace {
+
+// The 46 settings in interface order, then the three document properties.
+const std::vector<std::string> kPropertyNames = {
+    "纸张大小", "页方向",     "上边距",   "下边距",   "左边距",   "右边距",      "页眉边距",
+    "页脚边距", "装订线位置", "装订线",   "使用页眉", "组合页眉", "使用页码",    "页眉",
+    "页眉对齐", "页眉字体",   "页眉字号", "页码格式", "页码对齐", "正文字体",    "正文字号",
+    "正文加粗", "标题字体",   "标题字号", "标题加粗", "一段标题", "标题对齐",    "字号增减",
+    "行距",     "左缩进",     "右缩进",   "段前",     "段后",     "标点",        "空格",
+    "空行",     "头空格",     "小括号",   "分栏",     "句号",     "水印",        "水印图片",
+    "水印文字", "水印字体",   "水印样式", "水印颜色", "DocPath",  "DocFileName", "DocOutLocation",
+};
+
+std::string lowerExt(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return ext;
+}
+
+bool isOoxmlExt(const std::string& ext) {
+  return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
+}
+
+bool isLegacyExt(const std::string& ext) {
+  return ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
+         ext == ".odt" || ext == ".ott";
+}
+
+// True when the document model would open `path` through LibreOffice: the same test by
+// extension and content that Application::open makes. Files it would refuse before converting
+// (missing, empty, unreadable, folders) answer false, so that open() reports them itself.
+bool needsConversion(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 ||
+      ::access(path.c_str(), R_OK) != 0)
+    return false;
+  char magic[8] = {};
+  {
+    std::ifstream in(path, std::ios::binary);
+    in.read(magic, sizeof magic);
+  }
+  const std::string ext = lowerExt(path);
+  const bool zip = magic[0] == 'P' && magic[1] == 'K';
+  const bool ole = std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0;
+  const bool rtf = std::strncmp(magic, "{\\rtf", 5) == 0;
+  if (ext == ".txt" || isOoxmlExt(ext) || (zip && !isLegacyExt(ext)))
+    return false;
+  return isLegacyExt(ext) || ole || rtf;
+}
+
+std::pair<uint64_t, uint64_t> identity(const struct stat& st) {
+  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+// The reason of a DocumentError without the file name (the batch names the document itself).
+std::string reasonOf(const word::DocumentError& e) {
+  if (e.reason().empty())
+    return e.what();
+  return e.part().empty() ? e.reason() : e.part() + ": " + e.reason();
+}
+
+} // namespace
+
+clsDoc::clsDoc() {
+  for (const auto& name : kPropertyNames)
+    props_.emplace(name, std::string());
+}
+
+clsDoc::~clsDoc() {
+  endBatch();
+  WordApp.quit();
+}
+
+const std::vector<std::string>& clsDoc::propertyNames() {
+  return kPropertyNames;
+}
+
+void clsDoc::setProperty(const std::string& name, const std::string& value) {
+  auto it = props_.find(name);
+  if (it == props_.end())
+    throw std::invalid_argument("unknown engine property: " + name);
+  it->second = value;
+}
+
+const std::string& clsDoc::property(const std::string& name) const {
+  auto it = props_.find(name);
+  if (it == props_.end())
+    throw std::invalid_argument("unknown engine property: " + name);
+  return it->second;
+}
+
+void clsDoc::setDocFiles(std::vector<std::string> names) {
+  docFiles_ = std::move(names);
+}
+
+void clsDoc::SetEventSink(IQuillfoldEvents* sink) {
+  sink_ = sink;
+}
+
+float clsDoc::number(const std::string& name) const {
+  const std::string& text = property(name);
+  std::string_view t = text;
+  while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
+    t.remove_prefix(1);
+  while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+    t.remove_suffix(1);
+  if (t.empty())
+    throw StepError(fmt::format("设置“{}”的值为空，应为数字", name));
+  if (t.size() > 1 && t.front() == '+' && t[1] != '-')
+    t.remove_prefix(1);
+  float value = 0;
+  auto [end, ec] =
+      std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
+  if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
+    throw StepError(fmt::format("设置“{}”的值“{}”不是数字", name, text));
+  return value;
+}
+
+// ---- events ------------------------------------------------------------------------------
+
+void clsDoc::sendMessage(const std::string& msgId, const std::string& msg, int cur, int all,
+                         const std::string& docName) {
+  if (!sink_)
+    return;
+  try {
+    sink_->Message(msgId, msg, std::to_string(cur), std::to_string(all), docName);
+  } catch (...) {
+    // A sink must not throw; if it does, the batch still goes on.
+  }
+}
+
+void clsDoc::sendError(int32_t errId, const std::string& errMsg) {
+  if (!sink_)
+    return;
+  try {
+    sink_->Error(errId, errMsg);
+  } catch (...) {
+  }
+}
+
+void clsDoc::notice(const std::string& msgId, const std::string& text) {
+  sendMessage(msgId, text, curNum_, allNum_, curName_);
+}
+
+// ---- the batch ---------------------------------------------------------------------------
+
+std::vector<std::string> clsDoc::batchNames() const {
+  if (!docFiles_.empty())
+    return docFiles_;
+  std::vector<std::string> names;
+  const std::string& list = property("DocFileName");
+  if (list.empty())
+    return names;
+  size_t from = 0;
+  for (;;) {
+    size_t comma = list.find(',', from);
+    names.push_back(
+        list.substr(from, comma == std::string::npos ? std::string::npos : comma - from));
+    if (comma == std::string::npos)
+      break;
+    from = comma + 1;
+  }
+  return names;
+}
+
+std::string clsDoc::sourcePath(const std::string& name) const {
+  const std::string& folder = property("DocPath");
+  if (folder.empty())
+    return name;
+  return (fs::path(folder) / name).string();
+}
+
+const std::string& clsDoc::batchTemp() {
+  if (batchTemp_.empty()) {
+    std::string tmpl = (fs::temp_directory_path() / "quillfold-batch-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data()))
+      throw word::DocumentError("cannot create a temporary folder: " +
+                                std::string(std::strerror(errno)));
+    batchTemp_ = tmpl;
+  }
+  return batchTemp_;
+}
+
+void clsDoc::endBatch() {
+  if (!batchTemp_.empty()) {
+    std::error_code ec;
+    fs::remove_all(batchTemp_, ec);
+    batchTemp_.clear();
+  }
+  convertedInputs_.clear();
+  pendingOutputs_.clear();
+  outputsWritten_.clear();
+  sourceFiles_.clear();
+  sourceFolders_.clear();
+  inBatch_ = false;
+  curNum_ = allNum_ = 0;
+  curName_.clear();
+  curPath_.clear();
+  curDoc_ = nullptr;
+}
+
+void clsDoc::convertLegacyInputs(const std::vector<std::string>& paths) {
+  std::vector<word::ConversionJob> jobs;
+  for (const auto& path : paths) {
+    if (convertedInputs_.count(path) || !needsConversion(path))
+      continue;
+    word::ConversionJob job;
+    job.input = path;
+    job.output = fmt::format("{}/in-{}.docx", batchTemp(), jobs.size() + 1);
+    jobs.push_back(std::move(job));
+    convertedInputs_[path] = {};
+  }
+  if (jobs.empty())
+    return;
+  word::convertFiles(jobs);
+  for (const auto& job : jobs) {
+    ConvertedInput& in = convertedInputs_[job.input];
+    if (job.ok)
+      in.docx = job.output;
+    else
+      in.error = job.error.empty() ? "LibreOffice could not convert the file" : job.error;
+  }
+}
+
+void clsDoc::openCurrent() {
+  curViaLibreOffice_ = false;
+  auto it = convertedInputs_.find(curPath_);
+  if (it != convertedInputs_.end()) {
+    if (!it->second.error.empty())
+      throw word::DocumentError(curPath_, "", it->second.error);
+    std::unique_ptr<word::Document> doc;
+    try {
+      doc = word::Document::fromPackage(word::Package::open(it->second.docx), curPath_);
+    } catch (const word::DocumentError& e) {
+      throw word::DocumentError(curPath_, e.part(),
+                                "the document converted by LibreOffice cannot be read: " +
+                                    e.reason());
+    }
+    doc->originalFormat = lowerExt(curPath_);
+    curDoc_ = &WordApp.adopt(std::move(doc));
+    curViaLibreOffice_ = true;
+  } else {
+    curDoc_ = &WordApp.open(curPath_);
+    curViaLibreOffice_ = needsConversion(curPath_);
+  }
+  if (curViaLibreOffice_) {
+    std::string ext = lowerExt(curPath_);
+    notice("2", fmt::format("已用 LibreOffice 从 {} 格式转换", ext.empty() ? "旧版 Word" : ext));
+  }
+}
+
+void clsDoc::closeCurrent() {
+  if (curDoc_) {
+    WordApp.close(*curDoc_);
+    curDoc_ = nullptr;
+  }
+}
+
+bool clsDoc::runDocument(const std::string& runMode) {
+  std::string reason;
+  try {
+    if (curName_.empty())
+      throw word::DocumentError("the file name is empty");
+    openCurrent();
+    HasTables = ActiveDocument().tablesCount() > 0 ? -1 : 0;
+    if (runMode == "0") {
+      ActiveDocument().convertNumbersToText();
+      Selection().wholeStory();
+      Selection().clearFormatting();
+      cleanText();
+      fixPunctuation();
+      indentParagraphs();
+      formatSignature();
+      setupPage();
+      formatParagraphs();
+      applyFonts();
+      setHeaderFooter();
+      setColumns();
+      applyWatermark();
+      formatArticleHeadings();
+      formatNumberedHeadings();
+    } else if (runMode == "YeMian") {
+      setupPage();
+    } else if (runMode == "YeMei") {
+      setHeaderFooter();
+      applyHeaderRule();
+    } else if (runMode == "ZiHao") {
+      changeFontSizes();
+    }
+    for (const auto& warning : ActiveDocument().warnings())
+      notice("3", warning);
+    ActiveDocument().warnings().clear();
+    saveOutput();
+    closeCurrent();
+    return true;
+  } catch (const word::DocumentError& e) {
+    reason = reasonOf(e);
+  } catch (const StepError& e) {
+    reason = e.what();
+  } catch (const std::exception& e) {
+    reason = e.what();
+  } catch (...) {
+    reason = "unknown failure";
+  }
+  // The document is dropped unsaved; nothing of it reaches the output folder.
+  try {
+    closeCurrent();
+  } catch (...) {
+  }
+  sendError(curNum_,
+            fmt::format("排版失败：{}：{}", curName_.empty() ? "（空文件名）" : curName_, reason));
+  return false;
+}
+
+void clsDoc::Main(const std::string& runMode) {
+  try {
+    endBatch();
+    const std::vector<std::string> names = batchNames();
+    allNum_ = static_cast<int>(names.size());
+    const bool known =
+        runMode == "0" || runMode == "YeMei" || runMode == "YeMian" || runMode == "ZiHao";
+    if (!known) {
+      sendError(0, fmt::format("未知的运行模式“{}”（应为 0、YeMei、YeMian 或 ZiHao），"
+                               "没有处理任何文档",
+                               runMode));
+      sendMessage("101", "处理完毕！", 0, allNum_, "");
+      allNum_ = 0;
+      return;
+    }
+    inBatch_ = true;
+
+    std::vector<std::string> paths;
+    for (const auto& name : names) {
+      paths.push_back(sourcePath(name));
+      struct stat st {};
+      if (!name.empty() && ::stat(paths.back().c_str(), &st) == 0) {
+        sourceFiles_.push_back(identity(st));
+        fs::path folder = fs::path(paths.back()).parent_path();
+        if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0)
+          sourceFolders_.push_back(identity(st));
+      }
+    }
+    try {
+      convertLegacyInputs(paths);
+    } catch (...) {
+      // Without the batch conversion every legacy document converts on its own when opened.
+      convertedInputs_.clear();
+    }
+
+    for (size_t i = 0; i < names.size(); ++i) {
+      curNum_ = static_cast<int>(i + 1);
+      curPath_ = names[i].empty() ? std::string() : paths[i];
+      curName_ = fs::path(names[i]).filename().string();
+      sendMessage("0", "正在处理", curNum_, allNum_, curName_);
+      const bool ok = runDocument(runMode);
+      sendMessage("100", (ok ? "完成：" : "失败：") + curName_, curNum_, allNum_, curName_);
+    }
+    curName_.clear();
+    curPath_.clear();
+    curNum_ = 0;
+    try {
+      finishLegacyOutputs();
+    } catch (...) {
+    }
+    sendMessage("101", "处理完毕！", allNum_, allNum_, "");
+  } catch (...) {
+    // Main never throws: whatever escaped the per-document handling ends the batch here.
+    sendError(curNum_, "排版中断：内部错误");
+    sendMessage("101", "处理完毕！", allNum_, allNum_, "");
+  }
+  endBatch();
+}
+
+} // namespace engine
