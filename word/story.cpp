@@ -213,7 +213,9 @@ struct Walker {
   const WNames& n;
   std::u32string& text;
   std::vector<Seg>& segs;
+  std::vector<FieldSpan>& done;
   std::vector<bool> fields;  // true while inside a field's code
+  std::vector<FieldSpan> open;
   int hidden = 0;
 
   void single(pugi::xml_node node, char32_t c) {
@@ -278,21 +280,39 @@ struct Walker {
           if (type == "begin") {
             fields.push_back(true);
             ++hidden;
+            open.push_back({{c}, {}, 0, 0});
           } else if (type == "separate") {
             if (!fields.empty() && fields.back()) {
               fields.back() = false;
               --hidden;
             }
+            if (!open.empty()) {
+              open.back().code.push_back(c);
+              open.back().resStart = static_cast<uint32_t>(text.size());
+            }
           } else if (type == "end") {
             if (!fields.empty()) {
-              if (fields.back()) --hidden;
+              if (fields.back()) {
+                --hidden;
+                if (!open.empty()) open.back().resStart = static_cast<uint32_t>(text.size());
+              }
               fields.pop_back();
+            }
+            if (!open.empty()) {
+              FieldSpan f = std::move(open.back());
+              open.pop_back();
+              f.code.push_back(c);
+              f.resEnd = static_cast<uint32_t>(text.size());
+              done.push_back(std::move(f));
             }
           }
         }
         break;
       case 'e':
         if (!std::strcmp(local, "endnoteReference")) single(c, U'\x02');
+        break;
+      case 'i':
+        if (!std::strcmp(local, "instrText") && !open.empty()) open.back().code.push_back(c);
         break;
       case 'n':
         if (!std::strcmp(local, "noBreakHyphen")) single(c, U'\u2011');
@@ -311,10 +331,17 @@ struct Walker {
         run(c);
       } else if (!std::strcmp(local, "hyperlink") || !std::strcmp(local, "ins") ||
                  !std::strcmp(local, "smartTag") || !std::strcmp(local, "customXml") ||
-                 !std::strcmp(local, "fldSimple") || !std::strcmp(local, "moveTo") ||
+                 !std::strcmp(local, "moveTo") ||
                  !std::strcmp(local, "dir") || !std::strcmp(local, "bdo") ||
                  !std::strcmp(local, "sdtContent")) {
         container(c);
+      } else if (!std::strcmp(local, "fldSimple")) {
+        FieldSpan f;
+        f.simple = c;
+        f.resStart = static_cast<uint32_t>(text.size());
+        container(c);
+        f.resEnd = static_cast<uint32_t>(text.size());
+        done.push_back(std::move(f));
       } else if (!std::strcmp(local, "sdt")) {
         if (pugi::xml_node sc = c.child(n.q("sdtContent"))) container(sc);
       }
@@ -326,7 +353,8 @@ struct Walker {
 void Story::buildText(ParaRec* rec) {
   rec->text.clear();
   rec->segs.clear();
-  Walker w{n_, rec->text, rec->segs, {}, 0};
+  rec->fields.clear();
+  Walker w{n_, rec->text, rec->segs, rec->fields, {}, {}, 0};
   w.container(rec->p);
   rec->textValid = true;
 }
@@ -358,6 +386,15 @@ std::u32string Story::text(int64_t start, int64_t end) {
 
 void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
   content(rec);
+  // Fields whose whole result lies in the deleted span go with their codes, as in Word.
+  std::vector<FieldSpan> covered;
+  size_t len = rec->text.size();
+  for (const FieldSpan& f : rec->fields) {
+    bool whole = f.resEnd > f.resStart ? a <= f.resStart && f.resEnd <= b
+                                       : (f.resStart > a || a == 0) && (f.resStart < b || b == len) &&
+                                             a <= f.resStart && f.resStart <= b;
+    if (whole) covered.push_back(f);
+  }
   std::vector<pugi::xml_node> runs;
   for (size_t k = rec->segs.size(); k-- > 0;) {
     const Seg& s = rec->segs[k];
@@ -374,6 +411,34 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
       parent.remove_child(s.node);
     }
     if (runs.empty() || runs.back() != parent) runs.push_back(parent);
+  }
+  for (const FieldSpan& f : covered) {
+    if (f.simple) {
+      if (f.simple.parent()) f.simple.parent().remove_child(f.simple);
+      continue;
+    }
+    pugi::xml_node first = f.code.front().parent(), last = f.code.back().parent();
+    if (n_.is(first, "r") && n_.is(last, "r") && first.parent() == last.parent()) {
+      // Everything from the run that begins the field to the run that ends it.
+      std::vector<pugi::xml_node> drop;
+      for (pugi::xml_node k = first; k; k = k.next_sibling()) {
+        drop.push_back(k);
+        if (k == last) break;
+      }
+      if (drop.back() == last) {
+        pugi::xml_node parent = first.parent();
+        for (pugi::xml_node k : drop) {
+          runs.erase(std::remove(runs.begin(), runs.end(), k), runs.end());
+          parent.remove_child(k);
+        }
+        continue;
+      }
+    }
+    for (pugi::xml_node k : f.code) {
+      pugi::xml_node r = k.parent();
+      r.remove_child(k);
+      if (std::find(runs.begin(), runs.end(), r) == runs.end()) runs.push_back(r);
+    }
   }
   // A run left with nothing but its properties goes too.
   for (pugi::xml_node r : runs) {

@@ -25,6 +25,14 @@ struct Seg {
   Kind kind = Text;
 };
 
+// A field that begins and ends in one paragraph: its code elements (w:fldChar begin,
+// separate, end and w:instrText, in order) or its w:fldSimple, and the span of its result.
+struct FieldSpan {
+  std::vector<pugi::xml_node> code;
+  pugi::xml_node simple;
+  uint32_t resStart = 0, resEnd = 0;
+};
+
 // Book-keeping of one w:p. Records are owned by the story and outlive deletion (marked dead)
 // so Paragraph handles stay safe.
 struct ParaRec {
@@ -32,6 +40,7 @@ struct ParaRec {
   bool textValid = false;
   std::u32string text;  // content without the mark
   std::vector<Seg> segs;
+  std::vector<FieldSpan> fields;
   bool cellEnd = false;  // last paragraph of a table cell: mark is "\r\a"
   bool inTable = false;
   bool dead = false;

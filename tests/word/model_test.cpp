@@ -337,3 +337,33 @@ TEST(Corpus, OpenReadEditSaveReopen) {
   }
   EXPECT_GT(docs, 10);
 }
+
+TEST(MinimalEdit, DeletingAWholeFieldRemovesItsCode) {
+  const std::string field =
+      "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r>"
+      "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+      run("7") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+  const std::string simple = "<w:fldSimple w:instr=\" NUMPAGES \">" + run("9") + "</w:fldSimple>";
+  struct Case {
+    const char* name;
+    int64_t from, to;
+    std::string text;
+    bool pageKept, numPagesKept;
+  };
+  // Paragraph text: "A7B9C"
+  const Case cases[] = {
+      {"everything", 0, 5, "\r", false, false},
+      {"exactly the PAGE result", 1, 2, "AB9C\r", false, true},
+      {"part of the text only", 2, 3, "A79C\r", true, true},
+      {"the NUMPAGES result and around", 2, 5, "A7\r", true, false},
+  };
+  for (const auto& c : cases) {
+    auto d = makeDoc(para(run("A") + field + run("B") + simple + run("C")));
+    d->range(c.from, c.to).deleteText();
+    EXPECT_EQ(allText(*d), c.text) << c.name;
+    std::string xml = docXml(*d);
+    EXPECT_EQ(xml.find("PAGE ") != std::string::npos, c.pageKept) << c.name << xml;
+    EXPECT_EQ(xml.find("NUMPAGES") != std::string::npos, c.numPagesKept) << c.name << xml;
+    EXPECT_EQ(xml.find("fldChar") != std::string::npos, c.pageKept) << c.name << xml;
+  }
+}
