@@ -343,7 +343,7 @@ public:
   // ---- page furniture (word/headerfooter.cpp, word/shapes.cpp) ----
   // The header or footer the selection is in; throws DocumentError in the main text.
   HeaderFooter headerFooter() const;
-  // The fields that begin in the selection (Fields.Add leaves the selection after the field).
+  // The fields of the selected paragraphs (Fields.Add leaves the selection after the field).
   Fields fields();
   // The shapes selected by Shape::select while the range is unchanged, else the floating
   // shapes anchored inside the selected text.

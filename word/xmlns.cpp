@@ -29,17 +29,22 @@ WNames::WNames(const std::string& prefix)
 
 WNames WNames::forRoot(pugi::xml_node root) {
   for (pugi::xml_attribute a : root.attributes()) {
-    if (std::strcmp(a.value(), kWNamespace) != 0) continue;
+    if (std::strcmp(a.value(), kWNamespace) != 0)
+      continue;
     const char* name = a.name();
-    if (std::strncmp(name, "xmlns:", 6) == 0) return WNames(std::string(name + 6));
-    if (std::strcmp(name, "xmlns") == 0) return WNames(std::string());
+    if (std::strncmp(name, "xmlns:", 6) == 0)
+      return WNames(std::string(name + 6));
+    if (std::strcmp(name, "xmlns") == 0)
+      return WNames(std::string());
   }
   return WNames(std::string("w"));
 }
 
 const char* WNames::q(const char* local) const {
-  auto& slot = fast_.slots[(reinterpret_cast<uintptr_t>(local) >> 4) & (fast_.slots.size() - 1)];
-  if (slot.first == local && std::strcmp(slot.second + skip_, local) == 0) return slot.second;
+  auto& slot =
+      fast_.entries[(reinterpret_cast<uintptr_t>(local) >> 4) & (fast_.entries.size() - 1)];
+  if (slot.first == local && std::strcmp(slot.second + skip_, local) == 0)
+    return slot.second;
   auto it = cache_.find(std::string_view(local));
   if (it == cache_.end()) {
     std::string name = prefix_.empty() ? std::string(local) : prefix_ + ":" + local;
@@ -54,48 +59,118 @@ bool WNames::is(pugi::xml_node n, const char* local) const {
 }
 
 const char* WNames::localOf(pugi::xml_node n) const {
-  if (n.type() != pugi::node_element) return nullptr;
+  if (n.type() != pugi::node_element)
+    return nullptr;
   const char* name = n.name();
-  if (prefix_.empty()) return std::strchr(name, ':') ? nullptr : name;
+  if (prefix_.empty())
+    return std::strchr(name, ':') ? nullptr : name;
   size_t len = prefix_.size();
-  if (std::strncmp(name, prefix_.c_str(), len) == 0 && name[len] == ':') return name + len + 1;
+  if (std::strncmp(name, prefix_.c_str(), len) == 0 && name[len] == ':')
+    return name + len + 1;
   return nullptr;
 }
 
 namespace {
 // Schema order of the property containers we write into.
-const std::vector<const char*> kPPrOrder = {
-    "pStyle",       "keepNext",        "keepLines",     "pageBreakBefore", "framePr",
-    "widowControl", "numPr",           "suppressLineNumbers", "pBdr",      "shd",
-    "tabs",         "suppressAutoHyphens", "kinsoku",   "wordWrap",        "overflowPunct",
-    "topLinePunct", "autoSpaceDE",     "autoSpaceDN",   "bidi",            "adjustRightInd",
-    "snapToGrid",   "spacing",         "ind",           "contextualSpacing", "mirrorIndents",
-    "suppressOverlap", "jc",           "textDirection", "textAlignment",   "textboxTightWrap",
-    "outlineLvl",   "divId",           "cnfStyle",      "rPr",             "sectPr",
-    "pPrChange"};
-const std::vector<const char*> kRPrOrder = {
-    "ins",      "del",       "moveFrom",  "moveTo",   "rStyle",    "rFonts",   "b",
-    "bCs",      "i",         "iCs",       "caps",     "smallCaps", "strike",   "dstrike",
-    "outline",  "shadow",    "emboss",    "imprint",  "noProof",   "snapToGrid", "vanish",
-    "webHidden", "color",    "spacing",   "w",        "kern",      "position", "sz",
-    "szCs",     "highlight", "u",         "effect",   "bdr",       "shd",      "fitText",
-    "vertAlign", "rtl",      "cs",        "em",       "lang",      "eastAsianLayout",
-    "specVanish", "oMath",   "rPrChange"};
+const std::vector<const char*> kPPrOrder = {"pStyle",
+                                            "keepNext",
+                                            "keepLines",
+                                            "pageBreakBefore",
+                                            "framePr",
+                                            "widowControl",
+                                            "numPr",
+                                            "suppressLineNumbers",
+                                            "pBdr",
+                                            "shd",
+                                            "tabs",
+                                            "suppressAutoHyphens",
+                                            "kinsoku",
+                                            "wordWrap",
+                                            "overflowPunct",
+                                            "topLinePunct",
+                                            "autoSpaceDE",
+                                            "autoSpaceDN",
+                                            "bidi",
+                                            "adjustRightInd",
+                                            "snapToGrid",
+                                            "spacing",
+                                            "ind",
+                                            "contextualSpacing",
+                                            "mirrorIndents",
+                                            "suppressOverlap",
+                                            "jc",
+                                            "textDirection",
+                                            "textAlignment",
+                                            "textboxTightWrap",
+                                            "outlineLvl",
+                                            "divId",
+                                            "cnfStyle",
+                                            "rPr",
+                                            "sectPr",
+                                            "pPrChange"};
+const std::vector<const char*> kRPrOrder = {"ins",
+                                            "del",
+                                            "moveFrom",
+                                            "moveTo",
+                                            "rStyle",
+                                            "rFonts",
+                                            "b",
+                                            "bCs",
+                                            "i",
+                                            "iCs",
+                                            "caps",
+                                            "smallCaps",
+                                            "strike",
+                                            "dstrike",
+                                            "outline",
+                                            "shadow",
+                                            "emboss",
+                                            "imprint",
+                                            "noProof",
+                                            "snapToGrid",
+                                            "vanish",
+                                            "webHidden",
+                                            "color",
+                                            "spacing",
+                                            "w",
+                                            "kern",
+                                            "position",
+                                            "sz",
+                                            "szCs",
+                                            "highlight",
+                                            "u",
+                                            "effect",
+                                            "bdr",
+                                            "shd",
+                                            "fitText",
+                                            "vertAlign",
+                                            "rtl",
+                                            "cs",
+                                            "em",
+                                            "lang",
+                                            "eastAsianLayout",
+                                            "specVanish",
+                                            "oMath",
+                                            "rPrChange"};
 const std::vector<const char*> kSectPrOrder = {
-    "headerReference", "footerReference", "footnotePr", "endnotePr", "type",
-    "pgSz",            "pgMar",           "paperSrc",   "pgBorders", "lnNumType",
-    "pgNumType",       "cols",            "formProt",   "vAlign",    "noEndnote",
-    "titlePg",         "textDirection",   "bidi",       "rtlGutter", "docGrid",
-    "printerSettings", "sectPrChange"};
-const std::vector<const char*> kPBdrOrder = {"top", "left", "start", "bottom", "right",
-                                             "end", "between", "bar"};
+    "headerReference", "footerReference", "footnotePr",      "endnotePr",   "type",          "pgSz",
+    "pgMar",           "paperSrc",        "pgBorders",       "lnNumType",   "pgNumType",     "cols",
+    "formProt",        "vAlign",          "noEndnote",       "titlePg",     "textDirection", "bidi",
+    "rtlGutter",       "docGrid",         "printerSettings", "sectPrChange"};
+const std::vector<const char*> kPBdrOrder = {"top",   "left", "start",   "bottom",
+                                             "right", "end",  "between", "bar"};
 
 const std::vector<const char*>* orderFor(const char* parentLocal) {
-  if (!parentLocal) return nullptr;
-  if (!std::strcmp(parentLocal, "pPr")) return &kPPrOrder;
-  if (!std::strcmp(parentLocal, "rPr")) return &kRPrOrder;
-  if (!std::strcmp(parentLocal, "sectPr")) return &kSectPrOrder;
-  if (!std::strcmp(parentLocal, "pBdr")) return &kPBdrOrder;
+  if (!parentLocal)
+    return nullptr;
+  if (!std::strcmp(parentLocal, "pPr"))
+    return &kPPrOrder;
+  if (!std::strcmp(parentLocal, "rPr"))
+    return &kRPrOrder;
+  if (!std::strcmp(parentLocal, "sectPr"))
+    return &kSectPrOrder;
+  if (!std::strcmp(parentLocal, "pBdr"))
+    return &kPBdrOrder;
   return nullptr;
 }
 
@@ -104,19 +179,24 @@ using RankMap = std::unordered_map<std::string_view, int>;
 const RankMap& ranksFor(const std::vector<const char*>& order) {
   static const auto build = [](const std::vector<const char*>& o) {
     RankMap m;
-    for (size_t i = 0; i < o.size(); ++i) m.emplace(o[i], static_cast<int>(i));
+    for (size_t i = 0; i < o.size(); ++i)
+      m.emplace(o[i], static_cast<int>(i));
     return m;
   };
-  static const RankMap pPr = build(kPPrOrder), rPr = build(kRPrOrder),
-                       sectPr = build(kSectPrOrder), pBdr = build(kPBdrOrder);
-  if (&order == &kPPrOrder) return pPr;
-  if (&order == &kRPrOrder) return rPr;
-  if (&order == &kSectPrOrder) return sectPr;
+  static const RankMap pPr = build(kPPrOrder), rPr = build(kRPrOrder), sectPr = build(kSectPrOrder),
+                       pBdr = build(kPBdrOrder);
+  if (&order == &kPPrOrder)
+    return pPr;
+  if (&order == &kRPrOrder)
+    return rPr;
+  if (&order == &kSectPrOrder)
+    return sectPr;
   return pBdr;
 }
 
 int rankOf(const std::vector<const char*>& order, const char* local) {
-  if (!local) return -1;
+  if (!local)
+    return -1;
   const RankMap& m = ranksFor(order);
   auto it = m.find(std::string_view(local));
   return it == m.end() ? -1 : it->second;
@@ -128,14 +208,16 @@ pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n) 
 }
 
 pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WNames& n) {
-  if (pugi::xml_node c = parent.child(n.q(local))) return c;
+  if (pugi::xml_node c = parent.child(n.q(local)))
+    return c;
   const auto* order = orderFor(n.localOf(parent));
   int rank = order ? rankOf(*order, local) : -1;
   if (rank >= 0) {
     // Insert before the first existing child that must come after us.
     for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
       int r = rankOf(*order, n.localOf(c));
-      if (r > rank) return parent.insert_child_before(n.q(local), c);
+      if (r > rank)
+        return parent.insert_child_before(n.q(local), c);
     }
   }
   return parent.append_child(n.q(local));
@@ -143,7 +225,8 @@ pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WName
 
 void setAttr(pugi::xml_node node, const char* local, const std::string& value, const WNames& n) {
   pugi::xml_attribute a = node.attribute(n.q(local));
-  if (!a) a = node.append_attribute(n.q(local));
+  if (!a)
+    a = node.append_attribute(n.q(local));
   a.set_value(value.c_str());
 }
 
@@ -153,9 +236,11 @@ std::string attr(pugi::xml_node node, const char* local, const WNames& n) {
 
 bool onOff(pugi::xml_node parentPr, const char* local, const WNames& n, bool absent) {
   pugi::xml_node c = parentPr.child(n.q(local));
-  if (!c) return absent;
+  if (!c)
+    return absent;
   pugi::xml_attribute v = c.attribute(n.q("val"));
-  if (!v) return true;
+  if (!v)
+    return true;
   std::string s = v.value();
   return !(s == "0" || s == "false" || s == "off");
 }

@@ -39,17 +39,17 @@ private:
     size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
   };
   std::string prefix_;
-  size_t skip_ = 0;  // length of "prefix:"
+  size_t skip_ = 0; // length of "prefix:"
   mutable std::unordered_map<std::string, std::string, Hash, std::equal_to<>> cache_;
   // Callers mostly pass string literals: a small cache keyed by the pointer, checked by
   // content, avoids
   // hashing the name on every call. Copies start empty: entries point into their own map.
   struct FastCache {
-    std::array<std::pair<const char*, const char*>, 64> slots{};
+    std::array<std::pair<const char*, const char*>, 64> entries{};
     FastCache() = default;
     FastCache(const FastCache&) {}
     FastCache& operator=(const FastCache&) {
-      slots = {};
+      entries = {};
       return *this;
     }
   };

@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/cli/document_commands.h"
 #include "app/cli/settings_command.h"
 #include "app/cli/typeset_job.h"
 #include "settings/settings.h"
@@ -60,6 +61,29 @@ Examples:
   quillfold settings get pageinfo/TopMargin
   quillfold settings set headerfooter/header "某某市人民政府文件"
   quillfold settings properties --settings ./setup.ini
+)";
+
+const char* kMergeFooter = R"(
+The documents are inserted one after another, in the order given, into one new document saved
+as merge<yyyymmddhhmmss>.doc in the output folder (merge<…>_2.doc and so on when that name is
+taken). The first readable document gives the page setup; every document keeps its own
+formatting, lists and pictures. A document that cannot be read is left out and reported.
+
+Exit status: 0 all merged, 1 wrong command line, 2 a document was left out or nothing was saved.
+
+Example:
+  quillfold merge 通知.docx 附件一.doc 附件二.docx --out ~/合并
+)";
+
+const char* kPrintFooter = R"(
+Each document is rendered by LibreOffice and sent to the printer as a job of its own, in the
+order given. "quillfold printers" lists the printers.
+
+Exit status: 0 all printed, 1 wrong command line, 2 a document was not printed or there is no
+printer.
+
+Example:
+  quillfold print 通知.docx 办法.doc --printer Office_Laser --wait
 )";
 
 } // namespace
@@ -123,6 +147,33 @@ int main(int argc, char** argv) {
   for (auto* sub : {show, get, set, properties})
     sub->add_option("-s,--settings", settingsFile, "Settings file")->type_name("FILE");
 
+  qc::MergeCommand mergeCmd;
+  auto* merge = app.add_subcommand("merge", "Merge documents into one new document");
+  merge->add_option("FILES", mergeCmd.files, "Documents to merge, in this order (at least two)")
+      ->type_name("FILE")
+      ->required();
+  merge->add_option("-o,--out", mergeCmd.out, "Output folder, created when missing (default: .)")
+      ->type_name("DIR");
+  merge->add_flag("-j,--json", mergeCmd.json, "Print JSON objects, for scripts");
+  merge->footer(kMergeFooter);
+  qc::PrintCommand printCmd;
+  auto* print = app.add_subcommand("print", "Print documents on a printer");
+  print->add_option("FILES", printCmd.files, "Documents to print, in this order")
+      ->type_name("FILE")
+      ->required();
+  print->add_option("-p,--printer", printCmd.printer, "Printer (default: the system's default)")
+      ->type_name("NAME");
+  print->add_flag("-w,--wait", printCmd.wait, "Wait until each job has been printed");
+  print
+      ->add_option("--time-limit", printCmd.timeLimitSeconds,
+                   "With --wait: seconds to wait for each job (default: 120)")
+      ->type_name("SECONDS");
+  print->add_flag("-j,--json", printCmd.json, "Print JSON objects, for scripts");
+  print->footer(kPrintFooter);
+  bool printersJson = false;
+  auto* printersCmd = app.add_subcommand("printers", "List the printers");
+  printersCmd->add_flag("-j,--json", printersJson, "Print a JSON object");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -140,6 +191,12 @@ int main(int argc, char** argv) {
     request.terminalWidth = terminalColumns();
     return qc::runTypeset(request, std::cout, std::cerr);
   }
+  if (*merge)
+    return qc::runMerge(mergeCmd, std::cout, std::cerr);
+  if (*print)
+    return qc::runPrint(printCmd, std::cout, std::cerr);
+  if (*printersCmd)
+    return qc::runPrinters(printersJson, std::cout, std::cerr);
   if (*show)
     return qc::settingsShow(settingsPath, std::cout, std::cerr);
   if (*get)

@@ -1,12 +1,157 @@
+// Watermark and header rule: a text (WordArt) or picture watermark floating in the page header,
+// centred between the margins in front of the text so that it shows on every page, or no
+// watermark; then a 0.75 pt rule under a used header and none under an unused one.
+//
+// Watermarks are known by their shape names: Quillfold names its shapes as Word names its own
+// watermarks ("PowerPlusWaterMarkObject…" for text, "WordPictureWatermark…" for pictures). A new
+// watermark replaces the ones of the header instead of stacking a second copy when a document
+// is typeset again, "no watermark" removes exactly those, and other header shapes (a logo)
+// stay. Word's watermark command recognises ours the same way.
+
+#include <string>
+
 #include "engine/clsdoc.h"
+#include "word/headerfooter.h"
+#include "word/shapes.h"
 
 namespace engine {
 
-// Not built yet: the run passes over this step.
-void clsDoc::applyWatermark() {}
+namespace {
 
-} // namespace engine
+constexpr const char* kTextWatermark = "PowerPlusWaterMarkObject";
+constexpr const char* kPictureWatermark = "WordPictureWatermark";
 
-namespace engine {
-void clsDoc::applyHeaderRule() {}
+bool isWatermark(const std::string& name) {
+  return name.rfind(kTextWatermark, 0) == 0 || name.rfind(kPictureWatermark, 0) == 0;
+}
+
+// Removes the watermarks of the header the selection is in.
+void removeWatermarks(word::Selection& selection) {
+  for (word::Shape& shape : selection.headerFooter().shapes().all())
+    if (isWatermark(shape.name()))
+      shape.deleteShape();
+}
+
+// Text colours by 水印颜色; nothing for other texts (the shape keeps its default fill).
+struct Colour {
+  const char* setting;
+  int red, green, blue;
+};
+constexpr Colour kColours[] = {
+    {"0", 150, 150, 150}, {"1", 255, 0, 0}, {"2", 0, 0, 0}, {"3", 0, 0, 255}, {"4", 0, 255, 0}};
+
+// The layout both watermark shapes share: centred on the margins, in front of the text, with
+// no wrapping.
+void placeWatermark(word::ShapeRange shape) {
+  shape.setRelativeHorizontalPosition(word::wdRelativeHorizontalPositionMargin);
+  shape.setRelativeVerticalPosition(word::wdRelativeVerticalPositionMargin);
+  shape.setLeft(word::wdShapeCenter);
+  shape.setTop(word::wdShapeCenter);
+  shape.setLockAnchor(false);
+  shape.setLayoutInCell(true);
+  word::WrapFormat wrap = shape.wrapFormat();
+  wrap.setAllowOverlap(true);
+  wrap.setSide(word::wdWrapLargest);
+  wrap.setDistanceTop(word::Application::centimetersToPoints(0.0f));
+  wrap.setDistanceBottom(word::Application::centimetersToPoints(0.0f));
+  wrap.setDistanceLeft(word::Application::centimetersToPoints(0.32f));
+  wrap.setDistanceRight(word::Application::centimetersToPoints(0.32f));
+  wrap.setType(word::wdWrapNone);
+  shape.zOrder(word::msoBringInFrontOfText);
+}
+
+// No outline: the same for both shapes.
+void noOutline(word::LineFormat line) {
+  line.setWeight(0.75f);
+  line.setDashStyle(word::msoLineSolid);
+  line.setStyle(word::msoLineSingle);
+  line.setTransparency(0.0f);
+  line.setVisible(word::msoFalse);
+}
+
+// The rule under the header text, on the paragraphs of the selection (in the header): a single
+// 0.75 pt line in the automatic colour when the header is used, no border otherwise.
+void drawHeaderRule(word::Selection& selection, bool headerUsed) {
+  word::Borders borders = selection.paragraphFormat().borders();
+  borders.item(word::wdBorderLeft).setLineStyle(word::wdLineStyleNone);
+  borders.item(word::wdBorderRight).setLineStyle(word::wdLineStyleNone);
+  borders.item(word::wdBorderTop).setLineStyle(word::wdLineStyleNone);
+  word::Border bottom = borders.item(word::wdBorderBottom);
+  if (headerUsed) {
+    bottom.setLineStyle(word::wdLineStyleSingle);
+    bottom.setLineWidth(word::wdLineWidth075pt);
+    bottom.setColor(word::wdColorAutomatic);
+  } else {
+    bottom.setLineStyle(word::wdLineStyleNone);
+  }
+}
+
+} // namespace
+
+void clsDoc::applyWatermark() {
+  const std::string& kind = property("水印");
+  if (kind == "0" || kind == "1" || kind == "2") {
+    word::Document& doc = ActiveDocument();
+    word::seekStory(doc, word::wdSeekCurrentPageHeader);
+    removeWatermarks(Selection());
+    if (kind == "2") {
+      const std::string& text = property("水印文字");
+      if (text.empty())
+        throw StepError("设置“水印文字”为空：文字水印需要文字");
+      word::Shape shape = Selection().headerFooter().shapes().addTextEffect(
+          word::msoTextEffect1, text, property("水印字体"), 96.0f, word::msoFalse, word::msoFalse,
+          0.0f, 0.0f);
+      shape.setName(std::string(kTextWatermark) + "1");
+      shape.select();
+      word::ShapeRange range = Selection().shapeRange();
+      word::FillFormat fill = range.fill();
+      fill.setVisible(word::msoTrue);
+      fill.solid();
+      for (const Colour& c : kColours)
+        if (property("水印颜色") == c.setting)
+          fill.foreColor().setRgb(c.red + c.green * 256 + c.blue * 65536);
+      fill.setTransparency(0.5f);
+      noOutline(range.line());
+      range.setLockAspectRatio(word::msoTrue);
+      range.setRotation(property("水印样式") != "0" ? 315.0f : 0.0f);
+      placeWatermark(range);
+      range.textEffect().setPresetShape(word::msoTextEffectShapePlainText);
+      range.setWidth(word::Application::centimetersToPoints(18.0f));
+    } else if (kind == "1") {
+      const std::string& path = property("水印图片");
+      if (path.empty())
+        throw StepError("设置“水印图片”为空：图片水印需要图片文件的路径");
+      word::Shape shape = Selection().headerFooter().shapes().addPicture(path);
+      shape.setName(std::string(kPictureWatermark) + "1");
+      shape.select();
+      word::ShapeRange range = Selection().shapeRange();
+      word::FillFormat fill = range.fill();
+      fill.setVisible(word::msoFalse);
+      fill.solid();
+      fill.setTransparency(0.0f);
+      noOutline(range.line());
+      range.setLockAspectRatio(word::msoTrue);
+      range.setRotation(0.0f);
+      word::PictureFormat picture = range.pictureFormat();
+      picture.setBrightness(0.75f);
+      picture.setContrast(0.25f);
+      picture.setCropLeft(0.0f);
+      picture.setCropRight(0.0f);
+      picture.setCropTop(0.0f);
+      picture.setCropBottom(0.0f);
+      placeWatermark(range);
+    }
+    drawHeaderRule(Selection(), isOn("使用页眉"));
+    doc.activeWindow().activePane().view().setSeekView(word::wdSeekMainDocument);
+  }
+  Selection().homeKey(word::wdStory, word::wdExtend);
+}
+
+void clsDoc::applyHeaderRule() {
+  word::Document& doc = ActiveDocument();
+  word::seekStory(doc, word::wdSeekCurrentPageHeader);
+  drawHeaderRule(Selection(), isOn("使用页眉"));
+  doc.activeWindow().activePane().view().setSeekView(word::wdSeekMainDocument);
+}
+
 } // namespace engine

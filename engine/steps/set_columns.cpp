@@ -1,8 +1,42 @@
+// Two columns: the text in two evenly spaced columns without a line between them, at Word's
+// default spacing. When the first paragraph is the title it keeps the full width: a continuous
+// section break after it starts the columns on the same page.
+
+#include <algorithm>
+
 #include "engine/clsdoc.h"
+#include "word/headerfooter.h"
+#include "word/pagesetup.h"
 
 namespace engine {
 
-// Not built yet: the run passes over this step.
-void clsDoc::setColumns() {}
+void clsDoc::setColumns() {
+  if (!isOn("分栏"))
+    return;
+  word::Document& doc = ActiveDocument();
+  word::showPrintLayout(doc);
+
+  if (isOn("一段标题")) {
+    Selection().homeKey(word::wdStory, word::wdExtend);
+    Selection().moveDown(word::wdParagraph);
+    Selection().endKey(word::wdStory, word::wdExtend);
+    int64_t p = Selection().start();
+    word::Range breakAt = doc.range(p, p);
+    breakAt.insertBreak(word::wdSectionBreakContinuous);
+    // The selection begins after the break (the title's paragraph mark ends its section).
+    int64_t end = std::max(Selection().end(), breakAt.end());
+    Selection().setRange(doc.range(std::max(p, breakAt.end()), end));
+    // The title's section keeps one column, whatever the section it was split from had.
+    word::PageSetup title(&doc, {doc.sections().item(1).sectPr()});
+    title.textColumns().setCount(1);
+  } else {
+    Selection().wholeStory();
+  }
+
+  word::TextColumns columns = Selection().pageSetup().textColumns();
+  columns.setCount(2);
+  columns.setEvenlySpaced(true);
+  columns.setLineBetween(false);
+}
 
 } // namespace engine

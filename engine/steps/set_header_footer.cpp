@@ -1,8 +1,141 @@
+// Header and page numbers: the header text in its font, size and alignment (with the header
+// off, the delete at the start of the header's first line), and a PAGE field in the footer in
+// one of two forms and three alignments (with page numbers off, an empty footer). The
+// selection ends in the main text.
+//
+// One header and one footer serve the whole document: later sections are linked to the first
+// one's, so a section break (ours or the source's) does not start another header, footer or
+// numbering.
+//
+// The "- 1 -" form is written as literal "- " and " -" around a PAGE field in decimal format,
+// not as Word's number-in-dash format: LibreOffice draws that format as a plain number and
+// writes it to .doc as decimal, so only literal dashes show the same in Word, WPS and
+// LibreOffice, in .docx and .doc alike.
+
 #include "engine/clsdoc.h"
+#include "word/headerfooter.h"
+#include "word/text.h"
 
 namespace engine {
 
-// Not built yet: the run passes over this step.
-void clsDoc::setHeaderFooter() {}
+namespace {
+
+// Header and page-number alignment: "0" justified, "1" centred, anything else right.
+int alignmentOf(const std::string& setting) {
+  if (setting == "0")
+    return word::wdAlignParagraphJustify;
+  if (setting == "1")
+    return word::wdAlignParagraphCenter;
+  return word::wdAlignParagraphRight;
+}
+
+// Header and footer lines are not indented like body text (a first-line indent of the
+// document's Normal style would shift a centred header).
+void noIndent(word::ParagraphFormat format) {
+  format.setLeftIndent(0.0f);
+  format.setRightIndent(0.0f);
+  format.setFirstLineIndent(0.0f);
+  format.setCharacterUnitLeftIndent(0.0f);
+  format.setCharacterUnitRightIndent(0.0f);
+  format.setCharacterUnitFirstLineIndent(0.0f);
+}
+
+// The document's title for the combined header: the first paragraph's text, trimmed, with
+// breaks, tabs and objects left out.
+std::string titleOf(word::Document& doc) {
+  if (doc.paragraphs().count() == 0)
+    return {};
+  std::u32string text = doc.paragraphs().first().range().text32();
+  std::u32string plain;
+  for (char32_t c : text)
+    if (c >= 0x20)
+      plain.push_back(c);
+  return word::toUtf8(word::trimSpaces(plain));
+}
+
+// Empties the header or footer the selection is in. Deleting the text leaves the marks and
+// codes of its fields behind (they are not text), and a PAGE field without its result would
+// still show a number: they go as well, and then the paragraphs they kept apart.
+void emptyStory(word::Selection& selection) {
+  selection.wholeStory();
+  selection.deleteText();
+  word::Range all = selection.headerFooter().range();
+  word::Fields fields(all.story(), all.start(), all.end());
+  if (fields.count() == 0)
+    return;
+  for (int i = fields.count(); i >= 1; --i)
+    fields.item(i).deleteField();
+  selection.wholeStory();
+  selection.deleteText();
+}
+
+} // namespace
+
+void clsDoc::setHeaderFooter() {
+  word::Document& doc = ActiveDocument();
+  word::Sections sections = doc.sections();
+  for (int i = 2; i <= sections.count(); ++i) {
+    sections.item(i).headers().setLinkToPrevious(true);
+    sections.item(i).footers().setLinkToPrevious(true);
+  }
+  word::View& view = doc.activeWindow().activePane().view();
+
+  // The header.
+  if (isOn("使用页眉")) {
+    // With the combined header the line holds the header text and the document's title,
+    // distributed across it.
+    const bool combined = isOn("组合页眉");
+    std::string header = property("页眉");
+    if (combined) {
+      std::string title = titleOf(doc);
+      if (!title.empty())
+        header += (header.empty() ? "" : "\u3000\u3000") + title;
+    }
+    word::seekStory(doc, word::wdSeekCurrentPageHeader);
+    emptyStory(Selection());
+    Selection().typeText(header);
+    Selection().paragraphFormat().setAlignment(combined ? word::wdAlignParagraphDistribute
+                                                        : alignmentOf(property("页眉对齐")));
+    noIndent(Selection().paragraphFormat());
+    // The font reaches the whole header, line breaks and paragraph mark included.
+    Selection().homeKey(word::wdLine, word::wdExtend);
+    Selection().setRange(Selection().headerFooter().range());
+    Selection().font().setName(property("页眉字体"));
+    Selection().font().setSize(number("页眉字号"));
+  } else {
+    word::seekStory(doc, word::wdSeekCurrentPageHeader);
+    Selection().homeKey(word::wdLine, word::wdExtend);
+    Selection().deleteText();
+  }
+
+  // The page numbers.
+  if (isOn("使用页码")) {
+    view.setSeekView(word::wdSeekCurrentPageFooter);
+    emptyStory(Selection());
+    if (property("页码格式") != "0") {
+      Selection().typeText("-  -");
+      Selection().setRange(word::Range(Selection().story(), 2, 2));
+    }
+    Selection().fields().add(Selection().range(), word::wdFieldPage);
+    Selection().paragraphFormat().setAlignment(alignmentOf(property("页码对齐")));
+    noIndent(Selection().paragraphFormat());
+    Selection().wholeStory();
+    word::PageNumbers numbers = Selection().headerFooter().pageNumbers();
+    numbers.setNumberStyle(word::wdPageNumberStyleArabic);
+    numbers.setHeadingLevelForChapter(0);
+    numbers.setIncludeChapterNumber(false);
+    numbers.setChapterPageSeparator(word::wdSeparatorHyphen);
+    numbers.setRestartNumberingAtSection(false);
+    numbers.setStartingNumber(0);
+    Selection().homeKey(word::wdLine, word::wdExtend);
+    view.setSeekView(word::wdSeekMainDocument);
+  } else {
+    view.setSeekView(Selection().headerFooter().isHeader() ? word::wdSeekCurrentPageFooter
+                                                           : word::wdSeekCurrentPageHeader);
+    emptyStory(Selection());
+  }
+
+  word::seekStory(doc, word::wdSeekMainDocument);
+}
 
 } // namespace engine

@@ -1,0 +1,109 @@
+#include "app/gui/frmabout.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#ifndef QF_VERSION
+#define QF_VERSION "0.0.0"
+#endif
+
+namespace app::gui {
+
+namespace {
+
+QPixmap iconPixmap(int size) {
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.scale(size / 64.0, size / 64.0);
+  // The page with its folded corner.
+  QPainterPath page;
+  page.moveTo(12, 6);
+  page.lineTo(42, 6);
+  page.lineTo(54, 18);
+  page.lineTo(54, 58);
+  page.lineTo(12, 58);
+  page.closeSubpath();
+  p.setPen(QPen(QColor(0x2f, 0x4f, 0x8f), 2));
+  p.setBrush(QColor(0xf4, 0xf7, 0xff));
+  p.drawPath(page);
+  QPainterPath fold;
+  fold.moveTo(42, 6);
+  fold.lineTo(42, 18);
+  fold.lineTo(54, 18);
+  fold.closeSubpath();
+  p.setBrush(QColor(0xc0, 0xcf, 0xef));
+  p.drawPath(fold);
+  // Lines of text.
+  p.setPen(QPen(QColor(0x8f, 0xa3, 0xc8), 2.5, Qt::SolidLine, Qt::RoundCap));
+  for (int y : {26, 33, 40, 47})
+    p.drawLine(QPointF(19, y), QPointF(y == 47 ? 34 : 47, y));
+  // The quill.
+  QPainterPath quill;
+  quill.moveTo(58, 4);
+  quill.cubicTo(44, 10, 32, 26, 27, 44);
+  quill.cubicTo(38, 34, 50, 22, 58, 4);
+  p.setPen(QPen(QColor(0x9a, 0x3b, 0x1e), 1.5));
+  p.setBrush(QColor(0xe0, 0x6c, 0x3c));
+  p.drawPath(quill);
+  p.drawLine(QPointF(27, 44), QPointF(24, 52));
+  return pixmap;
+}
+
+} // namespace
+
+QIcon quillfoldIcon() {
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 128})
+    icon.addPixmap(iconPixmap(size));
+  return icon;
+}
+
+FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmAbout"));
+  setWindowTitle(QStringLiteral("关于 Quillfold"));
+  setModal(true);
+
+  auto* picture = new QLabel(this);
+  picture->setObjectName(QStringLiteral("picIcon"));
+  picture->setPixmap(iconPixmap(64));
+  auto* product = new QLabel(QStringLiteral("<b>Quillfold 公文排版</b>"), this);
+  product->setObjectName(QStringLiteral("lblProduct"));
+  auto* version = new QLabel(QStringLiteral("版本 ") + QStringLiteral(QF_VERSION), this);
+  version->setObjectName(QStringLiteral("lblVersion"));
+  auto* maker = new QLabel(QStringLiteral("Quillfold 开发组"), this);
+  maker->setObjectName(QStringLiteral("lblMaker"));
+  auto* declaration = new QLabel(
+      QStringLiteral("声明: 本系统旨在提高文档处理效率，并不能完全代替手工排版。"), this);
+  declaration->setObjectName(QStringLiteral("lblDeclaration"));
+  declaration->setWordWrap(true);
+  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  ok->setObjectName(QStringLiteral("cmdOK"));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+  auto* text = new QVBoxLayout;
+  text->addWidget(product);
+  text->addWidget(version);
+  text->addWidget(maker);
+  auto* top = new QHBoxLayout;
+  top->addWidget(picture, 0, Qt::AlignTop);
+  top->addLayout(text, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(ok);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addSpacing(8);
+  layout->addWidget(declaration);
+  layout->addSpacing(8);
+  layout->addLayout(buttons);
+  setMinimumWidth(420);
+}
+
+} // namespace app::gui

@@ -1,0 +1,218 @@
+#pragma once
+// The main window: the navigation column, the eleven pages with every setting the engine
+// needs, the source files and the output folder, and the start commands. Every control bears
+// its own name as objectName (arrays as "Option1_3", "cmd排版_2", "Label1_36").
+//
+// Every settings change is written to setup.ini at once; before each batch the window reads
+// the file again into its controls and fields and hands the fields to the engine server. The
+// batch runs in the server's process; its events arrive through the engine client while the
+// window stays responsive, and the start commands are disabled until it ends.
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/inifile.h"
+#include "settings/keytable.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QSocketNotifier;
+class QTabWidget;
+class QTextBrowser;
+
+namespace app {
+class EngineClient;
+}
+
+namespace app::gui {
+
+class FileListBox;
+
+// What the window needs from its surroundings. The defaults are those of the program; tests
+// replace the dialogs and the printer list and point at their own folders.
+struct FrmMainOptions {
+  // setup.ini; empty: settings::defaultSettingsPath().
+  std::filesystem::path settingsPath;
+  // The program folder (default source folder, start of the folder pickers); empty: the
+  // executable's folder, or the home folder when that cannot be written (an installed copy).
+  std::filesystem::path programFolder;
+  // quillfold-engine; empty: beside the executable, else found on PATH.
+  std::string enginePath;
+  // Marker given to the engine server's processes; empty: a new one.
+  std::string engineMarker;
+  // The printers to offer; empty: the CUPS destinations.
+  std::function<std::vector<std::string>()> printers;
+  // Folder picker: the chosen folder, or an empty text when cancelled.
+  std::function<QString(QWidget* parent, const QString& caption, const QString& start)>
+      chooseFolder;
+  // Picture dialog: the chosen file, or an empty text when cancelled.
+  std::function<QString(QWidget* parent, const QString& start)> choosePicture;
+  // Information box ("提示") and error box.
+  std::function<void(QWidget* parent, const QString& title, const QString& text)> infoBox;
+  std::function<void(QWidget* parent, const QString& title, const QString& text)> errorBox;
+};
+
+class FrmMain : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit FrmMain(FrmMainOptions options = {}, QWidget* parent = nullptr);
+  ~FrmMain() override;
+
+  // ---- the engine's events (IQuillfoldEvents) ----
+  void Message(const std::string& msgId, const std::string& msg, const std::string& curDocNum,
+               const std::string& allDocNum, const std::string& docName);
+  void Error(int32_t errId, const std::string& errMsg);
+
+  // ---- the six load and six save operations of setup.ini ----
+  void getFontInfo();
+  void getShuiYinInfo();
+  void getPageInfo();
+  void getHeaderFooterInfo();
+  void getParagraphInfo();
+  void getToolInfo();
+  void SaveFontInfo();
+  void SaveShuiYinInfo();
+  void SavePageInfo();
+  void SaveHeaderFooterInfo();
+  void SaveParagraphInfo();
+  void SaveToolInfo();
+  // True while a load operation fills the controls.
+  bool loading() const { return loading_; }
+
+  // ---- state the batch uses ----
+  // The 46 engine properties (name, value) from the window's fields, in the engine's order.
+  std::vector<std::pair<std::string, std::string>> engineProperties() const;
+  // The selected names of the file list in list order, joined by ",".
+  QString selectedFileList() const;
+  bool batchRunning() const { return batchRunning_; }
+  EngineClient* engineClient() const { return engine_.get(); }
+  const std::filesystem::path& settingsPath() const { return ini_.path(); }
+
+  // ---- command handlers (the Unicode names are plain members: the meta-object compiler
+  // reads only ASCII names, so these are connected directly) ----
+  // Start button n (0 full run, 1 header only, 2 page only, 3 font sizes only).
+  void cmd排版_Click(int index);
+  // Document merge and print: wired to their buttons and menu entries; the work itself is
+  // done by the merge and print modules.
+  void cmd合并_Click();
+  void cmd打印_Click();
+
+  // The run mode of start button `index` ("0", "YeMei", "YeMian", "ZiHao"); "" for others.
+  static std::string runModeOf(int index);
+
+signals:
+  // A batch has ended (the engine's Main returned, or the engine could not be reached).
+  void batchFinished();
+
+public slots:
+  void Option1_Click(int index);
+  void opClose_Click();
+  void cmdOpen_Click();
+  void cmdBrowser_Click();
+  void cmdBrowse_Click();
+  void txtPath_Change();
+  void cbFilter_Click();
+  void cbHangJu_Click();
+  void mnuAbout_Click();
+
+protected:
+  void closeEvent(QCloseEvent* event) override;
+
+private:
+  // Building the window.
+  void buildMenus();
+  QWidget* buildNavigation();
+  QWidget* buildPage0();
+  QWidget* buildPage1();
+  QWidget* buildPage2();
+  QWidget* buildPage3();
+  QWidget* buildPage4();
+  QWidget* buildPage5();
+  QWidget* buildPage6();
+  QWidget* buildPage7();
+  QWidget* buildPage8();
+  QWidget* buildPage9();
+  QWidget* buildPage10();
+  QComboBox* combo(const char* name, settings::ValueList list);
+  QComboBox* combo(const char* name, const QStringList& entries);
+  QLineEdit* textBox(const char* name);
+  QCheckBox* checkBox(const char* name, const QString& caption);
+  void connectSettings();
+
+  // Start and exit.
+  void formLoad();
+  void fillPrinters();
+  void startEngine();
+  void showHelpPage();
+
+  // Settings.
+  void loadSection(const char* section, const std::vector<const char*>& readOrder);
+  void saveSection(const char* section);
+  void putIntoControl(const settings::KeyInfo& key, const std::string& stored);
+  std::string fromControl(const settings::KeyInfo& key) const;
+
+  // Folders and the file list.
+  QString pickFolder();
+  void setProgressRangeToFileCount();
+  void trySetProgressMinimum(int value);
+  void trySetProgressMaximum(int value);
+
+  // The batch.
+  void runEngine(const std::string& runMode, const QString& folder, const QStringList& names);
+  void batchEnded();
+  void setStartEnabled(bool enabled);
+  void watchEngine(int fd);
+
+  void info(const QString& title, const QString& text);
+  void errorMessage(const QString& title, const QString& text);
+
+  FrmMainOptions options_;
+  settings::IniFile ini_;
+  bool loading_ = false;
+  // One field per settings key: the value kept for the engine.
+  std::map<const settings::KeyInfo*, std::string> fields_;
+
+  std::unique_ptr<EngineClient> engine_;
+  QSocketNotifier* engineNotifier_ = nullptr;
+  bool batchRunning_ = false;
+  bool closing_ = false;
+
+  // Controls the code refers to directly (all of them can also be found by objectName).
+  std::vector<QPushButton*> option1_;
+  QTabWidget* tab_ = nullptr;
+  FileListBox* file1_ = nullptr;
+  QLabel* label36_ = nullptr;
+  QLineEdit* txtPath_ = nullptr;
+  QComboBox* cbFilter_ = nullptr;
+  QLineEdit* txtOut_ = nullptr;
+  QComboBox* cbHangJu_ = nullptr;
+  QLineEdit* txtBang_ = nullptr;
+  QLabel* label30_ = nullptr;
+  QLabel* label31_ = nullptr;
+  QRadioButton* op_[3] = {};
+  QLineEdit* txtJpg_ = nullptr;
+  QTextBrowser* webBrowser1_ = nullptr;
+  std::vector<QPushButton*> startButtons_; // cmd排版(0..3)
+  QComboBox* cbPrinter_ = nullptr;
+  QProgressBar* progressBar1_ = nullptr;
+  QListWidget* list1_ = nullptr;
+  QLabel* label54_ = nullptr;
+  QAction* mnuStart_ = nullptr;
+};
+
+} // namespace app::gui

@@ -1,0 +1,242 @@
+#include "app/merge/merge.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include <fmt/format.h>
+
+#include "word/document.h"
+#include "word/error.h"
+#include "word/insertfile.h"
+#include "word/package.h"
+
+namespace fs = std::filesystem;
+
+namespace app::merge {
+
+namespace {
+
+std::string fileName(const std::string& path) {
+  return fs::path(path).filename().string();
+}
+
+std::string lowerExt(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+// Whether LibreOffice has to read the file: legacy extensions, and Word 97 or RTF content
+// under any name other than a plain-text one.
+bool needsConversion(const std::string& path) {
+  std::string ext = lowerExt(path);
+  if (ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
+      ext == ".odt" || ext == ".ott")
+    return true;
+  if (ext == ".txt")
+    return false;
+  char magic[5] = {};
+  std::ifstream in(path, std::ios::binary);
+  in.read(magic, sizeof magic);
+  bool ole = static_cast<unsigned char>(magic[0]) == 0xD0 &&
+             static_cast<unsigned char>(magic[1]) == 0xCF &&
+             static_cast<unsigned char>(magic[2]) == 0x11 &&
+             static_cast<unsigned char>(magic[3]) == 0xE0;
+  return ole || std::strncmp(magic, "{\\rtf", 5) == 0;
+}
+
+// A private temporary folder, removed with everything in it.
+struct TempDir {
+  std::string path;
+  TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "quillfold-merge-XXXXXX").string();
+    if (mkdtemp(tmpl.data()))
+      path = tmpl;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path.empty())
+      fs::remove_all(path, ec);
+  }
+};
+
+std::string reasonOf(const word::DocumentError& e) {
+  return e.reason().empty() ? std::string(e.what()) : e.reason();
+}
+
+} // namespace
+
+std::string timeStamp(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[32];
+  std::strftime(buf, sizeof buf, "%Y%m%d%H%M%S", &tm);
+  return buf;
+}
+
+std::string mergeFileName(const std::string& stamp, int attempt) {
+  return attempt <= 1 ? "merge" + stamp + ".doc" : fmt::format("merge{}_{}.doc", stamp, attempt);
+}
+
+std::string MergeResult::summary() const {
+  if (tooFewFiles)
+    return kTooFewFiles;
+  std::string out;
+  if (saved()) {
+    out = "合并完毕！文件名为:" + outputName;
+  } else if (!saveError.empty()) {
+    out = "合并失败！" + saveError;
+  } else {
+    out = "合并失败！没有能打开的文件，未生成合并文档。";
+  }
+  if (!failures.empty()) {
+    out += fmt::format("\n有 {} 个文件未能合并：", failures.size());
+    for (size_t i = 0; i < failures.size(); ++i)
+      out += (i ? "、" : "") + fileName(failures[i].file);
+  }
+  return out;
+}
+
+MergeResult mergeDocuments(const MergeRequest& request) {
+  MergeResult result;
+  const int total = static_cast<int>(request.files.size());
+  if (total < 2) {
+    result.tooFewFiles = true;
+    return result;
+  }
+  int done = 0;
+  auto report = [&](const std::string& file, const std::string& line, bool ok) {
+    ++done;
+    if (request.progress)
+      request.progress({done, total, file, line, ok});
+  };
+  auto fail = [&](const std::string& file, const std::string& reason) {
+    result.failures.push_back({file, reason});
+    report(file, "无法合并：" + fileName(file) + "：" + reason, false);
+  };
+
+  // The output folder first: without it there is nothing to merge into.
+  std::error_code ec;
+  if (request.outputFolder.empty()) {
+    result.saveError = "没有指定输出文件夹";
+  } else {
+    fs::create_directories(request.outputFolder, ec);
+    if (ec || !fs::is_directory(request.outputFolder))
+      result.saveError = fmt::format("无法创建输出文件夹“{}”：{}", request.outputFolder,
+                                     ec ? ec.message() : "不是文件夹");
+  }
+  if (!result.saveError.empty()) {
+    for (const std::string& f : request.files)
+      report(f, "无法合并：" + fileName(f) + "：" + result.saveError, false);
+    return result;
+  }
+
+  TempDir tmp;
+  if (tmp.path.empty()) {
+    result.saveError = "无法创建临时文件夹";
+    for (const std::string& f : request.files)
+      report(f, "无法合并：" + fileName(f) + "：" + result.saveError, false);
+    return result;
+  }
+
+  // Legacy inputs go through LibreOffice together, paying its start once.
+  std::vector<word::ConversionJob> jobs;
+  std::vector<int> jobOf(request.files.size(), -1);
+  for (size_t i = 0; i < request.files.size(); ++i) {
+    std::error_code fe;
+    if (!fs::is_regular_file(request.files[i], fe) || !needsConversion(request.files[i]))
+      continue;
+    jobOf[i] = static_cast<int>(jobs.size());
+    jobs.push_back({request.files[i],
+                    (fs::path(tmp.path) / fmt::format("in{}.docx", i)).string(),
+                    "docx",
+                    {},
+                    false});
+  }
+  if (!jobs.empty())
+    word::convertFiles(jobs, request.convert);
+
+  // The application owns every open document; each inserted one is closed at once.
+  word::Application app;
+  word::Document* base = nullptr;
+  for (size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& file = request.files[i];
+    try {
+      word::Document* doc = nullptr;
+      if (jobOf[i] >= 0) {
+        const word::ConversionJob& job = jobs[static_cast<size_t>(jobOf[i])];
+        if (!job.ok) {
+          fail(file, job.error.empty() ? "LibreOffice 未能读取该文件" : job.error);
+          continue;
+        }
+        doc = &app.adopt(word::Document::fromPackage(word::Package::open(job.output), file));
+      } else {
+        doc = &app.open(file);
+      }
+      if (!base) {
+        base = doc;
+      } else {
+        try {
+          base->insertDocument(*doc);
+        } catch (...) {
+          app.close(*doc);
+          throw;
+        }
+        app.close(*doc);
+      }
+      ++result.merged;
+      report(file, "已合并：" + fileName(file), true);
+    } catch (const word::DocumentError& e) {
+      fail(file, reasonOf(e));
+    } catch (const std::exception& e) {
+      fail(file, std::string("内部错误：") + e.what());
+    }
+  }
+  if (!base)
+    return result;
+
+  // A free name, claimed at once so that a merge in the same second cannot take it too.
+  std::string stamp = timeStamp(request.clock ? request.clock() : std::time(nullptr));
+  std::string path;
+  for (int attempt = 1; attempt < 1000 && path.empty(); ++attempt) {
+    std::string candidate =
+        (fs::path(request.outputFolder) / mergeFileName(stamp, attempt)).string();
+    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+      ::close(fd);
+      path = candidate;
+      result.outputName = mergeFileName(stamp, attempt);
+    } else if (errno != EEXIST) {
+      result.saveError =
+          fmt::format("无法在“{}”中创建文件：{}", request.outputFolder, std::strerror(errno));
+      return result;
+    }
+  }
+  if (path.empty()) {
+    result.saveError = "同一秒内的合并文档过多，请稍后再试";
+    return result;
+  }
+  try {
+    std::string docx = (fs::path(tmp.path) / "merged.docx").string();
+    base->package().save(docx);
+    std::vector<word::ConversionJob> out{{docx, path, "doc", {}, false}};
+    word::convertFiles(out, request.convert);
+    if (!out[0].ok)
+      throw word::DocumentError(path, "", out[0].error);
+    result.outputPath = path;
+  } catch (const word::DocumentError& e) {
+    std::error_code rm;
+    fs::remove(path, rm);
+    result.outputName.clear();
+    result.saveError = fmt::format("未能保存 {}：{}", fileName(path), reasonOf(e));
+  }
+  return result;
+}
+
+} // namespace app::merge

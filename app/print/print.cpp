@@ -1,0 +1,268 @@
+#include "app/print/print.h"
+
+#include <cups/cups.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <fmt/format.h>
+
+#include "word/error.h"
+#include "word/package.h"
+#include "word/textimport.h"
+
+namespace fs = std::filesystem;
+
+namespace app::print {
+
+namespace {
+
+std::string fileName(const std::string& path) {
+  return fs::path(path).filename().string();
+}
+
+std::string lowerExt(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+bool startsWithPdf(const std::string& path) {
+  char magic[5] = {};
+  std::ifstream in(path, std::ios::binary);
+  in.read(magic, sizeof magic);
+  return std::string(magic, 5) == "%PDF-";
+}
+
+struct TempDir {
+  std::string path;
+  TempDir() {
+    std::string tmpl = (fs::temp_directory_path() / "quillfold-print-XXXXXX").string();
+    if (mkdtemp(tmpl.data()))
+      path = tmpl;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!path.empty())
+      fs::remove_all(path, ec);
+  }
+};
+
+// A destination found by name ("queue" or "queue/instance"), or the default one for "".
+struct Destination {
+  cups_dest_t* dest = nullptr;
+  ~Destination() {
+    if (dest)
+      cupsFreeDests(1, dest);
+  }
+  std::string name() const {
+    if (!dest)
+      return {};
+    std::string n = dest->name ? dest->name : "";
+    if (dest->instance)
+      n += std::string("/") + dest->instance;
+    return n;
+  }
+};
+
+void findDestination(const std::string& wanted, Destination& out) {
+  if (wanted.empty()) {
+    out.dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr);
+    return;
+  }
+  std::string queue = wanted, instance;
+  if (auto slash = wanted.find('/'); slash != std::string::npos) {
+    queue = wanted.substr(0, slash);
+    instance = wanted.substr(slash + 1);
+  }
+  out.dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.c_str(),
+                              instance.empty() ? nullptr : instance.c_str());
+}
+
+std::string lastCupsError() {
+  const char* e = cupsLastErrorString();
+  return e && *e ? e : "CUPS 未说明原因";
+}
+
+// The state of one job: 0 while it is unknown to the scheduler.
+ipp_jstate_t jobState(const std::string& queue, int jobId) {
+  cups_job_t* jobs = nullptr;
+  int n = cupsGetJobs2(CUPS_HTTP_DEFAULT, &jobs, queue.c_str(), 0, CUPS_WHICHJOBS_ALL);
+  ipp_jstate_t state = static_cast<ipp_jstate_t>(0);
+  for (int i = 0; i < n; ++i)
+    if (jobs[i].id == jobId)
+      state = jobs[i].state;
+  cupsFreeJobs(n, jobs);
+  return state;
+}
+
+// Waits until job `jobId` has ended; "" when it was printed, else why not.
+std::string waitForJob(const std::string& queue, int jobId, std::chrono::milliseconds limit) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  auto pause = std::chrono::milliseconds(50);
+  while (true) {
+    ipp_jstate_t s = jobState(queue, jobId);
+    if (s == IPP_JSTATE_COMPLETED)
+      return {};
+    if (s == IPP_JSTATE_CANCELED)
+      return fmt::format("打印任务 {} 被取消", jobId);
+    if (s == IPP_JSTATE_ABORTED)
+      return fmt::format("打印任务 {} 被打印机中止", jobId);
+    if (std::chrono::steady_clock::now() >= deadline)
+      return fmt::format("打印任务 {} 在 {} 秒内没有打印完（仍在队列中）", jobId,
+                         std::chrono::duration_cast<std::chrono::seconds>(limit).count());
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::milliseconds(500));
+  }
+}
+
+} // namespace
+
+PrinterList printers() {
+  PrinterList list;
+  cups_dest_t* dests = nullptr;
+  int count = cupsGetDests2(CUPS_HTTP_DEFAULT, &dests);
+  for (int i = 0; i < count; ++i) {
+    if (!dests[i].name || !*dests[i].name)
+      continue;
+    std::string name = dests[i].name;
+    if (dests[i].instance)
+      name += std::string("/") + dests[i].instance;
+    list.names.push_back(name);
+    if (dests[i].is_default && list.defaultName.empty())
+      list.defaultName = name;
+  }
+  cupsFreeDests(count, dests);
+  return list;
+}
+
+std::string PrintResult::summary() const {
+  if (nothingSelected)
+    return kNothingSelected;
+  if (!noPrinter.empty())
+    return noPrinter;
+  std::string out = "打印完毕！";
+  if (!failures.empty()) {
+    out += fmt::format("\n共 {} 个文件，其中 {} 个未能打印：", printed + failures.size(),
+                       failures.size());
+    for (size_t i = 0; i < failures.size(); ++i)
+      out += (i ? "、" : "") + fileName(failures[i].file);
+  }
+  return out;
+}
+
+PrintResult printDocuments(const PrintRequest& request) {
+  PrintResult result;
+  const int total = static_cast<int>(request.files.size());
+  if (total == 0) {
+    result.nothingSelected = true;
+    return result;
+  }
+  int done = 0;
+  auto report = [&](const std::string& file, const std::string& line, bool ok) {
+    ++done;
+    if (request.progress)
+      request.progress({done, total, file, line, ok});
+  };
+  auto fail = [&](const std::string& file, const std::string& reason) {
+    result.failures.push_back({file, reason});
+    report(file, "未能打印：" + fileName(file) + "：" + reason, false);
+  };
+
+  Destination dest;
+  findDestination(request.printer, dest);
+  if (!dest.dest) {
+    result.noPrinter = request.printer.empty()
+                           ? "没有可用的打印机：系统没有设置默认打印机，未打印任何文件。"
+                           : fmt::format("找不到打印机“{}”，未打印任何文件。", request.printer);
+    for (const std::string& f : request.files)
+      fail(f, result.noPrinter);
+    return result;
+  }
+  result.printer = dest.name();
+  const std::string queue = dest.dest->name;
+
+  TempDir tmp;
+  if (tmp.path.empty()) {
+    for (const std::string& f : request.files)
+      fail(f, "无法创建临时文件夹");
+    return result;
+  }
+
+  // Render every document in one LibreOffice start. Text files are read with the program's own
+  // encoding detection first; PDF files are printed as they are.
+  std::vector<std::string> pdfOf(request.files.size());
+  std::vector<std::string> errorOf(request.files.size());
+  std::vector<word::ConversionJob> jobs;
+  std::vector<size_t> jobFile;
+  for (size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& file = request.files[i];
+    std::error_code ec;
+    if (!fs::exists(file, ec)) {
+      errorOf[i] = "the file does not exist";
+      continue;
+    }
+    if (!fs::is_regular_file(file, ec)) {
+      errorOf[i] = "this is not a document";
+      continue;
+    }
+    if (lowerExt(file) == ".pdf" && startsWithPdf(file)) {
+      pdfOf[i] = file;
+      continue;
+    }
+    std::string input = file;
+    if (lowerExt(file) == ".txt") {
+      try {
+        input = (fs::path(tmp.path) / fmt::format("text{}.docx", i)).string();
+        word::importTextFile(file)->save(input);
+      } catch (const word::DocumentError& e) {
+        errorOf[i] = e.reason().empty() ? e.what() : e.reason();
+        continue;
+      }
+    }
+    jobs.push_back(
+        {input, (fs::path(tmp.path) / fmt::format("doc{}.pdf", i)).string(), "pdf", {}, false});
+    jobFile.push_back(i);
+  }
+  if (!jobs.empty())
+    word::convertFiles(jobs, request.convert);
+  for (size_t j = 0; j < jobs.size(); ++j) {
+    if (jobs[j].ok)
+      pdfOf[jobFile[j]] = jobs[j].output;
+    else
+      errorOf[jobFile[j]] = jobs[j].error.empty() ? "LibreOffice 未能转换该文件" : jobs[j].error;
+  }
+
+  // Submit in list order, one job per document, titled with the document's name.
+  for (size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& file = request.files[i];
+    if (pdfOf[i].empty()) {
+      fail(file, errorOf[i]);
+      continue;
+    }
+    int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), pdfOf[i].c_str(),
+                             fileName(file).c_str(), dest.dest->num_options, dest.dest->options);
+    if (job <= 0) {
+      fail(file, "打印机“" + result.printer + "”没有接受打印任务：" + lastCupsError());
+      continue;
+    }
+    if (request.wait == Wait::Completed) {
+      std::string why = waitForJob(queue, job, request.jobTimeLimit);
+      if (!why.empty()) {
+        fail(file, why);
+        continue;
+      }
+    }
+    ++result.printed;
+    result.jobIds.push_back(job);
+    report(file, fmt::format("已打印：{}（{}，任务 {}）", fileName(file), result.printer, job),
+           true);
+  }
+  return result;
+}
+
+} // namespace app::print

@@ -1,0 +1,523 @@
+#include "app/server/engine_client.h"
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstring>
+#include <optional>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/epoll.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "app/server/process_sweep.h"
+#include "app/server/protocol.h"
+
+extern char** environ;
+
+namespace app {
+
+namespace {
+
+using protocol::Event;
+using protocol::Request;
+using Clock = std::chrono::steady_clock;
+
+// A decimal number of the whole text, or nothing.
+std::optional<long long> number(const std::string& text) {
+  long long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return value;
+}
+
+std::string errnoText(int error) {
+  return std::strerror(error);
+}
+
+// Waits for the child to end, up to `limit`; true when it has ended (and was reaped).
+bool reap(pid_t pid, int& status, std::chrono::milliseconds limit) {
+  auto deadline = Clock::now() + limit;
+  for (;;) {
+    pid_t got = ::waitpid(pid, &status, WNOHANG);
+    if (got == pid)
+      return true;
+    if (got < 0 && errno != EINTR)
+      return true; // not our child any more: nothing left to wait for
+    if (Clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+} // namespace
+
+EngineClient::EngineClient(std::string serverProgram, EngineCallbacks callbacks, std::string marker)
+    : program_(std::move(serverProgram)), callbacks_(std::move(callbacks)),
+      marker_(marker.empty() ? newMarker("QUILLFOLD_ENGINE") : std::move(marker)) {}
+
+EngineClient::~EngineClient() {
+  stop(std::chrono::milliseconds(2000));
+}
+
+void EngineClient::setFdWatcher(std::function<void(int)> watcher) {
+  watcher_ = std::move(watcher);
+  if (watcher_)
+    watcher_(eof_ ? -1 : watchFd_);
+}
+
+void EngineClient::setWatched(int fd) {
+  watchFd_ = fd;
+  if (watcher_)
+    watcher_(fd);
+}
+
+bool EngineClient::serverExited() const {
+  if (pidFd_ < 0)
+    return false;
+  pollfd p{pidFd_, POLLIN, 0};
+  return ::poll(&p, 1, 0) > 0;
+}
+
+bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) {
+  if (pid_ > 0) {
+    // A server that ended while idle is noticed here, before a batch is handed to it.
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) != pid_)
+      return true;
+    exitStatus_ = status;
+    exited_ = true;
+    pid_ = -1;
+    closeServer(false);
+  }
+  int sv[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
+    error = "无法建立与排版引擎的连接：" + errnoText(errno);
+    return false;
+  }
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attr;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attr);
+  posix_spawn_file_actions_adddup2(&actions, sv[1], STDIN_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, sv[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  sigset_t mask, defaults;
+  sigemptyset(&mask);
+  sigemptyset(&defaults);
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1, SIGUSR2})
+    sigaddset(&defaults, sig);
+  posix_spawnattr_setsigmask(&attr, &mask);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  // A process group of its own: a Ctrl+C in the terminal that started the window reaches the
+  // window, which then ends the server in order.
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr,
+                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+  std::string markerName = marker_.substr(0, marker_.find('=') + 1);
+  std::vector<std::string> envStrings;
+  for (char** e = environ; e && *e; ++e)
+    if (std::strncmp(*e, markerName.c_str(), markerName.size()) != 0)
+      envStrings.emplace_back(*e);
+  envStrings.push_back(marker_);
+  std::vector<char*> env;
+  for (auto& e : envStrings)
+    env.push_back(e.data());
+  env.push_back(nullptr);
+  std::string arg0 = program_;
+  char* argv[] = {arg0.data(), nullptr};
+
+  pid_t pid = -1;
+  int rc = program_.find('/') == std::string::npos
+               ? ::posix_spawnp(&pid, program_.c_str(), &actions, &attr, argv, env.data())
+               : ::posix_spawn(&pid, program_.c_str(), &actions, &attr, argv, env.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  ::close(sv[1]);
+  if (rc != 0) {
+    ::close(sv[0]);
+    error = "无法启动排版引擎 " + program_ + "：" + errnoText(rc);
+    return false;
+  }
+  pid_ = pid;
+  fd_ = sv[0];
+  input_.clear();
+  eof_ = false;
+  exited_ = false;
+  // The end of the socket alone does not tell that the server has died: a program it started
+  // may hold its end. A process descriptor does, and one epoll set gives the caller a single
+  // descriptor to watch for both.
+  pidFd_ = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+  int set = ::epoll_create1(EPOLL_CLOEXEC);
+  if (set >= 0) {
+    epoll_event in{};
+    in.events = EPOLLIN;
+    in.data.fd = fd_;
+    ::epoll_ctl(set, EPOLL_CTL_ADD, fd_, &in);
+    if (pidFd_ >= 0) {
+      epoll_event exited{};
+      exited.events = EPOLLIN;
+      exited.data.fd = pidFd_;
+      ::epoll_ctl(set, EPOLL_CTL_ADD, pidFd_, &exited);
+    }
+  }
+  int watched = set >= 0 ? set : fd_;
+
+  // The server announces itself before it reads anything.
+  auto deadline = Clock::now() + timeout;
+  for (;;) {
+    std::size_t nl = input_.find('\n');
+    if (nl != std::string::npos) {
+      std::string line = input_.substr(0, nl);
+      input_.erase(0, nl + 1);
+      std::string why;
+      std::optional<Event> e = protocol::decodeEvent(line, why);
+      if (e && e->kind == Event::Kind::Ready && e->version == protocol::kVersion)
+        break;
+      error = program_ + " 不是 Quillfold 排版引擎（启动后的第一行不是 Ready）";
+      if (set >= 0)
+        ::close(set);
+      closeServer(true);
+      return false;
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0 || eof_) {
+      bool ended = eof_;
+      if (set >= 0)
+        ::close(set);
+      closeServer(true);
+      error = ended ? "排版引擎 " + program_ + " 启动后立即退出（" + describeExit() + "）"
+                    : "排版引擎 " + program_ + " 在规定时间内没有响应";
+      return false;
+    }
+    pollfd p{watched, POLLIN, 0};
+    int n = ::poll(&p, 1, static_cast<int>(left.count()));
+    if (n < 0 && errno != EINTR) {
+      error = "无法读取排版引擎的输出：" + errnoText(errno);
+      if (set >= 0)
+        ::close(set);
+      closeServer(true);
+      return false;
+    }
+    if (n > 0)
+      readAvailable();
+  }
+  setWatched(watched);
+  return true;
+}
+
+void EngineClient::readAvailable() {
+  if (fd_ < 0 || eof_)
+    return;
+  char chunk[65536];
+  for (;;) {
+    ssize_t n = ::recv(fd_, chunk, sizeof chunk, MSG_DONTWAIT);
+    if (n > 0) {
+      input_.append(chunk, static_cast<std::size_t>(n));
+      continue;
+    }
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // Nothing more to read: if the server has ended, all it wrote has been read.
+      if (!serverExited())
+        return;
+    }
+    // End of input (or a broken connection): the server has gone. Stop watching at once, so
+    // that an event loop does not keep reporting the closed socket as readable.
+    eof_ = true;
+    if (watcher_)
+      watcher_(-1);
+    return;
+  }
+}
+
+bool EngineClient::sendAll(const std::string& bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::send(fd_, p, left, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      pollfd w{fd_, POLLOUT, 0};
+      ::poll(&w, 1, 1000);
+      continue;
+    }
+    if (n <= 0)
+      return false;
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+bool EngineClient::sendBatch(const std::vector<std::string>& files) {
+  std::string bytes;
+  auto set = [&](const std::string& name, const std::string& value) {
+    Request r;
+    r.op = Request::Op::Set;
+    r.name = name;
+    r.value = value;
+    bytes += protocol::encode(r);
+  };
+  for (const auto& [name, value] : batch_.properties)
+    set(name, value);
+  std::string joined;
+  for (std::size_t i = 0; i < files.size(); ++i)
+    joined += (i ? "," : "") + files[i];
+  set("DocPath", batch_.docPath);
+  set("DocFileName", joined);
+  set("DocOutLocation", batch_.outFolder);
+  Request names;
+  names.op = Request::Op::SetFiles;
+  names.names = files;
+  bytes += protocol::encode(names);
+  Request main;
+  main.op = Request::Op::Main;
+  main.mode = batch_.runMode;
+  bytes += protocol::encode(main);
+  return sendAll(bytes);
+}
+
+bool EngineClient::beginBatch(const EngineBatch& batch, std::string& error) {
+  if (busy_) {
+    error = "排版正在进行，请等待当前批处理结束";
+    return false;
+  }
+  if (pid_ > 0) {
+    // Notice a server that died while idle, so that its death is not blamed on this batch.
+    readAvailable();
+    if (eof_)
+      closeServer(false);
+  }
+  if (!start(error))
+    return false;
+  batch_ = batch;
+  offset_ = 0;
+  current_ = 0;
+  finished_ = 0;
+  batchMessageEnded_ = false;
+  busy_ = true;
+  // A failed send means the server died on the way; its end of input reports that.
+  sendBatch(batch_.files);
+  return true;
+}
+
+void EngineClient::processInput() {
+  readAvailable();
+  if (dispatching_)
+    return;
+  dispatching_ = true;
+  // Callbacks may run event loops of their own (a message box) that call this again; what
+  // such a nested call reads is delivered here, so the loop runs until nothing is left.
+  for (;;) {
+    std::size_t nl = input_.find('\n');
+    if (nl != std::string::npos) {
+      std::string line = input_.substr(0, nl);
+      input_.erase(0, nl + 1);
+      dispatch(line);
+      if (pid_ <= 0)
+        input_.clear(); // stopped from a callback: the rest belongs to a server that is gone
+      continue;
+    }
+    if (eof_ && pid_ > 0) {
+      serverGone();
+      continue;
+    }
+    break;
+  }
+  dispatching_ = false;
+}
+
+void EngineClient::dispatch(const std::string& line) {
+  std::string why;
+  std::optional<Event> e = protocol::decodeEvent(line, why);
+  if (!e || !busy_)
+    return;
+  const std::size_t total = batch_.files.size();
+  switch (e->kind) {
+  case Event::Kind::Message: {
+    std::optional<long long> cur = number(e->curDocNum);
+    if (e->msgId == "0") {
+      current_ = cur && *cur > 0 ? static_cast<std::size_t>(*cur) : finished_ + 1;
+    } else if (e->msgId == "100") {
+      finished_ = cur && *cur > 0 ? static_cast<std::size_t>(*cur) : finished_ + 1;
+      current_ = 0;
+    } else if (e->msgId == "101") {
+      batchMessageEnded_ = true;
+    }
+    std::string curText = e->curDocNum, allText = e->allDocNum;
+    if (offset_ > 0) {
+      // A restarted server counts its own part of the batch; the caller sees the whole.
+      if (cur)
+        curText = std::to_string(*cur + static_cast<long long>(offset_));
+      if (number(e->allDocNum))
+        allText = std::to_string(total);
+    }
+    if (callbacks_.message)
+      callbacks_.message(e->msgId, e->msg, curText, allText, e->docName);
+    break;
+  }
+  case Event::Kind::Error:
+    if (callbacks_.error)
+      callbacks_.error(offset_ > 0 && e->errId > 0 ? e->errId + static_cast<int32_t>(offset_)
+                                                   : e->errId,
+                       e->errMsg);
+    break;
+  case Event::Kind::MainDone:
+    endBatch();
+    break;
+  default:
+    break;
+  }
+}
+
+void EngineClient::endBatch() {
+  busy_ = false;
+  batch_ = EngineBatch{};
+  offset_ = current_ = finished_ = 0;
+  if (callbacks_.batchEnded)
+    callbacks_.batchEnded();
+}
+
+std::string EngineClient::describeExit() const {
+  if (!exited_)
+    return "原因不明";
+  if (WIFSIGNALED(exitStatus_)) {
+    int sig = WTERMSIG(exitStatus_);
+    const char* name = ::sigabbrev_np(sig);
+    return "被信号 " + std::to_string(sig) + (name ? std::string(" SIG") + name : "") + " 终止";
+  }
+  if (WIFEXITED(exitStatus_))
+    return "退出码 " + std::to_string(WEXITSTATUS(exitStatus_));
+  return "原因不明";
+}
+
+void EngineClient::closeServer(bool kill) {
+  if (watchFd_ >= 0 && watchFd_ != fd_)
+    ::close(watchFd_);
+  if (watchFd_ >= 0 || fd_ >= 0)
+    setWatched(-1);
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (pidFd_ >= 0) {
+    ::close(pidFd_);
+    pidFd_ = -1;
+  }
+  if (pid_ > 0) {
+    int status = 0;
+    bool ended = false;
+    if (!kill)
+      ended = reap(pid_, status, std::chrono::milliseconds(2000));
+    if (!ended) {
+      ::kill(pid_, SIGTERM);
+      ended = reap(pid_, status, std::chrono::milliseconds(1000));
+      if (!ended) {
+        ::kill(pid_, SIGKILL);
+        ended = reap(pid_, status, std::chrono::milliseconds(5000));
+      }
+    }
+    if (ended) {
+      exitStatus_ = status;
+      exited_ = true;
+    }
+    pid_ = -1;
+  }
+  input_.clear();
+  eof_ = false;
+  // Whatever the server had started (LibreOffice) goes with it.
+  endMarkedProcesses(marker_);
+}
+
+void EngineClient::serverGone() {
+  closeServer(false);
+  if (!busy_)
+    return; // died while idle: the next batch starts a new server
+  const std::size_t total = batch_.files.size();
+  const std::size_t part = total - offset_;
+  // The document being processed is the one whose "0" came last; with none open, the next
+  // one that had not ended (the server died between documents or before the first).
+  std::size_t failed = current_ > 0 ? current_ : finished_ + 1;
+  auto message = [&](const std::string& id, const std::string& msg, std::size_t cur,
+                     const std::string& name) {
+    if (callbacks_.message)
+      callbacks_.message(id, msg, std::to_string(cur), std::to_string(total), name);
+  };
+  if (failed > part) {
+    if (!batchMessageEnded_) {
+      if (callbacks_.error)
+        callbacks_.error(0, "排版引擎在结束批处理时意外退出（" + describeExit() +
+                                "），由 LibreOffice 转换的输出文件可能没有写出");
+      message("101", "处理完毕！", total, "");
+    }
+    endBatch();
+    return;
+  }
+  const std::size_t num = offset_ + failed;
+  const std::string& path = batch_.files[num - 1];
+  std::string name =
+      path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
+  if (callbacks_.error)
+    callbacks_.error(static_cast<int32_t>(num), "排版失败：" + name + "：排版引擎意外退出（" +
+                                                    describeExit() +
+                                                    "），已重新启动排版引擎，继续处理其余文档");
+  message("100", "失败：" + name, num, name);
+  offset_ = num;
+  current_ = 0;
+  finished_ = 0;
+  if (offset_ >= total) {
+    message("101", "处理完毕！", total, "");
+    endBatch();
+    return;
+  }
+  std::string error;
+  if (!start(error)) {
+    if (callbacks_.error)
+      callbacks_.error(0, error + "；其余 " + std::to_string(total - offset_) + " 个文档没有处理");
+    message("101", "处理完毕！", total, "");
+    endBatch();
+    return;
+  }
+  std::vector<std::string> rest(batch_.files.begin() + static_cast<std::ptrdiff_t>(offset_),
+                                batch_.files.end());
+  sendBatch(rest);
+}
+
+void EngineClient::waitForBatch() {
+  while (busy_ && watchFd_ >= 0) {
+    pollfd p{watchFd_, POLLIN, 0};
+    int n = ::poll(&p, 1, -1);
+    if (n < 0 && errno != EINTR)
+      break;
+    processInput();
+  }
+}
+
+void EngineClient::stop(std::chrono::milliseconds grace) {
+  if (pid_ > 0 && fd_ >= 0 && !busy_) {
+    Request quit;
+    quit.op = Request::Op::Quit;
+    if (sendAll(protocol::encode(quit))) {
+      int status = 0;
+      if (reap(pid_, status, grace)) {
+        exitStatus_ = status;
+        exited_ = true;
+        pid_ = -1;
+      }
+    }
+  }
+  busy_ = false;
+  closeServer(true);
+}
+
+} // namespace app

@@ -1,0 +1,38 @@
+// quillfold-engine: the typesetting engine in a process of its own, driven over its standard
+// input and output by newline-delimited JSON (docs/engine-protocol.md). A document that
+// crashes the engine ends only this process; the caller reports it and starts a new one.
+
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/server/engine_server.h"
+
+int main(int argc, char** argv) {
+  if (argc > 1) {
+    bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
+    std::fprintf(help ? stdout : stderr,
+                 "usage: %s\n"
+                 "Reads engine requests as JSON lines on standard input and writes the engine's\n"
+                 "events as JSON lines on standard output (see docs/engine-protocol.md).\n",
+                 argv[0]);
+    return help ? 0 : 2;
+  }
+  // The protocol keeps private copies of the standard input and output; the standard
+  // descriptors are then pointed elsewhere so that nothing the engine or a program it starts
+  // prints can end up inside the event stream, and nothing it reads can eat a request.
+  int in = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  int out = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (in < 0 || out < 0) {
+    std::perror("quillfold-engine");
+    return 1;
+  }
+  int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (devNull >= 0) {
+    ::dup2(devNull, STDIN_FILENO);
+    ::close(devNull);
+  }
+  ::dup2(STDERR_FILENO, STDOUT_FILENO);
+  return app::serveEngine(in, out);
+}

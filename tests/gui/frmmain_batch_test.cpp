@@ -1,0 +1,376 @@
+// Batches from the main window: the start commands and their run modes, what reaches the
+// engine server, the handling of its events, a window that stays usable while a batch runs,
+// a real batch through quillfold-engine, servers that die mid-batch, a missing server, and
+// an exit that leaves none of our processes behind. With QF_SCREENSHOT_DIR set, the last test
+// writes a picture of every page there.
+
+#include <QAction>
+#include <QDirIterator>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <csignal>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "app/server/engine_client.h"
+#include "app/server/process_sweep.h"
+#include "gui_test_support.h"
+
+using gui_test::Harness;
+
+namespace {
+
+// The requests the stand-in engine received (QF_FAKE_LOG), one JSON object each.
+QList<QJsonObject> requests(const QString& log) {
+  QList<QJsonObject> out;
+  QFile file(log);
+  if (!file.open(QIODevice::ReadOnly))
+    return out;
+  for (const QByteArray& line : file.readAll().split('\n'))
+    if (!line.isEmpty())
+      out << QJsonDocument::fromJson(line).object();
+  return out;
+}
+
+QString setValue(const QList<QJsonObject>& log, const QString& name) {
+  QString value = QStringLiteral("<unset>");
+  for (const QJsonObject& r : log)
+    if (r["op"] == "set" && r["name"] == name)
+      value = r["value"].toString();
+  return value;
+}
+
+bool running(pid_t pid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+  if (!stat.open(QIODevice::ReadOnly))
+    return false;
+  QByteArray text = stat.readAll();
+  int close = text.lastIndexOf(')');
+  return close > 0 && close + 2 < text.size() && text[close + 2] != 'Z';
+}
+
+void copyCorpus(const QString& name, const QString& to) {
+  QVERIFY(QFile::copy(QStringLiteral(QF_CORPUS_DIR "/word/") + name, to));
+}
+
+} // namespace
+
+class FrmMainBatchTest : public QObject {
+  Q_OBJECT
+
+private slots:
+  void initTestCase();
+  void noSelectionTellsTheUser();
+  void theFourButtonsPassTheFourRunModes_data();
+  void theFourButtonsPassTheFourRunModes();
+  void theBatchUsesWhatTheFileHolds();
+  void eventHandling();
+  void startsAreDisabledWhileABatchRuns();
+  void aRealBatchTypesetsTwoDocuments();
+  void aServerThatCrashesCostsOneDocument();
+  void aRealServerKilledMidBatch();
+  void aMissingServerIsReported();
+  void exitLeavesNoProcessOfOurs();
+  void screenshots();
+
+private:
+  QTemporaryDir logDir_;
+  QString log_;
+};
+
+void FrmMainBatchTest::initTestCase() {
+  app::ownerMarker();
+  log_ = logDir_.path() + "/requests.log";
+  ::setenv("QF_FAKE_LOG", log_.toUtf8().constData(), 1);
+}
+
+void FrmMainBatchTest::noSelectionTellsTheUser() {
+  Harness h;
+  h.openFolder(h.folderWith("docs", {"a.docx"}));
+  h.progress()->setValue(1);
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QCOMPARE(h.infos.size(), std::size_t(1));
+  QCOMPARE(h.infos[0].title, QStringLiteral("提示"));
+  QCOMPARE(h.infos[0].text, QStringLiteral("请选择要排版的文件！"));
+  QVERIFY(!h.window->batchRunning());
+  QCOMPARE(h.progress()->minimum(), 1); // untouched
+  QCOMPARE(h.progress()->value(), 1);
+}
+
+void FrmMainBatchTest::theFourButtonsPassTheFourRunModes_data() {
+  QTest::addColumn<QString>("command");
+  QTest::addColumn<QString>("mode");
+  QTest::newRow("排版") << QString::fromUtf8("cmd排版_0") << "0";
+  QTest::newRow("仅页眉") << QString::fromUtf8("cmd排版_1") << "YeMei";
+  QTest::newRow("仅页面") << QString::fromUtf8("cmd排版_2") << "YeMian";
+  QTest::newRow("仅字号") << QString::fromUtf8("cmd排版_3") << "ZiHao";
+  QTest::newRow("mnuStart") << "mnuStart"
+                            << "0";
+}
+
+void FrmMainBatchTest::theFourButtonsPassTheFourRunModes() {
+  QFETCH(QString, command);
+  QFETCH(QString, mode);
+  QFile::remove(log_);
+  Harness h;
+  h.openFolder(h.folderWith("docs", {"a.docx", "b.docx"}));
+  h.select({1});
+  if (command == "mnuStart")
+    h.find<QAction>(command)->trigger();
+  else
+    QTest::mouseClick(h.find<QPushButton>(command), Qt::LeftButton);
+  QVERIFY(h.waitForBatch());
+  QList<QJsonObject> log = requests(log_);
+  QVERIFY(!log.isEmpty());
+  QCOMPARE(log.last()["op"].toString(), QStringLiteral("main"));
+  QCOMPARE(log.last()["mode"].toString(), mode);
+  QVERIFY(h.messages().contains(QStringLiteral("模式 ") + mode + ":b.docx"));
+}
+
+void FrmMainBatchTest::theBatchUsesWhatTheFileHolds() {
+  QFile::remove(log_);
+  Harness h;
+  QString folder =
+      h.folderWith("six", {"a.docx", "b.docx", "c.docx", "d.docx", "e.docx", "f.docx"});
+  h.openFolder(folder);
+  h.select({2, 5});
+  h.text("txtOut")->setText(h.program + "/结果");
+  // Another program changes setup.ini after the window loaded it: the batch reads it again.
+  settings::IniFile other(h.iniPath().toStdString());
+  QVERIFY(other.set("font", "fontboldzw", "1").ok);
+  QVERIFY(other.set("font", "fontnamezw", "3").ok);
+  QVERIFY(other.set("paragraph", "LineSpacingRule", "22").ok);
+  QVERIFY(other.set("shuiyin", "txt", "内部资料").ok);
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QVERIFY(h.waitForBatch());
+  QList<QJsonObject> log = requests(log_);
+  // 46 settings, the three document properties, the file list, Main.
+  QCOMPARE(log.size(), 46 + 3 + 2);
+  QCOMPARE(setValue(log, "正文加粗"), QStringLiteral("1"));
+  QCOMPARE(setValue(log, "正文字体"), QStringLiteral("楷体_GB2312"));
+  QCOMPARE(setValue(log, "行距"), QStringLiteral("22"));
+  QCOMPARE(setValue(log, "水印文字"), QStringLiteral("内部资料"));
+  QCOMPARE(setValue(log, "DocPath"), folder);
+  QCOMPARE(setValue(log, "DocFileName"), QStringLiteral("c.docx,f.docx"));
+  QCOMPARE(setValue(log, "DocOutLocation"), h.program + "/结果");
+  QCOMPARE(log[49]["op"].toString(), QStringLiteral("setFiles"));
+  QCOMPARE(log[49]["names"].toArray().size(), 2);
+  // The controls show the reloaded values too.
+  QVERIFY(h.check("chkBzw")->isChecked());
+  QCOMPARE(h.combo("cbHangJu")->currentIndex(), 3);
+  QCOMPARE(h.text("txtBang")->text(), QStringLiteral("22"));
+}
+
+void FrmMainBatchTest::eventHandling() {
+  Harness h;
+  app::gui::FrmMain& w = *h.window;
+  QLabel* status = h.label("Label1_54");
+  QProgressBar* bar = h.progress();
+  bar->setRange(0, 100);
+  bar->setValue(0);
+
+  w.Message("0", "正在处理", "1", "4", "通知.docx");
+  QCOMPARE(status->text(), QStringLiteral("正在处理：通知.docx"));
+  w.Message("2", "已转换", "1", "4", "通知.docx");
+  w.Message("3", "警告", "1", "4", "通知.docx");
+  QCOMPARE(h.messages(), QStringList({"已转换:通知.docx", "警告:通知.docx"}));
+  w.Message("100", "完成：通知.docx", "1", "4", "通知.docx");
+  QCOMPARE(bar->value(), 25);
+  QCOMPARE(h.messages().last(), QStringLiteral("完成：通知.docx"));
+  w.Message("100", "完成：b", "3", "4", "b");
+  QCOMPARE(bar->value(), 75);
+  // Numbers that are no numbers, or a zero total, leave the bar; the line is still added.
+  w.Message("100", "x", "abc", "4", "b");
+  QCOMPARE(bar->value(), 75);
+  w.Message("100", "y", "1", "0", "b");
+  QCOMPARE(bar->value(), 75);
+  QCOMPARE(h.messages().mid(4), QStringList({"x", "y"}));
+  w.Message("7", "ignored", "1", "4", "b");
+  QCOMPARE(h.messages().size(), 6);
+  w.Error(12, "排版失败：坏.docx：损坏");
+  QCOMPARE(h.messages().last(), QStringLiteral("排版失败：坏.docx：损坏"));
+  QVERIFY(h.infos.empty());
+  w.Message("101", "处理完毕！", "4", "4", "");
+  QCOMPARE(h.infos.size(), std::size_t(1));
+  QCOMPARE(h.infos[0].title, QStringLiteral("提示"));
+  QCOMPARE(h.infos[0].text, QStringLiteral("处理完毕！"));
+  QCOMPARE(status->text(), QString());
+  QCOMPARE(h.messages().size(), 7); // "101" adds no line; the list is never cleared
+}
+
+void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
+  QFile::remove(log_);
+  Harness h;
+  h.openFolder(h.folderWith("docs", {"slow1.docx", "slow2.docx"}));
+  h.select({0, 1});
+  QList<QPushButton*> starts;
+  for (int i = 0; i < 4; ++i)
+    starts << h.button(("cmd排版_" + std::to_string(i)).c_str());
+  QTest::mouseClick(starts[0], Qt::LeftButton);
+  QVERIFY(h.window->batchRunning());
+  for (QPushButton* b : starts)
+    QVERIFY(!b->isEnabled());
+  QVERIFY(!h.find<QAction>("mnuStart")->isEnabled());
+  // A second start is refused, even from code.
+  h.window->cmd排版_Click(2);
+  h.find<QAction>("mnuStart")->trigger();
+  // The window keeps working: events arrive and the status line moves while the batch runs.
+  QTRY_COMPARE_WITH_TIMEOUT(h.label("Label1_54")->text(), QStringLiteral("正在处理：slow2.docx"),
+                            10000);
+  QVERIFY(h.window->batchRunning());
+  h.text("txtPageTop")->setText(QStringLiteral("4"));
+  QCOMPARE(h.ini("pageinfo", "TopMargin"), std::string("4"));
+  QVERIFY(h.waitForBatch());
+  for (QPushButton* b : starts)
+    QVERIFY(b->isEnabled());
+  QVERIFY(h.find<QAction>("mnuStart")->isEnabled());
+  int mains = 0;
+  for (const QJsonObject& r : requests(log_))
+    mains += r["op"] == "main";
+  QCOMPARE(mains, 1);
+  QCOMPARE(h.infos.size(), std::size_t(1)); // "处理完毕！"
+}
+
+void FrmMainBatchTest::aRealBatchTypesetsTwoDocuments() {
+  Harness h(QF_ENGINE_SERVER, false);
+  // The default right indent (empty) is no number and fails the paragraph step; a real user
+  // sets it once on page 6, as the file here does.
+  h.writeIni("[paragraph]\nRightIndent=0\n");
+  h.open();
+  QString folder = h.folderWith("in", {});
+  copyCorpus("par-known-paragraphs.docx", folder + "/关于召开年度工作会议的通知.docx");
+  copyCorpus("hdr-header-footer.docx", folder + "/工作总结.docx");
+  h.openFolder(folder);
+  QCOMPARE(h.list("File1")->count(), 2); // "*.doc" lists the .docx documents
+  h.text("txtOut")->setText(h.program + "/out");
+  QList<int> progress;
+  connect(h.progress(), &QProgressBar::valueChanged, this, [&](int v) { progress << v; });
+  h.select({0, 1});
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QVERIFY(h.waitForBatch(180));
+
+  const QStringList lines = h.messages();
+  QVERIFY2(lines.filter(QStringLiteral("失败")).isEmpty(), qPrintable(lines.join('\n')));
+  QVERIFY2(lines.contains(QStringLiteral("完成：关于召开年度工作会议的通知.docx")),
+           qPrintable(lines.join('\n')));
+  QVERIFY(lines.contains(QStringLiteral("完成：工作总结.docx")));
+  QVERIFY(QFile::exists(h.program + "/out/关于召开年度工作会议的通知.docx"));
+  QVERIFY(QFile::exists(h.program + "/out/工作总结.docx"));
+  QCOMPARE(h.infos.size(), std::size_t(1));
+  QCOMPARE(h.infos[0].text, QStringLiteral("处理完毕！"));
+  QCOMPARE(progress, QList<int>({50, 100})); // from 0, one step per document
+  QCOMPARE(h.label("Label1_54")->text(), QString());
+}
+
+void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
+  Harness h;
+  h.openFolder(h.folderWith("docs", {"a.docx", "crash.docx", "c.docx"}));
+  h.select({0, 1, 2});
+  pid_t first = h.window->engineClient()->serverPid();
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QVERIFY(h.waitForBatch());
+  const QStringList lines = h.messages();
+  QCOMPARE(lines.filter(QStringLiteral("排版引擎意外退出")).size(), 1);
+  QVERIFY(lines.filter(QStringLiteral("排版引擎意外退出")).first().contains("crash.docx"));
+  QVERIFY(lines.contains(QStringLiteral("失败：crash.docx")));
+  QVERIFY(lines.contains(QStringLiteral("完成：a.docx")));
+  QVERIFY(lines.contains(QStringLiteral("完成：c.docx")));
+  QCOMPARE(h.progress()->value(), 100);
+  QCOMPARE(h.infos.size(), std::size_t(1));
+  QVERIFY(h.window->engineClient()->serverPid() != first);
+  QVERIFY(!running(first));
+}
+
+void FrmMainBatchTest::aRealServerKilledMidBatch() {
+  Harness h(QF_ENGINE_SERVER, false);
+  h.writeIni("[paragraph]\nRightIndent=0\n");
+  h.open();
+  QString folder = h.folderWith("in", {});
+  for (const char* name : {"1.docx", "2.docx", "3.docx"})
+    copyCorpus("par-known-paragraphs.docx", folder + "/" + name);
+  h.openFolder(folder);
+  h.text("txtOut")->setText(h.program + "/out");
+  h.select({0, 1, 2});
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  // Killed right after the batch was handed over: whichever document it was on is lost.
+  pid_t pid = h.window->engineClient()->serverPid();
+  QVERIFY(pid > 0);
+  ::kill(pid, SIGKILL);
+  QVERIFY(h.waitForBatch(180));
+  const QStringList lines = h.messages();
+  QCOMPARE(lines.filter(QStringLiteral("排版引擎意外退出")).size(), 1);
+  QCOMPARE(lines.filter(QStringLiteral("完成：")).size(), 2);
+  QCOMPARE(lines.filter(QRegularExpression("^失败：[123]\\.docx$")).size(), 1);
+  QCOMPARE(h.progress()->value(), 100);
+  QCOMPARE(h.infos.size(), std::size_t(1));
+  QCOMPARE(QDir(h.program + "/out").entryList(QDir::Files).size(), 2);
+}
+
+void FrmMainBatchTest::aMissingServerIsReported() {
+  Harness h("/nonexistent/quillfold-engine");
+  QCOMPARE(h.errors.size(), std::size_t(1));
+  QVERIFY(h.errors[0].text.contains("/nonexistent/quillfold-engine"));
+  QVERIFY(h.window->isVisible());
+  h.openFolder(h.folderWith("docs", {"a.docx"}));
+  h.select({0});
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QCOMPARE(h.errors.size(), std::size_t(2));
+  QVERIFY(h.errors[1].text.contains(QStringLiteral("无法开始排版")));
+  QVERIFY(!h.window->batchRunning());
+  QVERIFY(h.button("cmd排版_0")->isEnabled());
+}
+
+void FrmMainBatchTest::exitLeavesNoProcessOfOurs() {
+  // Something the user runs outside the program: it must survive the exit sweep.
+  QProcess outsider;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove(QStringLiteral("QUILLFOLD_OWNER"));
+  outsider.setProcessEnvironment(env);
+  outsider.start(QStringLiteral("/bin/sleep"), {QStringLiteral("30")});
+  QVERIFY(outsider.waitForStarted());
+
+  Harness h;
+  pid_t server = h.window->engineClient()->serverPid();
+  QVERIFY(running(server));
+  QCOMPARE(app::processesWithMarker(app::ownerMarker()).size(), std::size_t(1));
+  h.window->close();
+  QVERIFY(!running(server));
+  for (pid_t pid : app::processesWithMarker(app::ownerMarker()))
+    QVERIFY2(pid == outsider.processId(), "a process of ours outlived the window");
+  QCOMPARE(outsider.state(), QProcess::Running);
+  outsider.kill();
+  outsider.waitForFinished();
+}
+
+void FrmMainBatchTest::screenshots() {
+  const char* dir = std::getenv("QF_SCREENSHOT_DIR");
+  if (!dir)
+    QSKIP("QF_SCREENSHOT_DIR is not set");
+  Harness h(QF_FAKE_ENGINE, false);
+  h.printers = {"Office-Laser", "cups-pdf"};
+  h.open();
+  h.window->resize(960, 640);
+  QString folder = h.folderWith("公文", {"关于召开年度工作会议的通知.docx", "2024年工作总结.docx",
+                                         "安全生产管理办法.doc", "请示.doc", "会议纪要.docx"});
+  h.openFolder(folder);
+  h.select({0, 2});
+  h.progress()->setRange(0, 100); // as a batch does when it starts
+  h.window->Message("2", "已用 LibreOffice 从 .doc 格式转换", "1", "2", "安全生产管理办法.doc");
+  h.window->Message("100", "完成：关于召开年度工作会议的通知.docx", "1", "2", "");
+  h.window->Message("0", "正在处理", "2", "2", "安全生产管理办法.doc");
+  for (int page = 0; page < 11; ++page) {
+    h.window->Option1_Click(page);
+    QApplication::processEvents();
+    QVERIFY(h.window->grab().save(
+        QStringLiteral("%1/page-%2.png").arg(dir).arg(page, 2, 10, QChar('0'))));
+  }
+}
+
+QTEST_MAIN(FrmMainBatchTest)
+#include "frmmain_batch_test.moc"

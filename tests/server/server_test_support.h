@@ -1,0 +1,108 @@
+#pragma once
+// Shared pieces of the engine-server tests: a fresh folder per test, environment overrides
+// that undo themselves, and a recorder of the client's callbacks.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/server/engine_client.h"
+
+namespace server_test {
+
+class TempFolder {
+public:
+  TempFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "qf-server-XXXXXX").string();
+    if (!::mkdtemp(pattern.data()))
+      throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+  }
+  ~TempFolder() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+  std::filesystem::path path_;
+};
+
+inline std::string readText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void writeText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// Sets an environment variable for the lifetime of the object (children inherit it).
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name))
+      old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// Everything the client reported, in order, as readable lines:
+//   "M <msgId> <cur>/<all> <docName> | <msg>", "E <errId> <errMsg>", "END".
+struct Recorder {
+  std::vector<std::string> lines;
+  std::vector<std::string> messageIds;
+  std::function<void(const std::string& msgId, const std::string& docName)> onMessage;
+
+  app::EngineCallbacks callbacks() {
+    app::EngineCallbacks c;
+    c.message = [this](const std::string& id, const std::string& msg, const std::string& cur,
+                       const std::string& all, const std::string& name) {
+      lines.push_back("M " + id + " " + cur + "/" + all + " " + name + " | " + msg);
+      messageIds.push_back(id);
+      if (onMessage)
+        onMessage(id, name);
+    };
+    c.error = [this](int32_t id, const std::string& text) {
+      lines.push_back("E " + std::to_string(id) + " " + text);
+    };
+    c.batchEnded = [this] { lines.push_back("END"); };
+    return c;
+  }
+
+  int count(const std::string& prefix) const {
+    int n = 0;
+    for (const auto& l : lines)
+      if (l.rfind(prefix, 0) == 0)
+        ++n;
+    return n;
+  }
+};
+
+inline std::string joined(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines)
+    out += l + "\n";
+  return out;
+}
+
+} // namespace server_test

@@ -1,0 +1,2097 @@
+#include "word/shapes.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <optional>
+
+#include "word/headerfooter.h"
+#include "word/story.h"
+#include "word/text.h"
+
+namespace word {
+
+namespace {
+
+constexpr const char* kVmlNs = "urn:schemas-microsoft-com:vml";
+constexpr const char* kOfficeNs = "urn:schemas-microsoft-com:office:office";
+constexpr const char* kWordVmlNs = "urn:schemas-microsoft-com:office:word";
+constexpr const char* kRelNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+constexpr const char* kImageRelType =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
+// Word's z-index for shapes in front of the text; behind the text is its negative.
+constexpr long kFrontZ = 251659264;
+// Pictures larger than this are refused rather than read into memory.
+constexpr uint64_t kMaxPictureBytes = 64ull << 20;
+
+const char* localName(pugi::xml_node n) {
+  const char* c = std::strchr(n.name(), ':');
+  return c ? c + 1 : n.name();
+}
+
+std::string prefixOf(pugi::xml_node n) {
+  const char* c = std::strchr(n.name(), ':');
+  return c ? std::string(n.name(), static_cast<size_t>(c - n.name())) : std::string();
+}
+
+// The namespace URI of an element, from the declarations of it and its ancestors.
+std::string nsUriOf(pugi::xml_node n) {
+  std::string prefix = prefixOf(n);
+  std::string decl = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
+  for (pugi::xml_node a = n; a && a.type() == pugi::node_element; a = a.parent())
+    if (pugi::xml_attribute at = a.attribute(decl.c_str()))
+      return at.value();
+  return {};
+}
+
+pugi::xml_node documentElement(pugi::xml_node n) {
+  for (pugi::xml_node c = n.root().first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element)
+      return c;
+  return {};
+}
+
+std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri) {
+  for (pugi::xml_attribute a : root.attributes())
+    if (!std::strcmp(a.value(), uri) && !std::strncmp(a.name(), "xmlns:", 6))
+      return std::string(a.name() + 6);
+  return std::nullopt;
+}
+
+bool isVmlShapeLocal(const char* local) {
+  static const char* const kShapes[] = {"shape",    "rect", "roundrect", "oval",  "line",
+                                        "polyline", "arc",  "curve",     "image", "group"};
+  for (const char* s : kShapes)
+    if (!std::strcmp(local, s))
+      return true;
+  return false;
+}
+
+// ---- VML style ("key:value;key:value") ----
+
+struct VmlStyle {
+  std::vector<std::pair<std::string, std::string>> items;
+
+  explicit VmlStyle(const char* text) {
+    std::string s = text;
+    size_t start = 0;
+    while (start <= s.size()) {
+      size_t end = s.find(';', start);
+      if (end == std::string::npos)
+        end = s.size();
+      std::string item = s.substr(start, end - start);
+      size_t colon = item.find(':');
+      if (colon != std::string::npos) {
+        auto trim = [](std::string x) {
+          size_t a = x.find_first_not_of(" \t\r\n"), b = x.find_last_not_of(" \t\r\n");
+          return a == std::string::npos ? std::string() : x.substr(a, b - a + 1);
+        };
+        items.emplace_back(trim(item.substr(0, colon)), trim(item.substr(colon + 1)));
+      }
+      start = end + 1;
+    }
+  }
+  std::string get(const std::string& key) const {
+    for (const auto& [k, v] : items)
+      if (k == key)
+        return v;
+    return {};
+  }
+  void set(const std::string& key, const std::string& value) {
+    for (auto& [k, v] : items)
+      if (k == key) {
+        v = value;
+        return;
+      }
+    items.emplace_back(key, value);
+  }
+  void remove(const std::string& key) {
+    items.erase(
+        std::remove_if(items.begin(), items.end(), [&](const auto& kv) { return kv.first == key; }),
+        items.end());
+  }
+  std::string str() const {
+    std::string out;
+    for (const auto& [k, v] : items) {
+      if (!out.empty())
+        out += ';';
+      out += k + ':' + v;
+    }
+    return out;
+  }
+};
+
+VmlStyle styleOf(pugi::xml_node shape) {
+  return VmlStyle(shape.attribute("style").value());
+}
+
+void writeStyle(pugi::xml_node shape, const VmlStyle& s) {
+  pugi::xml_attribute a = shape.attribute("style");
+  if (!a)
+    a = shape.append_attribute("style");
+  a.set_value(s.str().c_str());
+}
+
+// A VML length in points ("510.25pt", "2in", "0").
+float toPoints(const std::string& v) {
+  if (v.empty())
+    return 0.0f;
+  char* end = nullptr;
+  double x = std::strtod(v.c_str(), &end);
+  std::string unit(end ? end : "");
+  if (unit == "in")
+    x *= 72;
+  else if (unit == "cm")
+    x *= 72 / 2.54;
+  else if (unit == "mm")
+    x *= 72 / 25.4;
+  else if (unit == "pc")
+    x *= 12;
+  else if (unit == "px" || unit.empty())
+    x *= 0.75;
+  else if (unit == "emu")
+    x /= 12700;
+  return static_cast<float>(x);
+}
+
+std::string number(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", v);
+  std::string s = buf;
+  while (!s.empty() && s.back() == '0')
+    s.pop_back();
+  if (!s.empty() && s.back() == '.')
+    s.pop_back();
+  if (s == "-0")
+    s = "0";
+  return s;
+}
+
+std::string pt(double v) {
+  std::string s = number(v);
+  return s == "0" ? s : s + "pt";
+}
+
+// A fraction written as "Nf" (1/65536) or a decimal.
+double fractionOf(const std::string& v, double absent) {
+  if (v.empty())
+    return absent;
+  double x = std::strtod(v.c_str(), nullptr);
+  return v.back() == 'f' ? x / 65536.0 : x;
+}
+
+std::string fixed(double fraction) {
+  return std::to_string(std::lround(fraction * 65536.0)) + "f";
+}
+
+bool vmlTrue(const char* v, bool absent) {
+  std::string s = v;
+  if (s.empty())
+    return absent;
+  return s == "t" || s == "true" || s == "1" || s == "on";
+}
+
+int tri(bool on) {
+  return on ? msoTrue : msoFalse;
+}
+
+// A child of a VML shape in the namespace `uri` (prefix declared on the part's root when the
+// child is created).
+pugi::xml_node nsChild(pugi::xml_node shape, const char* uri, const char* preferred,
+                       const char* local, bool create) {
+  pugi::xml_node root = documentElement(shape);
+  std::optional<std::string> prefix = std::strcmp(uri, kVmlNs) == 0
+                                          ? std::optional<std::string>(prefixOf(shape))
+                                          : findPrefix(root, uri);
+  if (prefix) {
+    std::string q = prefix->empty() ? local : *prefix + ":" + local;
+    if (pugi::xml_node c = shape.child(q.c_str()))
+      return c;
+  }
+  if (!create)
+    return {};
+  std::string p = prefix ? *prefix : namespacePrefix(root, uri, preferred);
+  return shape.append_child((p.empty() ? std::string(local) : p + ":" + local).c_str());
+}
+
+// The name of attribute `local` of namespace `uri` ("o:allowincell").
+std::string nsAttrName(pugi::xml_node shape, const char* uri, const char* preferred,
+                       const char* local, bool create) {
+  pugi::xml_node root = documentElement(shape);
+  std::optional<std::string> prefix = findPrefix(root, uri);
+  if (!prefix && create)
+    prefix = namespacePrefix(root, uri, preferred);
+  return (prefix ? *prefix : std::string(preferred)) + ":" + local;
+}
+
+pugi::xml_attribute setAttribute(pugi::xml_node n, const std::string& name,
+                                 const std::string& value) {
+  pugi::xml_attribute a = n.attribute(name.c_str());
+  if (!a)
+    a = n.append_attribute(name.c_str());
+  a.set_value(value.c_str());
+  return a;
+}
+
+// ---- colours ----
+
+struct NamedColor {
+  const char* name;
+  int rgb; // 0xRRGGBB
+};
+constexpr NamedColor kColors[] = {{"black", 0x000000},  {"white", 0xFFFFFF},  {"red", 0xFF0000},
+                                  {"green", 0x008000},  {"lime", 0x00FF00},   {"blue", 0x0000FF},
+                                  {"yellow", 0xFFFF00}, {"silver", 0xC0C0C0}, {"gray", 0x808080},
+                                  {"grey", 0x808080},   {"maroon", 0x800000}, {"navy", 0x000080},
+                                  {"olive", 0x808000},  {"purple", 0x800080}, {"teal", 0x008080},
+                                  {"aqua", 0x00FFFF},   {"fuchsia", 0xFF00FF}};
+
+// VML colour text -> Word RGB (red + green·256 + blue·65536).
+int wordRgb(const std::string& text) {
+  std::string s = text.substr(0, text.find(' '));
+  int rgb = 0;
+  if (!s.empty() && s[0] == '#') {
+    std::string h = s.substr(1);
+    if (h.size() == 3)
+      h = {h[0], h[0], h[1], h[1], h[2], h[2]};
+    rgb = static_cast<int>(std::strtol(h.c_str(), nullptr, 16));
+  } else {
+    for (const NamedColor& c : kColors)
+      if (s == c.name)
+        rgb = c.rgb;
+  }
+  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
+}
+
+std::string vmlColor(int wordRgb) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", wordRgb & 0xFF, (wordRgb >> 8) & 0xFF,
+                (wordRgb >> 16) & 0xFF);
+  return buf;
+}
+
+// ---- shapes of a story ----
+
+void shapesOfHolder(Story* st, pugi::xml_node holder, std::vector<Shape>& out) {
+  const char* local = localName(holder);
+  if (!std::strcmp(local, "pict")) {
+    for (pugi::xml_node c = holder.first_child(); c; c = c.next_sibling()) {
+      if (c.type() != pugi::node_element || !isVmlShapeLocal(localName(c)))
+        continue;
+      if (nsUriOf(c) != kVmlNs)
+        continue;
+      if (styleOf(c).get("position") != "absolute")
+        continue; // inline picture
+      out.emplace_back(st, c);
+    }
+  } else if (!std::strcmp(local, "drawing")) {
+    for (pugi::xml_node c = holder.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element && !std::strcmp(localName(c), "anchor"))
+        out.emplace_back(st, c);
+  } else if (!std::strcmp(local, "AlternateContent")) {
+    for (pugi::xml_node branch = holder.first_child(); branch; branch = branch.next_sibling()) {
+      if (branch.type() != pugi::node_element)
+        continue;
+      size_t before = out.size();
+      for (pugi::xml_node c = branch.first_child(); c; c = c.next_sibling())
+        if (c.type() == pugi::node_element)
+          shapesOfHolder(st, c, out);
+      if (out.size() > before)
+        return; // the first branch that holds a shape
+    }
+  }
+}
+
+// Floating shapes whose anchors lie in [start, end) of a story (all when end < 0).
+std::vector<Shape> shapesIn(Story* st, int64_t start, int64_t end) {
+  std::vector<Shape> out;
+  int count = st->count();
+  for (int i = 0; i < count; ++i) {
+    ParaRec* rec = st->at(i);
+    int64_t s = st->startOf(rec);
+    if (end >= 0 && s >= end)
+      break;
+    const std::u32string& text = st->content(rec);
+    if (end >= 0 && s + static_cast<int64_t>(text.size()) < start)
+      continue;
+    for (const Seg& sg : rec->segs) {
+      if (sg.kind != Seg::Single || text[sg.off] != U'\x01')
+        continue;
+      int64_t pos = s + sg.off;
+      if (end >= 0 && (pos < start || pos >= end))
+        continue;
+      shapesOfHolder(st, sg.node, out);
+    }
+  }
+  return out;
+}
+
+pugi::xml_node paragraphOf(pugi::xml_node n, const WNames& names) {
+  while (n && !names.is(n, "p"))
+    n = n.parent();
+  return n;
+}
+
+// The highest shape number (o:spid "_x0000_sN") used in the document's stories.
+long maxShapeId(Document& doc) {
+  long best = 0;
+  std::vector<pugi::xml_node> roots{doc.content().root()};
+  for (HeaderFooterPart& h : doc.headerFooters())
+    roots.push_back(h.story->root());
+  for (pugi::xml_node root : roots) {
+    for (pugi::xml_node n = root; n;) {
+      for (pugi::xml_attribute a : n.attributes()) {
+        size_t len = std::strlen(a.name());
+        if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid")) {
+          const char* v = a.value();
+          if (!std::strncmp(v, "_x0000_s", 8))
+            best = std::max(best, std::strtol(v + 8, nullptr, 10));
+        }
+      }
+      // document order, staying inside root
+      if (n.first_child()) {
+        n = n.first_child();
+        continue;
+      }
+      while (n && n != root && !n.next_sibling())
+        n = n.parent();
+      n = (n && n != root) ? n.next_sibling() : pugi::xml_node();
+    }
+  }
+  return best;
+}
+
+bool hasShapetype(pugi::xml_node root, const char* id) {
+  std::string q = std::string(".//*[local-name()='shapetype' and @id='") + id + "']";
+  return static_cast<bool>(root.select_node(q.c_str()));
+}
+
+// Appends the XML in `text` (prefixes v: and o: as given) to `parent`.
+void appendXml(pugi::xml_node parent, const std::string& text) {
+  pugi::xml_document frag;
+  if (!frag.load_string(text.c_str(), pugi::parse_default))
+    return;
+  for (pugi::xml_node c = frag.first_child(); c; c = c.next_sibling())
+    parent.append_copy(c);
+}
+
+std::string textShapetype() {
+  std::string s =
+      "<v:shapetype id=\"_x0000_t136\" coordsize=\"21600,21600\" o:spt=\"136\" adj=\"10800\" "
+      "path=\"m@7,l@8,m@5,21600l@6,21600e\"><v:formulas><v:f eqn=\"sum #0 0 10800\"/><v:f "
+      "eqn=\"prod #0 2 1\"/><v:f eqn=\"sum 21600 0 @1\"/><v:f eqn=\"sum 0 0 @2\"/><v:f "
+      "eqn=\"sum 21600 0 @3\"/><v:f eqn=\"if @0 @3 0\"/><v:f eqn=\"if @0 21600 @1\"/><v:f "
+      "eqn=\"if @0 0 @2\"/><v:f eqn=\"if @0 @4 21600\"/><v:f eqn=\"mid @5 @6\"/><v:f eqn=\"mid "
+      "@8 @5\"/><v:f eqn=\"mid @7 @8\"/><v:f eqn=\"mid @6 @7\"/><v:f eqn=\"sum @6 0 "
+      "@5\"/></v:formulas><v:path textpathok=\"t\" o:connecttype=\"custom\" "
+      "o:connectlocs=\"@9,0;@10,10800;@11,21600;@12,10800\" "
+      "o:connectangles=\"270,180,90,0\"/><v:textpath on=\"t\" fitshape=\"t\"/><v:handles><v:h "
+      "position=\"#0,bottomRight\" xrange=\"6629,14971\"/></v:handles><o:lock v:ext=\"edit\" "
+      "text=\"t\" shapetype=\"t\"/></v:shapetype>";
+  return s;
+}
+
+// Renames the v: and o: prefixes of a fragment written with them.
+std::string withPrefixes(std::string s, const std::string& v, const std::string& o) {
+  auto swap = [&](const std::string& from, const std::string& to) {
+    if (from == to)
+      return;
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+      bool boundary = i == 0 || s[i - 1] == '<' || s[i - 1] == '/' || s[i - 1] == ' ';
+      if (boundary && s.compare(i, from.size(), from) == 0) {
+        out += to;
+        i += from.size() - 1;
+      } else {
+        out += s[i];
+      }
+    }
+    s = out;
+  };
+  swap("v:", v + ":");
+  swap("o:", o + ":");
+  return s;
+}
+
+// Advance of a character in ems, for sizing WordArt to its text.
+double advance(char32_t c) {
+  if (c >= 0x1100 && (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+                      (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
+                      (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || c >= 0x20000))
+    return 1.0;
+  if (c == U' ')
+    return 0.3;
+  if ((c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9'))
+    return 0.62;
+  return 0.5;
+}
+
+// ---- pictures ----
+
+struct PictureInfo {
+  const char* ext;
+  const char* contentType;
+  double widthPt = 0, heightPt = 0;
+};
+
+uint32_t be32(const std::string& b, size_t i) {
+  return (uint32_t(uint8_t(b[i])) << 24) | (uint32_t(uint8_t(b[i + 1])) << 16) |
+         (uint32_t(uint8_t(b[i + 2])) << 8) | uint32_t(uint8_t(b[i + 3]));
+}
+uint32_t be16(const std::string& b, size_t i) {
+  return (uint32_t(uint8_t(b[i])) << 8) | uint32_t(uint8_t(b[i + 1]));
+}
+uint32_t le16(const std::string& b, size_t i) {
+  return uint32_t(uint8_t(b[i])) | (uint32_t(uint8_t(b[i + 1])) << 8);
+}
+int32_t le32(const std::string& b, size_t i) {
+  return static_cast<int32_t>(le16(b, i) | (le16(b, i + 2) << 16));
+}
+
+// Kind and natural size of a picture from its bytes, or nothing when it is not one.
+std::optional<PictureInfo> probePicture(const std::string& b) {
+  double w = 0, h = 0, dpiX = 96, dpiY = 96;
+  PictureInfo info{};
+  if (b.size() >= 24 && !b.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) && !b.compare(12, 4, "IHDR")) {
+    info = {"png", "image/png"};
+    w = be32(b, 16);
+    h = be32(b, 20);
+    for (size_t pos = 8; pos + 8 <= b.size();) {
+      uint32_t len = be32(b, pos);
+      std::string type = b.substr(pos + 4, 4);
+      if (type == "pHYs" && len >= 9 && pos + 17 <= b.size() && b[pos + 16] == 1) {
+        dpiX = be32(b, pos + 8) * 0.0254;
+        dpiY = be32(b, pos + 12) * 0.0254;
+      }
+      if (type == "IDAT" || len > b.size())
+        break;
+      pos += 12 + static_cast<size_t>(len);
+    }
+  } else if (b.size() >= 4 && uint8_t(b[0]) == 0xFF && uint8_t(b[1]) == 0xD8) {
+    info = {"jpeg", "image/jpeg"};
+    size_t pos = 2;
+    while (pos + 4 <= b.size()) {
+      if (uint8_t(b[pos]) != 0xFF)
+        break;
+      uint8_t m = uint8_t(b[pos + 1]);
+      if (m == 0xFF) {
+        ++pos;
+        continue;
+      }
+      if (m == 0x01 || (m >= 0xD0 && m <= 0xD8)) {
+        pos += 2;
+        continue;
+      }
+      uint32_t len = be16(b, pos + 2);
+      if (m == 0xE0 && pos + 16 <= b.size() && !b.compare(pos + 4, 5, "JFIF\0", 5)) {
+        uint8_t units = uint8_t(b[pos + 11]);
+        double dx = be16(b, pos + 12), dy = be16(b, pos + 14);
+        if (units == 1)
+          dpiX = dx, dpiY = dy;
+        else if (units == 2)
+          dpiX = dx * 2.54, dpiY = dy * 2.54;
+      }
+      if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC && pos + 9 <= b.size()) {
+        h = be16(b, pos + 5);
+        w = be16(b, pos + 7);
+        break;
+      }
+      if (m == 0xDA || len < 2)
+        break;
+      pos += 2 + len;
+    }
+  } else if (b.size() >= 10 && (!b.compare(0, 6, "GIF87a") || !b.compare(0, 6, "GIF89a"))) {
+    info = {"gif", "image/gif"};
+    w = le16(b, 6);
+    h = le16(b, 8);
+  } else if (b.size() >= 26 && b[0] == 'B' && b[1] == 'M') {
+    info = {"bmp", "image/bmp"};
+    uint32_t dib = static_cast<uint32_t>(le32(b, 14));
+    if (dib == 12) {
+      w = le16(b, 18);
+      h = le16(b, 20);
+    } else if (dib >= 40 && b.size() >= 46) {
+      w = le32(b, 18);
+      h = std::abs(static_cast<double>(le32(b, 22)));
+      int32_t px = le32(b, 38), py = le32(b, 42);
+      if (px > 0)
+        dpiX = px * 0.0254;
+      if (py > 0)
+        dpiY = py * 0.0254;
+    }
+  } else {
+    return std::nullopt;
+  }
+  if (!(w >= 1 && w <= 100000 && h >= 1 && h <= 100000))
+    return std::nullopt;
+  if (!(dpiX >= 1 && dpiX <= 10000))
+    dpiX = 96;
+  if (!(dpiY >= 1 && dpiY <= 10000))
+    dpiY = 96;
+  info.widthPt = w * 72.0 / dpiX;
+  info.heightPt = h * 72.0 / dpiY;
+  return info;
+}
+
+// The anchor run for a new shape: at the start of the paragraph holding the selection when
+// the selection is in `st`, else of the first paragraph.
+pugi::xml_node newShapeRun(Story* st) {
+  Document* doc = st->document();
+  int64_t pos = 0;
+  if (doc && doc->selection().story() == st) {
+    ParaRec* rec = st->at(st->indexAt(doc->selection().start()));
+    pos = st->startOf(rec);
+  }
+  pugi::xml_node run = insertRunAt(*st, pos);
+  const WNames& n = st->names();
+  pugi::xml_node rPr = run.append_child(n.rPr.c_str());
+  rPr.append_child(n.q("noProof"));
+  return run;
+}
+
+void finishEdit(Story* st, pugi::xml_node inside) {
+  pugi::xml_node p = paragraphOf(inside, st->names());
+  if (ParaRec* rec = st->recOf(p))
+    st->invalidateText(rec);
+  st->touch();
+}
+
+// ---- DrawingML (wp:anchor pictures) ----
+
+constexpr const char* kWpNs =
+    "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
+constexpr const char* kANs = "http://schemas.openxmlformats.org/drawingml/2006/main";
+constexpr const char* kPicNs = "http://schemas.openxmlformats.org/drawingml/2006/picture";
+constexpr double kEmuPerPt = 12700.0;
+
+pugi::xml_node childL(pugi::xml_node n, const char* local) {
+  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element && !std::strcmp(localName(c), local))
+      return c;
+  return {};
+}
+
+pugi::xml_node descendantL(pugi::xml_node n, const char* local) {
+  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+    if (c.type() != pugi::node_element)
+      continue;
+    if (!std::strcmp(localName(c), local))
+      return c;
+    if (pugi::xml_node d = descendantL(c, local))
+      return d;
+  }
+  return {};
+}
+
+std::string qualified(const std::string& prefix, const char* local) {
+  return prefix.empty() ? std::string(local) : prefix + ":" + local;
+}
+
+int rankIn(const std::vector<const char*>& order, const char* local) {
+  for (size_t i = 0; i < order.size(); ++i)
+    if (!std::strcmp(order[i], local))
+      return static_cast<int>(i);
+  return static_cast<int>(order.size());
+}
+
+// The child `local` of `parent`, created (with `prefix`) at its place in `order` when missing.
+pugi::xml_node ensureOrdered(pugi::xml_node parent, const char* local, const std::string& prefix,
+                             const std::vector<const char*>& order) {
+  if (pugi::xml_node c = childL(parent, local))
+    return c;
+  int rank = rankIn(order, local);
+  for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element && rankIn(order, localName(c)) > rank)
+      return parent.insert_child_before(qualified(prefix, local).c_str(), c);
+  return parent.append_child(qualified(prefix, local).c_str());
+}
+
+const std::vector<const char*> kAnchorOrder = {
+    "simplePos", "positionH",         "positionV", "extent",      "effectExtent",
+    "wrapNone",  "wrapSquare",        "wrapTight", "wrapThrough", "wrapTopAndBottom",
+    "docPr",     "cNvGraphicFramePr", "graphic"};
+const std::vector<const char*> kSpPrOrder = {"xfrm",      "custGeom", "prstGeom",  "noFill",
+                                             "solidFill", "gradFill", "blipFill",  "pattFill",
+                                             "grpFill",   "ln",       "effectLst", "effectDag",
+                                             "scene3d",   "sp3d",     "extLst"};
+const std::vector<const char*> kLnOrder = {"noFill",   "solidFill", "gradFill", "pattFill",
+                                           "prstDash", "custDash",  "round",    "bevel",
+                                           "miter",    "headEnd",   "tailEnd",  "extLst"};
+const std::vector<const char*> kBlipFillOrder = {"blip", "srcRect", "tile", "stretch"};
+const std::vector<const char*> kFills = {"noFill",   "solidFill", "gradFill",
+                                         "blipFill", "pattFill",  "grpFill"};
+const std::vector<const char*> kWraps = {"wrapNone", "wrapSquare", "wrapTight", "wrapThrough",
+                                         "wrapTopAndBottom"};
+
+// The pieces of a DrawingML anchor.
+struct Dml {
+  pugi::xml_node anchor, graphic, spPr, blipFill, blip;
+  std::string wp, a;
+};
+
+Dml dmlOf(pugi::xml_node anchor) {
+  Dml d;
+  d.anchor = anchor;
+  d.wp = prefixOf(anchor);
+  d.graphic = childL(anchor, "graphic");
+  d.a = d.graphic ? prefixOf(d.graphic) : std::string("a");
+  d.spPr = descendantL(d.graphic, "spPr");
+  d.blipFill = descendantL(d.graphic, "blipFill");
+  d.blip = childL(d.blipFill, "blip");
+  return d;
+}
+
+pugi::xml_node fillOf(pugi::xml_node parent) {
+  for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element &&
+        rankIn(kFills, localName(c)) < static_cast<int>(kFills.size()))
+      return c;
+  return {};
+}
+
+// Replaces the fill of `parent` (spPr or ln) by a new element `kind`.
+pugi::xml_node setFill(pugi::xml_node parent, const char* kind, const std::string& a,
+                       const std::vector<const char*>& order) {
+  while (pugi::xml_node f = fillOf(parent))
+    parent.remove_child(f);
+  return ensureOrdered(parent, kind, a, order);
+}
+
+// The colour element of a solid fill, created as sRGB `rgb` (0xRRGGBB) when missing.
+pugi::xml_node solidColor(pugi::xml_node solid, const std::string& a, const char* rgb) {
+  for (pugi::xml_node c = solid.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element)
+      return c;
+  pugi::xml_node c = solid.append_child(qualified(a, "srgbClr").c_str());
+  c.append_attribute("val").set_value(rgb);
+  return c;
+}
+
+double alphaOf(pugi::xml_node color) {
+  pugi::xml_node alpha = childL(color, "alpha");
+  return alpha ? alpha.attribute("val").as_double(100000) / 100000.0 : 1.0;
+}
+
+void setAlpha(pugi::xml_node color, const std::string& a, double opacity) {
+  pugi::xml_node alpha = childL(color, "alpha");
+  if (opacity >= 1.0) {
+    if (alpha)
+      color.remove_child(alpha);
+    return;
+  }
+  if (!alpha)
+    alpha = color.append_child(qualified(a, "alpha").c_str());
+  setAttribute(alpha, "val", std::to_string(std::lround(opacity * 100000)));
+}
+
+std::string emu(double points) {
+  return std::to_string(std::llround(points * kEmuPerPt));
+}
+double pointsOfEmu(pugi::xml_attribute a) {
+  return a.as_double() / kEmuPerPt;
+}
+
+// The highest wp:docPr id of the document's stories.
+long maxDocPrId(Document& doc) {
+  long best = 0;
+  std::vector<pugi::xml_node> roots{doc.content().root()};
+  for (HeaderFooterPart& h : doc.headerFooters())
+    roots.push_back(h.story->root());
+  for (pugi::xml_node root : roots)
+    for (pugi::xpath_node x : root.select_nodes(".//*[local-name()='docPr']"))
+      best = std::max(best, x.node().attribute("id").as_llong() > 0x7FFFFFFF
+                                ? 0L
+                                : static_cast<long>(x.node().attribute("id").as_llong()));
+  return best;
+}
+
+// ---- dispatch over the shapes of a range ----
+
+const Shape& firstShape(const std::vector<Shape>& shapes, const char* member) {
+  if (shapes.empty())
+    throw DocumentError(std::string(member) + ": the shape range is empty");
+  return shapes.front();
+}
+
+[[noreturn]] void notForDml(const char* member) {
+  throw DocumentError(std::string(member) + " is not supported for DrawingML shapes");
+}
+
+template <class V, class D> void each(const std::vector<Shape>& shapes, V vml, D dml) {
+  for (const Shape& s : shapes) {
+    if (s.isVml())
+      vml(s.node());
+    else
+      dml(dmlOf(s.node()));
+    s.story()->touch();
+  }
+}
+
+template <class V> void eachVml(const std::vector<Shape>& shapes, const char* member, V vml) {
+  each(shapes, vml, [&](const Dml&) { notForDml(member); });
+}
+
+} // namespace
+
+// ---- Shape -------------------------------------------------------------------------------
+
+bool Shape::isVml() const {
+  return nsUriOf(node_) == kVmlNs;
+}
+
+pugi::xml_node Shape::holder() const {
+  const WNames& n = story_->names();
+  pugi::xml_node h = node_;
+  while (h && h.parent() && !n.is(h.parent(), "r"))
+    h = h.parent();
+  return h.parent() ? h : pugi::xml_node();
+}
+
+std::string Shape::name() const {
+  if (isVml())
+    return node_.attribute("id").value();
+  return childL(node_, "docPr").attribute("name").value();
+}
+
+void Shape::setName(const std::string& name) {
+  if (isVml())
+    setAttribute(node_, "id", name);
+  else if (pugi::xml_node docPr = childL(node_, "docPr"))
+    setAttribute(docPr, "name", name);
+  story_->touch();
+}
+
+int Shape::type() const {
+  if (isVml()) {
+    if (nsChild(node_, kVmlNs, "v", "textpath", false))
+      return msoTextEffect;
+    if (nsChild(node_, kVmlNs, "v", "imagedata", false))
+      return msoPicture;
+    return msoAutoShape;
+  }
+  return descendantL(node_, "pic") ? msoPicture : msoAutoShape;
+}
+
+ShapeRange Shape::range() const {
+  return ShapeRange({*this});
+}
+
+void Shape::select() {
+  Document* doc = story_->document();
+  if (!doc)
+    return;
+  const WNames& n = story_->names();
+  pugi::xml_node h = holder();
+  ParaRec* rec = story_->recOf(paragraphOf(h, n));
+  if (!rec)
+    throw DocumentError({}, story_->part(), "the shape is not anchored in the story");
+  story_->content(rec);
+  int64_t pos = story_->startOf(rec);
+  for (const Seg& sg : rec->segs)
+    if (sg.node == h)
+      pos += sg.off;
+  Selection& sel = doc->selection();
+  if (sel.story() != story_)
+    sel.moveToStory(story_);
+  sel.setRange(Range(story_, pos, pos + 1));
+  sel.shapes_ = std::make_shared<SelectedShapes>(SelectedShapes{sel.range(), {h}, {node_}});
+}
+
+void Shape::deleteShape() {
+  pugi::xml_node h = holder();
+  if (!h)
+    return;
+  pugi::xml_node run = h.parent();
+  ParaRec* rec = story_->recOf(paragraphOf(run, story_->names()));
+  if (!std::strcmp(localName(h), "pict") && node_.parent() == h) {
+    // A shape type that other shapes of the part refer to moves to the first of them.
+    pugi::xml_node root = documentElement(h);
+    std::vector<pugi::xml_node> types;
+    for (pugi::xml_node c = h.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element && !std::strcmp(localName(c), "shapetype"))
+        types.push_back(c);
+    for (pugi::xml_node t : types) {
+      std::string ref = std::string("#") + t.attribute("id").value();
+      for (pugi::xpath_node x : root.select_nodes(".//*[@type]")) {
+        pugi::xml_node user = x.node();
+        if (ref != user.attribute("type").value() || user == node_)
+          continue;
+        bool insideHolder = false;
+        for (pugi::xml_node a = user; a; a = a.parent())
+          if (a == h)
+            insideHolder = true;
+        if (insideHolder)
+          continue;
+        user.parent().insert_move_before(t, user);
+        break;
+      }
+    }
+    h.remove_child(node_);
+    bool left = false;
+    for (pugi::xml_node c = h.first_child(); c; c = c.next_sibling())
+      if (c.type() == pugi::node_element && isVmlShapeLocal(localName(c)))
+        left = true;
+    if (!left)
+      run.remove_child(h);
+  } else {
+    run.remove_child(h);
+  }
+  bool empty = true;
+  for (pugi::xml_node c = run.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element && !story_->names().is(c, "rPr"))
+      empty = false;
+  if (empty)
+    run.parent().remove_child(run);
+  if (rec)
+    story_->invalidateText(rec);
+  story_->touch();
+}
+
+// ---- Shapes ------------------------------------------------------------------------------
+
+std::vector<Shape> Shapes::all() const {
+  return shapesIn(story_, 0, -1);
+}
+
+int Shapes::count() const {
+  return static_cast<int>(all().size());
+}
+
+Shape Shapes::item(int index) const {
+  std::vector<Shape> list = all();
+  if (index < 1 || index > static_cast<int>(list.size()))
+    throw DocumentError("shape " + std::to_string(index) + " does not exist");
+  return list[static_cast<size_t>(index - 1)];
+}
+
+Shape Shapes::addTextEffect(int preset, const std::string& text, const std::string& fontName,
+                            float fontSize, int fontBold, int fontItalic, float left, float top) {
+  if (preset < 0 || preset > 29)
+    throw DocumentError("WordArt preset " + std::to_string(preset) + " does not exist");
+  if (text.empty())
+    throw DocumentError("WordArt needs a text; the text is empty");
+  if (!(fontSize >= 1.0f && fontSize <= 1638.0f))
+    throw DocumentError("WordArt font size out of range (1 to 1638 points)");
+  Document* doc = story_->document();
+  long id = doc ? std::max(2048L, maxShapeId(*doc)) + 1 : 2049;
+  int ordinal = count() + 1;
+  pugi::xml_node root = documentElement(story_->root());
+  std::string v = namespacePrefix(root, kVmlNs, "v");
+  std::string o = namespacePrefix(root, kOfficeNs, "o");
+
+  double em = 0;
+  for (char32_t c : toU32(text))
+    em += advance(c);
+  em = std::max(em, 0.5);
+
+  pugi::xml_node run = newShapeRun(story_);
+  pugi::xml_node pict = run.append_child(story_->names().q("pict"));
+  if (!hasShapetype(root, "_x0000_t136"))
+    appendXml(pict, withPrefixes(textShapetype(), v, o));
+  pugi::xml_node shape = pict.append_child((v + ":shape").c_str());
+  shape.append_attribute("id").set_value(("WordArt " + std::to_string(ordinal)).c_str());
+  shape.append_attribute((o + ":spid").c_str())
+      .set_value(("_x0000_s" + std::to_string(id)).c_str());
+  shape.append_attribute("type").set_value("#_x0000_t136");
+  VmlStyle style("");
+  style.set("position", "absolute");
+  style.set("margin-left", pt(left));
+  style.set("margin-top", pt(top));
+  style.set("width", pt(em * fontSize));
+  style.set("height", pt(fontSize));
+  style.set("z-index", std::to_string(kFrontZ + ordinal));
+  writeStyle(shape, style);
+  // Word's first WordArt preset: black, without an outline.
+  shape.append_attribute("fillcolor").set_value("black");
+  shape.append_attribute("stroked").set_value("f");
+  pugi::xml_node path = shape.append_child((v + ":textpath").c_str());
+  std::string font = "font-family:\"" + fontName + "\";font-size:" + number(fontSize) + "pt";
+  if (fontBold == msoTrue)
+    font += ";font-weight:bold";
+  if (fontItalic == msoTrue)
+    font += ";font-style:italic";
+  path.append_attribute("style").set_value(font.c_str());
+  path.append_attribute("string").set_value(text.c_str());
+  finishEdit(story_, run);
+  return Shape(story_, shape);
+}
+
+Shape Shapes::addPicture(const std::string& fileName) {
+  auto fail = [&](const std::string& why) {
+    throw DocumentError("the picture \"" + fileName + "\" " + why);
+  };
+  if (fileName.empty())
+    throw DocumentError("no picture file is given (the path is empty)");
+  struct stat info {};
+  if (stat(fileName.c_str(), &info) != 0)
+    fail("does not exist");
+  if (S_ISDIR(info.st_mode))
+    fail("is a folder, not a picture");
+  if (!S_ISREG(info.st_mode))
+    fail("is not a regular file");
+  if (static_cast<uint64_t>(info.st_size) > kMaxPictureBytes)
+    fail("is too large (over 64 MiB)");
+  std::string bytes;
+  {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in)
+      fail("cannot be read");
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  std::optional<PictureInfo> pic = probePicture(bytes);
+  if (!pic)
+    fail("is not a picture (PNG, JPEG, GIF or BMP)");
+
+  Document* doc = story_->document();
+  if (!doc)
+    throw DocumentError("a picture needs a document");
+  Package& pkg = doc->package();
+  const std::string& mainPart = doc->content().part();
+  std::string dir = mainPart.substr(0, mainPart.rfind('/') + 1);
+  std::string media;
+  for (int k = 1;; ++k) {
+    media = dir + "media/image" + std::to_string(k) + "." + pic->ext;
+    if (!pkg.has(media))
+      break;
+  }
+  std::string mediaFile = media.substr(media.rfind('/') + 1);
+  pkg.setBytes(media, std::move(bytes));
+  pkg.setContentTypeOverride(media, pic->contentType);
+  const std::string& part = story_->part();
+  std::string partDir = part.substr(0, part.rfind('/') + 1);
+  std::string target = partDir == dir ? media.substr(dir.size()) : "/" + media;
+  std::string rid = pkg.addRelationship(part, kImageRelType, target);
+
+  long docPrId = maxDocPrId(*doc) + 1;
+  int ordinal = count() + 1;
+  pugi::xml_node root = documentElement(story_->root());
+  std::string wp = namespacePrefix(root, kWpNs, "wp");
+  std::string r = namespacePrefix(root, kRelNs, "r");
+  std::string cx = emu(pic->widthPt), cy = emu(pic->heightPt);
+  // DrawingML rather than VML: LibreOffice applies the brightness and contrast of a DrawingML
+  // picture (a:lum) but only Word's one washout preset of a VML one.
+  std::string xml =
+      "<" + wp +
+      ":anchor distT=\"0\" distB=\"0\" distL=\"114300\" distR=\"114300\" "
+      "simplePos=\"0\" relativeHeight=\"" +
+      std::to_string(kFrontZ + ordinal) +
+      "\" behindDoc=\"0\" locked=\"0\" layoutInCell=\"1\" allowOverlap=\"1\"><" + wp +
+      ":simplePos x=\"0\" y=\"0\"/><" + wp + ":positionH relativeFrom=\"column\"><" + wp +
+      ":posOffset>0</" + wp + ":posOffset></" + wp + ":positionH><" + wp +
+      ":positionV relativeFrom=\"paragraph\"><" + wp + ":posOffset>0</" + wp + ":posOffset></" +
+      wp + ":positionV><" + wp + ":extent cx=\"" + cx + "\" cy=\"" + cy + "\"/><" + wp +
+      ":effectExtent l=\"0\" t=\"0\" r=\"0\" b=\"0\"/><" + wp + ":wrapNone/><" + wp +
+      ":docPr id=\"" + std::to_string(docPrId) + "\" name=\"Picture " + std::to_string(ordinal) +
+      "\"/><" + wp + ":cNvGraphicFramePr><a:graphicFrameLocks xmlns:a=\"" + kANs +
+      "\" noChangeAspect=\"1\"/></" + wp + ":cNvGraphicFramePr><a:graphic xmlns:a=\"" + kANs +
+      "\"><a:graphicData uri=\"" + kPicNs + "\"><pic:pic xmlns:pic=\"" + kPicNs +
+      "\"><pic:nvPicPr><pic:cNvPr id=\"0\" name=\"" + mediaFile +
+      "\"/><pic:cNvPicPr><a:picLocks noChangeAspect=\"1\"/></pic:cNvPicPr></pic:nvPicPr>"
+      "<pic:blipFill><a:blip " +
+      r + ":embed=\"" + rid +
+      "\"/><a:stretch><a:fillRect/></a:stretch></pic:blipFill><pic:spPr><a:xfrm><a:off x=\"0\" "
+      "y=\"0\"/><a:ext cx=\"" +
+      cx + "\" cy=\"" + cy +
+      "\"/></a:xfrm><a:prstGeom prst=\"rect\"><a:avLst/></a:prstGeom></pic:spPr></pic:pic>"
+      "</a:graphicData></a:graphic></" +
+      wp + ":anchor>";
+
+  pugi::xml_node run = newShapeRun(story_);
+  pugi::xml_node drawing = run.append_child(story_->names().q("drawing"));
+  appendXml(drawing, xml);
+  finishEdit(story_, run);
+  return Shape(story_, drawing.first_child());
+}
+
+// ---- Selection.ShapeRange ----------------------------------------------------------------
+
+ShapeRange Selection::shapeRange() const {
+  Story* st = range_.story();
+  if (!st)
+    return ShapeRange();
+  if (shapes_ && shapes_->range.story() == st && shapes_->range.start() == range_.start() &&
+      shapes_->range.end() == range_.end()) {
+    // Still selected when every anchor is still where it was.
+    ParaRec* rec = st->at(st->indexAt(range_.start()));
+    st->content(rec);
+    bool alive = true;
+    for (pugi::xml_node h : shapes_->holders) {
+      bool found = false;
+      for (const Seg& sg : rec->segs)
+        if (sg.kind == Seg::Single && sg.node == h)
+          found = true;
+      alive = alive && found;
+    }
+    if (alive) {
+      std::vector<Shape> out;
+      for (pugi::xml_node node : shapes_->nodes)
+        out.emplace_back(st, node);
+      return ShapeRange(std::move(out));
+    }
+  }
+  if (range_.end() <= range_.start())
+    return ShapeRange();
+  return ShapeRange(shapesIn(st, range_.start(), range_.end()));
+}
+
+// ---- ShapeRange --------------------------------------------------------------------------
+
+Shape ShapeRange::item(int index) const {
+  if (index < 1 || index > count())
+    throw DocumentError("shape " + std::to_string(index) + " is not in the range");
+  return shapes_[static_cast<size_t>(index - 1)];
+}
+
+std::string ShapeRange::name() const {
+  return firstShape(shapes_, "Name").name();
+}
+
+void ShapeRange::deleteShapes() {
+  for (Shape& s : shapes_)
+    s.deleteShape();
+  shapes_.clear();
+}
+
+int ShapeRange::lockAspectRatio() const {
+  const Shape& shape = firstShape(shapes_, "LockAspectRatio");
+  pugi::xml_node s = shape.node();
+  if (!shape.isVml())
+    return tri(childL(childL(s, "cNvGraphicFramePr"), "graphicFrameLocks")
+                   .attribute("noChangeAspect")
+                   .as_bool());
+  pugi::xml_node lock = nsChild(s, kOfficeNs, "o", "lock", false);
+  if (lock && lock.attribute("aspectratio"))
+    return tri(vmlTrue(lock.attribute("aspectratio").value(), false));
+  // A shape type may lock it for all its shapes (pictures do).
+  std::string type = s.attribute("type").value();
+  if (!type.empty() && type[0] == '#') {
+    std::string q = ".//*[local-name()='shapetype' and @id='" + type.substr(1) + "']";
+    if (pugi::xml_node t = documentElement(s).select_node(q.c_str()).node())
+      if (pugi::xml_node tl = nsChild(t, kOfficeNs, "o", "lock", false))
+        return tri(vmlTrue(tl.attribute("aspectratio").value(), false));
+  }
+  return msoFalse;
+}
+
+void ShapeRange::setLockAspectRatio(int v) {
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        pugi::xml_node lock = nsChild(s, kOfficeNs, "o", "lock", true);
+        setAttribute(lock, prefixOf(s) + ":ext", "edit");
+        setAttribute(lock, "aspectratio", v == msoFalse ? "f" : "t");
+      },
+      [&](const Dml& d) {
+        pugi::xml_node pr = ensureOrdered(d.anchor, "cNvGraphicFramePr", d.wp, kAnchorOrder);
+        pugi::xml_node locks = childL(pr, "graphicFrameLocks");
+        if (!locks) {
+          locks = pr.append_child(qualified(d.a, "graphicFrameLocks").c_str());
+          if (!findPrefix(documentElement(d.anchor), kANs))
+            locks.append_attribute(("xmlns:" + d.a).c_str()).set_value(kANs);
+        }
+        setAttribute(locks, "noChangeAspect", v == msoFalse ? "0" : "1");
+      });
+}
+
+float ShapeRange::rotation() const {
+  const Shape& shape = firstShape(shapes_, "Rotation");
+  if (!shape.isVml())
+    return static_cast<float>(
+        childL(dmlOf(shape.node()).spPr, "xfrm").attribute("rot").as_double() / 60000.0);
+  std::string r = styleOf(shape.node()).get("rotation");
+  double deg = std::strtod(r.c_str(), nullptr);
+  if (r.size() > 2 && r.compare(r.size() - 2, 2, "fd") == 0)
+    deg /= 65536.0;
+  return static_cast<float>(deg);
+}
+
+void ShapeRange::setRotation(float degrees) {
+  double d = std::fmod(static_cast<double>(degrees), 360.0);
+  if (d < 0)
+    d += 360.0;
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        VmlStyle st = styleOf(s);
+        if (d == 0)
+          st.remove("rotation");
+        else
+          st.set("rotation", number(d));
+        writeStyle(s, st);
+      },
+      [&](const Dml& m) {
+        if (!m.spPr)
+          notForDml("Rotation");
+        pugi::xml_node xfrm = ensureOrdered(m.spPr, "xfrm", m.a, kSpPrOrder);
+        if (d == 0)
+          xfrm.remove_attribute("rot");
+        else
+          setAttribute(xfrm, "rot", std::to_string(std::lround(d * 60000)));
+      });
+}
+
+namespace {
+constexpr const char* kHorizontalRelative[] = {"margin", "page", "text", "char"};
+constexpr const char* kVerticalRelative[] = {"margin", "page", "text", "line"};
+constexpr const char* kDmlHorizontalRelative[] = {"margin", "page", "column", "character"};
+constexpr const char* kDmlVerticalRelative[] = {"margin", "page", "paragraph", "line"};
+
+int relativeOf(const std::string& v, const char* const (&names)[4]) {
+  for (int i = 0; i < 4; ++i)
+    if (v == names[i])
+      return i;
+  return 2; // column / paragraph
+}
+
+int relative(const std::vector<Shape>& shapes, bool horizontal) {
+  const Shape& shape = firstShape(shapes, "RelativePosition");
+  if (!shape.isVml())
+    return relativeOf(childL(shape.node(), horizontal ? "positionH" : "positionV")
+                          .attribute("relativeFrom")
+                          .value(),
+                      horizontal ? kDmlHorizontalRelative : kDmlVerticalRelative);
+  return relativeOf(
+      styleOf(shape.node())
+          .get(horizontal ? "mso-position-horizontal-relative" : "mso-position-vertical-relative"),
+      horizontal ? kHorizontalRelative : kVerticalRelative);
+}
+
+void setRelative(const std::vector<Shape>& shapes, int value, bool horizontal) {
+  if (value < 0 || value > 3)
+    throw DocumentError("invalid relative position " + std::to_string(value));
+  each(
+      shapes,
+      [&](pugi::xml_node s) {
+        const char* name = (horizontal ? kHorizontalRelative : kVerticalRelative)[value];
+        VmlStyle st = styleOf(s);
+        st.set(horizontal ? "mso-position-horizontal-relative" : "mso-position-vertical-relative",
+               name);
+        writeStyle(s, st);
+        pugi::xml_node wrap = nsChild(s, kWordVmlNs, "w10", "wrap", true);
+        setAttribute(wrap, horizontal ? "anchorx" : "anchory", name);
+      },
+      [&](const Dml& d) {
+        pugi::xml_node pos =
+            ensureOrdered(d.anchor, horizontal ? "positionH" : "positionV", d.wp, kAnchorOrder);
+        setAttribute(pos, "relativeFrom",
+                     (horizontal ? kDmlHorizontalRelative : kDmlVerticalRelative)[value]);
+        if (!pos.first_child())
+          pos.append_child(qualified(d.wp, "posOffset").c_str()).text().set("0");
+      });
+}
+
+struct Alignment {
+  float value;
+  const char* name;
+};
+constexpr Alignment kHorizontalAlign[] = {{wdShapeLeft, "left"},
+                                          {wdShapeCenter, "center"},
+                                          {wdShapeRight, "right"},
+                                          {wdShapeInside, "inside"},
+                                          {wdShapeOutside, "outside"}};
+constexpr Alignment kVerticalAlign[] = {{wdShapeTop, "top"},
+                                        {wdShapeCenter, "center"},
+                                        {wdShapeBottom, "bottom"},
+                                        {wdShapeInside, "inside"},
+                                        {wdShapeOutside, "outside"}};
+
+float position(const std::vector<Shape>& shapes, bool horizontal) {
+  const Shape& shape = firstShape(shapes, horizontal ? "Left" : "Top");
+  const auto& aligns = horizontal ? kHorizontalAlign : kVerticalAlign;
+  if (!shape.isVml()) {
+    pugi::xml_node pos = childL(shape.node(), horizontal ? "positionH" : "positionV");
+    std::string align = childL(pos, "align").text().get();
+    for (const Alignment& a : aligns)
+      if (align == a.name)
+        return a.value;
+    return static_cast<float>(childL(pos, "posOffset").text().as_double() / kEmuPerPt);
+  }
+  VmlStyle st = styleOf(shape.node());
+  std::string align = st.get(horizontal ? "mso-position-horizontal" : "mso-position-vertical");
+  for (const Alignment& a : aligns)
+    if (align == a.name)
+      return a.value;
+  std::string m = st.get(horizontal ? "margin-left" : "margin-top");
+  if (m.empty())
+    m = st.get(horizontal ? "left" : "top");
+  return toPoints(m);
+}
+
+void setPosition(const std::vector<Shape>& shapes, float v, bool horizontal) {
+  const char* alignKey = horizontal ? "mso-position-horizontal" : "mso-position-vertical";
+  const char* marginKey = horizontal ? "margin-left" : "margin-top";
+  const char* name = nullptr;
+  if (v <= -999993.0f && v >= -999999.0f) {
+    for (const Alignment& a : horizontal ? kHorizontalAlign : kVerticalAlign)
+      if (std::fabs(a.value - v) < 0.5f)
+        name = a.name;
+    if (!name)
+      throw DocumentError("invalid shape alignment " + number(v));
+  }
+  each(
+      shapes,
+      [&](pugi::xml_node s) {
+        VmlStyle st = styleOf(s);
+        if (name) {
+          st.set(alignKey, name);
+          st.set(marginKey, "0");
+        } else {
+          st.remove(alignKey);
+          st.set(marginKey, pt(v));
+        }
+        writeStyle(s, st);
+      },
+      [&](const Dml& d) {
+        pugi::xml_node pos =
+            ensureOrdered(d.anchor, horizontal ? "positionH" : "positionV", d.wp, kAnchorOrder);
+        if (!pos.attribute("relativeFrom"))
+          setAttribute(pos, "relativeFrom", horizontal ? "column" : "paragraph");
+        while (pugi::xml_node c = pos.first_child())
+          pos.remove_child(c);
+        if (name)
+          pos.append_child(qualified(d.wp, "align").c_str()).text().set(name);
+        else
+          pos.append_child(qualified(d.wp, "posOffset").c_str()).text().set(emu(v).c_str());
+      });
+}
+
+float sizeOf(const Shape& shape, bool width) {
+  if (!shape.isVml())
+    return static_cast<float>(
+        pointsOfEmu(childL(shape.node(), "extent").attribute(width ? "cx" : "cy")));
+  return toPoints(styleOf(shape.node()).get(width ? "width" : "height"));
+}
+
+void setSize(const std::vector<Shape>& shapes, float points, bool width) {
+  if (!(points > 0.0f && points <= 1584.0f))
+    throw DocumentError(std::string(width ? "Width" : "Height") +
+                        " out of range: " + number(points));
+  for (const Shape& shape : shapes) {
+    bool locked = ShapeRange({shape}).lockAspectRatio() == msoTrue;
+    double oldW = sizeOf(shape, true), oldH = sizeOf(shape, false);
+    double w = width ? points : (locked && oldH > 0 ? oldW * points / oldH : oldW);
+    double h = !width ? points : (locked && oldW > 0 ? oldH * points / oldW : oldH);
+    each(
+        {shape},
+        [&](pugi::xml_node s) {
+          VmlStyle st = styleOf(s);
+          st.set("width", pt(w));
+          st.set("height", pt(h));
+          writeStyle(s, st);
+        },
+        [&](const Dml& d) {
+          pugi::xml_node extent = ensureOrdered(d.anchor, "extent", d.wp, kAnchorOrder);
+          setAttribute(extent, "cx", emu(w));
+          setAttribute(extent, "cy", emu(h));
+          if (d.spPr) {
+            pugi::xml_node xfrm = ensureOrdered(d.spPr, "xfrm", d.a, kSpPrOrder);
+            pugi::xml_node ext = childL(xfrm, "ext");
+            if (!ext)
+              ext = xfrm.append_child(qualified(d.a, "ext").c_str());
+            setAttribute(ext, "cx", emu(w));
+            setAttribute(ext, "cy", emu(h));
+          }
+        });
+  }
+}
+
+long zOf(const Shape& shape) {
+  if (!shape.isVml()) {
+    long z = static_cast<long>(shape.node().attribute("relativeHeight").as_llong());
+    return vmlTrue(shape.node().attribute("behindDoc").value(), false) ? -z : z;
+  }
+  return std::strtol(styleOf(shape.node()).get("z-index").c_str(), nullptr, 10);
+}
+
+void setZ(const Shape& shape, bool front) {
+  long z = std::labs(zOf(shape));
+  if (z == 0)
+    z = kFrontZ;
+  each(
+      {shape},
+      [&](pugi::xml_node s) {
+        VmlStyle st = styleOf(s);
+        st.set("z-index", std::to_string(front ? z : -z));
+        writeStyle(s, st);
+      },
+      [&](const Dml& d) {
+        setAttribute(d.anchor, "relativeHeight", std::to_string(z));
+        setAttribute(d.anchor, "behindDoc", front ? "0" : "1");
+      });
+}
+} // namespace
+
+int ShapeRange::relativeHorizontalPosition() const {
+  return relative(shapes_, true);
+}
+void ShapeRange::setRelativeHorizontalPosition(int v) {
+  setRelative(shapes_, v, true);
+}
+int ShapeRange::relativeVerticalPosition() const {
+  return relative(shapes_, false);
+}
+void ShapeRange::setRelativeVerticalPosition(int v) {
+  setRelative(shapes_, v, false);
+}
+float ShapeRange::left() const {
+  return position(shapes_, true);
+}
+void ShapeRange::setLeft(float v) {
+  setPosition(shapes_, v, true);
+}
+float ShapeRange::top() const {
+  return position(shapes_, false);
+}
+void ShapeRange::setTop(float v) {
+  setPosition(shapes_, v, false);
+}
+
+int ShapeRange::lockAnchor() const {
+  const Shape& shape = firstShape(shapes_, "LockAnchor");
+  if (!shape.isVml())
+    return tri(vmlTrue(shape.node().attribute("locked").value(), false));
+  return tri(static_cast<bool>(nsChild(shape.node(), kWordVmlNs, "w10", "anchorlock", false)));
+}
+
+void ShapeRange::setLockAnchor(bool on) {
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        pugi::xml_node lock = nsChild(s, kWordVmlNs, "w10", "anchorlock", on);
+        if (!on && lock)
+          s.remove_child(lock);
+      },
+      [&](const Dml& d) { setAttribute(d.anchor, "locked", on ? "1" : "0"); });
+}
+
+int ShapeRange::layoutInCell() const {
+  const Shape& shape = firstShape(shapes_, "LayoutInCell");
+  pugi::xml_node s = shape.node();
+  if (!shape.isVml())
+    return tri(vmlTrue(s.attribute("layoutInCell").value(), true));
+  return tri(vmlTrue(
+      s.attribute(nsAttrName(s, kOfficeNs, "o", "allowincell", false).c_str()).value(), true));
+}
+
+void ShapeRange::setLayoutInCell(bool on) {
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        setAttribute(s, nsAttrName(s, kOfficeNs, "o", "allowincell", true), on ? "t" : "f");
+      },
+      [&](const Dml& d) { setAttribute(d.anchor, "layoutInCell", on ? "1" : "0"); });
+}
+
+float ShapeRange::width() const {
+  return sizeOf(firstShape(shapes_, "Width"), true);
+}
+void ShapeRange::setWidth(float points) {
+  setSize(shapes_, points, true);
+}
+float ShapeRange::height() const {
+  return sizeOf(firstShape(shapes_, "Height"), false);
+}
+void ShapeRange::setHeight(float points) {
+  setSize(shapes_, points, false);
+}
+
+void ShapeRange::zOrder(int cmd) {
+  if (cmd < msoBringToFront || cmd > msoSendBehindText)
+    throw DocumentError("invalid z-order command " + std::to_string(cmd));
+  bool front = cmd == msoBringToFront || cmd == msoBringForward || cmd == msoBringInFrontOfText;
+  for (const Shape& s : shapes_)
+    setZ(s, front);
+}
+
+long ShapeRange::zIndex() const {
+  return zOf(firstShape(shapes_, "ZOrder"));
+}
+
+// ---- Fill, colour, line --------------------------------------------------------------------
+
+int ColorFormat::rgb() const {
+  const Shape& shape = firstShape(shapes_, "ForeColor.RGB");
+  if (!shape.isVml()) {
+    Dml d = dmlOf(shape.node());
+    pugi::xml_node fill = fillOf(d.spPr);
+    if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
+      return 0xFFFFFF;
+    return wordRgb(std::string("#") + childL(fill, "srgbClr").attribute("val").value());
+  }
+  const char* c = shape.node().attribute("fillcolor").value();
+  return wordRgb(*c ? c : "white");
+}
+
+void ColorFormat::setRgb(int rgb) {
+  if (rgb < 0 || rgb > 0xFFFFFF)
+    throw DocumentError("invalid RGB colour " + std::to_string(rgb));
+  std::string hex = vmlColor(rgb);
+  each(
+      shapes_, [&](pugi::xml_node s) { setAttribute(s, "fillcolor", hex); },
+      [&](const Dml& d) {
+        if (!d.spPr)
+          notForDml("ForeColor.RGB");
+        pugi::xml_node fill = fillOf(d.spPr);
+        double opacity = 1.0;
+        if (fill && !std::strcmp(localName(fill), "solidFill"))
+          opacity = alphaOf(solidColor(fill, d.a, "FFFFFF"));
+        pugi::xml_node solid = setFill(d.spPr, "solidFill", d.a, kSpPrOrder);
+        setAlpha(solidColor(solid, d.a, hex.c_str() + 1), d.a, opacity);
+      });
+}
+
+int FillFormat::visible() const {
+  const Shape& shape = firstShape(shapes_, "Fill.Visible");
+  if (!shape.isVml()) {
+    pugi::xml_node fill = fillOf(dmlOf(shape.node()).spPr);
+    return tri(fill && std::strcmp(localName(fill), "noFill") != 0);
+  }
+  return tri(vmlTrue(shape.node().attribute("filled").value(), true));
+}
+
+void FillFormat::setVisible(int v) {
+  each(
+      shapes_, [&](pugi::xml_node s) { setAttribute(s, "filled", v == msoFalse ? "f" : "t"); },
+      [&](const Dml& d) {
+        if (!d.spPr)
+          notForDml("Fill.Visible");
+        pugi::xml_node fill = fillOf(d.spPr);
+        if (v == msoFalse)
+          setFill(d.spPr, "noFill", d.a, kSpPrOrder);
+        else if (!fill || !std::strcmp(localName(fill), "noFill"))
+          solidColor(setFill(d.spPr, "solidFill", d.a, kSpPrOrder), d.a, "FFFFFF");
+      });
+}
+
+void FillFormat::solid() {
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        if (pugi::xml_node f = nsChild(s, kVmlNs, "v", "fill", false))
+          for (const char* a : {"type", "color2", "angle", "focus", "focusposition", "focussize",
+                                "method", "colors", "src"})
+            f.remove_attribute(a);
+      },
+      [&](const Dml& d) {
+        pugi::xml_node fill = fillOf(d.spPr);
+        if (fill && std::strcmp(localName(fill), "noFill") != 0 &&
+            std::strcmp(localName(fill), "solidFill") != 0)
+          solidColor(setFill(d.spPr, "solidFill", d.a, kSpPrOrder), d.a, "FFFFFF");
+      });
+}
+
+float FillFormat::transparency() const {
+  const Shape& shape = firstShape(shapes_, "Fill.Transparency");
+  if (!shape.isVml()) {
+    Dml d = dmlOf(shape.node());
+    pugi::xml_node fill = fillOf(d.spPr);
+    if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
+      return 0.0f;
+    return static_cast<float>(1.0 - alphaOf(fill.first_child()));
+  }
+  pugi::xml_node f = nsChild(shape.node(), kVmlNs, "v", "fill", false);
+  return static_cast<float>(1.0 - fractionOf(f.attribute("opacity").value(), 1.0));
+}
+
+void FillFormat::setTransparency(float t) {
+  if (!(t >= 0.0f && t <= 1.0f))
+    throw DocumentError("transparency out of range (0 to 1)");
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        pugi::xml_node f = nsChild(s, kVmlNs, "v", "fill", t > 0.0f);
+        if (!f)
+          return;
+        if (t == 0.0f)
+          f.remove_attribute("opacity");
+        else
+          setAttribute(f, "opacity", number(1.0 - t));
+      },
+      [&](const Dml& d) {
+        pugi::xml_node fill = fillOf(d.spPr);
+        if (fill && !std::strcmp(localName(fill), "solidFill"))
+          setAlpha(solidColor(fill, d.a, "FFFFFF"), d.a, 1.0 - t);
+      });
+}
+
+namespace {
+// The outline (a:ln) of a DrawingML shape, created when missing.
+pugi::xml_node lineOf(const Dml& d) {
+  if (!d.spPr)
+    notForDml("Line");
+  return ensureOrdered(d.spPr, "ln", d.a, kSpPrOrder);
+}
+} // namespace
+
+int LineFormat::visible() const {
+  const Shape& shape = firstShape(shapes_, "Line.Visible");
+  if (!shape.isVml()) {
+    pugi::xml_node ln = childL(dmlOf(shape.node()).spPr, "ln");
+    pugi::xml_node fill = fillOf(ln);
+    return tri(fill && std::strcmp(localName(fill), "noFill") != 0);
+  }
+  return tri(vmlTrue(shape.node().attribute("stroked").value(), true));
+}
+
+void LineFormat::setVisible(int v) {
+  each(
+      shapes_, [&](pugi::xml_node s) { setAttribute(s, "stroked", v == msoFalse ? "f" : "t"); },
+      [&](const Dml& d) {
+        pugi::xml_node ln = lineOf(d);
+        pugi::xml_node fill = fillOf(ln);
+        if (v == msoFalse)
+          setFill(ln, "noFill", d.a, kLnOrder);
+        else if (!fill || !std::strcmp(localName(fill), "noFill"))
+          solidColor(setFill(ln, "solidFill", d.a, kLnOrder), d.a, "000000");
+      });
+}
+
+float LineFormat::weight() const {
+  const Shape& shape = firstShape(shapes_, "Line.Weight");
+  if (!shape.isVml()) {
+    pugi::xml_attribute w = childL(dmlOf(shape.node()).spPr, "ln").attribute("w");
+    return w ? static_cast<float>(pointsOfEmu(w)) : 0.75f;
+  }
+  std::string w = shape.node().attribute("strokeweight").value();
+  if (w.empty())
+    return 0.75f;
+  bool unit = w.find_first_of("pticm") != std::string::npos;
+  return toPoints(unit ? w : w + "pt");
+}
+
+void LineFormat::setWeight(float points) {
+  if (!(points >= 0.0f && points <= 1584.0f))
+    throw DocumentError("line weight out of range");
+  each(
+      shapes_, [&](pugi::xml_node s) { setAttribute(s, "strokeweight", number(points) + "pt"); },
+      [&](const Dml& d) { setAttribute(lineOf(d), "w", emu(points)); });
+}
+
+namespace {
+constexpr const char* kDashStyles[] = {nullptr,      "solid",   "shortdot",       "dot",
+                                       "dash",       "dashdot", "longdashdotdot", "longdash",
+                                       "longdashdot"};
+constexpr const char* kDmlDashStyles[] = {nullptr,   "solid",        "sysDot", "dot",      "dash",
+                                          "dashDot", "lgDashDotDot", "lgDash", "lgDashDot"};
+constexpr const char* kLineStyles[] = {nullptr,     "single",    "thinThin",
+                                       "thinThick", "thickThin", "thickBetweenThin"};
+constexpr const char* kDmlLineStyles[] = {nullptr, "sng", "dbl", "thinThick", "thickThin", "tri"};
+
+template <size_t N> int indexOf(const std::string& v, const char* const (&names)[N]) {
+  for (size_t i = 1; i < N; ++i)
+    if (v == names[i])
+      return static_cast<int>(i);
+  return 1;
+}
+} // namespace
+
+int LineFormat::dashStyle() const {
+  const Shape& shape = firstShape(shapes_, "Line.DashStyle");
+  if (!shape.isVml())
+    return indexOf(
+        childL(childL(dmlOf(shape.node()).spPr, "ln"), "prstDash").attribute("val").value(),
+        kDmlDashStyles);
+  return indexOf(nsChild(shape.node(), kVmlNs, "v", "stroke", false).attribute("dashstyle").value(),
+                 kDashStyles);
+}
+
+void LineFormat::setDashStyle(int v) {
+  if (v < msoLineSolid || v > msoLineLongDashDot)
+    throw DocumentError("invalid line dash style " + std::to_string(v));
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        setAttribute(nsChild(s, kVmlNs, "v", "stroke", true), "dashstyle", kDashStyles[v]);
+      },
+      [&](const Dml& d) {
+        setAttribute(ensureOrdered(lineOf(d), "prstDash", d.a, kLnOrder), "val", kDmlDashStyles[v]);
+      });
+}
+
+int LineFormat::style() const {
+  const Shape& shape = firstShape(shapes_, "Line.Style");
+  if (!shape.isVml())
+    return indexOf(childL(dmlOf(shape.node()).spPr, "ln").attribute("cmpd").value(),
+                   kDmlLineStyles);
+  return indexOf(nsChild(shape.node(), kVmlNs, "v", "stroke", false).attribute("linestyle").value(),
+                 kLineStyles);
+}
+
+void LineFormat::setStyle(int v) {
+  if (v < msoLineSingle || v > msoLineThickBetweenThin)
+    throw DocumentError("invalid line style " + std::to_string(v));
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        setAttribute(nsChild(s, kVmlNs, "v", "stroke", true), "linestyle", kLineStyles[v]);
+      },
+      [&](const Dml& d) { setAttribute(lineOf(d), "cmpd", kDmlLineStyles[v]); });
+}
+
+float LineFormat::transparency() const {
+  const Shape& shape = firstShape(shapes_, "Line.Transparency");
+  if (!shape.isVml()) {
+    pugi::xml_node fill = fillOf(childL(dmlOf(shape.node()).spPr, "ln"));
+    if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
+      return 0.0f;
+    return static_cast<float>(1.0 - alphaOf(fill.first_child()));
+  }
+  pugi::xml_node k = nsChild(shape.node(), kVmlNs, "v", "stroke", false);
+  return static_cast<float>(1.0 - fractionOf(k.attribute("opacity").value(), 1.0));
+}
+
+void LineFormat::setTransparency(float t) {
+  if (!(t >= 0.0f && t <= 1.0f))
+    throw DocumentError("transparency out of range (0 to 1)");
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        pugi::xml_node k = nsChild(s, kVmlNs, "v", "stroke", t > 0.0f);
+        if (!k)
+          return;
+        if (t == 0.0f)
+          k.remove_attribute("opacity");
+        else
+          setAttribute(k, "opacity", number(1.0 - t));
+      },
+      [&](const Dml& d) {
+        pugi::xml_node fill = fillOf(lineOf(d));
+        if (fill && !std::strcmp(localName(fill), "solidFill"))
+          setAlpha(solidColor(fill, d.a, "000000"), d.a, 1.0 - t);
+      });
+}
+
+// ---- PictureFormat -----------------------------------------------------------------------
+
+namespace {
+pugi::xml_node imageData(pugi::xml_node s, const char* member) {
+  pugi::xml_node d = nsChild(s, kVmlNs, "v", "imagedata", false);
+  if (!d)
+    throw DocumentError(std::string(member) + " applies to pictures only");
+  return d;
+}
+
+pugi::xml_node blipOf(const Dml& d, const char* member) {
+  if (!d.blip)
+    throw DocumentError(std::string(member) + " applies to pictures only");
+  return d.blip;
+}
+
+// The a:lum of a picture's blip (brightness and contrast, in 1/1000 %).
+pugi::xml_node lumOf(const Dml& d, const char* member, bool create) {
+  pugi::xml_node blip = blipOf(d, member);
+  pugi::xml_node lum = childL(blip, "lum");
+  if (!lum && create) {
+    pugi::xml_node ext = childL(blip, "extLst");
+    lum = ext ? blip.insert_child_before(qualified(d.a, "lum").c_str(), ext)
+              : blip.append_child(qualified(d.a, "lum").c_str());
+  }
+  return lum;
+}
+
+// Word's brightness and contrast (0 to 1, 0.5 unchanged) as DrawingML percentages.
+void setLum(const Dml& d, const char* member, const char* attribute, float value) {
+  pugi::xml_node lum = lumOf(d, member, true);
+  long v = std::lround((value - 0.5) * 200000.0);
+  if (v == 0)
+    lum.remove_attribute(attribute);
+  else
+    setAttribute(lum, attribute, std::to_string(v));
+  if (!lum.first_attribute())
+    lum.parent().remove_child(lum);
+}
+
+float lumValue(const Dml& d, const char* member, const char* attribute) {
+  return static_cast<float>(0.5 +
+                            lumOf(d, member, false).attribute(attribute).as_double() / 200000.0);
+}
+} // namespace
+
+float PictureFormat::brightness() const {
+  const Shape& shape = firstShape(shapes_, "Brightness");
+  if (!shape.isVml())
+    return lumValue(dmlOf(shape.node()), "Brightness", "bright");
+  pugi::xml_node d = imageData(shape.node(), "Brightness");
+  return static_cast<float>(0.5 + fractionOf(d.attribute("blacklevel").value(), 0.0));
+}
+
+void PictureFormat::setBrightness(float b) {
+  if (!(b >= 0.0f && b <= 1.0f))
+    throw DocumentError("brightness out of range (0 to 1)");
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        pugi::xml_node d = imageData(s, "Brightness");
+        double level = b - 0.5;
+        if (std::fabs(level) < 1e-6)
+          d.remove_attribute("blacklevel");
+        else
+          setAttribute(d, "blacklevel", fixed(level));
+      },
+      [&](const Dml& d) { setLum(d, "Brightness", "bright", b); });
+}
+
+float PictureFormat::contrast() const {
+  const Shape& shape = firstShape(shapes_, "Contrast");
+  if (!shape.isVml())
+    return lumValue(dmlOf(shape.node()), "Contrast", "contrast");
+  pugi::xml_node d = imageData(shape.node(), "Contrast");
+  double g = fractionOf(d.attribute("gain").value(), 1.0);
+  return static_cast<float>(g <= 1.0 ? g / 2.0 : 1.0 - 0.5 / g);
+}
+
+void PictureFormat::setContrast(float c) {
+  if (!(c >= 0.0f && c <= 1.0f))
+    throw DocumentError("contrast out of range (0 to 1)");
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        pugi::xml_node d = imageData(s, "Contrast");
+        double g = c <= 0.5f ? 2.0 * c : (c >= 1.0f ? 32767.0 : 0.5 / (1.0 - c));
+        if (std::fabs(g - 1.0) < 1e-6)
+          d.remove_attribute("gain");
+        else
+          setAttribute(d, "gain", fixed(g));
+      },
+      [&](const Dml& d) { setLum(d, "Contrast", "contrast", c); });
+}
+
+namespace {
+// VML crop attribute -> DrawingML a:srcRect attribute.
+const char* srcRectName(const char* attribute) {
+  if (!std::strcmp(attribute, "cropleft"))
+    return "l";
+  if (!std::strcmp(attribute, "cropright"))
+    return "r";
+  if (!std::strcmp(attribute, "croptop"))
+    return "t";
+  return "b";
+}
+} // namespace
+
+float PictureFormat::crop(const char* attribute, bool horizontal) const {
+  const Shape& shape = firstShape(shapes_, "Crop");
+  double f;
+  if (!shape.isVml()) {
+    Dml d = dmlOf(shape.node());
+    blipOf(d, "Crop");
+    f = childL(d.blipFill, "srcRect").attribute(srcRectName(attribute)).as_double() / 100000.0;
+  } else {
+    f = fractionOf(imageData(shape.node(), "Crop").attribute(attribute).value(), 0.0);
+  }
+  return static_cast<float>(f * sizeOf(shape, horizontal));
+}
+
+void PictureFormat::setCrop(const char* attribute, bool horizontal, float points) {
+  if (!(points >= 0.0f))
+    throw DocumentError("crop out of range");
+  for (const Shape& shape : shapes_) {
+    float size = sizeOf(shape, horizontal);
+    double fraction = points == 0.0f || size <= 0.0f ? 0.0 : points / size;
+    each(
+        {shape},
+        [&](pugi::xml_node s) {
+          pugi::xml_node d = imageData(s, "Crop");
+          if (fraction == 0.0)
+            d.remove_attribute(attribute);
+          else
+            setAttribute(d, attribute, fixed(fraction));
+        },
+        [&](const Dml& d) {
+          blipOf(d, "Crop");
+          pugi::xml_node rect = childL(d.blipFill, "srcRect");
+          if (fraction == 0.0) {
+            if (rect) {
+              rect.remove_attribute(srcRectName(attribute));
+              if (!rect.first_attribute())
+                pugi::xml_node(d.blipFill).remove_child(rect);
+            }
+            return;
+          }
+          rect = ensureOrdered(d.blipFill, "srcRect", d.a, kBlipFillOrder);
+          setAttribute(rect, srcRectName(attribute),
+                       std::to_string(std::lround(fraction * 100000)));
+        });
+  }
+}
+
+float PictureFormat::cropLeft() const {
+  return crop("cropleft", true);
+}
+void PictureFormat::setCropLeft(float p) {
+  setCrop("cropleft", true, p);
+}
+float PictureFormat::cropRight() const {
+  return crop("cropright", true);
+}
+void PictureFormat::setCropRight(float p) {
+  setCrop("cropright", true, p);
+}
+float PictureFormat::cropTop() const {
+  return crop("croptop", false);
+}
+void PictureFormat::setCropTop(float p) {
+  setCrop("croptop", false, p);
+}
+float PictureFormat::cropBottom() const {
+  return crop("cropbottom", false);
+}
+void PictureFormat::setCropBottom(float p) {
+  setCrop("cropbottom", false, p);
+}
+
+// ---- WrapFormat --------------------------------------------------------------------------
+
+namespace {
+constexpr const char* kSides[] = {"both", "left", "right", "largest"};
+constexpr const char* kDmlSides[] = {"bothSides", "left", "right", "largest"};
+
+pugi::xml_node wrapOf(pugi::xml_node anchor) {
+  for (pugi::xml_node c = anchor.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element &&
+        rankIn(kWraps, localName(c)) < static_cast<int>(kWraps.size()))
+      return c;
+  return {};
+}
+
+const char* distanceAttribute(const char* key) {
+  if (!std::strcmp(key, "mso-wrap-distance-top"))
+    return "distT";
+  if (!std::strcmp(key, "mso-wrap-distance-bottom"))
+    return "distB";
+  if (!std::strcmp(key, "mso-wrap-distance-left"))
+    return "distL";
+  return "distR";
+}
+} // namespace
+
+int WrapFormat::allowOverlap() const {
+  const Shape& shape = firstShape(shapes_, "AllowOverlap");
+  pugi::xml_node s = shape.node();
+  if (!shape.isVml())
+    return tri(vmlTrue(s.attribute("allowOverlap").value(), true));
+  return tri(vmlTrue(
+      s.attribute(nsAttrName(s, kOfficeNs, "o", "allowoverlap", false).c_str()).value(), true));
+}
+
+void WrapFormat::setAllowOverlap(bool on) {
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        setAttribute(s, nsAttrName(s, kOfficeNs, "o", "allowoverlap", true), on ? "t" : "f");
+      },
+      [&](const Dml& d) { setAttribute(d.anchor, "allowOverlap", on ? "1" : "0"); });
+}
+
+int WrapFormat::side() const {
+  const Shape& shape = firstShape(shapes_, "WrapFormat.Side");
+  std::string v;
+  const auto& names = shape.isVml() ? kSides : kDmlSides;
+  if (!shape.isVml())
+    v = wrapOf(shape.node()).attribute("wrapText").value();
+  else
+    v = nsChild(shape.node(), kWordVmlNs, "w10", "wrap", false).attribute("side").value();
+  for (int i = 0; i < 4; ++i)
+    if (v == names[i])
+      return i;
+  return wdWrapBoth;
+}
+
+void WrapFormat::setSide(int side) {
+  if (side < wdWrapBoth || side > wdWrapLargest)
+    throw DocumentError("invalid wrap side " + std::to_string(side));
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        setAttribute(nsChild(s, kWordVmlNs, "w10", "wrap", true), "side", kSides[side]);
+      },
+      [&](const Dml& d) {
+        // Only square, tight and through wrapping have a side.
+        pugi::xml_node wrap = wrapOf(d.anchor);
+        if (wrap && wrap.attribute("wrapText"))
+          setAttribute(wrap, "wrapText", kDmlSides[side]);
+      });
+}
+
+float WrapFormat::distance(const char* key) const {
+  const Shape& shape = firstShape(shapes_, "WrapFormat.Distance");
+  if (!shape.isVml())
+    return static_cast<float>(pointsOfEmu(shape.node().attribute(distanceAttribute(key))));
+  return toPoints(styleOf(shape.node()).get(key));
+}
+
+void WrapFormat::setDistance(const char* key, float points) {
+  if (!(points >= 0.0f && points <= 1584.0f))
+    throw DocumentError("wrap distance out of range");
+  each(
+      shapes_,
+      [&](pugi::xml_node s) {
+        VmlStyle st = styleOf(s);
+        st.set(key, pt(points));
+        writeStyle(s, st);
+      },
+      [&](const Dml& d) { setAttribute(d.anchor, distanceAttribute(key), emu(points)); });
+}
+
+float WrapFormat::distanceTop() const {
+  return distance("mso-wrap-distance-top");
+}
+void WrapFormat::setDistanceTop(float p) {
+  setDistance("mso-wrap-distance-top", p);
+}
+float WrapFormat::distanceBottom() const {
+  return distance("mso-wrap-distance-bottom");
+}
+void WrapFormat::setDistanceBottom(float p) {
+  setDistance("mso-wrap-distance-bottom", p);
+}
+float WrapFormat::distanceLeft() const {
+  return distance("mso-wrap-distance-left");
+}
+void WrapFormat::setDistanceLeft(float p) {
+  setDistance("mso-wrap-distance-left", p);
+}
+float WrapFormat::distanceRight() const {
+  return distance("mso-wrap-distance-right");
+}
+void WrapFormat::setDistanceRight(float p) {
+  setDistance("mso-wrap-distance-right", p);
+}
+
+int WrapFormat::type() const {
+  const Shape& shape = firstShape(shapes_, "WrapFormat.Type");
+  std::string t;
+  if (!shape.isVml()) {
+    const char* local = localName(wrapOf(shape.node()));
+    t = !std::strcmp(local, "wrapSquare")         ? "square"
+        : !std::strcmp(local, "wrapTight")        ? "tight"
+        : !std::strcmp(local, "wrapThrough")      ? "through"
+        : !std::strcmp(local, "wrapTopAndBottom") ? "topAndBottom"
+                                                  : "";
+  } else {
+    t = nsChild(shape.node(), kWordVmlNs, "w10", "wrap", false).attribute("type").value();
+  }
+  if (t == "square")
+    return wdWrapSquare;
+  if (t == "tight")
+    return wdWrapTight;
+  if (t == "through")
+    return wdWrapThrough;
+  if (t == "topAndBottom")
+    return wdWrapTopBottom;
+  return zOf(shape) < 0 ? wdWrapBehind : wdWrapNone;
+}
+
+void WrapFormat::setType(int type) {
+  const char* name = type == wdWrapSquare      ? "square"
+                     : type == wdWrapTight     ? "tight"
+                     : type == wdWrapThrough   ? "through"
+                     : type == wdWrapTopBottom ? "topAndBottom"
+                                               : nullptr;
+  if (!name && type != wdWrapNone && type != wdWrapBehind)
+    throw DocumentError("wrap type " + std::to_string(type) + " is not supported");
+  for (const Shape& shape : shapes_) {
+    each(
+        {shape},
+        [&](pugi::xml_node s) {
+          pugi::xml_node w = nsChild(s, kWordVmlNs, "w10", "wrap", name != nullptr);
+          if (name)
+            setAttribute(w, "type", name);
+          else if (w)
+            w.remove_attribute("type");
+        },
+        [&](const Dml& d) {
+          const char* local = type == wdWrapSquare      ? "wrapSquare"
+                              : type == wdWrapTight     ? "wrapTight"
+                              : type == wdWrapThrough   ? "wrapThrough"
+                              : type == wdWrapTopBottom ? "wrapTopAndBottom"
+                                                        : "wrapNone";
+          pugi::xml_node old = wrapOf(d.anchor);
+          std::string side = old.attribute("wrapText").value();
+          if (old && !std::strcmp(localName(old), local))
+            return;
+          if (old)
+            pugi::xml_node(d.anchor).remove_child(old);
+          pugi::xml_node w = ensureOrdered(d.anchor, local, d.wp, kAnchorOrder);
+          if (type == wdWrapSquare || type == wdWrapTight || type == wdWrapThrough)
+            setAttribute(w, "wrapText", side.empty() ? "bothSides" : side);
+          if (type == wdWrapTight || type == wdWrapThrough) {
+            // A polygon is required: the shape's rectangle (21600 units a side).
+            pugi::xml_node poly = w.append_child(qualified(d.wp, "wrapPolygon").c_str());
+            poly.append_attribute("edited").set_value("0");
+            const char* pts[][2] = {
+                {"0", "0"}, {"0", "21600"}, {"21600", "21600"}, {"21600", "0"}, {"0", "0"}};
+            for (int i = 0; i < 5; ++i) {
+              pugi::xml_node p =
+                  poly.append_child(qualified(d.wp, i == 0 ? "start" : "lineTo").c_str());
+              p.append_attribute("x").set_value(pts[i][0]);
+              p.append_attribute("y").set_value(pts[i][1]);
+            }
+          }
+        });
+    if (!name)
+      setZ(shape, type == wdWrapNone);
+  }
+}
+
+// ---- TextEffect --------------------------------------------------------------------------
+
+namespace {
+pugi::xml_node textPath(const std::vector<Shape>& shapes, const char* member) {
+  const Shape& shape = firstShape(shapes, member);
+  pugi::xml_node p =
+      shape.isVml() ? nsChild(shape.node(), kVmlNs, "v", "textpath", false) : pugi::xml_node();
+  if (!p)
+    throw DocumentError(std::string(member) + " applies to WordArt only");
+  return p;
+}
+} // namespace
+
+int TextEffectFormat::presetShape() const {
+  textPath(shapes_, "TextEffect.PresetShape");
+  return msoTextEffectShapePlainText;
+}
+
+void TextEffectFormat::setPresetShape(int shape) {
+  if (shape != msoTextEffectShapePlainText)
+    throw DocumentError("WordArt shape " + std::to_string(shape) + " is not supported");
+  eachVml(shapes_, "TextEffect.PresetShape", [&](pugi::xml_node s) {
+    if (!nsChild(s, kVmlNs, "v", "textpath", false))
+      throw DocumentError("TextEffect.PresetShape applies to WordArt only");
+    setAttribute(s, "type", "#_x0000_t136");
+  });
+}
+
+std::string TextEffectFormat::text() const {
+  return textPath(shapes_, "TextEffect.Text").attribute("string").value();
+}
+
+std::string TextEffectFormat::fontName() const {
+  std::string f = VmlStyle(textPath(shapes_, "TextEffect.FontName").attribute("style").value())
+                      .get("font-family");
+  if (f.size() >= 2 && (f.front() == '"' || f.front() == '\''))
+    f = f.substr(1, f.size() - 2);
+  return f;
+}
+
+float TextEffectFormat::fontSize() const {
+  return toPoints(VmlStyle(textPath(shapes_, "TextEffect.FontSize").attribute("style").value())
+                      .get("font-size"));
+}
+
+int TextEffectFormat::fontBold() const {
+  return tri(VmlStyle(textPath(shapes_, "TextEffect.FontBold").attribute("style").value())
+                 .get("font-weight") == "bold");
+}
+
+int TextEffectFormat::fontItalic() const {
+  return tri(VmlStyle(textPath(shapes_, "TextEffect.FontItalic").attribute("style").value())
+                 .get("font-style") == "italic");
+}
+
+} // namespace word
