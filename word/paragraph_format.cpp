@@ -20,56 +20,10 @@ namespace word {
 
 namespace {
 
-// Schema order of w:pPr's children (CT_PPr), as ensureChild() inserts them.
-constexpr std::array<const char*, 36> kPPrOrder = {"pStyle",
-                                                   "keepNext",
-                                                   "keepLines",
-                                                   "pageBreakBefore",
-                                                   "framePr",
-                                                   "widowControl",
-                                                   "numPr",
-                                                   "suppressLineNumbers",
-                                                   "pBdr",
-                                                   "shd",
-                                                   "tabs",
-                                                   "suppressAutoHyphens",
-                                                   "kinsoku",
-                                                   "wordWrap",
-                                                   "overflowPunct",
-                                                   "topLinePunct",
-                                                   "autoSpaceDE",
-                                                   "autoSpaceDN",
-                                                   "bidi",
-                                                   "adjustRightInd",
-                                                   "snapToGrid",
-                                                   "spacing",
-                                                   "ind",
-                                                   "contextualSpacing",
-                                                   "mirrorIndents",
-                                                   "suppressOverlap",
-                                                   "jc",
-                                                   "textDirection",
-                                                   "textAlignment",
-                                                   "textboxTightWrap",
-                                                   "outlineLvl",
-                                                   "divId",
-                                                   "cnfStyle",
-                                                   "rPr",
-                                                   "sectPr",
-                                                   "pPrChange"};
 constexpr int kSlots = static_cast<int>(kPPrOrder.size());
 
 int rankOf(const char* local) {
-  static const std::unordered_map<std::string_view, int> index = [] {
-    std::unordered_map<std::string_view, int> m;
-    for (int i = 0; i < kSlots; ++i)
-      m.emplace(kPPrOrder[static_cast<size_t>(i)], i);
-    return m;
-  }();
-  if (!local)
-    return -1;
-  auto it = index.find(local);
-  return it == index.end() ? -1 : it->second;
+  return pPrRank(local);
 }
 
 enum class Action : uint8_t { Set, Remove, SetIfMissing };

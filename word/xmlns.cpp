@@ -72,42 +72,7 @@ const char* WNames::localOf(pugi::xml_node n) const {
 
 namespace {
 // Schema order of the property containers we write into.
-const std::vector<const char*> kPPrOrder = {"pStyle",
-                                            "keepNext",
-                                            "keepLines",
-                                            "pageBreakBefore",
-                                            "framePr",
-                                            "widowControl",
-                                            "numPr",
-                                            "suppressLineNumbers",
-                                            "pBdr",
-                                            "shd",
-                                            "tabs",
-                                            "suppressAutoHyphens",
-                                            "kinsoku",
-                                            "wordWrap",
-                                            "overflowPunct",
-                                            "topLinePunct",
-                                            "autoSpaceDE",
-                                            "autoSpaceDN",
-                                            "bidi",
-                                            "adjustRightInd",
-                                            "snapToGrid",
-                                            "spacing",
-                                            "ind",
-                                            "contextualSpacing",
-                                            "mirrorIndents",
-                                            "suppressOverlap",
-                                            "jc",
-                                            "textDirection",
-                                            "textAlignment",
-                                            "textboxTightWrap",
-                                            "outlineLvl",
-                                            "divId",
-                                            "cnfStyle",
-                                            "rPr",
-                                            "sectPr",
-                                            "pPrChange"};
+const std::vector<const char*> kPPrVector(kPPrOrder.begin(), kPPrOrder.end());
 const std::vector<const char*> kRPrOrder = {"ins",
                                             "del",
                                             "moveFrom",
@@ -164,7 +129,7 @@ const std::vector<const char*>* orderFor(const char* parentLocal) {
   if (!parentLocal)
     return nullptr;
   if (!std::strcmp(parentLocal, "pPr"))
-    return &kPPrOrder;
+    return &kPPrVector;
   if (!std::strcmp(parentLocal, "rPr"))
     return &kRPrOrder;
   if (!std::strcmp(parentLocal, "sectPr"))
@@ -183,9 +148,9 @@ const RankMap& ranksFor(const std::vector<const char*>& order) {
       m.emplace(o[i], static_cast<int>(i));
     return m;
   };
-  static const RankMap pPr = build(kPPrOrder), rPr = build(kRPrOrder), sectPr = build(kSectPrOrder),
-                       pBdr = build(kPBdrOrder);
-  if (&order == &kPPrOrder)
+  static const RankMap pPr = build(kPPrVector), rPr = build(kRPrOrder),
+                       sectPr = build(kSectPrOrder), pBdr = build(kPBdrOrder);
+  if (&order == &kPPrVector)
     return pPr;
   if (&order == &kRPrOrder)
     return rPr;
@@ -202,6 +167,10 @@ int rankOf(const std::vector<const char*>& order, const char* local) {
   return it == m.end() ? -1 : it->second;
 }
 } // namespace
+
+int pPrRank(const char* local) {
+  return rankOf(kPPrVector, local);
+}
 
 pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n) {
   return parent.child(n.q(local));

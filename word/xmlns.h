@@ -56,6 +56,46 @@ private:
   mutable FastCache fast_;
 };
 
+// Schema order of w:pPr's children (CT_PPr), the order ensureChild() inserts them in.
+inline constexpr std::array<const char*, 36> kPPrOrder = {"pStyle",
+                                                          "keepNext",
+                                                          "keepLines",
+                                                          "pageBreakBefore",
+                                                          "framePr",
+                                                          "widowControl",
+                                                          "numPr",
+                                                          "suppressLineNumbers",
+                                                          "pBdr",
+                                                          "shd",
+                                                          "tabs",
+                                                          "suppressAutoHyphens",
+                                                          "kinsoku",
+                                                          "wordWrap",
+                                                          "overflowPunct",
+                                                          "topLinePunct",
+                                                          "autoSpaceDE",
+                                                          "autoSpaceDN",
+                                                          "bidi",
+                                                          "adjustRightInd",
+                                                          "snapToGrid",
+                                                          "spacing",
+                                                          "ind",
+                                                          "contextualSpacing",
+                                                          "mirrorIndents",
+                                                          "suppressOverlap",
+                                                          "jc",
+                                                          "textDirection",
+                                                          "textAlignment",
+                                                          "textboxTightWrap",
+                                                          "outlineLvl",
+                                                          "divId",
+                                                          "cnfStyle",
+                                                          "rPr",
+                                                          "sectPr",
+                                                          "pPrChange"};
+// Position of child `local` in kPPrOrder, or -1.
+int pPrRank(const char* local);
+
 // The child `local` of `parent` (a w:pPr, w:rPr or w:sectPr, which must be in the main
 // namespace), created at its schema position when missing.
 pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WNames& n);
