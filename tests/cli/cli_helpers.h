@@ -2,6 +2,7 @@
 // Helpers of the command-line tests: a folder per test, small documents, and running the
 // quillfold tool itself.
 
+#include "../common/temp_folder.h"
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -19,36 +20,11 @@ namespace clitest {
 
 namespace fs = std::filesystem;
 
-class Folder {
-public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "qf-cli-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  const fs::path& path() const { return path_; }
-  fs::path operator/(const std::string& name) const { return path_ / name; }
+using Folder = qftest::TempFolder;
 
-private:
-  fs::path path_;
-};
+using qftest::readFile;
 
-inline std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using qftest::writeFile;
 
 // A .docx with one paragraph per line of `lines`.
 inline void writeDocx(const fs::path& p, const std::vector<std::string>& lines) {

@@ -3,6 +3,7 @@
 // defines its own way, numbered items, a picture, plain text; a scratch folder per test; and
 // running poppler's tools on a PDF.
 
+#include "../common/temp_folder.h"
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,36 +19,11 @@ namespace mergetest {
 
 namespace fs = std::filesystem;
 
-class Folder {
-public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "qf-merge-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~Folder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  Folder(const Folder&) = delete;
-  Folder& operator=(const Folder&) = delete;
-  const fs::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+using Folder = qftest::TempFolder;
 
-private:
-  fs::path path_;
-};
+using qftest::readFile;
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-inline void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-}
+using qftest::writeFile;
 
 // Output of a shell command (stdout), "" when it could not run.
 inline std::string capture(const std::string& command) {

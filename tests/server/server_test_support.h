@@ -2,6 +2,7 @@
 // Shared pieces of the engine-server tests: a fresh folder per test, environment overrides
 // that undo themselves, and a recorder of the client's callbacks.
 
+#include "../common/temp_folder.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,26 +17,7 @@
 
 namespace server_test {
 
-class TempFolder {
-public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qf-server-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-  std::filesystem::path path_;
-};
+using TempFolder = qftest::TempFolder;
 
 inline std::string readText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh folder per test and byte-exact file helpers.
 
+#include "../common/temp_folder.h"
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,27 +12,7 @@
 
 namespace settings_test {
 
-class TempFolder {
-public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qf-settings-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-      throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-  std::filesystem::path path_;
-};
+using TempFolder = qftest::TempFolder;
 
 inline void writeBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
