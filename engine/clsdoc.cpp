@@ -2,6 +2,7 @@
 // document through the steps of its run mode.
 
 #include "engine/clsdoc.h"
+#include "word/filetypes.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,44 +37,9 @@ const std::vector<std::string> kPropertyNames = {
     "水印文字", "水印字体",   "水印样式", "水印颜色", "DocPath",  "DocFileName", "DocOutLocation",
 };
 
-std::string lowerExt(const std::string& path) {
-  std::string ext = fs::path(path).extension().string();
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return ext;
-}
 
-bool isOoxmlExt(const std::string& ext) {
-  return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
-}
 
-bool isLegacyExt(const std::string& ext) {
-  return ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
-         ext == ".odt" || ext == ".ott";
-}
 
-// True when the document model would open `path` through LibreOffice: the same test by
-// extension and content that Application::open makes. Files it would refuse before converting
-// (missing, empty, unreadable, folders) answer false, so that open() reports them itself.
-bool needsConversion(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 ||
-      ::access(path.c_str(), R_OK) != 0)
-    return false;
-  char magic[8] = {};
-  {
-    std::ifstream in(path, std::ios::binary);
-    in.read(magic, sizeof magic);
-  }
-  const std::string ext = lowerExt(path);
-  const bool zip = magic[0] == 'P' && magic[1] == 'K';
-  const bool ole = std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0;
-  const bool rtf = std::strncmp(magic, "{\\rtf", 5) == 0;
-  if (ext == ".txt" || isOoxmlExt(ext) || (zip && !isLegacyExt(ext)))
-    return false;
-  return isLegacyExt(ext) || ole || rtf;
-}
 
 std::pair<uint64_t, uint64_t> identity(const struct stat& st) {
   return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
@@ -229,7 +195,7 @@ void clsDoc::endBatch() {
 void clsDoc::convertLegacyInputs(const std::vector<std::string>& paths) {
   std::vector<word::ConversionJob> jobs;
   for (const auto& path : paths) {
-    if (convertedInputs_.count(path) || !needsConversion(path))
+    if (convertedInputs_.count(path) || !word::needsConversion(path))
       continue;
     word::ConversionJob job;
     job.input = path;
@@ -263,15 +229,15 @@ void clsDoc::openCurrent() {
                                 "the document converted by LibreOffice cannot be read: " +
                                     e.reason());
     }
-    doc->originalFormat = lowerExt(curPath_);
+    doc->originalFormat = word::lowerExtension(curPath_);
     curDoc_ = &WordApp.adopt(std::move(doc));
     curViaLibreOffice_ = true;
   } else {
     curDoc_ = &WordApp.open(curPath_);
-    curViaLibreOffice_ = needsConversion(curPath_);
+    curViaLibreOffice_ = word::needsConversion(curPath_);
   }
   if (curViaLibreOffice_) {
-    std::string ext = lowerExt(curPath_);
+    std::string ext = word::lowerExtension(curPath_);
     notice("2", fmt::format("已用 LibreOffice 从 {} 格式转换", ext.empty() ? "旧版 Word" : ext));
   }
 }

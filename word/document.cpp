@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "word/convert.h"
+#include "word/filetypes.h"
 #include "word/format.h"
 #include "word/numbering.h"
 #include "word/story.h"
@@ -27,20 +28,8 @@ bool endsWith(const std::string& s, const char* suffix) {
   return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-std::string lowerExt(const std::string& path) {
-  std::string ext = fs::path(path).extension().string();
-  for (auto& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
 
-bool isOoxmlExt(const std::string& ext) {
-  return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
-}
 
-bool isLegacyExt(const std::string& ext) {
-  return ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
-         ext == ".odt" || ext == ".ott";
-}
 
 // A fresh private temporary folder, removed by its destructor.
 struct TempDir {
@@ -304,8 +293,8 @@ std::string Document::saveToString() { return pkg_->saveToString(); }
 void Document::saveAs(const std::string& path) {
   if (!path_.empty() && sameFile(path, path_))
     throw DocumentError(path, "", "refusing to save over the source document");
-  std::string ext = lowerExt(path);
-  if (isOoxmlExt(ext)) {
+  std::string ext = lowerExtension(path);
+  if (isOoxmlExtension(ext)) {
     pkg_->save(path);
     return;
   }
@@ -468,23 +457,18 @@ Document& Application::open(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     in.read(magic, sizeof magic);
   }
-  std::string ext = lowerExt(path);
-  bool zip = magic[0] == 'P' && magic[1] == 'K';
-  bool ole = static_cast<unsigned char>(magic[0]) == 0xD0 &&
-             static_cast<unsigned char>(magic[1]) == 0xCF &&
-             static_cast<unsigned char>(magic[2]) == 0x11 &&
-             static_cast<unsigned char>(magic[3]) == 0xE0;
-  bool rtf = std::strncmp(magic, "{\\rtf", 5) == 0;
+  std::string ext = lowerExtension(path);
+  SourceKind kind = sourceKind(path, magic);
 
   std::unique_ptr<Document> doc;
-  if (ext == ".txt") {
+  if (kind == SourceKind::Text) {
     std::string enc;
     doc = Document::fromPackage(importTextFile(path, &enc), path);
     doc->originalFormat = "txt";
-  } else if (isOoxmlExt(ext) || (zip && !isLegacyExt(ext) && ext != ".odt")) {
+  } else if (kind == SourceKind::Ooxml) {
     doc = Document::openPackage(path);
     doc->originalFormat = ext.empty() ? ".docx" : ext;
-  } else if (isLegacyExt(ext) || ole || rtf) {
+  } else if (kind == SourceKind::Legacy) {
     TempDir tmp;
     std::string out = (fs::path(tmp.path) / "converted.docx").string();
     convertFile(path, out);

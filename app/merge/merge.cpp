@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "word/filetypes.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/insertfile.h"
@@ -25,31 +26,7 @@ std::string fileName(const std::string& path) {
   return fs::path(path).filename().string();
 }
 
-std::string lowerExt(const std::string& path) {
-  std::string ext = fs::path(path).extension().string();
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
 
-// Whether LibreOffice has to read the file: legacy extensions, and Word 97 or RTF content
-// under any name other than a plain-text one.
-bool needsConversion(const std::string& path) {
-  std::string ext = lowerExt(path);
-  if (ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
-      ext == ".odt" || ext == ".ott")
-    return true;
-  if (ext == ".txt")
-    return false;
-  char magic[5] = {};
-  std::ifstream in(path, std::ios::binary);
-  in.read(magic, sizeof magic);
-  bool ole = static_cast<unsigned char>(magic[0]) == 0xD0 &&
-             static_cast<unsigned char>(magic[1]) == 0xCF &&
-             static_cast<unsigned char>(magic[2]) == 0x11 &&
-             static_cast<unsigned char>(magic[3]) == 0xE0;
-  return ole || std::strncmp(magic, "{\\rtf", 5) == 0;
-}
 
 // A private temporary folder, removed with everything in it.
 struct TempDir {
@@ -150,7 +127,7 @@ MergeResult mergeDocuments(const MergeRequest& request) {
   std::vector<int> jobOf(request.files.size(), -1);
   for (size_t i = 0; i < request.files.size(); ++i) {
     std::error_code fe;
-    if (!fs::is_regular_file(request.files[i], fe) || !needsConversion(request.files[i]))
+    if (!fs::is_regular_file(request.files[i], fe) || !word::needsConversion(request.files[i]))
       continue;
     jobOf[i] = static_cast<int>(jobs.size());
     jobs.push_back({request.files[i],

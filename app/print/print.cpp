@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "word/filetypes.h"
 #include "word/error.h"
 #include "word/package.h"
 #include "word/textimport.h"
@@ -24,12 +25,6 @@ std::string fileName(const std::string& path) {
   return fs::path(path).filename().string();
 }
 
-std::string lowerExt(const std::string& path) {
-  std::string ext = fs::path(path).extension().string();
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
 
 bool startsWithPdf(const std::string& path) {
   char magic[5] = {};
@@ -210,12 +205,12 @@ PrintResult printDocuments(const PrintRequest& request) {
       errorOf[i] = "this is not a document";
       continue;
     }
-    if (lowerExt(file) == ".pdf" && startsWithPdf(file)) {
+    if (word::lowerExtension(file) == ".pdf" && startsWithPdf(file)) {
       pdfOf[i] = file;
       continue;
     }
     std::string input = file;
-    if (lowerExt(file) == ".txt") {
+    if (word::lowerExtension(file) == ".txt") {
       try {
         input = (fs::path(tmp.path) / fmt::format("text{}.docx", i)).string();
         word::importTextFile(file)->save(input);

@@ -1,0 +1,59 @@
+#include "word/filetypes.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace word {
+
+std::string asciiLower(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+std::string lowerExtension(const std::string& path) {
+  return asciiLower(std::filesystem::path(path).extension().string());
+}
+
+bool isOoxmlExtension(const std::string& ext) {
+  return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
+}
+
+bool isLegacyExtension(const std::string& ext) {
+  return ext == ".doc" || ext == ".dot" || ext == ".rtf" || ext == ".wps" || ext == ".wpt" ||
+         ext == ".odt" || ext == ".ott";
+}
+
+SourceKind sourceKind(const std::string& path, const char* magic) {
+  std::string ext = lowerExtension(path);
+  bool zip = magic[0] == 'P' && magic[1] == 'K';
+  bool ole = std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0;
+  bool rtf = std::strncmp(magic, "{\\rtf", 5) == 0;
+  if (ext == ".txt")
+    return SourceKind::Text;
+  if (isOoxmlExtension(ext) || (zip && !isLegacyExtension(ext)))
+    return SourceKind::Ooxml;
+  if (isLegacyExtension(ext) || ole || rtf)
+    return SourceKind::Legacy;
+  return SourceKind::Unsupported;
+}
+
+bool needsConversion(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0 ||
+      ::access(path.c_str(), R_OK) != 0)
+    return false;
+  char magic[8] = {};
+  {
+    std::ifstream in(path, std::ios::binary);
+    in.read(magic, sizeof magic);
+  }
+  return sourceKind(path, magic) == SourceKind::Legacy;
+}
+
+} // namespace word

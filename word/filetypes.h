@@ -1,0 +1,26 @@
+#pragma once
+// How a file is read and written, by its extension and its first bytes.
+
+#include <string>
+
+namespace word {
+
+// ASCII letters lowered; other bytes (UTF-8 included) unchanged.
+std::string asciiLower(std::string s);
+// The extension of `path` with its dot, lowered: "A.DOCX" -> ".docx"; "" when there is none.
+std::string lowerExtension(const std::string& path);
+// .docx .docm .dotx .dotm
+bool isOoxmlExtension(const std::string& ext);
+// .doc .dot .rtf .wps .wpt .odt .ott: read and written through LibreOffice.
+bool isLegacyExtension(const std::string& ext);
+
+enum class SourceKind { Text, Ooxml, Legacy, Unsupported };
+// How Application::open reads a file whose first bytes are `magic` (at least 8, zero-padded):
+// .txt as text; OOXML extensions and zip content natively; legacy extensions, OLE and RTF
+// content through LibreOffice.
+SourceKind sourceKind(const std::string& path, const char* magic);
+// True when Application::open would read `path` through LibreOffice. Files it refuses before
+// converting (missing, empty, unreadable, folders) answer false, so open() reports them.
+bool needsConversion(const std::string& path);
+
+} // namespace word
