@@ -55,13 +55,30 @@ struct Matcher {
            c == U'_' || c > 0x7F;
   }
   // Non-overlapping matches in text[from, to), left to right.
+  // True when folding cannot change whether the pattern matches: widths are told apart and
+  // the pattern has no letter whose case could differ.
+  bool foldFree() const {
+    if (!matchByte) return false;
+    if (matchCase) return true;
+    for (char32_t c : pat)
+      if ((c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z')) return false;
+    return true;
+  }
   std::vector<size_t> all(const std::u32string& text, size_t from, size_t to) const {
     std::vector<size_t> out;
     if (pat.empty() || to > text.size() || to < from + pat.size()) return out;
-    std::u32string folded(text.begin() + static_cast<long>(from), text.begin() + static_cast<long>(to));
-    for (auto& c : folded) c = fold(c);
+    std::u32string_view window(text.data() + from, to - from);
+    std::u32string folded;
+    if (foldFree()) {
+      // Nothing to fold: search the text itself, which is most searches.
+      if (window.find(pat) == std::u32string_view::npos) return out;
+    } else {
+      folded.assign(window);
+      for (auto& c : folded) c = fold(c);
+      window = folded;
+    }
     size_t pos = 0;
-    while ((pos = folded.find(pat, pos)) != std::u32string::npos) {
+    while ((pos = window.find(pat, pos)) != std::u32string_view::npos) {
       size_t abs = from + pos;
       if (wholeWord) {
         bool okL = abs == 0 || !wordChar(text[abs - 1]);

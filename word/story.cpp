@@ -36,8 +36,9 @@ pugi::xml_node nextElement(pugi::xml_node n) {
 }
 
 void setWText(pugi::xml_node wt, const std::u32string& s) {
-  std::string u = toUtf8(s);
-  wt.text().set(u.c_str());
+  thread_local std::string u;
+  toUtf8(s, u);
+  wt.text().set(u.data(), u.size());
   bool edge = !s.empty() && (s.front() == U' ' || s.back() == U' ' || s.front() == U'\t' ||
                              s.back() == U'\t');
   if (edge && !wt.attribute("xml:space")) wt.append_attribute("xml:space").set_value("preserve");

@@ -78,6 +78,12 @@ std::string toUtf8(std::u32string_view text) {
   return out;
 }
 
+void toUtf8(std::u32string_view text, std::string& out) {
+  out.clear();
+  out.reserve(text.size() * 3);
+  for (char32_t c : text) append(out, c);
+}
+
 std::string toUtf8(char32_t c) {
   std::string out;
   append(out, c);

@@ -11,6 +11,8 @@ std::u32string toU32(std::string_view utf8);
 // Encodes UTF-32 as UTF-8; code points that are not valid scalar values become U+FFFD.
 std::string toUtf8(std::u32string_view text);
 std::string toUtf8(char32_t c);
+// Encodes into `out` (cleared first), reusing its storage.
+void toUtf8(std::u32string_view text, std::string& out);
 // True when `bytes` is well-formed UTF-8 (no overlongs, no surrogates).
 bool isValidUtf8(std::string_view bytes);
 // Number of code points in a UTF-8 string (invalid bytes count one each).
