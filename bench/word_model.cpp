@@ -52,7 +52,8 @@ std::unique_ptr<word::Package> makePackage(int paragraphs) {
 const std::string& fileFor(int paragraphs) {
   static std::map<int, std::string> files;
   auto it = files.find(paragraphs);
-  if (it != files.end()) return it->second;
+  if (it != files.end())
+    return it->second;
   std::string path = (std::filesystem::temp_directory_path() /
                       ("quillfold-bench-" + std::to_string(paragraphs) + ".docx"))
                          .string();
@@ -110,7 +111,8 @@ void BM_ParagraphWalk(benchmark::State& state) {
   for (auto _ : state) {
     auto paras = doc->paragraphs();
     size_t total = 0;
-    for (int i = paras.count(); i >= 1; --i) total += paras.item(i).range().text().size();
+    for (int i = paras.count(); i >= 1; --i)
+      total += paras.item(i).range().text().size();
     benchmark::DoNotOptimize(total);
   }
   state.SetComplexityN(n);
@@ -118,9 +120,29 @@ void BM_ParagraphWalk(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_OpenSave)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_OpenEditSave)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_ReplaceAll)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Complexity();
-BENCHMARK(BM_ParagraphWalk)->Arg(1000)->Arg(10000)->Arg(50000)->Unit(benchmark::kMillisecond)->Complexity();
+BENCHMARK(BM_OpenSave)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_OpenEditSave)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_ReplaceAll)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
+BENCHMARK(BM_ParagraphWalk)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(50000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity();
 
 BENCHMARK_MAIN();

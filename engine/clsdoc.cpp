@@ -37,10 +37,6 @@ const std::vector<std::string> kPropertyNames = {
     "水印文字", "水印字体",   "水印样式", "水印颜色", "DocPath",  "DocFileName", "DocOutLocation",
 };
 
-
-
-
-
 std::pair<uint64_t, uint64_t> identity(const struct stat& st) {
   return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
 }

@@ -28,15 +28,13 @@ bool endsWith(const std::string& s, const char* suffix) {
   return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-
-
-
 // A fresh private temporary folder, removed by its destructor.
 struct TempDir {
   std::string path;
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw DocumentError("cannot create a temporary folder");
+    if (!mkdtemp(tmpl.data()))
+      throw DocumentError("cannot create a temporary folder");
     path = tmpl;
   }
   ~TempDir() {
@@ -47,7 +45,8 @@ struct TempDir {
 
 // True when a and b name the same existing file (or the same path once made absolute).
 bool sameFile(const std::string& a, const std::string& b) {
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0)
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
   std::error_code ec;
@@ -90,10 +89,18 @@ std::unique_ptr<Document> Document::fromPackage(std::unique_ptr<Package> pkg,
   return d;
 }
 
-Story& Document::content() { return *main_; }
-Range Document::contentRange() { return Range(main_.get(), 0, main_->length()); }
-Paragraphs Document::paragraphs() { return Paragraphs(main_.get()); }
-Range Document::range(int64_t start, int64_t end) { return Range(main_.get(), start, end); }
+Story& Document::content() {
+  return *main_;
+}
+Range Document::contentRange() {
+  return Range(main_.get(), 0, main_->length());
+}
+Paragraphs Document::paragraphs() {
+  return Paragraphs(main_.get());
+}
+Range Document::range(int64_t start, int64_t end) {
+  return Range(main_.get(), start, end);
+}
 
 int Document::tablesCount() {
   int n = 0;
@@ -105,8 +112,10 @@ int Document::tablesCount() {
     stack.pop_back();
     for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling()) {
       const char* local = w.localOf(k);
-      if (!local) continue;
-      if (!std::strcmp(local, "tbl")) ++n;
+      if (!local)
+        continue;
+      if (!std::strcmp(local, "tbl"))
+        ++n;
       else if (!std::strcmp(local, "sdt") || !std::strcmp(local, "sdtContent") ||
                !std::strcmp(local, "customXml"))
         stack.push_back(k);
@@ -116,7 +125,8 @@ int Document::tablesCount() {
 }
 
 std::vector<HeaderFooterPart>& Document::headerFooters() {
-  if (hfLoaded_) return hf_;
+  if (hfLoaded_)
+    return hf_;
   hfLoaded_ = true;
   // Which reference types point at which relationship ids.
   std::map<std::string, std::string> refType;
@@ -129,7 +139,8 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
   }
   for (const Relationship& rel : pkg_->relationships(mainPart_)) {
     bool header = endsWith(rel.type, "/header"), footer = endsWith(rel.type, "/footer");
-    if ((!header && !footer) || rel.targetMode == "External" || !pkg_->has(rel.target)) continue;
+    if ((!header && !footer) || rel.targetMode == "External" || !pkg_->has(rel.target))
+      continue;
     try {
       pugi::xml_document* x = pkg_->xml(rel.target);
       pugi::xml_node root = x->document_element();
@@ -146,7 +157,8 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
 }
 
 void Document::loadStyles() {
-  if (stylesLoaded_) return;
+  if (stylesLoaded_)
+    return;
   stylesLoaded_ = true;
   for (const Relationship& rel : pkg_->relationships(mainPart_)) {
     if (endsWith(rel.type, "/styles") && pkg_->has(rel.target)) {
@@ -154,16 +166,19 @@ void Document::loadStyles() {
       break;
     }
   }
-  if (!styles_) return;
+  if (!styles_)
+    return;
   pugi::xml_node root = styles_->document_element();
   stylesNames_ = WNames::forRoot(root);
   const WNames& n = stylesNames_;
   for (pugi::xml_node s = root.child(n.q("style")); s; s = s.next_sibling(n.q("style"))) {
     std::string id = attr(s, "styleId", n);
-    if (!id.empty()) styleIndex_.emplace(id, s);
+    if (!id.empty())
+      styleIndex_.emplace(id, s);
     if (attr(s, "type", n) == "paragraph" && defaultPStyle_.empty()) {
       std::string def = attr(s, "default", n);
-      if (def == "1" || def == "true" || def == "on") defaultPStyle_ = id;
+      if (def == "1" || def == "true" || def == "on")
+        defaultPStyle_ = id;
     }
   }
 }
@@ -186,37 +201,49 @@ std::string Document::defaultParagraphStyle() {
 
 pugi::xml_node Document::docDefaultsRPr() {
   loadStyles();
-  if (!styles_) return {};
+  if (!styles_)
+    return {};
   const WNames& n = stylesNames_;
-  return styles_->document_element().child(n.q("docDefaults")).child(n.q("rPrDefault")).child(
-      n.rPr.c_str());
+  return styles_->document_element()
+      .child(n.q("docDefaults"))
+      .child(n.q("rPrDefault"))
+      .child(n.rPr.c_str());
 }
 
 pugi::xml_node Document::docDefaultsPPr() {
   loadStyles();
-  if (!styles_) return {};
+  if (!styles_)
+    return {};
   const WNames& n = stylesNames_;
-  return styles_->document_element().child(n.q("docDefaults")).child(n.q("pPrDefault")).child(
-      n.pPr.c_str());
+  return styles_->document_element()
+      .child(n.q("docDefaults"))
+      .child(n.q("pPrDefault"))
+      .child(n.pPr.c_str());
 }
 
 std::string Document::themeFont(const std::string& ref) {
   if (themeFonts_.empty()) {
     themeFonts_["."] = "";
     for (const Relationship& rel : pkg_->relationships(mainPart_)) {
-      if (!endsWith(rel.type, "/theme") || !pkg_->has(rel.target)) continue;
+      if (!endsWith(rel.type, "/theme") || !pkg_->has(rel.target))
+        continue;
       pugi::xml_document* t = pkg_->xml(rel.target);
       auto pick = [&](const char* which, const char* key) {
         pugi::xpath_node f = t->select_node(
-            (std::string("//*[local-name()='fontScheme']/*[local-name()='") + which + "']").c_str());
-        if (!f) return;
-        std::string latin = f.node().select_node("*[local-name()='latin']").node().attribute(
-            "typeface").value();
+            (std::string("//*[local-name()='fontScheme']/*[local-name()='") + which + "']")
+                .c_str());
+        if (!f)
+          return;
+        std::string latin =
+            f.node().select_node("*[local-name()='latin']").node().attribute("typeface").value();
         std::string ea =
             f.node().select_node("*[local-name()='ea']").node().attribute("typeface").value();
         if (ea.empty())
-          ea = f.node().select_node("*[local-name()='font'][@script='Hans']").node().attribute(
-              "typeface").value();
+          ea = f.node()
+                   .select_node("*[local-name()='font'][@script='Hans']")
+                   .node()
+                   .attribute("typeface")
+                   .value();
         themeFonts_[std::string(key) + "Latin"] = latin;
         themeFonts_[std::string(key) + "EastAsia"] = ea;
       };
@@ -234,8 +261,10 @@ std::string Document::themeFont(const std::string& ref) {
 void Document::convertNumbersToText() {
   pugi::xml_document* numbering = nullptr;
   for (const Relationship& rel : pkg_->relationships(mainPart_))
-    if (endsWith(rel.type, "/numbering") && pkg_->has(rel.target)) numbering = pkg_->xml(rel.target);
-  if (!numbering) return;
+    if (endsWith(rel.type, "/numbering") && pkg_->has(rel.target))
+      numbering = pkg_->xml(rel.target);
+  if (!numbering)
+    return;
   loadStyles();
   ListNumberer numberer(numbering, styles_);
   const WNames& n = main_->names();
@@ -245,7 +274,8 @@ void Document::convertNumbersToText() {
   for (int i = 0; i < count; ++i) {
     ParaRec* rec = st.at(i);
     ListLabel label;
-    if (!numberer.next(rec->p, label)) continue;
+    if (!numberer.next(rec->p, label))
+      continue;
     pugi::xml_node pPr = paraProps(rec->p, n);
     // The label becomes an ordinary run at the start of the paragraph.
     std::string text = label.text + label.suffix;
@@ -258,7 +288,8 @@ void Document::convertNumbersToText() {
       std::u32string t = toU32(text);
       std::u32string buf;
       auto flush = [&]() {
-        if (buf.empty()) return;
+        if (buf.empty())
+          return;
         pugi::xml_node wt = r.append_child(n.t.c_str());
         wt.append_attribute("xml:space").set_value("preserve");
         wt.text().set(toUtf8(buf).c_str());
@@ -275,7 +306,8 @@ void Document::convertNumbersToText() {
       flush();
     }
     // Remove the numbering; cancel numbering that the style would still give.
-    if (pugi::xml_node np = pPr.child(n.q("numPr"))) pPr.remove_child(np);
+    if (pugi::xml_node np = pPr.child(n.q("numPr")))
+      pPr.remove_child(np);
     ListLabel probe;
     ListNumberer styleCheck(numbering, styles_);
     if (styleCheck.next(rec->p, probe)) {
@@ -285,10 +317,13 @@ void Document::convertNumbersToText() {
     st.invalidateText(rec);
     changed = true;
   }
-  if (changed) st.touch();
+  if (changed)
+    st.touch();
 }
 
-std::string Document::saveToString() { return pkg_->saveToString(); }
+std::string Document::saveToString() {
+  return pkg_->saveToString();
+}
 
 void Document::saveAs(const std::string& path) {
   if (!path_.empty() && sameFile(path, path_))
@@ -301,7 +336,8 @@ void Document::saveAs(const std::string& path) {
   if (ext == ".doc" || ext == ".rtf" || ext == ".odt" || ext == ".pdf" || ext == ".wps") {
     TempDir tmp;
     std::string stem = fs::path(path).stem().string();
-    if (stem.empty()) stem = "document";
+    if (stem.empty())
+      stem = "document";
     std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
     pkg_->save(docx);
     std::string target = path;
@@ -311,9 +347,11 @@ void Document::saveAs(const std::string& path) {
       convertFile(docx, doc);
       std::error_code ec;
       fs::copy_file(doc, path + ".tmp-quillfold", fs::copy_options::overwrite_existing, ec);
-      if (ec) throw DocumentError(path, "", "cannot write the file: " + ec.message());
+      if (ec)
+        throw DocumentError(path, "", "cannot write the file: " + ec.message());
       fs::rename(path + ".tmp-quillfold", path, ec);
-      if (ec) throw DocumentError(path, "", "cannot write the file: " + ec.message());
+      if (ec)
+        throw DocumentError(path, "", "cannot write the file: " + ec.message());
       return;
     }
     convertFile(docx, target);
@@ -359,7 +397,8 @@ void Selection::endKey(int unit, int extend) {
 }
 
 void Selection::deleteText() {
-  if (range_.start() == range_.end()) range_.setRange(range_.start(), range_.start() + 1);
+  if (range_.start() == range_.end())
+    range_.setRange(range_.start(), range_.start() + 1);
   range_.deleteText();
 }
 
@@ -399,33 +438,43 @@ void Selection::clearFormatting() {
   auto keepIn = [&](pugi::xml_node pr, std::initializer_list<const char*> keep) {
     std::vector<pugi::xml_node> drop;
     for (pugi::xml_node c = pr.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element) continue;
+      if (c.type() != pugi::node_element)
+        continue;
       const char* local = n.localOf(c);
       bool k = false;
       for (const char* name : keep)
-        if (local && !std::strcmp(local, name)) k = true;
-      if (!k) drop.push_back(c);
+        if (local && !std::strcmp(local, name))
+          k = true;
+      if (!k)
+        drop.push_back(c);
     }
-    for (pugi::xml_node c : drop) pr.remove_child(c);
+    for (pugi::xml_node c : drop)
+      pr.remove_child(c);
   };
   for (ParaRec* rec : st->parasIn(s, e)) {
     if (pugi::xml_node pPr = rec->p.child(n.pPr.c_str())) {
       keepIn(pPr, {"sectPr", "pPrChange", "rPr"});
       if (pugi::xml_node mr = pPr.child(n.rPr.c_str())) {
         keepIn(mr, {"ins", "del", "moveFrom", "moveTo", "rPrChange"});
-        if (!mr.first_child()) pPr.remove_child(mr);
+        if (!mr.first_child())
+          pPr.remove_child(mr);
       }
-      if (!pPr.first_child() && !pPr.first_attribute()) rec->p.remove_child(pPr);
+      if (!pPr.first_child() && !pPr.first_attribute())
+        rec->p.remove_child(pPr);
     }
     // Every run of the paragraph, inside hyperlinks, fields and content controls too.
     for (pugi::xpath_node xn : rec->p.select_nodes(".//*[local-name()='rPr']")) {
       pugi::xml_node rPr = xn.node();
       pugi::xml_node r = rPr.parent();
-      if (!n.is(r, "r")) continue;
+      if (!n.is(r, "r"))
+        continue;
       bool noteRef = r.child(n.q("footnoteReference")) || r.child(n.q("endnoteReference"));
-      if (noteRef) keepIn(rPr, {"rStyle", "vertAlign", "rPrChange"});
-      else keepIn(rPr, {"rPrChange"});
-      if (!rPr.first_child()) r.remove_child(rPr);
+      if (noteRef)
+        keepIn(rPr, {"rStyle", "vertAlign", "rPrChange"});
+      else
+        keepIn(rPr, {"rPrChange"});
+      if (!rPr.first_child())
+        r.remove_child(rPr);
     }
   }
   st->touch();
@@ -443,12 +492,16 @@ float Application::centimetersToPoints(float cm) {
 Document& Application::open(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0)
-    throw DocumentError(path, "", errno == ENOENT ? "the file does not exist"
-                                                  : std::string("cannot read the file: ") +
-                                                        std::strerror(errno));
-  if (S_ISDIR(st.st_mode)) throw DocumentError(path, "", "this is a folder, not a document");
-  if (!S_ISREG(st.st_mode)) throw DocumentError(path, "", "this is not a regular file");
-  if (st.st_size == 0) throw DocumentError(path, "", "the file is empty");
+    throw DocumentError(path, "",
+                        errno == ENOENT
+                            ? "the file does not exist"
+                            : std::string("cannot read the file: ") + std::strerror(errno));
+  if (S_ISDIR(st.st_mode))
+    throw DocumentError(path, "", "this is a folder, not a document");
+  if (!S_ISREG(st.st_mode))
+    throw DocumentError(path, "", "this is not a regular file");
+  if (st.st_size == 0)
+    throw DocumentError(path, "", "the file is empty");
   if (access(path.c_str(), R_OK) != 0)
     throw DocumentError(path, "", "the file cannot be read (permission denied)");
 
@@ -475,9 +528,10 @@ Document& Application::open(const std::string& path) {
     doc = Document::fromPackage(Package::open(out), path);
     doc->originalFormat = ext;
   } else {
-    throw DocumentError(path, "",
-                        "unsupported file type " + (ext.empty() ? std::string("(none)") : ext) +
-                            "; Quillfold opens .docx, .docm, .dotx, .doc, .rtf, .wps, .odt and .txt");
+    throw DocumentError(
+        path, "",
+        "unsupported file type " + (ext.empty() ? std::string("(none)") : ext) +
+            "; Quillfold opens .docx, .docm, .dotx, .doc, .rtf, .wps, .odt and .txt");
   }
   docs_.push_back(std::move(doc));
   return *docs_.back();
@@ -489,7 +543,8 @@ Document& Application::adopt(std::unique_ptr<Document> doc) {
 }
 
 Selection& Application::selection() {
-  if (docs_.empty()) throw DocumentError("no document is open");
+  if (docs_.empty())
+    throw DocumentError("no document is open");
   return docs_.back()->selection();
 }
 
@@ -499,6 +554,8 @@ void Application::close(Document& doc) {
               docs_.end());
 }
 
-void Application::quit() { docs_.clear(); }
+void Application::quit() {
+  docs_.clear();
+}
 
 } // namespace word

@@ -196,8 +196,8 @@ public:
   // the whole story wherever the selection stands); a Range's Find stays inside the range.
   Find(Story* story, int64_t start, int64_t end, bool wholeStoryOnWrap);
 
-  std::string text;             // search text with ^p ^l ^t ^^ ^m ^s codes
-  std::string replacementText;  // Replacement.Text (also ^& for the found text)
+  std::string text;            // search text with ^p ^l ^t ^^ ^m ^s codes
+  std::string replacementText; // Replacement.Text (also ^& for the found text)
   bool forward = true;
   int wrap = wdFindStop;
   bool format = false;
@@ -365,7 +365,7 @@ private:
 struct HeaderFooterPart {
   std::string partName;
   StoryType type;
-  std::string refType;  // "default", "first", "even"
+  std::string refType; // "default", "first", "even"
   Story* story;
 };
 
@@ -379,7 +379,7 @@ public:
 
   const std::string& fullName() const { return path_; }
   Package& package() { return *pkg_; }
-  Story& content();  // the main text story
+  Story& content(); // the main text story
   Range contentRange();
   Paragraphs paragraphs();
   int tablesCount();

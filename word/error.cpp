@@ -5,8 +5,10 @@ namespace word {
 static std::string joinMessage(const std::string& file, const std::string& part,
                                const std::string& reason) {
   std::string m;
-  if (!file.empty()) m += file + ": ";
-  if (!part.empty()) m += part + ": ";
+  if (!file.empty())
+    m += file + ": ";
+  if (!part.empty())
+    m += part + ": ";
   return m + reason;
 }
 
@@ -15,7 +17,8 @@ DocumentError::DocumentError(std::string file, std::string part, std::string rea
       part_(std::move(part)), reason_(std::move(reason)) {}
 
 DocumentError DocumentError::withFile(const std::string& file) const {
-  if (!file_.empty()) return *this;
+  if (!file_.empty())
+    return *this;
   return DocumentError(file, part_, reason_);
 }
 

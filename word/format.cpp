@@ -11,12 +11,14 @@
 namespace word {
 
 pugi::xml_node paraProps(pugi::xml_node p, const WNames& n) {
-  if (pugi::xml_node pPr = p.child(n.pPr.c_str())) return pPr;
+  if (pugi::xml_node pPr = p.child(n.pPr.c_str()))
+    return pPr;
   return p.prepend_child(n.pPr.c_str());
 }
 
 pugi::xml_node runProps(pugi::xml_node r, const WNames& n) {
-  if (pugi::xml_node rPr = r.child(n.rPr.c_str())) return rPr;
+  if (pugi::xml_node rPr = r.child(n.rPr.c_str()))
+    return rPr;
   return r.prepend_child(n.rPr.c_str());
 }
 
@@ -26,15 +28,18 @@ pugi::xml_node markProps(pugi::xml_node p, const WNames& n) {
 
 void setRunFontName(pugi::xml_node rPr, const std::string& name, const WNames& n) {
   pugi::xml_node f = ensureChild(rPr, "rFonts", n);
-  for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"}) setAttr(f, a, name, n);
+  for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
+    setAttr(f, a, name, n);
   for (const char* a : {"asciiTheme", "hAnsiTheme", "eastAsiaTheme", "cstheme"})
     f.remove_attribute(n.q(a));
 }
 
 void setRunSize(pugi::xml_node rPr, float points, const WNames& n) {
   long half = std::lround(points * 2.0f);
-  if (half < 1) half = 1;
-  if (half > 3276) half = 3276;
+  if (half < 1)
+    half = 1;
+  if (half > 3276)
+    half = 3276;
   std::string v = std::to_string(half);
   setAttr(ensureChild(rPr, "sz", n), "val", v, n);
   setAttr(ensureChild(rPr, "szCs", n), "val", v, n);
@@ -44,7 +49,8 @@ void setRunBold(pugi::xml_node rPr, bool on, const WNames& n) {
   for (const char* name : {"b", "bCs"}) {
     pugi::xml_node e = ensureChild(rPr, name, n);
     e.remove_attribute(n.q("val"));
-    if (!on) setAttr(e, "val", "0", n);
+    if (!on)
+      setAttr(e, "val", "0", n);
   }
 }
 
@@ -59,35 +65,44 @@ std::optional<T> lookupRun(Document& doc, Story* st, pugi::xml_node run, Get get
   pugi::xml_node p = run;
   bool isPara = n.is(run, "p");
   if (!isPara)
-    while (p && !n.is(p, "p")) p = p.parent();
+    while (p && !n.is(p, "p"))
+      p = p.parent();
   if (run) {
     pugi::xml_node rPr =
         isPara ? run.child(n.pPr.c_str()).child(n.rPr.c_str()) : run.child(n.rPr.c_str());
     if (rPr)
-      if (auto v = get(rPr, n)) return v;
+      if (auto v = get(rPr, n))
+        return v;
     if (!isPara && rPr) {
       std::string rs = attr(rPr.child(n.rStyle.c_str()), "val", n);
       for (int guard = 0; !rs.empty() && guard < 32; ++guard) {
         pugi::xml_node s = doc.styleNode(rs);
-        if (!s) break;
+        if (!s)
+          break;
         const WNames& sn = doc.stylesNames();
-        if (auto v = get(s.child(sn.rPr.c_str()), sn)) return v;
+        if (auto v = get(s.child(sn.rPr.c_str()), sn))
+          return v;
         rs = attr(s.child(sn.q("basedOn")), "val", sn);
       }
     }
   }
   std::string ps;
-  if (p) ps = attr(p.child(n.pPr.c_str()).child(n.pStyle.c_str()), "val", n);
-  if (ps.empty()) ps = doc.defaultParagraphStyle();
+  if (p)
+    ps = attr(p.child(n.pPr.c_str()).child(n.pStyle.c_str()), "val", n);
+  if (ps.empty())
+    ps = doc.defaultParagraphStyle();
   for (int guard = 0; !ps.empty() && guard < 32; ++guard) {
     pugi::xml_node s = doc.styleNode(ps);
-    if (!s) break;
+    if (!s)
+      break;
     const WNames& sn = doc.stylesNames();
-    if (auto v = get(s.child(sn.rPr.c_str()), sn)) return v;
+    if (auto v = get(s.child(sn.rPr.c_str()), sn))
+      return v;
     ps = attr(s.child(sn.q("basedOn")), "val", sn);
   }
   if (pugi::xml_node d = doc.docDefaultsRPr())
-    if (auto v = get(d, doc.stylesNames())) return v;
+    if (auto v = get(d, doc.stylesNames()))
+      return v;
   return std::nullopt;
 }
 
@@ -96,18 +111,23 @@ std::optional<T> lookupPara(Document& doc, Story* st, pugi::xml_node p, Get get)
   const WNames& n = st->names();
   pugi::xml_node pPr = p.child(n.pPr.c_str());
   if (pPr)
-    if (auto v = get(pPr, n)) return v;
+    if (auto v = get(pPr, n))
+      return v;
   std::string ps = attr(pPr.child(n.pStyle.c_str()), "val", n);
-  if (ps.empty()) ps = doc.defaultParagraphStyle();
+  if (ps.empty())
+    ps = doc.defaultParagraphStyle();
   for (int guard = 0; !ps.empty() && guard < 32; ++guard) {
     pugi::xml_node s = doc.styleNode(ps);
-    if (!s) break;
+    if (!s)
+      break;
     const WNames& sn = doc.stylesNames();
-    if (auto v = get(s.child(sn.pPr.c_str()), sn)) return v;
+    if (auto v = get(s.child(sn.pPr.c_str()), sn))
+      return v;
     ps = attr(s.child(sn.q("basedOn")), "val", sn);
   }
   if (pugi::xml_node d = doc.docDefaultsPPr())
-    if (auto v = get(d, doc.stylesNames())) return v;
+    if (auto v = get(d, doc.stylesNames()))
+      return v;
   return std::nullopt;
 }
 
@@ -117,18 +137,20 @@ float effectiveSize(Document& doc, Story* st, pugi::xml_node run) {
   auto v = lookupRun<float>(doc, st, run,
                             [](pugi::xml_node rPr, const WNames& n) -> std::optional<float> {
                               pugi::xml_node sz = rPr.child(n.q("sz"));
-                              if (!sz) return std::nullopt;
+                              if (!sz)
+                                return std::nullopt;
                               return static_cast<float>(sz.attribute(n.q("val")).as_double()) / 2;
                             });
   return v.value_or(10.0f);
 }
 
 bool effectiveBold(Document& doc, Story* st, pugi::xml_node run) {
-  auto v = lookupRun<bool>(doc, st, run,
-                           [](pugi::xml_node rPr, const WNames& n) -> std::optional<bool> {
-                             if (!rPr.child(n.q("b"))) return std::nullopt;
-                             return onOff(rPr, "b", n);
-                           });
+  auto v =
+      lookupRun<bool>(doc, st, run, [](pugi::xml_node rPr, const WNames& n) -> std::optional<bool> {
+        if (!rPr.child(n.q("b")))
+          return std::nullopt;
+        return onOff(rPr, "b", n);
+      });
   return v.value_or(false);
 }
 
@@ -136,27 +158,36 @@ std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
   auto v = lookupRun<std::string>(
       doc, st, run, [&](pugi::xml_node rPr, const WNames& n) -> std::optional<std::string> {
         pugi::xml_node f = rPr.child(n.q("rFonts"));
-        if (!f) return std::nullopt;
+        if (!f)
+          return std::nullopt;
         std::string theme = attr(f, "asciiTheme", n);
-        if (!theme.empty()) return doc.themeFont(theme);
+        if (!theme.empty())
+          return doc.themeFont(theme);
         std::string a = attr(f, "ascii", n);
-        if (!a.empty()) return a;
+        if (!a.empty())
+          return a;
         return std::nullopt;
       });
   return v.value_or("Times New Roman");
 }
 
 int effectiveAlignment(Document& doc, Story* st, pugi::xml_node p) {
-  auto v = lookupPara<int>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) -> std::optional<int> {
-    pugi::xml_node jc = pPr.child(n.q("jc"));
-    if (!jc) return std::nullopt;
-    std::string s = jc.attribute(n.q("val")).value();
-    if (s == "center") return wdAlignParagraphCenter;
-    if (s == "right" || s == "end") return wdAlignParagraphRight;
-    if (s == "left" || s == "start") return wdAlignParagraphLeft;
-    if (s == "distribute") return wdAlignParagraphDistribute;
-    return wdAlignParagraphJustify;
-  });
+  auto v =
+      lookupPara<int>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) -> std::optional<int> {
+        pugi::xml_node jc = pPr.child(n.q("jc"));
+        if (!jc)
+          return std::nullopt;
+        std::string s = jc.attribute(n.q("val")).value();
+        if (s == "center")
+          return wdAlignParagraphCenter;
+        if (s == "right" || s == "end")
+          return wdAlignParagraphRight;
+        if (s == "left" || s == "start")
+          return wdAlignParagraphLeft;
+        if (s == "distribute")
+          return wdAlignParagraphDistribute;
+        return wdAlignParagraphJustify;
+      });
   return v.value_or(wdAlignParagraphLeft);
 }
 

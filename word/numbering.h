@@ -19,9 +19,9 @@ std::string formatListNumber(int n, const std::string& numFmt);
 
 // The label of a numbered paragraph and what follows it.
 struct ListLabel {
-  std::string text;    // e.g. "1.", "（一）", "第3条", a bullet character
-  std::string suffix;  // "\t", " " or ""
-  pugi::xml_node lvlRPr;  // the level's run properties (may be empty)
+  std::string text;      // e.g. "1.", "（一）", "第3条", a bullet character
+  std::string suffix;    // "\t", " " or ""
+  pugi::xml_node lvlRPr; // the level's run properties (may be empty)
 };
 
 // Walks paragraphs in document order and computes their labels. Holds the counters: counters

@@ -10,28 +10,33 @@ namespace word {
 namespace {
 
 bool isPropertyLike(const char* local) {
-  if (!local) return false;
-  static const char* const kProps[] = {"rPr",        "pPr",         "sdtPr", "sdtEndPr",
+  if (!local)
+    return false;
+  static const char* const kProps[] = {"rPr",        "pPr",         "sdtPr",  "sdtEndPr",
                                        "smartTagPr", "customXmlPr", "fldData"};
   for (const char* p : kProps)
-    if (!std::strcmp(local, p)) return true;
+    if (!std::strcmp(local, p))
+      return true;
   return false;
 }
 
 bool isMarker(const char* local) {
-  if (!local) return false;
-  static const char* const kMarkers[] = {"bookmarkStart", "bookmarkEnd",      "commentRangeStart",
-                                         "commentRangeEnd", "permStart",      "permEnd",
-                                         "proofErr",      "moveFromRangeStart", "moveFromRangeEnd",
-                                         "moveToRangeStart", "moveToRangeEnd"};
+  if (!local)
+    return false;
+  static const char* const kMarkers[] = {
+      "bookmarkStart",    "bookmarkEnd",      "commentRangeStart", "commentRangeEnd",
+      "permStart",        "permEnd",          "proofErr",          "moveFromRangeStart",
+      "moveFromRangeEnd", "moveToRangeStart", "moveToRangeEnd"};
   for (const char* m : kMarkers)
-    if (!std::strcmp(local, m)) return true;
+    if (!std::strcmp(local, m))
+      return true;
   return false;
 }
 
 pugi::xml_node nextElement(pugi::xml_node n) {
   for (n = n.next_sibling(); n; n = n.next_sibling())
-    if (n.type() == pugi::node_element) return n;
+    if (n.type() == pugi::node_element)
+      return n;
   return {};
 }
 
@@ -39,9 +44,10 @@ void setWText(pugi::xml_node wt, const std::u32string& s) {
   thread_local std::string u;
   toUtf8(s, u);
   wt.text().set(u.data(), u.size());
-  bool edge = !s.empty() && (s.front() == U' ' || s.back() == U' ' || s.front() == U'\t' ||
-                             s.back() == U'\t');
-  if (edge && !wt.attribute("xml:space")) wt.append_attribute("xml:space").set_value("preserve");
+  bool edge = !s.empty() &&
+              (s.front() == U' ' || s.back() == U' ' || s.front() == U'\t' || s.back() == U'\t');
+  if (edge && !wt.attribute("xml:space"))
+    wt.append_attribute("xml:space").set_value("preserve");
 }
 
 } // namespace
@@ -53,14 +59,16 @@ Story::Story(Document* doc, std::string part, pugi::xml_node root, StoryType typ
 Story::~Story() = default;
 
 void Story::touch() {
-  if (doc_) doc_->package().markDirty(part_);
+  if (doc_)
+    doc_->package().markDirty(part_);
 }
 
 // ---- index -------------------------------------------------------------------------------
 
 ParaRec* Story::makeRec(pugi::xml_node p) {
   auto it = byNode_.find(p.internal_object());
-  if (it != byNode_.end() && !it->second->dead) return it->second;
+  if (it != byNode_.end() && !it->second->dead)
+    return it->second;
   owned_.push_back(std::make_unique<ParaRec>());
   ParaRec* rec = owned_.back().get();
   rec->p = p;
@@ -71,7 +79,8 @@ ParaRec* Story::makeRec(pugi::xml_node p) {
 void Story::collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& out) {
   for (pugi::xml_node c = container.first_child(); c; c = c.next_sibling()) {
     const char* local = n_.localOf(c);
-    if (!local) continue;
+    if (!local)
+      continue;
     if (!std::strcmp(local, "p")) {
       ParaRec* rec = makeRec(c);
       rec->inTable = depth > 0;
@@ -85,13 +94,16 @@ void Story::collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& 
       // The cell's last own paragraph carries the end-of-cell mark.
       pugi::xml_node lastP;
       for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling())
-        if (n_.is(k, "p")) lastP = k;
+        if (n_.is(k, "p"))
+          lastP = k;
       if (lastP && out.size() > before) {
         ParaRec* rec = byNode_[lastP.internal_object()];
-        if (rec) rec->cellEnd = true;
+        if (rec)
+          rec->cellEnd = true;
       }
     } else if (!std::strcmp(local, "sdt")) {
-      if (pugi::xml_node sc = child(c, "sdtContent", n_)) collect(sc, depth, out);
+      if (pugi::xml_node sc = child(c, "sdtContent", n_))
+        collect(sc, depth, out);
     } else if (!std::strcmp(local, "customXml") || !std::strcmp(local, "ins") ||
                !std::strcmp(local, "moveTo")) {
       collect(c, depth, out);
@@ -105,66 +117,82 @@ void Story::rebuild() {
   collect(root_, 0, fresh);
   std::unordered_map<pugi::xml_node_struct*, ParaRec*> live;
   live.reserve(fresh.size() * 2);
-  for (ParaRec* r : fresh) live[r->p.internal_object()] = r;
+  for (ParaRec* r : fresh)
+    live[r->p.internal_object()] = r;
   for (auto& [node, rec] : byNode_)
-    if (!live.count(node)) rec->dead = true;
+    if (!live.count(node))
+      rec->dead = true;
   byNode_.swap(live);
   paras_.swap(fresh);
-  for (size_t i = 0; i < paras_.size(); ++i) paras_[i]->index = static_cast<int>(i);
+  for (size_t i = 0; i < paras_.size(); ++i)
+    paras_[i]->index = static_cast<int>(i);
   built_ = true;
   validPrefix_ = 0;
   batchDirty_ = false;
 }
 
 void Story::invalidateAll() {
-  for (auto& r : owned_) r->textValid = false;
+  for (auto& r : owned_)
+    r->textValid = false;
   built_ = false;
 }
 
 int Story::count() {
-  if (!built_) rebuild();
+  if (!built_)
+    rebuild();
   return static_cast<int>(paras_.size());
 }
 
 ParaRec* Story::at(int i) {
-  if (!built_) rebuild();
+  if (!built_)
+    rebuild();
   return paras_.at(static_cast<size_t>(i));
 }
 
 ParaRec* Story::recOf(pugi::xml_node p) {
-  if (!built_) rebuild();
+  if (!built_)
+    rebuild();
   auto it = byNode_.find(p.internal_object());
   return it == byNode_.end() ? nullptr : it->second;
 }
 
 int Story::indexOf(ParaRec* rec) {
-  if (!built_) rebuild();
-  if (rec->dead) return -1;
+  if (!built_)
+    rebuild();
+  if (rec->dead)
+    return -1;
   int n = static_cast<int>(paras_.size());
-  if (rec->index >= 0 && rec->index < n && paras_[rec->index] == rec) return rec->index;
+  if (rec->index >= 0 && rec->index < n && paras_[rec->index] == rec)
+    return rec->index;
   // Edits nearby shift indices a little; look around first, then everywhere.
   for (int d = 1; d <= 64; ++d) {
     for (int k : {rec->index - d, rec->index + d})
-      if (k >= 0 && k < n && paras_[k] == rec) return rec->index = k;
+      if (k >= 0 && k < n && paras_[k] == rec)
+        return rec->index = k;
   }
   for (int k = 0; k < n; ++k)
-    if (paras_[k] == rec) return rec->index = k;
+    if (paras_[k] == rec)
+      return rec->index = k;
   return -1;
 }
 
 void Story::ensureValid(int i) {
-  if (!built_) rebuild();
-  if (i >= static_cast<int>(paras_.size())) i = static_cast<int>(paras_.size()) - 1;
+  if (!built_)
+    rebuild();
+  if (i >= static_cast<int>(paras_.size()))
+    i = static_cast<int>(paras_.size()) - 1;
   for (int k = validPrefix_; k <= i; ++k) {
     ParaRec* r = paras_[k];
     r->index = k;
     r->start = k == 0 ? 0 : paras_[k - 1]->start + static_cast<int64_t>(fullLen(paras_[k - 1]));
   }
-  if (i + 1 > validPrefix_) validPrefix_ = i + 1;
+  if (i + 1 > validPrefix_)
+    validPrefix_ = i + 1;
 }
 
 void Story::invalidateFrom(int i) {
-  if (i < validPrefix_) validPrefix_ = std::max(0, i);
+  if (i < validPrefix_)
+    validPrefix_ = std::max(0, i);
 }
 
 void Story::invalidateText(ParaRec* rec) {
@@ -178,26 +206,31 @@ void Story::invalidateText(ParaRec* rec) {
 
 int64_t Story::startOf(ParaRec* rec) {
   int i = indexOf(rec);
-  if (i < 0) throw DocumentError({}, part_, "the paragraph no longer exists");
+  if (i < 0)
+    throw DocumentError({}, part_, "the paragraph no longer exists");
   ensureValid(i);
   return rec->start;
 }
 
 int64_t Story::length() {
   int n = count();
-  if (n == 0) return 0;
+  if (n == 0)
+    return 0;
   ensureValid(n - 1);
   return paras_.back()->start + static_cast<int64_t>(fullLen(paras_.back()));
 }
 
 int Story::indexAt(int64_t pos) {
   int n = count();
-  if (n == 0) return -1;
-  if (pos <= 0) return 0;
+  if (n == 0)
+    return -1;
+  if (pos <= 0)
+    return 0;
   // Extend the valid prefix until it covers pos.
   while (validPrefix_ < n) {
     ParaRec* last = validPrefix_ > 0 ? paras_[validPrefix_ - 1] : nullptr;
-    if (last && last->start + static_cast<int64_t>(fullLen(last)) > pos) break;
+    if (last && last->start + static_cast<int64_t>(fullLen(last)) > pos)
+      break;
     ensureValid(validPrefix_);
   }
   int hi = validPrefix_ - 1;
@@ -215,40 +248,47 @@ struct Walker {
   std::u32string& text;
   std::vector<Seg>& segs;
   std::vector<FieldSpan>& done;
-  std::vector<bool> fields;  // true while inside a field's code
+  std::vector<bool> fields; // true while inside a field's code
   std::vector<FieldSpan> open;
   int hidden = 0;
 
   void single(pugi::xml_node node, char32_t c) {
-    if (hidden) return;
+    if (hidden)
+      return;
     segs.push_back({node, static_cast<uint32_t>(text.size()), 1, Seg::Single});
     text.push_back(c);
   }
 
   void run(pugi::xml_node r) {
     for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
-      if (c.type() != pugi::node_element) continue;
+      if (c.type() != pugi::node_element)
+        continue;
       const char* local = n.localOf(c);
       if (!local) {
-        if (!std::strcmp(c.name(), "mc:AlternateContent")) single(c, U'\x01');
+        if (!std::strcmp(c.name(), "mc:AlternateContent"))
+          single(c, U'\x01');
         continue;
       }
       switch (local[0]) {
       case 't':
         if (!std::strcmp(local, "t")) {
-          if (hidden) break;
+          if (hidden)
+            break;
           std::u32string s = toU32(c.text().get());
-          if (s.empty()) break;
-          segs.push_back({c, static_cast<uint32_t>(text.size()),
-                          static_cast<uint32_t>(s.size()), Seg::Text});
+          if (s.empty())
+            break;
+          segs.push_back(
+              {c, static_cast<uint32_t>(text.size()), static_cast<uint32_t>(s.size()), Seg::Text});
           text += s;
         } else if (!std::strcmp(local, "tab")) {
           single(c, U'\t');
         }
         break;
       case 'p':
-        if (!std::strcmp(local, "ptab")) single(c, U'\t');
-        else if (!std::strcmp(local, "pict")) single(c, U'\x01');
+        if (!std::strcmp(local, "ptab"))
+          single(c, U'\t');
+        else if (!std::strcmp(local, "pict"))
+          single(c, U'\x01');
         break;
       case 'b':
         if (!std::strcmp(local, "br")) {
@@ -257,25 +297,29 @@ struct Walker {
         }
         break;
       case 'c':
-        if (!std::strcmp(local, "cr")) single(c, U'\v');
+        if (!std::strcmp(local, "cr"))
+          single(c, U'\v');
         break;
       case 's':
         if (!std::strcmp(local, "sym")) {
-          char32_t ch = static_cast<char32_t>(
-              std::strtoul(c.attribute(n.q("char")).value(), nullptr, 16));
+          char32_t ch =
+              static_cast<char32_t>(std::strtoul(c.attribute(n.q("char")).value(), nullptr, 16));
           single(c, ch ? ch : U'\x01');
         } else if (!std::strcmp(local, "softHyphen")) {
           single(c, U'\u00AD');
         }
         break;
       case 'd':
-        if (!std::strcmp(local, "drawing")) single(c, U'\x01');
+        if (!std::strcmp(local, "drawing"))
+          single(c, U'\x01');
         break;
       case 'o':
-        if (!std::strcmp(local, "object")) single(c, U'\x01');
+        if (!std::strcmp(local, "object"))
+          single(c, U'\x01');
         break;
       case 'f':
-        if (!std::strcmp(local, "footnoteReference")) single(c, U'\x02');
+        if (!std::strcmp(local, "footnoteReference"))
+          single(c, U'\x02');
         else if (!std::strcmp(local, "fldChar")) {
           std::string type = c.attribute(n.q("fldCharType")).value();
           if (type == "begin") {
@@ -295,7 +339,8 @@ struct Walker {
             if (!fields.empty()) {
               if (fields.back()) {
                 --hidden;
-                if (!open.empty()) open.back().resStart = static_cast<uint32_t>(text.size());
+                if (!open.empty())
+                  open.back().resStart = static_cast<uint32_t>(text.size());
               }
               fields.pop_back();
             }
@@ -310,13 +355,16 @@ struct Walker {
         }
         break;
       case 'e':
-        if (!std::strcmp(local, "endnoteReference")) single(c, U'\x02');
+        if (!std::strcmp(local, "endnoteReference"))
+          single(c, U'\x02');
         break;
       case 'i':
-        if (!std::strcmp(local, "instrText") && !open.empty()) open.back().code.push_back(c);
+        if (!std::strcmp(local, "instrText") && !open.empty())
+          open.back().code.push_back(c);
         break;
       case 'n':
-        if (!std::strcmp(local, "noBreakHyphen")) single(c, U'\u2011');
+        if (!std::strcmp(local, "noBreakHyphen"))
+          single(c, U'\u2011');
         break;
       default:
         break;
@@ -327,14 +375,14 @@ struct Walker {
   void container(pugi::xml_node node) {
     for (pugi::xml_node c = node.first_child(); c; c = c.next_sibling()) {
       const char* local = n.localOf(c);
-      if (!local) continue;
+      if (!local)
+        continue;
       if (!std::strcmp(local, "r")) {
         run(c);
       } else if (!std::strcmp(local, "hyperlink") || !std::strcmp(local, "ins") ||
                  !std::strcmp(local, "smartTag") || !std::strcmp(local, "customXml") ||
-                 !std::strcmp(local, "moveTo") ||
-                 !std::strcmp(local, "dir") || !std::strcmp(local, "bdo") ||
-                 !std::strcmp(local, "sdtContent")) {
+                 !std::strcmp(local, "moveTo") || !std::strcmp(local, "dir") ||
+                 !std::strcmp(local, "bdo") || !std::strcmp(local, "sdtContent")) {
         container(c);
       } else if (!std::strcmp(local, "fldSimple")) {
         FieldSpan f;
@@ -344,7 +392,8 @@ struct Walker {
         f.resEnd = static_cast<uint32_t>(text.size());
         done.push_back(std::move(f));
       } else if (!std::strcmp(local, "sdt")) {
-        if (pugi::xml_node sc = c.child(n.q("sdtContent"))) container(sc);
+        if (pugi::xml_node sc = c.child(n.q("sdtContent")))
+          container(sc);
       }
     }
   }
@@ -361,24 +410,28 @@ void Story::buildText(ParaRec* rec) {
 }
 
 const std::u32string& Story::content(ParaRec* rec) {
-  if (!rec->textValid) buildText(rec);
+  if (!rec->textValid)
+    buildText(rec);
   return rec->text;
 }
 
 std::u32string Story::text(int64_t start, int64_t end) {
   std::u32string out;
-  if (end <= start) return out;
+  if (end <= start)
+    return out;
   int i = indexAt(start);
   int n = count();
   for (int k = i; k < n; ++k) {
     ParaRec* r = at(k);
     int64_t s = startOf(r);
-    if (s >= end) break;
+    if (s >= end)
+      break;
     std::u32string full = content(r);
     full += r->cellEnd ? U"\r\a" : U"\r";
     int64_t from = std::max<int64_t>(start - s, 0);
     int64_t to = std::min<int64_t>(end - s, static_cast<int64_t>(full.size()));
-    if (to > from) out.append(full, static_cast<size_t>(from), static_cast<size_t>(to - from));
+    if (to > from)
+      out.append(full, static_cast<size_t>(from), static_cast<size_t>(to - from));
   }
   return out;
 }
@@ -391,31 +444,38 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
   std::vector<FieldSpan> covered;
   size_t len = rec->text.size();
   for (const FieldSpan& f : rec->fields) {
-    bool whole = f.resEnd > f.resStart ? a <= f.resStart && f.resEnd <= b
-                                       : (f.resStart > a || a == 0) && (f.resStart < b || b == len) &&
-                                             a <= f.resStart && f.resStart <= b;
-    if (whole) covered.push_back(f);
+    bool whole = f.resEnd > f.resStart
+                     ? a <= f.resStart && f.resEnd <= b
+                     : (f.resStart > a || a == 0) && (f.resStart < b || b == len) &&
+                           a <= f.resStart && f.resStart <= b;
+    if (whole)
+      covered.push_back(f);
   }
   std::vector<pugi::xml_node> runs;
   for (size_t k = rec->segs.size(); k-- > 0;) {
     const Seg& s = rec->segs[k];
     size_t so = s.off, se = s.off + s.len;
-    if (se <= a || so >= b) continue;
+    if (se <= a || so >= b)
+      continue;
     pugi::xml_node parent = s.node.parent();
     if (s.kind == Seg::Text) {
       std::u32string t = toU32(s.node.text().get());
       size_t x = std::max(a, so) - so, y = std::min(b, se) - so;
       t.erase(x, y - x);
-      if (t.empty()) parent.remove_child(s.node);
-      else setWText(s.node, t);
+      if (t.empty())
+        parent.remove_child(s.node);
+      else
+        setWText(s.node, t);
     } else {
       parent.remove_child(s.node);
     }
-    if (runs.empty() || runs.back() != parent) runs.push_back(parent);
+    if (runs.empty() || runs.back() != parent)
+      runs.push_back(parent);
   }
   for (const FieldSpan& f : covered) {
     if (f.simple) {
-      if (f.simple.parent()) f.simple.parent().remove_child(f.simple);
+      if (f.simple.parent())
+        f.simple.parent().remove_child(f.simple);
       continue;
     }
     pugi::xml_node first = f.code.front().parent(), last = f.code.back().parent();
@@ -424,7 +484,8 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
       std::vector<pugi::xml_node> drop;
       for (pugi::xml_node k = first; k; k = k.next_sibling()) {
         drop.push_back(k);
-        if (k == last) break;
+        if (k == last)
+          break;
       }
       if (drop.back() == last) {
         pugi::xml_node parent = first.parent();
@@ -438,16 +499,20 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
     for (pugi::xml_node k : f.code) {
       pugi::xml_node r = k.parent();
       r.remove_child(k);
-      if (std::find(runs.begin(), runs.end(), r) == runs.end()) runs.push_back(r);
+      if (std::find(runs.begin(), runs.end(), r) == runs.end())
+        runs.push_back(r);
     }
   }
   // A run left with nothing but its properties goes too.
   for (pugi::xml_node r : runs) {
-    if (!n_.is(r, "r")) continue;
+    if (!n_.is(r, "r"))
+      continue;
     bool empty = true;
     for (pugi::xml_node c = r.first_child(); c && empty; c = c.next_sibling())
-      if (c.type() == pugi::node_element && !n_.is(c, "rPr")) empty = false;
-    if (empty) r.parent().remove_child(r);
+      if (c.type() == pugi::node_element && !n_.is(c, "rPr"))
+        empty = false;
+    if (empty)
+      r.parent().remove_child(r);
   }
   touch();
   invalidateText(rec);
@@ -459,7 +524,8 @@ namespace {
 template <class Place> void emitTokens(std::u32string_view ins, const WNames& n, Place place) {
   std::u32string buf;
   auto flush = [&]() {
-    if (buf.empty()) return;
+    if (buf.empty())
+      return;
     pugi::xml_node t = place(n.t.c_str());
     setWText(t, buf);
     buf.clear();
@@ -471,7 +537,8 @@ template <class Place> void emitTokens(std::u32string_view ins, const WNames& n,
     } else if (c == U'\v' || c == U'\f' || c == U'\x0e') {
       flush();
       pugi::xml_node br = place(n.br.c_str());
-      if (c != U'\v') br.append_attribute(n.q("type")).set_value(c == U'\f' ? "page" : "column");
+      if (c != U'\v')
+        br.append_attribute(n.q("type")).set_value(c == U'\f' ? "page" : "column");
     } else if (c < 0x20 || c == 0xFFFE || c == 0xFFFF || (c >= 0xD800 && c <= 0xDFFF)) {
       // Characters XML cannot hold or that stand for objects are not inserted.
     } else {
@@ -483,7 +550,8 @@ template <class Place> void emitTokens(std::u32string_view ins, const WNames& n,
 } // namespace
 
 void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool overtype) {
-  if (ins.empty()) return;
+  if (ins.empty())
+    return;
   content(rec);
   const auto& segs = rec->segs;
   if (segs.empty()) {
@@ -493,8 +561,10 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
       if (pugi::xml_node markRPr = pPr.child(n_.rPr.c_str())) {
         pugi::xml_node rp = r.append_copy(markRPr);
         for (const char* drop : {"ins", "del", "moveFrom", "moveTo", "rPrChange"})
-          while (pugi::xml_node d = rp.child(n_.q(drop))) rp.remove_child(d);
-        if (!rp.first_child()) r.remove_child(rp);
+          while (pugi::xml_node d = rp.child(n_.q(drop)))
+            rp.remove_child(d);
+        if (!rp.first_child())
+          r.remove_child(rp);
       }
     }
     emitTokens(ins, n_, [&](const char* name) { return r.append_child(name); });
@@ -518,7 +588,7 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
         emitTokens(ins, n_, [&](const char* name) -> pugi::xml_node {
           if (first && !std::strcmp(name, n_.t.c_str())) {
             first = false;
-            return wt;  // the first text piece joins the existing w:t (set below)
+            return wt; // the first text piece joins the existing w:t (set below)
           }
           first = false;
           last = parent.insert_child_after(name, last);
@@ -540,9 +610,8 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
                    [&](const char* name) { return parent.insert_child_before(name, anchor); });
       } else {
         pugi::xml_node last = anchor;
-        emitTokens(ins, n_, [&](const char* name) {
-          return last = parent.insert_child_after(name, last);
-        });
+        emitTokens(ins, n_,
+                   [&](const char* name) { return last = parent.insert_child_after(name, last); });
       }
     }
   }
@@ -552,7 +621,8 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
 
 pugi::xml_node Story::splitRunAt(ParaRec* rec, size_t k) {
   const std::u32string& t = content(rec);
-  if (k == 0 || k >= t.size()) return {};
+  if (k == 0 || k >= t.size())
+    return {};
   auto it = std::upper_bound(rec->segs.begin(), rec->segs.end(), k,
                              [](size_t v, const Seg& s) { return v < s.off; });
   Seg s = *(it - 1);
@@ -565,16 +635,21 @@ pugi::xml_node Story::splitRunAt(ParaRec* rec, size_t k) {
     setWText(node, full.substr(local));
   }
   pugi::xml_node r = node.parent();
-  if (!n_.is(r, "r")) return node;
+  if (!n_.is(r, "r"))
+    return node;
   bool hasPrev = false;
   for (pugi::xml_node c = node.previous_sibling(); c && !hasPrev; c = c.previous_sibling())
-    if (c.type() == pugi::node_element && !n_.is(c, "rPr")) hasPrev = true;
+    if (c.type() == pugi::node_element && !n_.is(c, "rPr"))
+      hasPrev = true;
   if (hasPrev) {
     pugi::xml_node r2 = r.parent().insert_child_after(r.name(), r);
-    if (pugi::xml_node rp = r.child(n_.rPr.c_str())) r2.append_copy(rp);
+    if (pugi::xml_node rp = r.child(n_.rPr.c_str()))
+      r2.append_copy(rp);
     std::vector<pugi::xml_node> move;
-    for (pugi::xml_node c = node; c; c = c.next_sibling()) move.push_back(c);
-    for (pugi::xml_node c : move) r2.append_move(c);
+    for (pugi::xml_node c = node; c; c = c.next_sibling())
+      move.push_back(c);
+    for (pugi::xml_node c : move)
+      r2.append_move(c);
   }
   touch();
   invalidateText(rec);
@@ -603,7 +678,8 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
       pugi::xml_node A = T.parent();
       bool hasPrev = false;
       for (pugi::xml_node c = T.previous_sibling(); c && !hasPrev; c = c.previous_sibling())
-        if (c.type() == pugi::node_element && !isPropertyLike(n_.localOf(c))) hasPrev = true;
+        if (c.type() == pugi::node_element && !isPropertyLike(n_.localOf(c)))
+          hasPrev = true;
       const char* aLocal = n_.localOf(A);
       if (!hasPrev || (aLocal && !std::strcmp(aLocal, "fldSimple"))) {
         T = A;
@@ -617,7 +693,8 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
           clone.append_attribute(at.name()).set_value(at.value());
         if (pugi::xml_node pr = sdt.child(n_.q("sdtPr"))) {
           pugi::xml_node cp = clone.append_copy(pr);
-          while (pugi::xml_node id = cp.child(n_.q("id"))) cp.remove_child(id);
+          while (pugi::xml_node id = cp.child(n_.q("id")))
+            cp.remove_child(id);
         }
         target = clone.append_child(A.name());
       } else {
@@ -625,12 +702,15 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
         for (pugi::xml_attribute at : A.attributes())
           clone.append_attribute(at.name()).set_value(at.value());
         for (pugi::xml_node c = A.first_child(); c; c = c.next_sibling())
-          if (c.type() == pugi::node_element && isPropertyLike(n_.localOf(c))) clone.append_copy(c);
+          if (c.type() == pugi::node_element && isPropertyLike(n_.localOf(c)))
+            clone.append_copy(c);
         target = clone;
       }
       std::vector<pugi::xml_node> move;
-      for (pugi::xml_node c = T; c; c = c.next_sibling()) move.push_back(c);
-      for (pugi::xml_node c : move) target.append_move(c);
+      for (pugi::xml_node c = T; c; c = c.next_sibling())
+        move.push_back(c);
+      for (pugi::xml_node c : move)
+        target.append_move(c);
       T = clone;
     }
     tailStart = T;
@@ -639,12 +719,15 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
   if (pugi::xml_node pPr = p.child(n_.pPr.c_str())) {
     q.append_copy(pPr);
     // The original mark now ends the tail: its section break goes with it.
-    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str())) pPr.remove_child(sp);
+    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str()))
+      pPr.remove_child(sp);
   }
   if (tailStart) {
     std::vector<pugi::xml_node> move;
-    for (pugi::xml_node c = tailStart; c; c = c.next_sibling()) move.push_back(c);
-    for (pugi::xml_node c : move) q.append_move(c);
+    for (pugi::xml_node c = tailStart; c; c = c.next_sibling())
+      move.push_back(c);
+    for (pugi::xml_node c : move)
+      q.append_move(c);
   }
   touch();
   invalidateText(rec);
@@ -688,7 +771,8 @@ void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view 
   for (size_t i = 0; i < ins.size(); ++i) {
     char32_t c = ins[i];
     if (c == U'\r' || c == U'\n') {
-      if (c == U'\r' && i + 1 < ins.size() && ins[i + 1] == U'\n') ++i;
+      if (c == U'\r' && i + 1 < ins.size() && ins[i + 1] == U'\n')
+        ++i;
       cuts.push_back(a + joined.size());
       continue;
     }
@@ -696,7 +780,8 @@ void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view 
   }
   // Typing over characters gives the new text the formatting of the first one replaced.
   insertContent(rec, a, joined, b > a);
-  if (b > a) deleteContent(rec, a + joined.size(), b + joined.size());
+  if (b > a)
+    deleteContent(rec, a + joined.size(), b + joined.size());
   for (size_t k = cuts.size(); k-- > 0;) {
     pugi::xml_node q = splitParagraph(rec, cuts[k]);
     insertedParagraphAfter(rec, q);
@@ -704,7 +789,8 @@ void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view 
 }
 
 bool Story::deleteMark(ParaRec* rec) {
-  if (rec->cellEnd) return false;
+  if (rec->cellEnd)
+    return false;
   pugi::xml_node p = rec->p;
   std::vector<pugi::xml_node> between;
   pugi::xml_node next = nextElement(p);
@@ -719,14 +805,19 @@ bool Story::deleteMark(ParaRec* rec) {
     pugi::xml_node anchor = qPr ? qPr.next_sibling() : next.first_child();
     std::vector<pugi::xml_node> move;
     for (pugi::xml_node c = p.first_child(); c; c = c.next_sibling())
-      if (!(c.type() == pugi::node_element && n_.is(c, "pPr"))) move.push_back(c);
-    for (pugi::xml_node c : between) move.push_back(c);
+      if (!(c.type() == pugi::node_element && n_.is(c, "pPr")))
+        move.push_back(c);
+    for (pugi::xml_node c : between)
+      move.push_back(c);
     for (pugi::xml_node c : move) {
-      if (anchor) next.insert_move_before(c, anchor);
-      else next.append_move(c);
+      if (anchor)
+        next.insert_move_before(c, anchor);
+      else
+        next.append_move(c);
     }
     if (sect && !(qPr && qPr.child(n_.sectPr.c_str()))) {
-      if (!qPr) qPr = next.prepend_child(n_.pPr.c_str());
+      if (!qPr)
+        qPr = next.prepend_child(n_.pPr.c_str());
       pugi::xml_node dst = ensureChild(qPr, "sectPr", n_);
       qPr.insert_move_after(sect, dst);
       qPr.remove_child(dst);
@@ -734,16 +825,20 @@ bool Story::deleteMark(ParaRec* rec) {
     ParaRec* q = recOf(next);
     p.parent().remove_child(p);
     removedParagraph(rec);
-    if (q) invalidateText(q);
+    if (q)
+      invalidateText(q);
     touch();
     return true;
   }
   // Before a table or at the end of a container only an empty paragraph may go, and never
   // the last paragraph of the story or one that ends a section.
-  if (!content(rec).empty() || sect || !next) return false;
-  if (!batch_ && indexOf(rec) == count() - 1) return false;
+  if (!content(rec).empty() || sect || !next)
+    return false;
+  if (!batch_ && indexOf(rec) == count() - 1)
+    return false;
   for (pugi::xml_node c = p.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_element && !n_.is(c, "pPr") && !n_.is(c, "r")) return false;
+    if (c.type() == pugi::node_element && !n_.is(c, "pPr") && !n_.is(c, "r"))
+      return false;
   p.parent().remove_child(p);
   removedParagraph(rec);
   touch();
@@ -755,14 +850,16 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
   std::u32string normal;
   normal.reserve(input.size());
   for (size_t i = 0; i < input.size(); ++i) {
-    if (input[i] == U'\r' && i + 1 < input.size() && input[i + 1] == U'\n') continue;
+    if (input[i] == U'\r' && i + 1 < input.size() && input[i + 1] == U'\n')
+      continue;
     normal.push_back(input[i] == U'\n' ? U'\r' : input[i]);
   }
   std::u32string_view text = normal;
   // Clamp to the story without walking it: positions below the valid prefix are known.
   start = std::max<int64_t>(start, 0);
   end = std::max(end, start);
-  if (!built_) rebuild();
+  if (!built_)
+    rebuild();
   ParaRec* lastKnown = validPrefix_ > 0 ? paras_[validPrefix_ - 1] : nullptr;
   int64_t knownEnd = lastKnown ? lastKnown->start + static_cast<int64_t>(fullLen(lastKnown)) : 0;
   if (end > knownEnd) {
@@ -772,7 +869,8 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
   }
   std::u32string old = this->text(start, end);
   size_t pre = 0;
-  while (pre < old.size() && pre < text.size() && old[pre] == text[pre]) ++pre;
+  while (pre < old.size() && pre < text.size() && old[pre] == text[pre])
+    ++pre;
   size_t suf = 0;
   while (suf < old.size() - pre && suf < text.size() - pre &&
          old[old.size() - 1 - suf] == text[text.size() - 1 - suf])
@@ -788,7 +886,7 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
       return a + static_cast<int64_t>(mid.size()) + static_cast<int64_t>(suf);
     }
   }
-  int64_t kept = 0;  // characters of marks that could not be deleted
+  int64_t kept = 0; // characters of marks that could not be deleted
   if (b > a) {
     int i = indexAt(a), j = indexAt(b - 1);
     for (int k = j; k >= i; --k) {
@@ -797,14 +895,16 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
       int64_t cl = static_cast<int64_t>(content(rec).size());
       int64_t x = std::max(a, s) - s, y = std::min(b, s + cl) - s;
       bool mark = b > s + cl;
-      if (y > x) deleteContent(rec, static_cast<size_t>(x), static_cast<size_t>(y));
-      if (mark && !deleteMark(rec)) kept += static_cast<int64_t>(markLen(rec));
+      if (y > x)
+        deleteContent(rec, static_cast<size_t>(x), static_cast<size_t>(y));
+      if (mark && !deleteMark(rec))
+        kept += static_cast<int64_t>(markLen(rec));
     }
   }
   if (!mid.empty()) {
     ParaRec* rec = at(indexAt(a));
-    int64_t off = std::clamp<int64_t>(a - startOf(rec), 0,
-                                      static_cast<int64_t>(content(rec).size()));
+    int64_t off =
+        std::clamp<int64_t>(a - startOf(rec), 0, static_cast<int64_t>(content(rec).size()));
     editParagraph(rec, static_cast<size_t>(off), static_cast<size_t>(off), mid);
   }
   return a + static_cast<int64_t>(mid.size()) + kept + static_cast<int64_t>(suf);
@@ -813,11 +913,13 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
 std::vector<ParaRec*> Story::parasIn(int64_t start, int64_t end) {
   std::vector<ParaRec*> out;
   int n = count();
-  if (n == 0) return out;
+  if (n == 0)
+    return out;
   int i = indexAt(start);
   for (int k = i; k < n; ++k) {
     ParaRec* r = at(k);
-    if (k > i && startOf(r) >= end) break;
+    if (k > i && startOf(r) >= end)
+      break;
     out.push_back(r);
   }
   return out;
@@ -826,7 +928,8 @@ std::vector<ParaRec*> Story::parasIn(int64_t start, int64_t end) {
 std::vector<pugi::xml_node> Story::runsIn(int64_t start, int64_t end, bool split,
                                           std::vector<ParaRec*>* marks) {
   std::vector<pugi::xml_node> out;
-  if (end <= start) return out;
+  if (end <= start)
+    return out;
   for (ParaRec* rec : parasIn(start, end)) {
     int64_t s = startOf(rec);
     int64_t cl = static_cast<int64_t>(content(rec).size());
@@ -838,13 +941,17 @@ std::vector<pugi::xml_node> Story::runsIn(int64_t start, int64_t end, bool split
       }
       content(rec);
       for (const Seg& sg : rec->segs) {
-        if (sg.off < x || sg.off + sg.len > y) continue;
+        if (sg.off < x || sg.off + sg.len > y)
+          continue;
         pugi::xml_node r = sg.node.parent();
-        if (!n_.is(r, "r")) continue;
-        if (out.empty() || out.back() != r) out.push_back(r);
+        if (!n_.is(r, "r"))
+          continue;
+        if (out.empty() || out.back() != r)
+          out.push_back(r);
       }
     }
-    if (marks && end > s + cl) marks->push_back(rec);
+    if (marks && end > s + cl)
+      marks->push_back(rec);
   }
   return out;
 }
@@ -856,7 +963,8 @@ void Story::beginBatch() {
 
 void Story::endBatch() {
   batch_ = false;
-  if (batchDirty_) rebuild();
+  if (batchDirty_)
+    rebuild();
 }
 
 } // namespace word
@@ -866,7 +974,8 @@ namespace word {
 bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, size_t patLen,
                               std::u32string_view repl) {
   for (char32_t c : repl)
-    if (c < 0x20) return false;
+    if (c < 0x20)
+      return false;
   content(rec);
   const auto& segs = rec->segs;
   // Every hit must lie inside one text piece.
@@ -874,9 +983,11 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
   for (size_t h = 0; h < hits.size(); ++h) {
     auto it = std::upper_bound(segs.begin(), segs.end(), hits[h],
                                [](size_t v, const Seg& sg) { return v < sg.off; });
-    if (it == segs.begin()) return false;
+    if (it == segs.begin())
+      return false;
     const Seg& sg = *(it - 1);
-    if (sg.kind != Seg::Text || hits[h] + patLen > sg.off + sg.len) return false;
+    if (sg.kind != Seg::Text || hits[h] + patLen > sg.off + sg.len)
+      return false;
     segOf[h] = static_cast<size_t>(it - 1 - segs.begin());
   }
   std::u32string newText;
@@ -903,8 +1014,10 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
         run.remove_child(sg.node);
         bool empty = n_.is(run, "r");
         for (pugi::xml_node c = run.first_child(); c && empty; c = c.next_sibling())
-          if (c.type() == pugi::node_element && !n_.is(c, "rPr")) empty = false;
-        if (empty) run.parent().remove_child(run);
+          if (c.type() == pugi::node_element && !n_.is(c, "rPr"))
+            empty = false;
+        if (empty)
+          run.parent().remove_child(run);
         removed = true;
         continue;
       }
@@ -927,7 +1040,8 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
     rec->textValid = true;
     if (!batch_ && built_) {
       int i = indexOf(rec);
-      if (i >= 0) invalidateFrom(i + 1);
+      if (i >= 0)
+        invalidateFrom(i + 1);
     } else if (built_ && rec->index >= 0 && rec->index < validPrefix_) {
       invalidateFrom(rec->index + 1);
     }

@@ -38,14 +38,14 @@ struct FieldSpan {
 struct ParaRec {
   pugi::xml_node p;
   bool textValid = false;
-  std::u32string text;  // content without the mark
+  std::u32string text; // content without the mark
   std::vector<Seg> segs;
   std::vector<FieldSpan> fields;
-  bool cellEnd = false;  // last paragraph of a table cell: mark is "\r\a"
+  bool cellEnd = false; // last paragraph of a table cell: mark is "\r\a"
   bool inTable = false;
   bool dead = false;
-  int index = 0;      // 0-based position in the story (valid below the valid prefix)
-  int64_t start = 0;  // character position (valid below the valid prefix)
+  int index = 0;     // 0-based position in the story (valid below the valid prefix)
+  int64_t start = 0; // character position (valid below the valid prefix)
 };
 
 class Story {

@@ -7,7 +7,8 @@ namespace {
 char32_t decodeOne(std::string_view s, size_t& i, bool* ok = nullptr) {
   auto bad = [&]() {
     ++i;
-    if (ok) *ok = false;
+    if (ok)
+      *ok = false;
     return char32_t(0xFFFD);
   };
   unsigned char c = static_cast<unsigned char>(s[i]);
@@ -29,10 +30,12 @@ char32_t decodeOne(std::string_view s, size_t& i, bool* ok = nullptr) {
   } else {
     return bad();
   }
-  if (i + n >= s.size()) return bad();
+  if (i + n >= s.size())
+    return bad();
   for (int k = 1; k <= n; ++k) {
     unsigned char cc = static_cast<unsigned char>(s[i + k]);
-    if ((cc & 0xC0) != 0x80) return bad();
+    if ((cc & 0xC0) != 0x80)
+      return bad();
     cp = (cp << 6) | (cc & 0x3F);
   }
   // Overlongs, surrogates and values beyond U+10FFFF.
@@ -48,12 +51,14 @@ std::u32string toU32(std::string_view s) {
   std::u32string out;
   out.reserve(s.size());
   size_t i = 0;
-  while (i < s.size()) out.push_back(decodeOne(s, i));
+  while (i < s.size())
+    out.push_back(decodeOne(s, i));
   return out;
 }
 
 static void append(std::string& out, char32_t c) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+    c = 0xFFFD;
   if (c < 0x80) {
     out.push_back(static_cast<char>(c));
   } else if (c < 0x800) {
@@ -74,14 +79,16 @@ static void append(std::string& out, char32_t c) {
 std::string toUtf8(std::u32string_view text) {
   std::string out;
   out.reserve(text.size() * 3);
-  for (char32_t c : text) append(out, c);
+  for (char32_t c : text)
+    append(out, c);
   return out;
 }
 
 void toUtf8(std::u32string_view text, std::string& out) {
   out.clear();
   out.reserve(text.size() * 3);
-  for (char32_t c : text) append(out, c);
+  for (char32_t c : text)
+    append(out, c);
 }
 
 std::string toUtf8(char32_t c) {
@@ -93,7 +100,8 @@ std::string toUtf8(char32_t c) {
 bool isValidUtf8(std::string_view s) {
   size_t i = 0;
   bool ok = true;
-  while (i < s.size() && ok) decodeOne(s, i, &ok);
+  while (i < s.size() && ok)
+    decodeOne(s, i, &ok);
   return ok;
 }
 
@@ -108,8 +116,10 @@ size_t utf8Length(std::string_view s) {
 
 std::u32string trimSpaces(std::u32string_view t) {
   size_t b = 0, e = t.size();
-  while (b < e && (t[b] == U' ' || t[b] == U'\u3000')) ++b;
-  while (e > b && (t[e - 1] == U' ' || t[e - 1] == U'\u3000')) --e;
+  while (b < e && (t[b] == U' ' || t[b] == U'\u3000'))
+    ++b;
+  while (e > b && (t[e - 1] == U' ' || t[e - 1] == U'\u3000'))
+    --e;
   return std::u32string(t.substr(b, e - b));
 }
 

@@ -11,8 +11,8 @@ namespace word {
 
 // Result of decoding a text file.
 struct DecodedText {
-  std::string utf8;      // the text in UTF-8, BOM removed
-  std::string encoding;  // "UTF-8", "UTF-8 BOM", "UTF-16LE", "UTF-16BE", "GB18030"
+  std::string utf8;     // the text in UTF-8, BOM removed
+  std::string encoding; // "UTF-8", "UTF-8 BOM", "UTF-16LE", "UTF-16BE", "GB18030"
 };
 
 // Decodes the bytes of a text file: a BOM (UTF-8, UTF-16 LE/BE) wins; then valid UTF-8;

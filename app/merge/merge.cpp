@@ -10,9 +10,9 @@
 
 #include <fmt/format.h>
 
-#include "word/filetypes.h"
 #include "word/document.h"
 #include "word/error.h"
+#include "word/filetypes.h"
 #include "word/insertfile.h"
 #include "word/package.h"
 
@@ -25,8 +25,6 @@ namespace {
 std::string fileName(const std::string& path) {
   return fs::path(path).filename().string();
 }
-
-
 
 // A private temporary folder, removed with everything in it.
 struct TempDir {

@@ -10,8 +10,8 @@
 
 #include <fmt/format.h>
 
-#include "word/filetypes.h"
 #include "word/error.h"
+#include "word/filetypes.h"
 #include "word/package.h"
 #include "word/textimport.h"
 
@@ -24,7 +24,6 @@ namespace {
 std::string fileName(const std::string& path) {
   return fs::path(path).filename().string();
 }
-
 
 bool startsWithPdf(const std::string& path) {
   char magic[5] = {};

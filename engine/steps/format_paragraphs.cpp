@@ -31,7 +31,8 @@ void clsDoc::formatParagraphs() {
   // install, and every document would fail otherwise. Text that is not a number still fails.
   auto indent = [&](const char* setting) {
     const std::string& text = property(setting);
-    if (text.find_first_not_of(" \t") == std::string::npos) return 0.0f;
+    if (text.find_first_not_of(" \t") == std::string::npos)
+      return 0.0f;
     return points(setting);
   };
   // The members in the order they are set. They are recorded first and applied in one pass;

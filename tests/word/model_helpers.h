@@ -52,9 +52,9 @@ inline std::unique_ptr<word::Package> makePackage(const std::string& body,
            kWNs + "><w:body>" + body + "</w:body></w:document>"},
       {"word/_rels/document.xml.rels", docRels}};
   if (!styles.empty())
-    e.push_back({"word/styles.xml",
-                 std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:styles ") + kWNs +
-                     ">" + styles + "</w:styles>"});
+    e.push_back(
+        {"word/styles.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:styles ") +
+                                kWNs + ">" + styles + "</w:styles>"});
   if (!numbering.empty())
     e.push_back({"word/numbering.xml",
                  std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:numbering ") + kWNs +

@@ -13,7 +13,9 @@ using word::Document;
 
 namespace {
 
-std::string allText(Document& d) { return d.contentRange().text(); }
+std::string allText(Document& d) {
+  return d.contentRange().text();
+}
 
 std::string docXml(Document& d) {
   return word::serializeXml(*d.package().xml("word/document.xml"));
@@ -30,16 +32,17 @@ struct TextCase {
 TEST(RangeText, ShowsWhatWordShows) {
   const TextCase cases[] = {
       {"runs and tab", para(run("ab") + "<w:r><w:tab/><w:t>c</w:t></w:r>"), "ab\tc\r"},
-      {"line and page break", para("<w:r><w:t>a</w:t><w:br/><w:t>b</w:t><w:br w:type=\"page\"/></w:r>"),
-       "a\vb\f\r"},
+      {"line and page break",
+       para("<w:r><w:t>a</w:t><w:br/><w:t>b</w:t><w:br w:type=\"page\"/></w:r>"), "a\vb\f\r"},
       {"complex field shows its result",
        para("<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE "
             "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
             run("7") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>" + run("x")),
        "7x\r"},
       {"simple field, hyperlink, insertion, deletion",
-       para("<w:fldSimple w:instr=\" DATE \">" + run("d") + "</w:fldSimple><w:hyperlink r:id=\"h\">" +
-            run("h") + "</w:hyperlink><w:ins w:id=\"1\">" + run("i") +
+       para("<w:fldSimple w:instr=\" DATE \">" + run("d") +
+            "</w:fldSimple><w:hyperlink r:id=\"h\">" + run("h") +
+            "</w:hyperlink><w:ins w:id=\"1\">" + run("i") +
             "</w:ins><w:del w:id=\"2\"><w:r><w:delText>gone</w:delText></w:r></w:del>"),
        "dhi\r"},
       {"content control and picture",
@@ -152,19 +155,19 @@ struct FindCase {
 
 TEST(FindReplace, ReplaceAll) {
   const FindCase cases[] = {
-      {"match across three runs", para(run("xa") + run("b") + run("cx")), "abc", "Z", true,
-       "xZx\r", 1},
+      {"match across three runs", para(run("xa") + run("b") + run("cx")), "abc", "Z", true, "xZx\r",
+       1},
       {"aab in aaab", para(run("aaab")), "aab", "-", true, "a-\r", 1},
       {"replacement contains pattern", para(run("a a")), "a", "aa", true, "aa aa\r", 2},
-      {"line break to paragraph", para("<w:r><w:t>l1</w:t><w:br/><w:t>l2</w:t></w:r>"), "^l",
-       "^p", true, "l1\rl2\r", 1},
+      {"line break to paragraph", para("<w:r><w:t>l1</w:t><w:br/><w:t>l2</w:t></w:r>"), "^l", "^p",
+       true, "l1\rl2\r", 1},
       {"MatchByte keeps full-width", para(run("a,b，c")), ",", "，", true, "a，b，c\r", 1},
       {"without MatchByte widths match", para(run("a,b，c")), ",", ";", false, "a;b;c\r", 2},
       {"case-blind", para(run("Ab ab")), "ab", "x", true, "x x\r", 2},
       {"delete spaces", para(run(" a b ")) + para(run("\u3000\u3000c")), " ", "", true,
        "ab\r\u3000\u3000c\r", 3},
-      {"paragraph marks", para(run("a")) + para("") + para(run("b")), "^p^p", "^p", true,
-       "a\rb\r", 1},
+      {"paragraph marks", para(run("a")) + para("") + para(run("b")), "^p^p", "^p", true, "a\rb\r",
+       1},
       {"found text", para(run("ab")), "b", "[^&]", true, "a[b]\r", 1},
       {"tab", para("<w:r><w:t>a</w:t><w:tab/><w:t>b</w:t></w:r>"), "^t", "", true, "ab\r", 1},
   };
@@ -186,8 +189,9 @@ TEST(FindReplace, ReplaceAll) {
 }
 
 TEST(FindReplace, SplitParagraphKeepsFormatAndRangeFindStaysInRange) {
-  auto d = makeDoc(para("<w:r><w:t>a b</w:t><w:br/><w:t>c d</w:t></w:r>", "<w:ind w:left=\"100\"/>") +
-                   para(run("e f")));
+  auto d =
+      makeDoc(para("<w:r><w:t>a b</w:t><w:br/><w:t>c d</w:t></w:r>", "<w:ind w:left=\"100\"/>") +
+              para(run("e f")));
   auto r = d->paragraphs().item(1).range();
   auto f = r.find();
   f.text = "^l";
@@ -208,7 +212,8 @@ TEST(FindReplace, SplitParagraphKeepsFormatAndRangeFindStaysInRange) {
 
 TEST(FindReplace, ManyLineBreaksStayLinear) {
   std::string body;
-  for (int i = 0; i < 2000; ++i) body += para("<w:r><w:t>x</w:t><w:br/><w:t>y</w:t></w:r>");
+  for (int i = 0; i < 2000; ++i)
+    body += para("<w:r><w:t>x</w:t><w:br/><w:t>y</w:t></w:r>");
   auto d = makeDoc(body);
   d->selection().wholeStory();
   auto& f = d->selection().find();
@@ -250,11 +255,13 @@ TEST(Formatting, EffectiveValuesFromStyles) {
   std::string styles =
       "<w:docDefaults><w:rPrDefault><w:rPr><w:rFonts w:ascii=\"Calibri\"/><w:sz w:val=\"21\"/>"
       "</w:rPr></w:rPrDefault></w:docDefaults>"
-      "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name w:val=\"Normal\"/>"
+      "<w:style w:type=\"paragraph\" w:default=\"1\" w:styleId=\"Normal\"><w:name "
+      "w:val=\"Normal\"/>"
       "</w:style>"
       "<w:style w:type=\"paragraph\" w:styleId=\"H1\"><w:basedOn w:val=\"Normal\"/><w:pPr><w:jc "
       "w:val=\"center\"/></w:pPr><w:rPr><w:b/><w:sz w:val=\"44\"/></w:rPr></w:style>"
-      "<w:style w:type=\"character\" w:styleId=\"Em\"><w:rPr><w:sz w:val=\"30\"/></w:rPr></w:style>";
+      "<w:style w:type=\"character\" w:styleId=\"Em\"><w:rPr><w:sz "
+      "w:val=\"30\"/></w:rPr></w:style>";
   auto d = makeDoc(para(run("T"), "<w:pStyle w:val=\"H1\"/>") + para(run("b")) +
                        para(run("c", "<w:rStyle w:val=\"Em\"/>")),
                    styles);
@@ -275,7 +282,8 @@ TEST(Formatting, EffectiveValuesFromStyles) {
 }
 
 TEST(Formatting, ClearFormattingKeepsSectionBreaksAndText) {
-  auto d = makeDoc(para(run("a", "<w:b/>"), "<w:jc w:val=\"right\"/><w:sectPr><w:pgSz w:w=\"100\"/></w:sectPr>") +
+  auto d = makeDoc(para(run("a", "<w:b/>"),
+                        "<w:jc w:val=\"right\"/><w:sectPr><w:pgSz w:w=\"100\"/></w:sectPr>") +
                    para(run("b")) + "<w:sectPr/>");
   d->selection().wholeStory();
   d->selection().clearFormatting();
@@ -305,20 +313,24 @@ TEST(Selection, KeysAndTyping) {
 TEST(Corpus, OpenReadEditSaveReopen) {
   namespace fs = std::filesystem;
   fs::path dir = fs::path(QF_CORPUS_DIR) / "word";
-  if (!fs::exists(dir)) GTEST_SKIP() << "corpus not found at " << dir;
+  if (!fs::exists(dir))
+    GTEST_SKIP() << "corpus not found at " << dir;
   int docs = 0;
   for (const auto& e : fs::directory_iterator(dir)) {
-    if (e.path().extension() != ".docx") continue;
+    if (e.path().extension() != ".docx")
+      continue;
     ++docs;
     std::string name = e.path().filename().string();
     auto d = Document::openPackage(e.path().string());
     std::string before = allText(*d);
     int count = d->paragraphs().count();
-    for (auto& hf : d->headerFooters()) (void)word::Paragraphs(hf.story).count();
+    for (auto& hf : d->headerFooters())
+      (void)word::Paragraphs(hf.story).count();
     // Append a marker to every paragraph, then check it everywhere after a reopen.
     for (int i = count; i >= 1; --i) {
       auto r = d->paragraphs().item(i).range();
-      d->range(r.end() - 1 - (r.text().size() >= 2 && r.text().substr(r.text().size() - 2) == "\r\a"),
+      d->range(r.end() - 1 -
+                   (r.text().size() >= 2 && r.text().substr(r.text().size() - 2) == "\r\a"),
                r.end() - 1)
           .insertBefore("");
       word::Range at(r.story(), r.start(), r.start());
@@ -331,8 +343,10 @@ TEST(Corpus, OpenReadEditSaveReopen) {
     std::string after = allText(*again);
     std::string stripped;
     for (size_t k = 0; k < after.size();)
-      if (after.compare(k, 2, "§") == 0) k += 2;
-      else stripped += after[k++];
+      if (after.compare(k, 2, "§") == 0)
+        k += 2;
+      else
+        stripped += after[k++];
     EXPECT_EQ(stripped, before) << name;
   }
   EXPECT_GT(docs, 10);

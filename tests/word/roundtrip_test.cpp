@@ -53,14 +53,16 @@ const char* kFodt = R"(<?xml version="1.0" encoding="UTF-8"?>
 class RoundTrip : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (word::findSoffice().empty()) GTEST_SKIP() << "LibreOffice is not installed";
+    if (word::findSoffice().empty())
+      GTEST_SKIP() << "LibreOffice is not installed";
     char tmpl[] = "/tmp/qf-roundtrip-XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
   }
   void TearDown() override {
     std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
+    if (!dir_.empty())
+      fs::remove_all(dir_, ec);
   }
   std::string path(const std::string& name) const { return (fs::path(dir_) / name).string(); }
   std::string dir_;
@@ -70,15 +72,16 @@ protected:
 void expectContent(word::Document& d, const std::string& label) {
   std::string text = d.contentRange().text();
   for (const char* piece : {"第一段 text", "甲", "乙", "页码", "图后"})
-    EXPECT_NE(text.find(piece), std::string::npos) << label << ": missing " << piece << " in "
-                                                   << text;
+    EXPECT_NE(text.find(piece), std::string::npos)
+        << label << ": missing " << piece << " in " << text;
   EXPECT_EQ(d.tablesCount(), 1) << label;
   EXPECT_NE(text.find('\x01'), std::string::npos) << label << ": picture lost";
   std::string xml = d.package().bytes(d.content().part());
   EXPECT_NE(xml.find("PAGE"), std::string::npos) << label << ": page field lost";
   bool media = false;
   for (const auto& n : d.package().names())
-    if (n.rfind("word/media/", 0) == 0) media = true;
+    if (n.rfind("word/media/", 0) == 0)
+      media = true;
   EXPECT_TRUE(media) << label << ": picture part lost";
   bool header = false;
   for (auto& hf : d.headerFooters())
@@ -94,15 +97,15 @@ TEST_F(RoundTrip, LegacyFormatsSurviveOpenEditSave) {
   std::string src = path("source.fodt");
   std::ofstream(src) << kFodt;
   std::vector<word::ConversionJob> jobs;
-  for (const char* ext : {"docx", "doc", "rtf", "odt"})
-  {
+  for (const char* ext : {"docx", "doc", "rtf", "odt"}) {
     word::ConversionJob j;
     j.input = src;
     j.output = path(std::string("made.") + ext);
     jobs.push_back(j);
   }
   word::convertFiles(jobs);
-  for (const auto& j : jobs) ASSERT_TRUE(j.ok) << j.output << ": " << j.error;
+  for (const auto& j : jobs)
+    ASSERT_TRUE(j.ok) << j.output << ": " << j.error;
 
   for (const char* ext : {"docx", "doc", "rtf", "odt"}) {
     std::string label = std::string("made.") + ext;
