@@ -75,15 +75,8 @@ std::optional<T> lookupRun(Document& doc, Story* st, pugi::xml_node run, Get get
         return v;
     if (!isPara && rPr) {
       std::string rs = attr(rPr.child(n.rStyle.c_str()), "val", n);
-      for (int guard = 0; !rs.empty() && guard < 32; ++guard) {
-        pugi::xml_node s = doc.styleNode(rs);
-        if (!s)
-          break;
-        const WNames& sn = doc.stylesNames();
-        if (auto v = get(s.child(sn.rPr.c_str()), sn))
-          return v;
-        rs = attr(s.child(sn.q("basedOn")), "val", sn);
-      }
+      if (auto v = lookupStyleChain<T>(doc, rs, "rPr", get))
+        return v;
     }
   }
   std::string ps;
@@ -91,41 +84,9 @@ std::optional<T> lookupRun(Document& doc, Story* st, pugi::xml_node run, Get get
     ps = attr(p.child(n.pPr.c_str()).child(n.pStyle.c_str()), "val", n);
   if (ps.empty())
     ps = doc.defaultParagraphStyle();
-  for (int guard = 0; !ps.empty() && guard < 32; ++guard) {
-    pugi::xml_node s = doc.styleNode(ps);
-    if (!s)
-      break;
-    const WNames& sn = doc.stylesNames();
-    if (auto v = get(s.child(sn.rPr.c_str()), sn))
-      return v;
-    ps = attr(s.child(sn.q("basedOn")), "val", sn);
-  }
+  if (auto v = lookupStyleChain<T>(doc, ps, "rPr", get))
+    return v;
   if (pugi::xml_node d = doc.docDefaultsRPr())
-    if (auto v = get(d, doc.stylesNames()))
-      return v;
-  return std::nullopt;
-}
-
-template <class T, class Get>
-std::optional<T> lookupPara(Document& doc, Story* st, pugi::xml_node p, Get get) {
-  const WNames& n = st->names();
-  pugi::xml_node pPr = p.child(n.pPr.c_str());
-  if (pPr)
-    if (auto v = get(pPr, n))
-      return v;
-  std::string ps = attr(pPr.child(n.pStyle.c_str()), "val", n);
-  if (ps.empty())
-    ps = doc.defaultParagraphStyle();
-  for (int guard = 0; !ps.empty() && guard < 32; ++guard) {
-    pugi::xml_node s = doc.styleNode(ps);
-    if (!s)
-      break;
-    const WNames& sn = doc.stylesNames();
-    if (auto v = get(s.child(sn.pPr.c_str()), sn))
-      return v;
-    ps = attr(s.child(sn.q("basedOn")), "val", sn);
-  }
-  if (pugi::xml_node d = doc.docDefaultsPPr())
     if (auto v = get(d, doc.stylesNames()))
       return v;
   return std::nullopt;
@@ -172,22 +133,22 @@ std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
 }
 
 int effectiveAlignment(Document& doc, Story* st, pugi::xml_node p) {
-  auto v =
-      lookupPara<int>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) -> std::optional<int> {
-        pugi::xml_node jc = pPr.child(n.q("jc"));
-        if (!jc)
-          return std::nullopt;
-        std::string s = jc.attribute(n.q("val")).value();
-        if (s == "center")
-          return wdAlignParagraphCenter;
-        if (s == "right" || s == "end")
-          return wdAlignParagraphRight;
-        if (s == "left" || s == "start")
-          return wdAlignParagraphLeft;
-        if (s == "distribute")
-          return wdAlignParagraphDistribute;
-        return wdAlignParagraphJustify;
-      });
+  auto v = lookupParagraph<int>(doc, st, p,
+                                [](pugi::xml_node pPr, const WNames& n) -> std::optional<int> {
+                                  pugi::xml_node jc = pPr.child(n.q("jc"));
+                                  if (!jc)
+                                    return std::nullopt;
+                                  std::string s = jc.attribute(n.q("val")).value();
+                                  if (s == "center")
+                                    return wdAlignParagraphCenter;
+                                  if (s == "right" || s == "end")
+                                    return wdAlignParagraphRight;
+                                  if (s == "left" || s == "start")
+                                    return wdAlignParagraphLeft;
+                                  if (s == "distribute")
+                                    return wdAlignParagraphDistribute;
+                                  return wdAlignParagraphJustify;
+                                });
   return v.value_or(wdAlignParagraphLeft);
 }
 

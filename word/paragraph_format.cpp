@@ -339,32 +339,6 @@ void ParagraphFormat::apply(const ParagraphFormat& changes) {
 
 namespace {
 
-// The first value `get` finds for a paragraph: its own w:pPr, its style and the styles that
-// style is based on, then the document defaults.
-template <class T, class Get>
-std::optional<T> lookup(Document& doc, Story* st, pugi::xml_node p, Get get) {
-  const WNames& n = st->names();
-  pugi::xml_node pPr = p.child(n.pPr.c_str());
-  if (auto v = get(pPr, n))
-    return v;
-  std::string ps = attr(pPr.child(n.pStyle.c_str()), "val", n);
-  if (ps.empty())
-    ps = doc.defaultParagraphStyle();
-  for (int guard = 0; !ps.empty() && guard < 32; ++guard) {
-    pugi::xml_node s = doc.styleNode(ps);
-    if (!s)
-      break;
-    const WNames& sn = doc.stylesNames();
-    if (auto v = get(s.child(sn.pPr.c_str()), sn))
-      return v;
-    ps = attr(s.child(sn.q("basedOn")), "val", sn);
-  }
-  if (pugi::xml_node d = doc.docDefaultsPPr())
-    if (auto v = get(d, doc.stylesNames()))
-      return v;
-  return std::nullopt;
-}
-
 // The value shared by every paragraph of the format, or `undefined`.
 template <class T, class PerPara>
 T uniformOver(const std::shared_ptr<Range>& range, T undefined, PerPara per) {
@@ -386,7 +360,7 @@ T uniformOver(const std::shared_ptr<Range>& range, T undefined, PerPara per) {
 // `names` lists alternatives tried at each level (left, then the strict start).
 std::optional<double> numberAttr(Document& doc, Story* st, pugi::xml_node p, const char* element,
                                  std::initializer_list<const char*> names) {
-  return lookup<double>(doc, st, p, [&](pugi::xml_node pPr, const WNames& n) {
+  return lookupParagraph<double>(doc, st, p, [&](pugi::xml_node pPr, const WNames& n) {
     pugi::xml_node e = pPr.child(n.q(element));
     for (const char* a : names)
       if (pugi::xml_attribute x = e.attribute(n.q(a)))
@@ -405,7 +379,7 @@ bool onOffDefault(const char* element) {
 }
 
 bool effectiveOnOff(Document& doc, Story* st, pugi::xml_node p, const char* element) {
-  auto v = lookup<bool>(doc, st, p, [&](pugi::xml_node pPr, const WNames& n) {
+  auto v = lookupParagraph<bool>(doc, st, p, [&](pugi::xml_node pPr, const WNames& n) {
     if (!pPr.child(n.q(element)))
       return std::optional<bool>();
     return std::optional<bool>(onOff(pPr, element, n));
@@ -443,14 +417,15 @@ float ParagraphFormat::firstLineIndent() const {
   if (changes_)
     return kUndefined;
   return QF_UNIFORM(float, kUndefined, ([&] {
-                      auto v = lookup<double>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
-                        pugi::xml_node e = pPr.child(n.q("ind"));
-                        if (pugi::xml_attribute h = e.attribute(n.q("hanging")))
-                          return std::optional<double>(-h.as_double());
-                        if (pugi::xml_attribute f = e.attribute(n.q("firstLine")))
-                          return std::optional<double>(f.as_double());
-                        return std::optional<double>();
-                      });
+                      auto v = lookupParagraph<double>(
+                          doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
+                            pugi::xml_node e = pPr.child(n.q("ind"));
+                            if (pugi::xml_attribute h = e.attribute(n.q("hanging")))
+                              return std::optional<double>(-h.as_double());
+                            if (pugi::xml_attribute f = e.attribute(n.q("firstLine")))
+                              return std::optional<double>(f.as_double());
+                            return std::optional<double>();
+                          });
                       return static_cast<float>(v.value_or(0) / 20.0);
                     }()));
 }
@@ -471,14 +446,15 @@ float ParagraphFormat::characterUnitFirstLineIndent() const {
   if (changes_)
     return kUndefined;
   return QF_UNIFORM(float, kUndefined, ([&] {
-                      auto v = lookup<double>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
-                        pugi::xml_node e = pPr.child(n.q("ind"));
-                        if (pugi::xml_attribute h = e.attribute(n.q("hangingChars")))
-                          return std::optional<double>(-h.as_double());
-                        if (pugi::xml_attribute f = e.attribute(n.q("firstLineChars")))
-                          return std::optional<double>(f.as_double());
-                        return std::optional<double>();
-                      });
+                      auto v = lookupParagraph<double>(
+                          doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
+                            pugi::xml_node e = pPr.child(n.q("ind"));
+                            if (pugi::xml_attribute h = e.attribute(n.q("hangingChars")))
+                              return std::optional<double>(-h.as_double());
+                            if (pugi::xml_attribute f = e.attribute(n.q("firstLineChars")))
+                              return std::optional<double>(f.as_double());
+                            return std::optional<double>();
+                          });
                       return static_cast<float>(v.value_or(0) / 100.0);
                     }()));
 }
@@ -517,7 +493,7 @@ float ParagraphFormat::lineUnitAfter() const {
 
 namespace {
 int autoSpacing(Document& doc, Story* st, pugi::xml_node p, const char* attr) {
-  auto v = lookup<bool>(doc, st, p, [&](pugi::xml_node pPr, const WNames& n) {
+  auto v = lookupParagraph<bool>(doc, st, p, [&](pugi::xml_node pPr, const WNames& n) {
     pugi::xml_attribute a = pPr.child(n.q("spacing")).attribute(n.q(attr));
     if (!a)
       return std::optional<bool>();
@@ -529,8 +505,8 @@ int autoSpacing(Document& doc, Story* st, pugi::xml_node p, const char* attr) {
 
 // (lineRule, line) from the first level that gives a line value.
 std::pair<std::string, double> lineSpacingOf(Document& doc, Story* st, pugi::xml_node p) {
-  auto v =
-      lookup<std::pair<std::string, double>>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
+  auto v = lookupParagraph<std::pair<std::string, double>>(
+      doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
         pugi::xml_node s = pPr.child(n.q("spacing"));
         pugi::xml_attribute line = s.attribute(n.q("line"));
         if (!line)
@@ -609,12 +585,13 @@ int ParagraphFormat::outlineLevel() const {
   if (changes_)
     return wdUndefined;
   return QF_UNIFORM(int, wdUndefined, ([&] {
-                      auto v = lookup<int>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
-                        pugi::xml_node e = pPr.child(n.q("outlineLvl"));
-                        if (!e)
-                          return std::optional<int>();
-                        return std::optional<int>(e.attribute(n.q("val")).as_int(9));
-                      });
+                      auto v =
+                          lookupParagraph<int>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
+                            pugi::xml_node e = pPr.child(n.q("outlineLvl"));
+                            if (!e)
+                              return std::optional<int>();
+                            return std::optional<int>(e.attribute(n.q("val")).as_int(9));
+                          });
                       int lvl = v.value_or(9);
                       return lvl >= 0 && lvl <= 8 ? lvl + 1 : wdOutlineLevelBodyText;
                     }()));
@@ -628,8 +605,8 @@ int ParagraphFormat::baseLineAlignment() const {
   if (changes_)
     return wdUndefined;
   return QF_UNIFORM(int, wdUndefined, ([&] {
-                      auto v =
-                          lookup<std::string>(doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
+                      auto v = lookupParagraph<std::string>(
+                          doc, st, p, [](pugi::xml_node pPr, const WNames& n) {
                             pugi::xml_node e = pPr.child(n.q("textAlignment"));
                             if (!e)
                               return std::optional<std::string>();
