@@ -11,6 +11,7 @@
 #include "engine/clsdoc.h"
 #include "engine/recognisers/article_number.h"
 #include "tests/engine/engine_access.h"
+#include "tests/word/model_helpers.h"
 #include "word/document.h"
 #include "word/package.h"
 #include "word/text.h"
@@ -18,8 +19,6 @@
 namespace {
 
 using engine::EngineAccess;
-
-const char* kNs = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
 
 std::string paragraph(const std::string& text) {
   return "<w:p><w:pPr><w:jc w:val=\"both\"/></w:pPr><w:r><w:rPr><w:sz w:val=\"32\"/></w:rPr>"
@@ -75,31 +74,11 @@ std::string makeBody(int paragraphs) {
   return body;
 }
 
-std::unique_ptr<word::Document> makeDocument(const std::string& documentXml) {
-  std::vector<std::pair<std::string, std::string>> e = {
-      {"[Content_Types].xml",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
-       "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default "
-       "Extension=\"rels\" ContentType=\"application/"
-       "vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
-       "ContentType=\"application/xml\"/><Override PartName=\"/word/document.xml\" "
-       "ContentType=\"application/"
-       "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"},
-      {"_rels/.rels",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-       "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
-       "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-       "officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
-      {"word/document.xml", documentXml}};
-  return word::Document::fromPackage(word::Package::fromEntries(std::move(e)), "bench.docx");
-}
-
-const std::string& documentXml(int paragraphs) {
+const std::string& bodyXml(int paragraphs) {
   static std::string xml;
   static int made = 0;
   if (made != paragraphs) {
-    xml = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document ") + kNs +
-          "><w:body>" + makeBody(paragraphs) + "<w:sectPr/></w:body></w:document>";
+    xml = makeBody(paragraphs) + "<w:sectPr/>";
     made = paragraphs;
   }
   return xml;
@@ -119,7 +98,7 @@ template <void (*Step)(engine::clsDoc&)> void runStep(benchmark::State& state) {
     state.PauseTiming();
     auto e = std::make_unique<engine::clsDoc>();
     setSettings(*e);
-    word::Document& doc = EngineAccess::adopt(*e, makeDocument(documentXml(n)));
+    word::Document& doc = EngineAccess::adopt(*e, qftest::makeDoc(bodyXml(n)));
     // Earlier steps of a run have already read the whole story; do it here too, so the
     // figure is the step's own.
     auto paras = doc.paragraphs();

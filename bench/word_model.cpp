@@ -6,12 +6,11 @@
 #include <filesystem>
 #include <map>
 
+#include "tests/word/model_helpers.h"
 #include "word/document.h"
 #include "word/package.h"
 
 namespace {
-
-const char* kNs = "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
 
 // A realistic body: mixed Chinese and Latin runs, some formatting, spaces and punctuation.
 std::string makeBody(int paragraphs) {
@@ -27,27 +26,6 @@ std::string makeBody(int paragraphs) {
   return body;
 }
 
-std::unique_ptr<word::Package> makePackage(int paragraphs) {
-  std::vector<std::pair<std::string, std::string>> e = {
-      {"[Content_Types].xml",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Types "
-       "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default "
-       "Extension=\"rels\" ContentType=\"application/"
-       "vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
-       "ContentType=\"application/xml\"/><Override PartName=\"/word/document.xml\" "
-       "ContentType=\"application/"
-       "vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml\"/></Types>"},
-      {"_rels/.rels",
-       "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
-       "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
-       "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
-       "officeDocument\" Target=\"word/document.xml\"/></Relationships>"},
-      {"word/document.xml", std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document ") +
-                                kNs + "><w:body>" + makeBody(paragraphs) +
-                                "<w:sectPr/></w:body></w:document>"}};
-  return word::Package::fromEntries(std::move(e));
-}
-
 // One file per size, written once.
 const std::string& fileFor(int paragraphs) {
   static std::map<int, std::string> files;
@@ -57,7 +35,7 @@ const std::string& fileFor(int paragraphs) {
   std::string path = (std::filesystem::temp_directory_path() /
                       ("quillfold-bench-" + std::to_string(paragraphs) + ".docx"))
                          .string();
-  makePackage(paragraphs)->save(path);
+  qftest::makePackage(makeBody(paragraphs) + "<w:sectPr/>")->save(path);
   return files[paragraphs] = path;
 }
 
