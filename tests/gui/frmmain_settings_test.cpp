@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "../common/default_properties.h"
 #include "app/gui/filelist.h"
 #include "gui_test_support.h"
 
@@ -307,54 +308,7 @@ void FrmMainSettingsTest::firstStartShowsTheDefaults() {
   QVERIFY(h.label("Label1_31")->isHidden());
 
   // What the engine would receive.
-  const std::vector<std::pair<std::string, std::string>> expected = {
-      {"纸张大小", "0"},
-      {"页方向", "0"},
-      {"上边距", "3"},
-      {"下边距", "3"},
-      {"左边距", "2.5"},
-      {"右边距", "2.5"},
-      {"页眉边距", "1.5"},
-      {"页脚边距", "1.75"},
-      {"装订线位置", "0"},
-      {"装订线", "0"},
-      {"使用页眉", "0"},
-      {"组合页眉", "0"},
-      {"使用页码", "0"},
-      {"页眉", ""},
-      {"页眉对齐", "0"},
-      {"页眉字体", "宋体"},
-      {"页眉字号", "11"},
-      {"页码格式", "0"},
-      {"页码对齐", "0"},
-      {"正文字体", "宋体"},
-      {"正文字号", "11"},
-      {"正文加粗", "0"},
-      {"标题字体", "宋体"},
-      {"标题字号", "10.5"},
-      {"标题加粗", "0"},
-      {"一段标题", "0"},
-      {"标题对齐", "0"},
-      {"字号增减", "0"},
-      {"行距", "0"},
-      {"左缩进", "0"},
-      {"右缩进", ""},
-      {"段前", "0"},
-      {"段后", "0"},
-      {"标点", "0"},
-      {"空格", "0"},
-      {"空行", "0"},
-      {"头空格", "0"},
-      {"小括号", "0"},
-      {"分栏", "0"},
-      {"句号", "0"},
-      {"水印", "0"},
-      {"水印图片", ""},
-      {"水印文字", "Morvane软件"},
-      {"水印字体", "宋体"},
-      {"水印样式", "0"},
-      {"水印颜色", "0"},
-  };
+  const auto& expected = qftest::kDefaultProperties;
   QVERIFY(h.window->engineProperties() == expected);
 }
 
