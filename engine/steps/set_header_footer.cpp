@@ -53,9 +53,10 @@ std::string titleOf(word::Document& doc) {
   return word::toUtf8(word::trimSpaces(plain));
 }
 
-// Empties the header or footer the selection is in. Deleting the text leaves the marks and
-// codes of its fields behind (they are not text), and a PAGE field without its result would
-// still show a number: they go as well, and then the paragraphs they kept apart.
+// Empties the header or footer the selection is in. Deleting the text takes the fields that
+// lie within one paragraph with it; a field that spans paragraphs keeps its marks and codes
+// (they are not text) and would still show a number, so such fields go one by one, and then
+// the paragraphs they kept apart.
 void emptyStory(word::Selection& selection) {
   selection.wholeStory();
   selection.deleteText();
