@@ -267,6 +267,9 @@ void Document::convertNumbersToText() {
     return;
   loadStyles();
   ListNumberer numberer(numbering, styles_);
+  // Asks whether a paragraph's style would still number it once its own numbering is gone
+  // (its counters are never shown).
+  ListNumberer styleCheck(numbering, styles_);
   const WNames& n = main_->names();
   Story& st = *main_;
   int count = st.count();
@@ -309,7 +312,6 @@ void Document::convertNumbersToText() {
     if (pugi::xml_node np = pPr.child(n.q("numPr")))
       pPr.remove_child(np);
     ListLabel probe;
-    ListNumberer styleCheck(numbering, styles_);
     if (styleCheck.next(rec->p, probe)) {
       pugi::xml_node np = ensureChild(pPr, "numPr", n);
       setAttr(np.append_child(n.q("numId")), "val", "0", n);
