@@ -342,21 +342,15 @@ void Document::saveAs(const std::string& path) {
       stem = "document";
     std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
     pkg_->save(docx);
-    std::string target = path;
-    if (ext == ".wps") {
-      // LibreOffice cannot write .wps: write Word 97-2003 content under that name.
-      std::string doc = (fs::path(tmp.path) / (stem + ".out.doc")).string();
-      convertFile(docx, doc);
-      std::error_code ec;
-      fs::copy_file(doc, path + ".tmp-quillfold", fs::copy_options::overwrite_existing, ec);
-      if (ec)
-        throw DocumentError(path, "", "cannot write the file: " + ec.message());
-      fs::rename(path + ".tmp-quillfold", path, ec);
-      if (ec)
-        throw DocumentError(path, "", "cannot write the file: " + ec.message());
-      return;
-    }
-    convertFile(docx, target);
+    // LibreOffice cannot write .wps: such a name gets Word 97-2003 content.
+    std::vector<ConversionJob> jobs(1);
+    jobs[0].input = docx;
+    jobs[0].output = path;
+    if (ext == ".wps")
+      jobs[0].format = "doc";
+    convertFiles(jobs);
+    if (!jobs[0].ok)
+      throw DocumentError(path, "", jobs[0].error);
     return;
   }
   throw DocumentError(path, "", "cannot save in the format " + (ext.empty() ? "(none)" : ext));
