@@ -95,6 +95,8 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
     pid_ = -1;
     closeServer(false);
   }
+  if (resolve_)
+    program_ = resolve_();
   int sv[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
     error = "无法建立与排版引擎的连接：" + errnoText(errno);

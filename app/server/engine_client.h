@@ -57,6 +57,10 @@ public:
   bool running() const { return pid_ > 0; }
   pid_t serverPid() const { return pid_; }
   const std::string& serverProgram() const { return program_; }
+  // Finds the server program again before every start (a program put back after a failed
+  // start is then found without restarting the caller); the path it gives replaces the one
+  // given to the constructor.
+  void setProgramResolver(std::function<std::string()> resolve) { resolve_ = std::move(resolve); }
   const std::string& marker() const { return marker_; }
 
   // True from beginBatch() until batchEnded has been called.
@@ -102,6 +106,7 @@ private:
   EngineCallbacks callbacks_;
   std::string marker_;
   std::function<void(int)> watcher_;
+  std::function<std::string()> resolve_;
 
   pid_t pid_ = -1;
   int fd_ = -1;      // the socket to the server
