@@ -1,5 +1,7 @@
 #include "app/gui/filelist.h"
 
+#include "app/gui/chinese.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -93,8 +95,11 @@ void FileListBox::refresh() {
     if (matchesPattern(name, pattern_))
       names << name;
   }
-  std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-    int c = a.compare(b, Qt::CaseInsensitive);
+  // Chinese names by pinyin (办法 ‹ 决定 ‹ 通知), not by character code; names the collator
+  // holds equal keep a fixed order by code.
+  const QCollator collator = chineseCollator();
+  std::sort(names.begin(), names.end(), [&collator](const QString& a, const QString& b) {
+    int c = collator.compare(a, b);
     return c != 0 ? c < 0 : a < b;
   });
   clear();

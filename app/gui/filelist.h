@@ -30,7 +30,8 @@ public:
   void setPattern(const QString& pattern);
 
   // Reads the folder again: regular files that are not hidden (no leading '.', no "~$" owner
-  // files of an open document), matching the pattern, sorted by name without regard to case.
+  // files of an open document), matching the pattern, sorted as Chinese users sort names
+  // (pinyin, numbers by value, letters without regard to case).
   // The selection is cleared.
   void refresh();
 

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/messages.h"
+
 #ifndef QF_VERSION
 #define QF_VERSION "0.0.0"
 #endif
@@ -64,25 +66,31 @@ QIcon quillfoldIcon() {
   return icon;
 }
 
+namespace {
+QString fromCatalogue(const char* text) {
+  return QString::fromUtf8(text);
+}
+} // namespace
+
 FrmAbout::FrmAbout(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmAbout"));
-  setWindowTitle(QStringLiteral("关于 Quillfold"));
+  setWindowTitle(fromCatalogue(msg::kAboutTitle));
   setModal(true);
 
   auto* picture = new QLabel(this);
   picture->setObjectName(QStringLiteral("picIcon"));
   picture->setPixmap(iconPixmap(64));
-  auto* product = new QLabel(QStringLiteral("<b>Quillfold 公文排版</b>"), this);
+  auto* product = new QLabel(fromCatalogue(msg::kAboutProduct), this);
   product->setObjectName(QStringLiteral("lblProduct"));
-  auto* version = new QLabel(QStringLiteral("版本 ") + QStringLiteral(QF_VERSION), this);
+  auto* version =
+      new QLabel(QString::fromStdString(msg::text(msg::kAboutVersion, QF_VERSION)), this);
   version->setObjectName(QStringLiteral("lblVersion"));
-  auto* maker = new QLabel(QStringLiteral("Quillfold 开发组"), this);
+  auto* maker = new QLabel(fromCatalogue(msg::kAboutMaker), this);
   maker->setObjectName(QStringLiteral("lblMaker"));
-  auto* declaration = new QLabel(
-      QStringLiteral("声明: 本系统旨在提高文档处理效率，并不能完全代替手工排版。"), this);
+  auto* declaration = new QLabel(fromCatalogue(msg::kAboutDeclaration), this);
   declaration->setObjectName(QStringLiteral("lblDeclaration"));
   declaration->setWordWrap(true);
-  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  auto* ok = new QPushButton(fromCatalogue(msg::kOk), this);
   ok->setObjectName(QStringLiteral("cmdOK"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);

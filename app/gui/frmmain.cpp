@@ -5,8 +5,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCollator>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
@@ -30,7 +32,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <thread>
 #include <unistd.h>
@@ -42,6 +46,7 @@
 #include "app/print/print.h"
 #include "app/server/engine_client.h"
 #include "app/server/process_sweep.h"
+#include "base/messages.h"
 #include "settings/settings.h"
 
 #ifndef QF_VERSION
@@ -65,23 +70,21 @@ std::string s(const QString& text) {
   return text.toStdString();
 }
 
+// A catalogue text with its placeholders filled.
+template <typename... Args> QString t(const char* pattern, Args&&... args) {
+  return q(msg::text(pattern, std::forward<Args>(args)...));
+}
+
 // The navigation captions, and the background colour of each button (0: the default).
 struct NavEntry {
   const char* caption;
   unsigned rgb;
 };
 constexpr NavEntry kNavigation[] = {
-    {"欢迎", 0},
-    {" 1. 选择文件", 0xC0C0FF},
-    {" 2. 输出目录", 0xC0FFFF},
-    {"3. 页面设置", 0xC0FFC0},
-    {"4. 页眉与页脚", 0xFFE0C0},
-    {"5. 字体与字号", 0xFFFFC0},
-    {"6. 段落与缩进", 0xFFC0C0},
-    {"7. 水印设置", 0xFFC0FF},
-    {"8. 其他设置", 0xFFFFFF},
-    {"9. 支持", 0xE0E0E0},
-    {"10. 工作台", 0xC0C0FF},
+    {msg::kNavWelcome, 0},          {msg::kNavFiles, 0xC0C0FF},     {msg::kNavOutput, 0xC0FFFF},
+    {msg::kNavPage, 0xC0FFC0},      {msg::kNavHeader, 0xFFE0C0},    {msg::kNavFonts, 0xFFFFC0},
+    {msg::kNavParagraph, 0xFFC0C0}, {msg::kNavWatermark, 0xFFC0FF}, {msg::kNavOther, 0xFFFFFF},
+    {msg::kNavSupport, 0xE0E0E0},   {msg::kNavWorkbench, 0xC0C0FF},
 };
 
 // Width of a caption in columns: a Chinese character takes two.
@@ -110,10 +113,10 @@ struct StartCommand {
   const char* note;
 };
 constexpr StartCommand kStartCommands[] = {
-    {"排版", "0", "使用全部设置参数对选定的文档进行处理。"},
-    {"仅页眉", "YeMei", "仅按【页眉】设置部分的参数对选定的文档进行处理。"},
-    {"仅页面", "YeMian", "仅按【页面设置】部分中的参数对选定的文档进行处理。"},
-    {"仅字号", "ZiHao", "仅将【字号>10.5】的字号全部减小或增大1号。"},
+    {msg::kStartFull, "0", msg::kStartFullNote},
+    {msg::kStartHeader, "YeMei", msg::kStartHeaderNote},
+    {msg::kStartPage, "YeMian", msg::kStartPageNote},
+    {msg::kStartSizes, "ZiHao", msg::kStartSizesNote},
 };
 
 // The keys of a section in the order its load operation reads them. The tool section is read
@@ -140,11 +143,45 @@ fs::path defaultProgramFolder() {
   return fs::path(s(QDir::homePath()));
 }
 
-std::string defaultEnginePath() {
-  fs::path beside = settings::programFolder() / "quillfold-engine";
-  if (::access(beside.c_str(), X_OK) == 0)
-    return beside.string();
-  return "quillfold-engine";
+constexpr const char* kEngineProgram = "quillfold-engine";
+
+bool isExecutableFile(const fs::path& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool isListKind(Conversion kind) {
+  return kind == Conversion::Index || kind == Conversion::IndexToName ||
+         kind == Conversion::IndexToSize;
+}
+
+// The entry of a list key that `stored` selects: a position, or an entry's own text (宋体, as
+// the font defaults and hand-written files give it); nothing when it selects no entry ("-1",
+// a position past the end, any other text).
+std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored) {
+  std::optional<int> state = settings::controlState(key, stored);
+  if (state && *state >= 0)
+    return state;
+  if (state)
+    return std::nullopt;
+  const QString text = q(stored).trimmed();
+  const auto entries = settings::listEntries(key.list);
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (q(entries[i].name) == text)
+      return static_cast<int>(i);
+  return std::nullopt;
+}
+
+// The entry a list shows when the stored text selects none: the key's default, else the first.
+int defaultPosition(const KeyInfo& key) {
+  return selectedPosition(key, key.defaultText).value_or(0);
+}
+
+// Inputs LibreOffice converts on the way in (and back on the way out).
+bool isLegacyInput(const QString& name) {
+  const QString suffix = QFileInfo(name).suffix().toLower();
+  return suffix == QLatin1String("doc") || suffix == QLatin1String("rtf") ||
+         suffix == QLatin1String("wps") || suffix == QLatin1String("odt");
 }
 
 QPixmap bannerPixmap(int width, int height) {
@@ -161,8 +198,7 @@ QPixmap bannerPixmap(int width, int height) {
   font.setBold(true);
   p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(QRect(62, 0, width - 70, height), Qt::AlignVCenter | Qt::AlignLeft,
-             QStringLiteral("Quillfold 公文批量排版"));
+  p.drawText(QRect(62, 0, width - 70, height), Qt::AlignVCenter | Qt::AlignLeft, t(msg::kBanner));
   return pixmap;
 }
 
@@ -207,6 +243,32 @@ QFrame* horizontalLine(const char* name, QWidget* parent) {
 
 } // namespace
 
+std::string resolveEnginePath(const fs::path& programFolder, std::string_view pathVariable) {
+  if (!programFolder.empty() && isExecutableFile(programFolder / kEngineProgram))
+    return (programFolder / kEngineProgram).string();
+  std::size_t from = 0;
+  while (from <= pathVariable.size()) {
+    std::size_t colon = pathVariable.find(':', from);
+    std::string_view folder = pathVariable.substr(
+        from, colon == std::string_view::npos ? std::string_view::npos : colon - from);
+    // An empty entry stands for the current folder, which is never searched: the program is
+    // not started from wherever the window happens to run.
+    if (!folder.empty() && folder.front() == '/' &&
+        isExecutableFile(fs::path(folder) / kEngineProgram))
+      return (fs::path(folder) / kEngineProgram).string();
+    if (colon == std::string_view::npos)
+      break;
+    from = colon + 1;
+  }
+  return {};
+}
+
+QString outputNameFor(const QString& name) {
+  if (name.endsWith(QLatin1String(".txt"), Qt::CaseSensitive))
+    return name.left(name.size() - 4) + QStringLiteral(".doc");
+  return name;
+}
+
 // ---- construction -----------------------------------------------------------------------
 
 FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
@@ -217,8 +279,11 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
   app::ownerMarker();
   if (options_.programFolder.empty())
     options_.programFolder = defaultProgramFolder();
-  if (options_.enginePath.empty())
-    options_.enginePath = defaultEnginePath();
+  if (!options_.locateEngine)
+    options_.locateEngine = [] {
+      const char* path = std::getenv("PATH");
+      return resolveEnginePath(settings::programFolder(), path ? path : "");
+    };
   if (!options_.printers)
     options_.printers = systemPrinters;
   if (!options_.chooseFolder)
@@ -233,10 +298,10 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     };
   if (!options_.choosePicture)
     options_.choosePicture = [](QWidget* parent, const QString& start) {
-      QFileDialog dialog(parent, QStringLiteral("选择图片"), start);
+      QFileDialog dialog(parent, t(msg::kChoosePictureTitle), start);
       dialog.setObjectName(QStringLiteral("Dialog1"));
       dialog.setFileMode(QFileDialog::ExistingFile);
-      dialog.setNameFilters({QStringLiteral("*.jpg (*.jpg)"), QStringLiteral("*.png (*.png)")});
+      dialog.setNameFilters({t(msg::kPictureFilterJpg), t(msg::kPictureFilterPng)});
       if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
       return dialog.selectedFiles().first();
@@ -249,9 +314,27 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
     options_.errorBox = [](QWidget* parent, const QString& title, const QString& text) {
       QMessageBox::critical(parent, title, text);
     };
+  if (!options_.choiceBox)
+    options_.choiceBox = [](QWidget* parent, const QString& title, const QString& text,
+                            const QStringList& buttons) {
+      QMessageBox box(QMessageBox::Information, title, text, QMessageBox::NoButton, parent);
+      std::vector<QAbstractButton*> added;
+      for (int i = 0; i < buttons.size(); ++i)
+        added.push_back(
+            box.addButton(buttons[i], i == 0 ? QMessageBox::AcceptRole : QMessageBox::ActionRole));
+      if (!added.empty())
+        box.setEscapeButton(added.front());
+      box.exec();
+      for (std::size_t i = 0; i < added.size(); ++i)
+        if (box.clickedButton() == added[i])
+          return static_cast<int>(i);
+      return -1;
+    };
+  if (!options_.openUrl)
+    options_.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
 
   setObjectName(QStringLiteral("frmMain"));
-  setWindowTitle(QStringLiteral("Quillfold 公文排版 ") + QStringLiteral(QF_VERSION));
+  setWindowTitle(t(msg::kWindowTitle, QF_VERSION));
   setWindowIcon(quillfoldIcon());
 
   buildMenus();
@@ -268,14 +351,15 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
   tab_ = new QTabWidget(central);
   tab_->setObjectName(QStringLiteral("SSTab1"));
   tab_->tabBar()->hide(); // the navigation column chooses the page
-  const QStringList titles = {"欢迎",       "选择文件",   "输出目录",   "页面设置",
-                              "页眉与页脚", "字体与字号", "段落与缩进", "水印设置",
-                              "其他设置",   "支持",       "工作台"};
+  const char* titles[] = {msg::kPageWelcome,   msg::kPageFiles,     msg::kPageOutput,
+                          msg::kPagePage,      msg::kPageHeader,    msg::kPageFonts,
+                          msg::kPageParagraph, msg::kPageWatermark, msg::kPageOther,
+                          msg::kPageSupport,   msg::kPageWorkbench};
   QWidget* pages[] = {buildPage0(), buildPage1(), buildPage2(), buildPage3(),
                       buildPage4(), buildPage5(), buildPage6(), buildPage7(),
                       buildPage8(), buildPage9(), buildPage10()};
   for (int i = 0; i < 11; ++i)
-    tab_->addTab(pages[i], titles[i]);
+    tab_->addTab(pages[i], t(titles[i]));
   right->addWidget(tab_, 1);
   outer->addLayout(right, 1);
   setCentralWidget(central);
@@ -294,24 +378,28 @@ FrmMain::~FrmMain() {
 }
 
 void FrmMain::buildMenus() {
-  auto* file = menuBar()->addMenu(QStringLiteral("文件"));
+  auto* file = menuBar()->addMenu(t(msg::kMenuFile));
   file->setObjectName(QStringLiteral("mnuFile"));
   auto add = [&](QMenu* menu, const char* name, const char* caption) {
     QAction* action = menu->addAction(QString::fromUtf8(caption));
     action->setObjectName(QString::fromUtf8(name));
     return action;
   };
-  connect(add(file, "mnuOpen", "打开..."), &QAction::triggered, this, &FrmMain::cmdOpen_Click);
-  mnuStart_ = add(file, "mnuStart", "排版");
+  connect(add(file, "mnuOpen", msg::kMenuOpen), &QAction::triggered, this, &FrmMain::cmdOpen_Click);
+  mnuStart_ = add(file, "mnuStart", msg::kMenuStart);
   connect(mnuStart_, &QAction::triggered, this, [this] { cmd排版_Click(0); });
-  connect(add(file, "mnuPrint", "打印"), &QAction::triggered, this, [this] { cmd打印_Click(); });
-  connect(add(file, "mnuMerge", "合并"), &QAction::triggered, this, [this] { cmd合并_Click(); });
+  mnuPrint_ = add(file, "mnuPrint", msg::kMenuPrint);
+  connect(mnuPrint_, &QAction::triggered, this, [this] { cmd打印_Click(); });
+  mnuMerge_ = add(file, "mnuMerge", msg::kMenuMerge);
+  connect(mnuMerge_, &QAction::triggered, this, [this] { cmd合并_Click(); });
   file->addSeparator();
-  connect(add(file, "mnuClose", "退出"), &QAction::triggered, this, &FrmMain::opClose_Click);
+  connect(add(file, "mnuClose", msg::kMenuClose), &QAction::triggered, this,
+          &FrmMain::opClose_Click);
 
-  auto* help = menuBar()->addMenu(QStringLiteral("帮助"));
+  auto* help = menuBar()->addMenu(t(msg::kMenuHelp));
   help->setObjectName(QStringLiteral("mnuHelp"));
-  connect(add(help, "mnuAbout", "关于"), &QAction::triggered, this, &FrmMain::mnuAbout_Click);
+  connect(add(help, "mnuAbout", msg::kMenuAbout), &QAction::triggered, this,
+          &FrmMain::mnuAbout_Click);
 }
 
 QWidget* FrmMain::buildNavigation() {
@@ -339,7 +427,7 @@ QWidget* FrmMain::buildNavigation() {
     connect(button, &QPushButton::clicked, this, [this, i] { Option1_Click(i); });
   }
   layout->addStretch(1);
-  auto* close = new QPushButton(QStringLiteral("关闭"), column);
+  auto* close = new QPushButton(t(msg::kNavClose), column);
   close->setObjectName(QStringLiteral("opClose"));
   close->setMinimumHeight(34);
   connect(close, &QPushButton::clicked, this, &FrmMain::opClose_Click);
@@ -354,6 +442,8 @@ QComboBox* FrmMain::combo(const char* name, const QStringList& entries) {
   box->addItems(entries);
   box->setCurrentIndex(-1); // a list starts without selection until it is loaded
   box->setMinimumWidth(120);
+  // Wide enough for its longest entry ("- 1 - , - 2 - , - 3 -, ...").
+  box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   return box;
 }
 
@@ -380,10 +470,8 @@ QWidget* FrmMain::buildPage0() {
   QFrame* page = framePage(0, this);
   auto* layout = new QVBoxLayout(page);
   layout->addSpacing(30);
-  for (const char* line : {"本软件对纯文字性文档支持较好，暂时不能对含有表格及图片的文档进行排版。",
-                           "本软件旨在提高文档处理速度，希望能减轻经常进行文档处理的人员的工作量。",
-                           "感谢您使用本软件！"}) {
-    QLabel* l = label(QString::fromUtf8(line), page);
+  for (const char* line : {msg::kWelcome1, msg::kWelcome2, msg::kWelcome3}) {
+    QLabel* l = label(t(line), page);
     l->setWordWrap(true);
     layout->addWidget(l);
     layout->addSpacing(12);
@@ -396,11 +484,10 @@ QWidget* FrmMain::buildPage1() {
   QFrame* page = framePage(1, this);
   auto* layout = new QVBoxLayout(page);
   auto* top = new QHBoxLayout;
-  QLabel* hint = label(
-      QStringLiteral("选择要排版文件所在目录(选择后，该目录下有关文件列示在下面的列表框中)"), page);
+  QLabel* hint = label(t(msg::kFilesHint), page);
   hint->setWordWrap(true);
   top->addWidget(hint, 1);
-  auto* cmdOpen = new QPushButton(QStringLiteral("打开目录"), page);
+  auto* cmdOpen = new QPushButton(t(msg::kOpenFolder), page);
   cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
   connect(cmdOpen, &QPushButton::clicked, this, &FrmMain::cmdOpen_Click);
   top->addWidget(cmdOpen);
@@ -413,15 +500,14 @@ QWidget* FrmMain::buildPage1() {
   layout->addWidget(file1_, 1);
 
   auto* filter = new QHBoxLayout;
-  filter->addWidget(label(QStringLiteral("过滤："), page));
+  filter->addWidget(label(t(msg::kFilter), page));
   txtPath_ = textBox("txtPath");
   filter->addWidget(txtPath_, 1);
   cbFilter_ = combo("cbFilter", QStringList{QStringLiteral("*.doc"), QStringLiteral("*.txt")});
   filter->addWidget(cbFilter_);
-  filter->addWidget(label(QStringLiteral("通过输入过滤关键词可过滤掉无关的文件"), page));
+  filter->addWidget(label(t(msg::kFilterHint), page));
   layout->addLayout(filter);
-  layout->addWidget(
-      label(QStringLiteral("第一步要选择文件，才能排版(可利用Shift、Ctrl+鼠标点击)"), page));
+  layout->addWidget(label(t(msg::kSelectHint), page));
   connect(txtPath_, &QLineEdit::textChanged, this, &FrmMain::txtPath_Change);
   connect(cbFilter_, &QComboBox::currentIndexChanged, this, &FrmMain::cbFilter_Click);
   return page;
@@ -431,8 +517,7 @@ QWidget* FrmMain::buildPage2() {
   QFrame* page = framePage(2, this);
   auto* layout = new QVBoxLayout(page);
   layout->addSpacing(20);
-  layout->addWidget(
-      label(QStringLiteral("排版后输出到目录   (排版后的文件存放在此目录下) ："), page));
+  layout->addWidget(label(t(msg::kOutputLabel), page));
   auto* row = new QHBoxLayout;
   txtOut_ = textBox("txtOut");
   row->addWidget(txtOut_, 1);
@@ -443,11 +528,17 @@ QWidget* FrmMain::buildPage2() {
   row->addWidget(cmdBrowser);
   layout->addLayout(row);
   layout->addSpacing(20);
-  QLabel* note = label(
-      QStringLiteral("本软件排版时不会对原文件做任何修改，经软件排版后的文件保存在：输出目录中。"),
-      page);
+  QLabel* note = label(t(msg::kOutputNote), page);
   note->setWordWrap(true);
   layout->addWidget(note);
+  layout->addSpacing(12);
+  auto* openRow = new QHBoxLayout;
+  auto* cmdOpenOut = new QPushButton(t(msg::kOpenOutputFolder), page);
+  cmdOpenOut->setObjectName(QStringLiteral("cmdOpenOut"));
+  connect(cmdOpenOut, &QPushButton::clicked, this, &FrmMain::openOutputFolder);
+  openRow->addWidget(cmdOpenOut);
+  openRow->addStretch(1);
+  layout->addLayout(openRow);
   layout->addStretch(1);
   return page;
 }
@@ -457,28 +548,28 @@ QWidget* FrmMain::buildPage3() {
   auto* grid = new QGridLayout(page);
   int row = 0;
   auto measure = [&](const char* caption, const char* name, int column) {
-    grid->addWidget(label(QString::fromUtf8(caption), page), row, column * 3);
+    grid->addWidget(label(t(caption), page), row, column * 3);
     grid->addWidget(textBox(name), row, column * 3 + 1);
-    grid->addWidget(label(QStringLiteral("厘米"), page), row, column * 3 + 2);
+    grid->addWidget(label(t(msg::kCentimetres), page), row, column * 3 + 2);
   };
   auto list = [&](const char* caption, const char* name, ValueList values, int column) {
-    grid->addWidget(label(QString::fromUtf8(caption), page), row, column * 3);
+    grid->addWidget(label(t(caption), page), row, column * 3);
     grid->addWidget(combo(name, values), row, column * 3 + 1);
   };
-  measure("页边距左：", "txtPageLeft", 0);
-  measure("页边距上：", "txtPageTop", 1);
+  measure(msg::kMarginLeft, "txtPageLeft", 0);
+  measure(msg::kMarginTop, "txtPageTop", 1);
   ++row;
-  measure("页边距下：", "txtPageBottom", 0);
-  measure("页边距右：", "txtPageRight", 1);
+  measure(msg::kMarginBottom, "txtPageBottom", 0);
+  measure(msg::kMarginRight, "txtPageRight", 1);
   ++row;
-  list("纸张大小：", "cboPageSize", ValueList::PaperSize, 0);
-  list("纸张方向：", "cboPageO", ValueList::Orientation, 1);
+  list(msg::kPaperSize, "cboPageSize", ValueList::PaperSize, 0);
+  list(msg::kOrientation, "cboPageO", ValueList::Orientation, 1);
   ++row;
-  measure("装订线：", "txtGutter", 0);
-  list("线位置：", "cboGutterPos", ValueList::GutterPosition, 1);
+  measure(msg::kGutter, "txtGutter", 0);
+  list(msg::kGutterPos, "cboGutterPos", ValueList::GutterPosition, 1);
   ++row;
-  measure("页眉距边界：", "txtHeaderDistance", 0);
-  measure("页脚距边界：", "txtFooterDistance", 1);
+  measure(msg::kHeaderDistance, "txtHeaderDistance", 0);
+  measure(msg::kFooterDistance, "txtFooterDistance", 1);
   ++row;
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(1, 1);
@@ -491,28 +582,27 @@ QWidget* FrmMain::buildPage4() {
   auto* grid = new QGridLayout(page);
   int row = 0;
   auto field = [&](const char* caption, QWidget* control) {
-    grid->addWidget(label(QString::fromUtf8(caption), page), row, 0);
+    grid->addWidget(label(t(caption), page), row, 0);
     if (qobject_cast<QLineEdit*>(control))
       grid->addWidget(control, row, 1, 1, 2);
     else
       grid->addWidget(control, row, 1);
     ++row;
   };
-  grid->addWidget(checkBox("chkUseHeader", QStringLiteral("使用页眉")), row++, 0, 1, 3);
-  field("页眉文字：", textBox("txtYeMei"));
-  field("页眉对齐：", combo("cbAlign", ValueList::Alignment));
-  field("页眉字体：", combo("cbFontYm", ValueList::FontNames));
-  field("页眉字号：", combo("cbFontSizeYm", ValueList::SizesWithDaWu));
-  QCheckBox* combined = checkBox(
-      "chkZHYeMei",
-      QStringLiteral(
-          "使用 【 页眉文字+文章标题 】 组合为页眉文字，并分散对齐（【页眉对齐】参数失效）"));
+  grid->addWidget(checkBox("chkUseHeader", t(msg::kUseHeader)), row++, 0, 1, 3);
+  field(msg::kHeaderText, textBox("txtYeMei"));
+  field(msg::kHeaderAlign, combo("cbAlign", ValueList::Alignment));
+  field(msg::kHeaderFont, combo("cbFontYm", ValueList::FontNames));
+  field(msg::kHeaderSize, combo("cbFontSizeYm", ValueList::SizesWithDaWu));
+  QCheckBox* combined = checkBox("chkZHYeMei", t(msg::kCombinedHeader));
   grid->addWidget(combined, row++, 0, 1, 3);
+  // Two separate rules with a gap between them, so they do not read as one thick line.
   grid->addWidget(horizontalLine("Line1", page), row++, 0, 1, 3);
+  grid->setRowMinimumHeight(row++, 8);
   grid->addWidget(horizontalLine("Line2", page), row++, 0, 1, 3);
-  grid->addWidget(checkBox("chkUseFooter", QStringLiteral("使用页码")), row++, 0, 1, 3);
-  field("页码样式：", combo("cbStyle", ValueList::PageNumberStyle));
-  field("页码对齐：", combo("cbAlignYj", ValueList::Alignment));
+  grid->addWidget(checkBox("chkUseFooter", t(msg::kUseFooter)), row++, 0, 1, 3);
+  field(msg::kNumberStyle, combo("cbStyle", ValueList::PageNumberStyle));
+  field(msg::kNumberAlign, combo("cbAlignYj", ValueList::Alignment));
   grid->setRowStretch(row, 1);
   grid->setColumnStretch(2, 1);
   return page;
@@ -521,16 +611,16 @@ QWidget* FrmMain::buildPage4() {
 QWidget* FrmMain::buildPage5() {
   QFrame* page = framePage(5, this);
   auto* grid = new QGridLayout(page);
-  grid->addWidget(label(QStringLiteral("正文："), page), 0, 0);
+  grid->addWidget(label(t(msg::kBodyFont), page), 0, 0);
   grid->addWidget(combo("cbFontZw", ValueList::FontNames), 0, 1);
-  grid->addWidget(label(QStringLiteral("字号："), page), 0, 2);
+  grid->addWidget(label(t(msg::kFontSize), page), 0, 2);
   grid->addWidget(combo("cbFontSizeZw", ValueList::SizesWithDaWu), 0, 3);
-  grid->addWidget(checkBox("chkBzw", QStringLiteral("加粗")), 0, 4);
-  grid->addWidget(label(QStringLiteral("标题："), page), 1, 0);
+  grid->addWidget(checkBox("chkBzw", t(msg::kBold)), 0, 4);
+  grid->addWidget(label(t(msg::kTitleFont), page), 1, 0);
   grid->addWidget(combo("cbFontBt", ValueList::FontNames), 1, 1);
-  grid->addWidget(label(QStringLiteral("字号："), page), 1, 2);
+  grid->addWidget(label(t(msg::kFontSize), page), 1, 2);
   grid->addWidget(combo("cbFontSizeBt", ValueList::SizesWithoutDaWu), 1, 3);
-  grid->addWidget(checkBox("chkB", QStringLiteral("加粗")), 1, 4);
+  grid->addWidget(checkBox("chkB", t(msg::kBold)), 1, 4);
   grid->setRowStretch(2, 1);
   grid->setColumnStretch(5, 1);
   return page;
@@ -539,22 +629,23 @@ QWidget* FrmMain::buildPage5() {
 QWidget* FrmMain::buildPage6() {
   QFrame* page = framePage(6, this);
   auto* grid = new QGridLayout(page);
-  grid->addWidget(label(QStringLiteral("行距："), page), 0, 0);
+  grid->addWidget(label(t(msg::kLineSpacing), page), 0, 0);
   cbHangJu_ = combo("cbHangJu", ValueList::LineSpacing);
   grid->addWidget(cbHangJu_, 0, 1);
-  label30_ = label(QStringLiteral("设置值："), page, "Label1_30");
+  label30_ = label(t(msg::kFixedValue), page, "Label1_30");
   txtBang_ = textBox("txtBang");
-  label31_ = label(QStringLiteral("磅"), page, "Label1_31");
+  label31_ = label(t(msg::kPoints), page, "Label1_31");
   grid->addWidget(label30_, 0, 2);
   grid->addWidget(txtBang_, 0, 3);
   grid->addWidget(label31_, 0, 4);
   int row = 1;
-  for (auto [caption, name, unit] :
-       {std::tuple{"左缩进：", "txtLeft", "字符"}, std::tuple{"右缩进：", "txtRight", "字符"},
-        std::tuple{"段前：", "txtDuanQian", "行"}, std::tuple{"段后：", "txtDuanHou", "行"}}) {
-    grid->addWidget(label(QString::fromUtf8(caption), page), row, 0);
+  for (auto [caption, name, unit] : {std::tuple{msg::kLeftIndent, "txtLeft", msg::kCharacters},
+                                     std::tuple{msg::kRightIndent, "txtRight", msg::kCharacters},
+                                     std::tuple{msg::kSpaceBefore, "txtDuanQian", msg::kLines},
+                                     std::tuple{msg::kSpaceAfter, "txtDuanHou", msg::kLines}}) {
+    grid->addWidget(label(t(caption), page), row, 0);
     grid->addWidget(textBox(name), row, 1);
-    grid->addWidget(label(QString::fromUtf8(unit), page), row, 2);
+    grid->addWidget(label(t(unit), page), row, 2);
     ++row;
   }
   grid->setRowStretch(row, 1);
@@ -566,29 +657,29 @@ QWidget* FrmMain::buildPage7() {
   QFrame* page = framePage(7, this);
   auto* grid = new QGridLayout(page);
   const char* names[] = {"op1", "op2", "op3"};
-  const char* captions[] = {"无水印", "图片水印", "文字水印"};
+  const char* captions[] = {msg::kNoWatermark, msg::kPictureWatermark, msg::kTextWatermark};
   auto* group = new QButtonGroup(page);
   for (int i = 0; i < 3; ++i) {
-    op_[i] = new QRadioButton(QString::fromUtf8(captions[i]), page);
+    op_[i] = new QRadioButton(t(captions[i]), page);
     op_[i]->setObjectName(QString::fromUtf8(names[i]));
     group->addButton(op_[i], i);
   }
   grid->addWidget(op_[0], 0, 0, 1, 3);
   grid->addWidget(op_[1], 1, 0, 1, 3);
-  auto* cmdBrowse = new QPushButton(QStringLiteral("选择图片"), page);
+  auto* cmdBrowse = new QPushButton(t(msg::kChoosePicture), page);
   cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
   connect(cmdBrowse, &QPushButton::clicked, this, &FrmMain::cmdBrowse_Click);
   grid->addWidget(cmdBrowse, 2, 1);
   txtJpg_ = textBox("txtJpg");
   grid->addWidget(txtJpg_, 2, 2, 1, 2);
   grid->addWidget(op_[2], 3, 0, 1, 3);
-  grid->addWidget(label(QStringLiteral("水印文字："), page), 4, 1);
+  grid->addWidget(label(t(msg::kWatermarkText), page), 4, 1);
   grid->addWidget(textBox("txtShuiYin"), 4, 2, 1, 2);
-  grid->addWidget(label(QStringLiteral("字体："), page), 5, 1);
+  grid->addWidget(label(t(msg::kWatermarkFont), page), 5, 1);
   grid->addWidget(combo("cbShuiYinFontName", ValueList::FontNames), 5, 2);
-  grid->addWidget(label(QStringLiteral("样式："), page), 6, 1);
+  grid->addWidget(label(t(msg::kWatermarkStyle), page), 6, 1);
   grid->addWidget(combo("cbShuiYinStyle", ValueList::WatermarkStyle), 6, 2);
-  grid->addWidget(label(QStringLiteral("颜色："), page), 7, 1);
+  grid->addWidget(label(t(msg::kWatermarkColor), page), 7, 1);
   grid->addWidget(combo("cbColor", ValueList::WatermarkColor), 7, 2);
   grid->setColumnMinimumWidth(0, 24);
   grid->setRowStretch(8, 1);
@@ -600,18 +691,18 @@ QWidget* FrmMain::buildPage8() {
   QFrame* page = framePage(8, this);
   auto* layout = new QVBoxLayout(page);
   for (auto [name, caption] : {
-           std::pair{"chkBt", "第一段为标题"},
-           std::pair{"chkKongGe", "删除文本内空格"},
-           std::pair{"chkBiaoDian", "修正逗号、冒号、问号、叹号、分号为全角"},
-           std::pair{"chkKongHang", "去掉空换行"},
-           std::pair{"chkTouKongGe", "文章开头加2个全角空格(如果第一行不是标题，请选择)"},
-           std::pair{"chkXiaoKuoHao", "全角小括号替换为半角小括号"},
-           std::pair{"chkFenLan", "分 2 栏"},
-           std::pair{"chkJuHao", "修正句号 (注意：有可能对小数点进行句号转换，谨慎使用)"},
+           std::pair{"chkBt", msg::kFirstIsTitle},
+           std::pair{"chkKongGe", msg::kRemoveSpaces},
+           std::pair{"chkBiaoDian", msg::kFullWidthPunctuation},
+           std::pair{"chkKongHang", msg::kRemoveEmptyLines},
+           std::pair{"chkTouKongGe", msg::kLeadingSpaces},
+           std::pair{"chkXiaoKuoHao", msg::kHalfWidthParentheses},
+           std::pair{"chkFenLan", msg::kTwoColumns},
+           std::pair{"chkJuHao", msg::kFullStops},
        })
-    layout->addWidget(checkBox(name, QString::fromUtf8(caption)));
+    layout->addWidget(checkBox(name, t(caption)));
   auto* row = new QHBoxLayout;
-  row->addWidget(label(QStringLiteral("标题对齐："), page));
+  row->addWidget(label(t(msg::kTitleAlign), page));
   row->addWidget(combo("cbBtAlign", ValueList::Alignment));
   row->addStretch(1);
   layout->addLayout(row);
@@ -633,43 +724,61 @@ QWidget* FrmMain::buildPage10() {
   QFrame* page = framePage(10, this);
   auto* grid = new QGridLayout(page);
   int row = 0;
+  // A note and the list that belongs to it share one cell, the list right after the note, so
+  // that on a wide window the list stays beside its label instead of drifting to the far edge.
+  auto noteWith = [&](const char* note, QComboBox* list) {
+    auto* cell = new QHBoxLayout;
+    cell->addWidget(label(t(note), page));
+    if (list)
+      cell->addWidget(list);
+    cell->addStretch(1);
+    grid->addLayout(cell, row, 1);
+  };
   for (int i = 0; i < 4; ++i) {
-    auto* button = new QPushButton(QString::fromUtf8(kStartCommands[i].caption), page);
+    auto* button = new QPushButton(t(kStartCommands[i].caption), page);
     button->setObjectName(QString::fromUtf8("cmd排版_") + QString::number(i));
     button->setMinimumWidth(100);
     connect(button, &QPushButton::clicked, this, [this, i] { cmd排版_Click(i); });
     startButtons_.push_back(button);
     grid->addWidget(button, row, 0);
-    grid->addWidget(label(QString::fromUtf8(kStartCommands[i].note), page), row, 1);
-    if (i == 3)
-      grid->addWidget(combo("cbFontJJ", ValueList::FontSizeStep), row, 2);
+    noteWith(kStartCommands[i].note, i == 3 ? combo("cbFontJJ", ValueList::FontSizeStep) : nullptr);
     ++row;
   }
-  auto* merge = new QPushButton(QStringLiteral("文档合并"), page);
-  merge->setObjectName(QString::fromUtf8("cmd合并"));
-  connect(merge, &QPushButton::clicked, this, [this] { cmd合并_Click(); });
-  grid->addWidget(merge, row, 0);
-  grid->addWidget(label(QStringLiteral("将选定的文档合并为一个文档。"), page), row, 1);
+  cmdMerge_ = new QPushButton(t(msg::kMerge), page);
+  cmdMerge_->setObjectName(QString::fromUtf8("cmd合并"));
+  connect(cmdMerge_, &QPushButton::clicked, this, [this] { cmd合并_Click(); });
+  grid->addWidget(cmdMerge_, row, 0);
+  noteWith(msg::kMergeNote, nullptr);
   ++row;
-  auto* print = new QPushButton(QStringLiteral("文档打印"), page);
-  print->setObjectName(QString::fromUtf8("cmd打印"));
-  connect(print, &QPushButton::clicked, this, [this] { cmd打印_Click(); });
-  grid->addWidget(print, row, 0);
-  grid->addWidget(label(QStringLiteral("将选定的文档输出到选定打印机："), page), row, 1);
+  cmdPrint_ = new QPushButton(t(msg::kPrint), page);
+  cmdPrint_->setObjectName(QString::fromUtf8("cmd打印"));
+  connect(cmdPrint_, &QPushButton::clicked, this, [this] { cmd打印_Click(); });
+  grid->addWidget(cmdPrint_, row, 0);
   cbPrinter_ = combo("cbPrinter", QStringList{});
-  grid->addWidget(cbPrinter_, row, 2);
+  noteWith(msg::kPrintNote, cbPrinter_);
   ++row;
   progressBar1_ = new QProgressBar(page);
   progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
   progressBar1_->setRange(0, 100);
   progressBar1_->setValue(0);
-  grid->addWidget(progressBar1_, row++, 0, 1, 3);
+  grid->addWidget(progressBar1_, row++, 0, 1, 2);
   list1_ = new QListWidget(page);
   list1_->setObjectName(QStringLiteral("List1"));
-  grid->addWidget(list1_, row++, 0, 1, 3);
+  // Long lines wrap inside the list instead of needing sideways scrolling; each line also
+  // carries its whole text as a tooltip.
+  list1_->setWordWrap(true);
+  list1_->setTextElideMode(Qt::ElideNone);
+  list1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  list1_->setResizeMode(QListView::Adjust);
+  connect(list1_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    if (item)
+      openListEntry(item->data(Qt::UserRole).toString());
+  });
+  grid->addWidget(list1_, row++, 0, 1, 2);
   grid->setRowStretch(row - 1, 1);
   label54_ = label(QString(), page, "Label1_54");
-  grid->addWidget(label54_, row++, 0, 1, 3);
+  label54_->setWordWrap(true);
+  grid->addWidget(label54_, row++, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -720,8 +829,15 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control)); box && state)
-      box->setCurrentIndex(*state);
+    if (auto* box = findChild<QComboBox*>(q(key.control))) {
+      // A list never shows "no selection": a stored "-1", or a text that selects nothing
+      // while the list has no entry selected yet, shows the key's default entry, and the
+      // next save writes that entry's position.
+      if (std::optional<int> position = selectedPosition(key, stored))
+        box->setCurrentIndex(*position);
+      else if ((state && *state < 0) || box->currentIndex() < 0)
+        box->setCurrentIndex(defaultPosition(key));
+    }
     break;
   case Conversion::Check:
     if (auto* box = findChild<QCheckBox*>(q(key.control)); box && state)
@@ -781,8 +897,14 @@ void FrmMain::loadSection(const char* section, const std::vector<const char*>& o
   }
   for (const auto& [key, text] : stored)
     putIntoControl(*key, text);
-  for (const auto& [key, text] : stored)
-    fields_[key] = settings::engineValue(*key, text);
+  for (const auto& [key, text] : stored) {
+    // A list whose stored text selects no entry hands the engine the entry its control
+    // shows, never the stored text (a font called "-1").
+    if (isListKind(key->conversion) && !selectedPosition(*key, text))
+      fields_[key] = settings::engineValue(*key, fromControl(*key));
+    else
+      fields_[key] = settings::engineValue(*key, text);
+  }
   loading_ = false;
 }
 
@@ -859,7 +981,7 @@ void FrmMain::formLoad() {
   const fs::path program = options_.programFolder;
   // 1-2. The last source folder; one that cannot be listed leaves the list where it is.
   file1_->setPath(q(settings::lastSourceFolder(ini_, program)));
-  label36_->setText(QStringLiteral("当前目录：") + file1_->path());
+  label36_->setText(t(msg::kCurrentFolder, s(file1_->path())));
   // 3. The extension filter; its handler sets the pattern and the progress range.
   cbFilter_->setCurrentIndex(0);
   // 4. The last output folder (not created here).
@@ -884,6 +1006,20 @@ void FrmMain::fillPrinters() {
   cbPrinter_->setCurrentIndex(cbPrinter_->count() > 0 ? 0 : -1);
 }
 
+std::string FrmMain::enginePath() const {
+  if (!options_.enginePath.empty())
+    return options_.enginePath;
+  std::string found = options_.locateEngine();
+  return found.empty() ? std::string(kEngineProgram) : found;
+}
+
+bool FrmMain::engineFound(QString& reason) const {
+  if (!options_.enginePath.empty() || !options_.locateEngine().empty())
+    return true;
+  reason = t(msg::kEngineNotFound, settings::programFolder().string());
+  return false;
+}
+
 void FrmMain::startEngine() {
   EngineCallbacks callbacks;
   callbacks.message = [this](const std::string& msgId, const std::string& msg,
@@ -891,14 +1027,18 @@ void FrmMain::startEngine() {
                              const std::string& name) { Message(msgId, msg, cur, all, name); };
   callbacks.error = [this](int32_t id, const std::string& text) { Error(id, text); };
   callbacks.batchEnded = [this] { batchEnded(); };
-  engine_ = std::make_unique<EngineClient>(options_.enginePath, std::move(callbacks),
-                                           options_.engineMarker);
+  engine_ =
+      std::make_unique<EngineClient>(enginePath(), std::move(callbacks), options_.engineMarker);
+  // The server is looked for again at every start (also the restarts within a batch), so a
+  // server put back after a failed start is found without restarting the window.
+  engine_->setProgramResolver([this] { return enginePath(); });
   engine_->setFdWatcher([this](int fd) { watchEngine(fd); });
   std::string error;
-  if (!engine_->start(error))
-    errorMessage(QStringLiteral("Quillfold"),
-                 QStringLiteral("无法启动排版引擎：") + q(error) +
-                     QStringLiteral("\n\n设置仍可修改；排版时将再次尝试启动引擎。"));
+  QString reason;
+  if (!engineFound(reason))
+    errorMessage(QStringLiteral("Quillfold"), t(msg::kEngineNotStarted, s(reason)));
+  else if (!engine_->start(error))
+    errorMessage(QStringLiteral("Quillfold"), t(msg::kEngineNotStarted, error));
 }
 
 void FrmMain::showHelpPage() {
@@ -912,7 +1052,31 @@ void FrmMain::showHelpPage() {
     webBrowser1_->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
 }
 
+bool FrmMain::askBeforeClosing() {
+  if (closing_ || !askOnClose_)
+    return true;
+  if (mergePrintRunning_) {
+    // A merge or print cannot be broken off halfway; the window closes when it is done.
+    closeAfterWork_ = true;
+    return false;
+  }
+  if (!batchRunning_)
+    return true;
+  int choice = options_.choiceBox(this, t(msg::kAskCloseTitle), t(msg::kAskClose),
+                                  {t(msg::kKeepWorking), t(msg::kStopAndQuit)});
+  return choice == 1;
+}
+
+void FrmMain::closeWithoutAsking() {
+  askOnClose_ = false;
+  close();
+}
+
 void FrmMain::closeEvent(QCloseEvent* event) {
+  if (!askBeforeClosing()) {
+    event->ignore();
+    return;
+  }
   if (!closing_) {
     closing_ = true;
     // 1-2. The last folders, written even when they did not change.
@@ -921,6 +1085,9 @@ void FrmMain::closeEvent(QCloseEvent* event) {
     // nothing the user opened outside it).
     // The client object itself stays until the window is destroyed: the close may come from
     // an event loop running inside one of its callbacks (a message box during a batch).
+    // A running batch is stopped here: the server and its LibreOffice end, outputs are
+    // written whole or not at all, and the batch's closing box is not shown.
+    batchRunning_ = false;
     if (engine_) {
       engine_->setFdWatcher(nullptr);
       engine_->stop();
@@ -949,16 +1116,15 @@ void FrmMain::opClose_Click() {
 }
 
 QString FrmMain::pickFolder() {
-  return options_.chooseFolder(this, QStringLiteral("This   is   the   title"),
-                               q(options_.programFolder.string()));
+  return options_.chooseFolder(this, t(msg::kFolderPrompt), q(options_.programFolder.string()));
 }
 
 void FrmMain::cmdOpen_Click() {
   QString folder = pickFolder();
   if (!folder.isEmpty()) {
     if (!file1_->setPath(folder))
-      info(QStringLiteral("提示"), QStringLiteral("无法读取目录：") + folder);
-    label36_->setText(QStringLiteral("当前目录：") + file1_->path());
+      info(t(msg::kBoxTitle), t(msg::kCannotListFolder, s(folder)));
+    label36_->setText(t(msg::kCurrentFolder, s(file1_->path())));
     setProgressRangeToFileCount();
   }
   Option1_Click(1);
@@ -1039,13 +1205,25 @@ void FrmMain::cmd排版_Click(int index) {
     if (file1_->item(i)->isSelected())
       names << file1_->item(i)->text();
   if (names.isEmpty()) {
-    info(QStringLiteral("提示"), QStringLiteral("请选择要排版的文件！"));
+    info(t(msg::kBoxTitle), t(msg::kSelectFiles));
     return;
   }
   progressBar1_->setRange(0, 100);
   progressBar1_->setValue(0);
   batchRunning_ = true;
   setStartEnabled(false);
+  tally_ = BatchTally{};
+  tally_.total = static_cast<int>(names.size());
+  tally_.legacy = static_cast<int>(std::count_if(names.begin(), names.end(), isLegacyInput));
+  tally_.outFolder = txtOut_->text();
+  if (tally_.legacy > 0) {
+    // LibreOffice converts every legacy input before the first document starts: say so, and
+    // keep the bar moving until then.
+    label54_->setText(t(msg::kConverting, tally_.legacy));
+    progressBar1_->setRange(0, 0);
+  } else {
+    label54_->setText(QString());
+  }
   // Let the window repaint while a long selection is gathered.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   runEngine(runModeOf(index), file1_->path(), names);
@@ -1073,7 +1251,7 @@ void FrmMain::cmd合并_Click() {
     return;
   const QStringList names = file1_->selectedNames();
   if (names.size() < 2) {
-    info(QStringLiteral("提示"), q(app::merge::kTooFewFiles));
+    info(t(msg::kBoxTitle), q(app::merge::kTooFewFiles));
     return;
   }
   app::merge::MergeRequest request;
@@ -1086,26 +1264,28 @@ void FrmMain::cmd合并_Click() {
         this,
         [this, p] {
           progressBar1_->setValue(p.done);
-          if (!p.ok) {
-            list1_->addItem(q(p.line));
-            list1_->scrollToBottom();
-          }
+          if (!p.ok)
+            addLine(q(p.line));
         },
         Qt::QueuedConnection);
   };
   progressBar1_->setRange(0, static_cast<int>(names.size()));
   progressBar1_->setValue(0);
-  batchRunning_ = true;
+  batchRunning_ = mergePrintRunning_ = true;
   setStartEnabled(false);
   app::merge::MergeResult result;
   runBesideTheWindow([&] { result = app::merge::mergeDocuments(request); });
-  batchRunning_ = false;
+  batchRunning_ = mergePrintRunning_ = false;
   setStartEnabled(true);
-  if (!result.saveError.empty()) {
-    list1_->addItem(q(result.saveError));
-    list1_->scrollToBottom();
+  if (!result.saveError.empty())
+    addLine(q(result.saveError));
+  if (result.saved())
+    addLine(q(result.summary()).split('\n').first(), q(result.outputPath));
+  if (closeAfterWork_) {
+    close();
+    return;
   }
-  info(QStringLiteral("提示"), q(result.summary()));
+  info(t(msg::kBoxTitle), q(result.summary()));
 }
 
 void FrmMain::cmd打印_Click() {
@@ -1113,7 +1293,7 @@ void FrmMain::cmd打印_Click() {
     return;
   const QStringList names = file1_->selectedNames();
   if (names.isEmpty()) {
-    info(QStringLiteral("提示"), q(app::print::kNothingSelected));
+    info(t(msg::kBoxTitle), q(app::print::kNothingSelected));
     return;
   }
   app::print::PrintRequest request;
@@ -1127,22 +1307,32 @@ void FrmMain::cmd打印_Click() {
         this,
         [this, p] {
           progressBar1_->setValue(p.done);
-          if (!p.ok) {
-            list1_->addItem(q(p.line));
-            list1_->scrollToBottom();
-          }
+          if (!p.ok)
+            addLine(q(p.line));
         },
         Qt::QueuedConnection);
   };
   progressBar1_->setRange(0, static_cast<int>(names.size()));
   progressBar1_->setValue(0);
-  batchRunning_ = true;
+  batchRunning_ = mergePrintRunning_ = true;
   setStartEnabled(false);
   app::print::PrintResult result;
   runBesideTheWindow([&] { result = app::print::printDocuments(request); });
-  batchRunning_ = false;
+  batchRunning_ = mergePrintRunning_ = false;
   setStartEnabled(true);
-  info(QStringLiteral("提示"), q(result.summary()));
+  if (closeAfterWork_) {
+    close();
+    return;
+  }
+  QString summary = q(result.summary());
+  if (result.noPrinter.empty() && result.printed == 0 && !result.failures.empty()) {
+    // Nothing reached the printer: a failure, not "打印完毕".
+    QStringList failed;
+    for (const app::print::PrintFailure& f : result.failures)
+      failed << QFileInfo(q(f.file)).fileName();
+    summary = t(msg::kPrintFailed, result.failures.size(), s(failed.join(t(msg::kListSeparator))));
+  }
+  info(t(msg::kBoxTitle), summary);
 }
 
 void FrmMain::runEngine(const std::string& runMode, const QString& folder,
@@ -1163,22 +1353,81 @@ void FrmMain::runEngine(const std::string& runMode, const QString& folder,
   batch.outFolder = s(txtOut_->text());
   batch.runMode = runMode;
   std::string error;
-  if (!engine_ || !engine_->beginBatch(batch, error)) {
-    errorMessage(QStringLiteral("Quillfold"), QStringLiteral("无法开始排版：") + q(error));
-    batchEnded();
+  QString reason;
+  if (!engineFound(reason)) {
+    error = s(reason);
+  } else if (engine_ && engine_->beginBatch(batch, error)) {
+    return;
   }
+  errorMessage(QStringLiteral("Quillfold"), t(msg::kBatchNotStarted, error));
+  tally_.ended101 = false; // nothing ran: no closing box
+  batchEnded();
 }
 
 void FrmMain::batchEnded() {
+  // The batch is over: the status line, the bar and the buttons end with it, before the
+  // closing box is shown.
   batchRunning_ = false;
   setStartEnabled(true);
+  label54_->setText(QString());
+  if (progressBar1_->maximum() == 0)
+    progressBar1_->setRange(0, 100);
+  const bool summary = tally_.ended101 && !closing_;
+  if (summary) {
+    progressBar1_->setValue(progressBar1_->maximum());
+    tally_.ended101 = false;
+  }
   emit batchFinished();
+  if (summary)
+    showBatchSummary();
+}
+
+void FrmMain::showBatchSummary() {
+  // Documents that never ended (the batch was broken off) count as failed.
+  int succeeded = 0, warned = 0;
+  for (int number : tally_.ended)
+    if (!tally_.failed.count(number)) {
+      ++succeeded;
+      warned += tally_.warned.count(number) ? 1 : 0;
+    }
+  const int total = std::max(tally_.total, static_cast<int>(tally_.ended.size()));
+  const QString counts = t(msg::kBatchSummary, succeeded, total - succeeded, warned);
+  const QString folder = t(msg::kOutputFolderIs, s(tally_.outFolder));
+  addLine(counts + QLatin1Char(' ') + folder, tally_.outFolder);
+  int choice = options_.choiceBox(this, t(msg::kBoxTitle), counts + QLatin1Char('\n') + folder,
+                                  {t(msg::kOk), t(msg::kOpenOutputFolder)});
+  if (choice == 1)
+    openOutputFolder();
+}
+
+void FrmMain::openOutputFolder() {
+  openListEntry(txtOut_->text());
+}
+
+void FrmMain::openListEntry(const QString& path) {
+  if (path.isEmpty())
+    return;
+  if (!QFileInfo::exists(path) || !options_.openUrl(QUrl::fromLocalFile(path)))
+    info(t(msg::kBoxTitle), t(msg::kCannotOpen, s(path)));
+}
+
+void FrmMain::addLine(const QString& text, const QString& openPath) {
+  auto* item = new QListWidgetItem(text);
+  item->setToolTip(text);
+  if (!openPath.isEmpty())
+    item->setData(Qt::UserRole, openPath);
+  list1_->addItem(item);
+  list1_->scrollToBottom();
 }
 
 void FrmMain::setStartEnabled(bool enabled) {
+  // One thing at a time: typesetting, merging and printing exclude one another.
   for (QPushButton* button : startButtons_)
     button->setEnabled(enabled);
-  mnuStart_->setEnabled(enabled);
+  for (QPushButton* button : {cmdMerge_, cmdPrint_})
+    button->setEnabled(enabled);
+  for (QAction* action : {mnuStart_, mnuMerge_, mnuPrint_})
+    action->setEnabled(enabled);
 }
 
 void FrmMain::watchEngine(int fd) {
@@ -1199,31 +1448,57 @@ void FrmMain::watchEngine(int fd) {
 void FrmMain::Message(const std::string& msgId, const std::string& msg,
                       const std::string& curDocNum, const std::string& allDocNum,
                       const std::string& docName) {
+  bool curOk = false, allOk = false;
+  const double cur = q(curDocNum).trimmed().toDouble(&curOk);
+  const double all = q(allDocNum).trimmed().toDouble(&allOk);
+  const int number = curOk && std::fabs(cur) < 1e9 ? static_cast<int>(cur) : 0;
   if (msgId == "0") {
-    label54_->setText(QStringLiteral("正在处理：") + q(docName));
+    if (progressBar1_->maximum() == 0) // the conversion of legacy inputs is over
+      progressBar1_->setRange(0, 100);
+    label54_->setText(t(msg::kProcessing, docName));
   } else if (msgId == "2" || msgId == "3") {
-    list1_->addItem(q(msg) + QStringLiteral(":") + q(docName));
-    list1_->scrollToBottom();
+    if (msgId == "3" && number > 0)
+      tally_.warned.insert(number);
+    addLine(q(msg) + QStringLiteral(":") + q(docName));
   } else if (msgId == "100") {
-    list1_->addItem(q(msg));
-    list1_->scrollToBottom();
-    bool curOk = false, allOk = false;
-    double cur = q(curDocNum).trimmed().toDouble(&curOk);
-    double all = q(allDocNum).trimmed().toDouble(&allOk);
+    if (number > 0)
+      tally_.ended.insert(number);
+    const bool failed = number > 0 && tally_.failed.count(number);
+    QString output;
+    if (!failed && !docName.empty() && !tally_.outFolder.isEmpty())
+      output = QDir(tally_.outFolder).filePath(outputNameFor(q(docName)));
+    addLine(q(msg), output);
     if (curOk && allOk && all != 0) {
       double percent = cur / all * 100.0;
       if (std::isfinite(percent) && std::fabs(percent) < 1e9)
         progressBar1_->setValue(static_cast<int>(std::lround(percent)));
     }
+    // After the last document only the legacy outputs are left to write back.
+    if (curOk && allOk && cur >= all)
+      label54_->setText(tally_.legacy > 0 ? t(msg::kWritingLegacy, tally_.legacy) : QString());
+    else
+      label54_->setText(QString());
   } else if (msgId == "101") {
-    info(QStringLiteral("提示"), QStringLiteral("处理完毕！"));
+    if (allOk && all > 0)
+      tally_.total = static_cast<int>(std::min(all, 1e6));
+    if (tally_.outFolder.isEmpty())
+      tally_.outFolder = txtOut_->text();
+    tally_.ended101 = true;
     label54_->setText(QString());
+    // The closing line and box come when the batch has ended (batchEnded); outside a batch
+    // they come now.
+    if (!batchRunning_) {
+      tally_.ended101 = false;
+      showBatchSummary();
+      tally_ = BatchTally{};
+    }
   }
 }
 
-void FrmMain::Error(int32_t /*errId*/, const std::string& errMsg) {
-  list1_->addItem(q(errMsg));
-  list1_->scrollToBottom();
+void FrmMain::Error(int32_t errId, const std::string& errMsg) {
+  if (errId > 0)
+    tally_.failed.insert(errId);
+  addLine(q(errMsg));
 }
 
 void FrmMain::info(const QString& title, const QString& text) {

@@ -10,12 +10,16 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
+#include <QUrl>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -51,8 +55,11 @@ struct FrmMainOptions {
   // The program folder (default source folder, start of the folder pickers); empty: the
   // executable's folder, or the home folder when that cannot be written (an installed copy).
   std::filesystem::path programFolder;
-  // quillfold-engine; empty: beside the executable, else found on PATH.
+  // quillfold-engine; empty: found again at every start attempt by locateEngine.
   std::string enginePath;
+  // Finds quillfold-engine: its path, or "" when it is nowhere. Empty: beside the executable
+  // first, then on PATH (resolveEnginePath).
+  std::function<std::string()> locateEngine;
   // Marker given to the engine server's processes; empty: a new one.
   std::string engineMarker;
   // The printers to offer; empty: the CUPS destinations.
@@ -65,7 +72,21 @@ struct FrmMainOptions {
   // Information box ("提示") and error box.
   std::function<void(QWidget* parent, const QString& title, const QString& text)> infoBox;
   std::function<void(QWidget* parent, const QString& title, const QString& text)> errorBox;
+  // A box offering several buttons; the index of the one chosen, -1 when the box was closed.
+  std::function<int(QWidget* parent, const QString& title, const QString& text,
+                    const QStringList& buttons)>
+      choiceBox;
+  // Opens a file or folder in the system's default application.
+  std::function<bool(const QUrl& url)> openUrl;
 };
+
+// The engine server program: `programFolder`/quillfold-engine when it is executable, else the
+// first executable quillfold-engine in the folders of `pathVariable` (a PATH value), else "".
+std::string resolveEnginePath(const std::filesystem::path& programFolder,
+                              std::string_view pathVariable);
+
+// The name the engine gives the output of source `name`: ".txt" (exactly) becomes ".doc".
+QString outputNameFor(const QString& name);
 
 class FrmMain : public QMainWindow {
   Q_OBJECT
@@ -111,6 +132,10 @@ public:
   // done by the merge and print modules.
   void cmd合并_Click();
   void cmd打印_Click();
+  // Opens the output folder in the system's file manager.
+  void openOutputFolder();
+  // Closes the window without the question a running batch asks (a termination request).
+  void closeWithoutAsking();
 
   // The run mode of start button `index` ("0", "YeMei", "YeMian", "ZiHao"); "" for others.
   static std::string runModeOf(int index);
@@ -157,6 +182,8 @@ private:
   // Start and exit.
   void formLoad();
   void fillPrinters();
+  std::string enginePath() const;
+  bool engineFound(QString& reason) const;
   void startEngine();
   void showHelpPage();
 
@@ -175,7 +202,11 @@ private:
   // The batch.
   void runEngine(const std::string& runMode, const QString& folder, const QStringList& names);
   void batchEnded();
+  void showBatchSummary();
   void setStartEnabled(bool enabled);
+  void addLine(const QString& text, const QString& openPath = {});
+  void openListEntry(const QString& path);
+  bool askBeforeClosing();
   void watchEngine(int fd);
 
   void info(const QString& title, const QString& text);
@@ -191,6 +222,19 @@ private:
   QSocketNotifier* engineNotifier_ = nullptr;
   bool batchRunning_ = false;
   bool closing_ = false;
+  bool askOnClose_ = true;
+  bool mergePrintRunning_ = false;
+  bool closeAfterWork_ = false;
+
+  // What the running batch has reported, for its closing line and box.
+  struct BatchTally {
+    int total = 0;
+    int legacy = 0;                      // inputs LibreOffice converts (and writes back)
+    std::set<int> ended, failed, warned; // document numbers
+    bool ended101 = false;               // the engine said the batch is over
+    QString outFolder;
+  };
+  BatchTally tally_;
 
   // Controls the code refers to directly (all of them can also be found by objectName).
   std::vector<QPushButton*> option1_;
@@ -213,6 +257,10 @@ private:
   QListWidget* list1_ = nullptr;
   QLabel* label54_ = nullptr;
   QAction* mnuStart_ = nullptr;
+  QAction* mnuMerge_ = nullptr;
+  QAction* mnuPrint_ = nullptr;
+  QPushButton* cmdMerge_ = nullptr;
+  QPushButton* cmdPrint_ = nullptr;
 };
 
 } // namespace app::gui

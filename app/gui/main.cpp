@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "app/gui/chinese.h"
 #include "app/gui/frmabout.h"
 #include "app/gui/frmmain.h"
 #include "app/server/process_sweep.h"
@@ -28,6 +29,9 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillfold"));
   QApplication::setWindowIcon(app::gui::quillfoldIcon());
+  // Qt's own message boxes and file dialogs in Chinese (确定/取消), when the translation is
+  // installed; without it they stay in English and everything else still works.
+  app::gui::installQtChinese(application);
 
   app::gui::FrmMain window;
 
@@ -38,7 +42,7 @@ int main(int argc, char** argv) {
     QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
       char byte;
       [[maybe_unused]] ssize_t n = ::read(gSignalSocket[0], &byte, 1);
-      window.close();
+      window.closeWithoutAsking();
     });
     struct sigaction action {};
     action.sa_handler = onTerminate;

@@ -76,6 +76,10 @@ private slots:
   void aServerThatCrashesCostsOneDocument();
   void aRealServerKilledMidBatch();
   void aMissingServerIsReported();
+  void theServerIsLookedForAtEachStart();
+  void enginePathResolution();
+  void legacyInputsShowTheirConversion();
+  void closingDuringABatchAsksFirst();
   void exitLeavesNoProcessOfOurs();
   void screenshots();
 
@@ -197,11 +201,22 @@ void FrmMainBatchTest::eventHandling() {
   QCOMPARE(h.messages().last(), QStringLiteral("排版失败：坏.docx：损坏"));
   QVERIFY(h.infos.empty());
   w.Message("101", "处理完毕！", "4", "4", "");
+  // Documents 1 and 3 ended (1 with a warning); 2 and 4 never did and count as failed.
+  const QString summary = QStringLiteral("排版结束：成功 2 个，失败 2 个，有警告 1 个。");
+  const QString folder = QStringLiteral("输出目录：") + h.program + "/out";
   QCOMPARE(h.infos.size(), std::size_t(1));
   QCOMPARE(h.infos[0].title, QStringLiteral("提示"));
-  QCOMPARE(h.infos[0].text, QStringLiteral("处理完毕！"));
+  QCOMPARE(h.infos[0].text, summary + "\n" + folder);
+  QCOMPARE(h.choiceButtons.last(), QStringLiteral("确定|打开输出目录"));
+  QVERIFY(h.opened.isEmpty()); // 确定 opens nothing
   QCOMPARE(status->text(), QString());
-  QCOMPARE(h.messages().size(), 7); // "101" adds no line; the list is never cleared
+  QCOMPARE(h.messages().size(), 8); // the list is never cleared
+  QCOMPARE(h.messages().last(), summary + " " + folder);
+  // Every line carries its whole text as a tooltip, and the list wraps instead of scrolling.
+  QListWidget* list = h.list("List1");
+  QCOMPARE(list->item(7)->toolTip(), list->item(7)->text());
+  QVERIFY(list->wordWrap());
+  QCOMPARE(list->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 }
 
 void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
@@ -217,6 +232,11 @@ void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
   for (QPushButton* b : starts)
     QVERIFY(!b->isEnabled());
   QVERIFY(!h.find<QAction>("mnuStart")->isEnabled());
+  // Merge and print wait for the batch too, buttons and menu entries alike.
+  for (const char* name : {"cmd合并", "cmd打印"})
+    QVERIFY2(!h.button(name)->isEnabled(), name);
+  for (const char* name : {"mnuMerge", "mnuPrint"})
+    QVERIFY2(!h.find<QAction>(name)->isEnabled(), name);
   // A second start is refused, even from code.
   h.window->cmd排版_Click(2);
   h.find<QAction>("mnuStart")->trigger();
@@ -230,11 +250,15 @@ void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
   for (QPushButton* b : starts)
     QVERIFY(b->isEnabled());
   QVERIFY(h.find<QAction>("mnuStart")->isEnabled());
+  for (const char* name : {"cmd合并", "cmd打印"})
+    QVERIFY2(h.button(name)->isEnabled(), name);
+  for (const char* name : {"mnuMerge", "mnuPrint"})
+    QVERIFY2(h.find<QAction>(name)->isEnabled(), name);
   int mains = 0;
   for (const QJsonObject& r : requests(log_))
     mains += r["op"] == "main";
   QCOMPARE(mains, 1);
-  QCOMPARE(h.infos.size(), std::size_t(1)); // "处理完毕！"
+  QCOMPARE(h.infos.size(), std::size_t(1)); // the closing box
 }
 
 void FrmMainBatchTest::aRealBatchTypesetsTwoDocuments() {
@@ -252,20 +276,33 @@ void FrmMainBatchTest::aRealBatchTypesetsTwoDocuments() {
   QList<int> progress;
   connect(h.progress(), &QProgressBar::valueChanged, this, [&](int v) { progress << v; });
   h.select({0, 1});
+  h.nextChoice = 1; // 打开输出目录
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   QVERIFY(h.waitForBatch(180));
 
   const QStringList lines = h.messages();
-  QVERIFY2(lines.filter(QStringLiteral("失败")).isEmpty(), qPrintable(lines.join('\n')));
+  QVERIFY2(lines.filter(QStringLiteral("失败：")).isEmpty(), qPrintable(lines.join('\n')));
   QVERIFY2(lines.contains(QStringLiteral("完成：关于召开年度工作会议的通知.docx")),
            qPrintable(lines.join('\n')));
   QVERIFY(lines.contains(QStringLiteral("完成：工作总结.docx")));
   QVERIFY(QFile::exists(h.program + "/out/关于召开年度工作会议的通知.docx"));
   QVERIFY(QFile::exists(h.program + "/out/工作总结.docx"));
   QCOMPARE(h.infos.size(), std::size_t(1));
-  QCOMPARE(h.infos[0].text, QStringLiteral("处理完毕！"));
+  QCOMPARE(h.infos[0].text,
+           QStringLiteral("排版结束：成功 2 个，失败 0 个，有警告 0 个。\n输出目录：") + h.program +
+               "/out");
+  QCOMPARE(h.opened, QStringList({h.program + "/out"}));
   QCOMPARE(progress, QList<int>({50, 100})); // from 0, one step per document
   QCOMPARE(h.label("Label1_54")->text(), QString());
+  // A double-click on a document's line opens its output; other lines open nothing.
+  QListWidget* list = h.list("List1");
+  const auto done = list->findItems(QStringLiteral("完成：工作总结.docx"), Qt::MatchExactly);
+  QCOMPARE(done.size(), 1);
+  emit list->itemDoubleClicked(done.first());
+  QCOMPARE(h.opened.last(), h.program + "/out/工作总结.docx");
+  h.window->Error(0, "排版引擎的一条说明");
+  emit list->itemDoubleClicked(list->item(list->count() - 1));
+  QCOMPARE(h.opened.size(), 2);
 }
 
 void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
@@ -283,6 +320,9 @@ void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
   QVERIFY(lines.contains(QStringLiteral("完成：c.docx")));
   QCOMPARE(h.progress()->value(), 100);
   QCOMPARE(h.infos.size(), std::size_t(1));
+  QVERIFY2(
+      h.infos[0].text.startsWith(QStringLiteral("排版结束：成功 2 个，失败 1 个，有警告 0 个。")),
+      qPrintable(h.infos[0].text));
   QVERIFY(h.window->engineClient()->serverPid() != first);
   QVERIFY(!running(first));
 }
@@ -326,6 +366,105 @@ void FrmMainBatchTest::aMissingServerIsReported() {
   QVERIFY(h.button("cmd排版_0")->isEnabled());
 }
 
+void FrmMainBatchTest::theServerIsLookedForAtEachStart() {
+  Harness h("", false);
+  std::string where; // nowhere at first
+  int lookups = 0;
+  h.locateEngine = [&] {
+    ++lookups;
+    return where;
+  };
+  h.open();
+  QCOMPARE(h.errors.size(), std::size_t(1));
+  QVERIFY2(h.errors[0].text.contains(QStringLiteral("找不到排版引擎")),
+           qPrintable(h.errors[0].text));
+  h.openFolder(h.folderWith("docs", {"a.docx"}));
+  h.select({0});
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QCOMPARE(h.errors.size(), std::size_t(2));
+  QVERIFY(h.errors[1].text.contains(QStringLiteral("无法开始排版")));
+  // The server is put back: the next start finds it, without restarting the window.
+  where = QF_FAKE_ENGINE;
+  const int before = lookups;
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QVERIFY(lookups > before);
+  QVERIFY(h.waitForBatch());
+  QCOMPARE(h.errors.size(), std::size_t(2));
+  QVERIFY(h.messages().contains(QStringLiteral("完成：a.docx")));
+}
+
+void FrmMainBatchTest::enginePathResolution() {
+  QTemporaryDir root;
+  const std::string base = root.path().toStdString();
+  auto makeProgram = [&](const std::string& folder, bool executable) {
+    QDir().mkpath(QString::fromStdString(folder));
+    QFile file(QString::fromStdString(folder + "/quillfold-engine"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.setPermissions(executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                   : QFile::ReadOwner | QFile::WriteOwner);
+  };
+  const std::string program = base + "/program", notExec = base + "/plain", bin = base + "/bin";
+  QDir().mkpath(QString::fromStdString(program));
+  makeProgram(notExec, false);
+  makeProgram(bin, true);
+  struct Case {
+    const char* what;
+    std::string path;
+    std::string expected;
+  };
+  const Case withoutBeside[] = {
+      {"nothing on PATH", "/nonexistent", ""},
+      {"first executable on PATH", notExec + ":" + bin, bin + "/quillfold-engine"},
+      {"relative and empty entries are passed over", "::bin:" + bin, bin + "/quillfold-engine"},
+  };
+  for (const Case& c : withoutBeside)
+    QVERIFY2(app::gui::resolveEnginePath(program, c.path) == c.expected, c.what);
+  makeProgram(program, true);
+  QCOMPARE(app::gui::resolveEnginePath(program, bin), program + "/quillfold-engine");
+}
+
+void FrmMainBatchTest::legacyInputsShowTheirConversion() {
+  Harness h;
+  h.openFolder(h.folderWith("docs", {"a.doc", "b.doc", "slow.docx"}));
+  h.select({0, 1, 2});
+  bool endedBeforeTheBox = false;
+  h.whileBoxShown = [&] {
+    endedBeforeTheBox = !h.window->batchRunning() && h.button("cmd排版_0")->isEnabled() &&
+                        h.label("Label1_54")->text().isEmpty() && h.progress()->value() == 100;
+  };
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  // From the first moment: what is happening, and a bar that moves (a busy bar).
+  QCOMPARE(h.label("Label1_54")->text(), QStringLiteral("正在转换 2 个旧格式文档…"));
+  QCOMPARE(h.progress()->maximum(), 0);
+  QTRY_VERIFY_WITH_TIMEOUT(h.label("Label1_54")->text().startsWith(QStringLiteral("正在处理：")),
+                           10000);
+  QCOMPARE(h.progress()->maximum(), 100);
+  QVERIFY(h.waitForBatch());
+  QVERIFY(endedBeforeTheBox);
+  QCOMPARE(h.infos.size(), std::size_t(1));
+}
+
+void FrmMainBatchTest::closingDuringABatchAsksFirst() {
+  Harness h;
+  h.openFolder(h.folderWith("docs", {"slow1.docx", "slow2.docx", "slow3.docx"}));
+  h.select({0, 1, 2});
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QVERIFY(h.window->batchRunning());
+  pid_t server = h.window->engineClient()->serverPid();
+  h.nextChoice = 0; // 继续排版
+  QVERIFY(!h.window->close());
+  QCOMPARE(h.choiceButtons.last(), QStringLiteral("继续排版|停止并退出"));
+  QVERIFY(h.window->isVisible());
+  QVERIFY(h.window->batchRunning());
+  QVERIFY(running(server));
+  h.nextChoice = 1; // 停止并退出
+  QVERIFY(h.window->close());
+  QVERIFY(!running(server));
+  QCOMPARE(h.infos.size(), std::size_t(2)); // the two questions, no closing box
+  QCOMPARE(h.ini("sys", "docpath"), h.program.toStdString() + "/docs");
+  h.window.reset();
+}
+
 void FrmMainBatchTest::exitLeavesNoProcessOfOurs() {
   // Something the user runs outside the program: it must survive the exit sweep.
   QProcess outsider;
@@ -355,7 +494,7 @@ void FrmMainBatchTest::screenshots() {
   Harness h(QF_FAKE_ENGINE, false);
   h.printers = {"Office-Laser", "cups-pdf"};
   h.open();
-  h.window->resize(960, 640);
+  h.window->resize(1366, 768); // a common laptop screen
   QString folder = h.folderWith("公文", {"关于召开年度工作会议的通知.docx", "2024年工作总结.docx",
                                          "安全生产管理办法.doc", "请示.doc", "会议纪要.docx"});
   h.openFolder(folder);

@@ -10,6 +10,7 @@
 #include <QtTest>
 
 #include "../common/default_properties.h"
+#include "app/gui/chinese.h"
 #include "app/gui/filelist.h"
 #include "gui_test_support.h"
 
@@ -23,6 +24,11 @@ private slots:
   void layout_controlsAndLists();
   void layout_menus();
   void firstStartShowsTheDefaults();
+  void aFreshInstallSavesRealFonts_data();
+  void aFreshInstallSavesRealFonts();
+  void fileListSortsByPinyin();
+  void layoutAtLaptopWidth();
+  void qtDialogsSpeakChinese();
   void eachSettingsControlWritesItsSection_data();
   void eachSettingsControlWritesItsSection();
   void typingTwelveWritesOneThenTwelve();
@@ -267,10 +273,10 @@ void FrmMainSettingsTest::firstStartShowsTheDefaults() {
     int index;
   };
   const Index lists[] = {
-      {"cbFontZw", -1}, {"cbFontSizeZw", 10}, {"cbFontBt", -1},          {"cbFontSizeBt", 10},
-      {"cbBtAlign", 0}, {"cbFontJJ", 0},      {"cbShuiYinFontName", -1}, {"cbShuiYinStyle", 0},
-      {"cbColor", 0},   {"cboPageSize", 0},   {"cboPageO", 0},           {"cboGutterPos", 0},
-      {"cbAlign", 0},   {"cbFontYm", 0},      {"cbFontSizeYm", 10},      {"cbStyle", 0},
+      {"cbFontZw", 0},  {"cbFontSizeZw", 10}, {"cbFontBt", 0},          {"cbFontSizeBt", 10},
+      {"cbBtAlign", 0}, {"cbFontJJ", 0},      {"cbShuiYinFontName", 0}, {"cbShuiYinStyle", 0},
+      {"cbColor", 0},   {"cboPageSize", 0},   {"cboPageO", 0},          {"cboGutterPos", 0},
+      {"cbAlign", 0},   {"cbFontYm", 0},      {"cbFontSizeYm", 10},     {"cbStyle", 0},
       {"cbAlignYj", 0}, {"cbHangJu", 0},      {"cbPrinter", -1},
   };
   for (const Index& l : lists)
@@ -310,6 +316,109 @@ void FrmMainSettingsTest::firstStartShowsTheDefaults() {
   // What the engine would receive.
   const auto& expected = qftest::kDefaultProperties;
   QVERIFY(h.window->engineProperties() == expected);
+}
+
+// On a fresh install, whatever the user touches first writes the font lists as real entries
+// (the default, 宋体), never "-1", and the engine receives font names.
+void FrmMainSettingsTest::aFreshInstallSavesRealFonts_data() {
+  QTest::addColumn<QString>("control");
+  QTest::addColumn<QString>("section");
+  QTest::addColumn<QStringList>("keys");
+  const QStringList font = {"fontnamezw", "fontnamebt"};
+  QTest::newRow("第一段为标题") << "chkBt"
+                                << "font" << font;
+  QTest::newRow("加粗") << "chkBzw"
+                        << "font" << font;
+  QTest::newRow("标题对齐") << "cbBtAlign"
+                            << "font" << font;
+  QTest::newRow("增加/减小") << "cbFontJJ"
+                             << "font" << font;
+  QTest::newRow("字号") << "cbFontSizeZw"
+                        << "font" << font;
+  QTest::newRow("水印样式") << "cbShuiYinStyle"
+                            << "shuiyin" << QStringList{"txtfontname"};
+  QTest::newRow("文字水印") << "op3"
+                            << "shuiyin" << QStringList{"txtfontname"};
+  QTest::newRow("页眉") << "chkUseHeader"
+                        << "headerfooter" << QStringList{"headerfontname"};
+}
+
+void FrmMainSettingsTest::aFreshInstallSavesRealFonts() {
+  QFETCH(QString, control);
+  QFETCH(QString, section);
+  QFETCH(QStringList, keys);
+  Harness h;
+  QWidget* w = h.window->findChild<QWidget*>(control);
+  QVERIFY(w);
+  if (auto* box = qobject_cast<QComboBox*>(w))
+    box->setCurrentIndex(1);
+  else if (auto* check = qobject_cast<QAbstractButton*>(w))
+    check->click();
+  for (const QString& key : keys)
+    QVERIFY2(h.ini(section.toUtf8().constData(), key.toUtf8().constData()) == "0", qPrintable(key));
+  // The file as it is now, read again for a batch, gives the engine real font names.
+  h.window->getFontInfo();
+  h.window->getShuiYinInfo();
+  h.window->getHeaderFooterInfo();
+  for (const auto& [name, value] : h.window->engineProperties())
+    if (name == "正文字体" || name == "标题字体" || name == "水印字体" || name == "页眉字体")
+      QVERIFY2(value == "宋体", name.c_str());
+}
+
+void FrmMainSettingsTest::fileListSortsByPinyin() {
+  Harness h;
+  h.openFolder(h.folderWith("pinyin", {"通知.doc", "决定.doc", "办法.doc", "Zhang.doc", "anhui.doc",
+                                       "10号文.doc", "9号文.doc"}));
+  QStringList names;
+  for (int i = 0; i < h.list("File1")->count(); ++i)
+    names << h.list("File1")->item(i)->text();
+  // Numbers by value; Chinese by pinyin (ban < jue < tong, not by character code, where 决 <
+  // 办 < 通); Latin letters after the Chinese names, without regard to case.
+  QCOMPARE(names, QStringList({"9号文.doc", "10号文.doc", "办法.doc", "决定.doc", "通知.doc",
+                               "anhui.doc", "Zhang.doc"}));
+}
+
+// At 1366 px the lists of the workbench stay beside their notes, the page-number style shows
+// its whole text, and the two rules of the header page do not run together.
+void FrmMainSettingsTest::layoutAtLaptopWidth() {
+  Harness h;
+  h.printers = {"Office-Laser"};
+  h.window->resize(1366, 768);
+  auto besideItsNote = [&](const char* list, const char* note) {
+    h.window->Option1_Click(10);
+    QApplication::processEvents();
+    QComboBox* box = h.combo(list);
+    QLabel* label = nullptr;
+    for (QLabel* l : h.window->findChildren<QLabel*>())
+      if (l->text() == QString::fromUtf8(note))
+        label = l;
+    QVERIFY2(label, note);
+    const int gap = box->mapTo(h.window.get(), QPoint(0, 0)).x() -
+                    label->mapTo(h.window.get(), QPoint(label->width(), 0)).x();
+    QVERIFY2(gap >= 0 && gap < 40, qPrintable(QStringLiteral("%1: %2 px").arg(list).arg(gap)));
+  };
+  besideItsNote("cbFontJJ", "仅将【字号>10.5】的字号全部减小或增大1号。");
+  besideItsNote("cbPrinter", "将选定的文档输出到选定打印机：");
+
+  h.window->Option1_Click(4);
+  QApplication::processEvents();
+  QComboBox* style = h.combo("cbStyle");
+  style->setCurrentIndex(1);
+  QApplication::processEvents();
+  const int needed = style->fontMetrics().horizontalAdvance(style->itemText(1));
+  QVERIFY2(style->width() > needed + 20, qPrintable(QString::number(style->width())));
+  auto* line1 = h.find<QFrame>("Line1");
+  auto* line2 = h.find<QFrame>("Line2");
+  const int top2 = line2->mapTo(h.window.get(), QPoint(0, 0)).y();
+  const int bottom1 = line1->mapTo(h.window.get(), QPoint(0, line1->height())).y();
+  QVERIFY2(top2 - bottom1 >= 4, qPrintable(QString::number(top2 - bottom1)));
+}
+
+void FrmMainSettingsTest::qtDialogsSpeakChinese() {
+  QVERIFY2(app::gui::installQtChinese(*QCoreApplication::instance()),
+           "Qt's Chinese translation (qt6-translations-l10n) is not installed");
+  QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("取消"));
+  QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("查找范围："));
 }
 
 // The control-to-section table: each control, what the user does to it, and the key that
@@ -503,15 +612,28 @@ void FrmMainSettingsTest::storedValuesReachControlsAndEngine_data() {
   QTest::newRow("font by position")
       << QByteArray("[font]\nfontnamezw=2\n") << "cbFontZw" << 2 << "正文字体"
       << "仿宋_GB2312";
-  QTest::newRow("font by name keeps no selection")
-      << QByteArray("[font]\nfontnamebt=黑体\n") << "cbFontBt" << -1 << "标题字体"
+  QTest::newRow("font by name selects it")
+      << QByteArray("[font]\nfontnamebt=黑体\n") << "cbFontBt" << 1 << "标题字体"
       << "黑体";
-  QTest::newRow("-1 clears the list")
-      << QByteArray("[font]\nbtAlign=-1\n") << "cbBtAlign" << -1 << "标题对齐"
-      << "-1";
-  QTest::newRow("position past the end keeps the list")
-      << QByteArray("[shuiyin]\ncolor=9\n") << "cbColor" << -1 << "水印颜色"
-      << "9";
+  // A list never shows "no selection", and the engine gets what the list shows.
+  QTest::newRow("body font -1 is 宋体")
+      << QByteArray("[font]\nfontnamezw=-1\n") << "cbFontZw" << 0 << "正文字体"
+      << "宋体";
+  QTest::newRow("title font -1 is 宋体")
+      << QByteArray("[font]\nfontnamebt=-1\n") << "cbFontBt" << 0 << "标题字体"
+      << "宋体";
+  QTest::newRow("watermark font -1 is 宋体")
+      << QByteArray("[shuiyin]\ntxtfontname=-1\n") << "cbShuiYinFontName" << 0 << "水印字体"
+      << "宋体";
+  QTest::newRow("font past the end is 宋体")
+      << QByteArray("[font]\nfontnamezw=9\n") << "cbFontZw" << 0 << "正文字体"
+      << "宋体";
+  QTest::newRow("-1 shows the default")
+      << QByteArray("[font]\nbtAlign=-1\n") << "cbBtAlign" << 0 << "标题对齐"
+      << "0";
+  QTest::newRow("position past the end shows the default")
+      << QByteArray("[shuiyin]\ncolor=9\n") << "cbColor" << 0 << "水印颜色"
+      << "0";
   QTest::newRow("op 7 is the text watermark")
       << QByteArray("[shuiyin]\nop=7\n") << "op" << 3 << "水印"
       << "7";
@@ -658,14 +780,14 @@ void FrmMainSettingsTest::fileListPatternAndProgressRange() {
       n << h.list("File1")->item(i)->text();
     return n;
   };
-  QCOMPARE(names(), QStringList({"工作报告.docx", "报告.doc"}));
+  QCOMPARE(names(), QStringList({"报告.doc", "工作报告.docx"})); // bao before gong
   QCOMPARE(h.progress()->minimum(), 1);
   QCOMPARE(h.progress()->maximum(), 2);
 
   h.text("txtPath")->insert(QStringLiteral("报告"));
   h.combo("cbFilter")->setCurrentIndex(1);
   QCOMPARE(h.find<app::gui::FileListBox>("File1")->pattern(), QStringLiteral("*报告*.txt"));
-  QCOMPARE(names(), QStringList({"关于报告.txt", "报告草稿.TXT"}));
+  QCOMPARE(names(), QStringList({"报告草稿.TXT", "关于报告.txt"}));
   QCOMPARE(h.progress()->maximum(), 2);
 
   // An empty list: the maximum 0 is refused and the previous one stays.
@@ -687,7 +809,7 @@ void FrmMainSettingsTest::fileListPatternAndProgressRange() {
   QVERIFY(h.infos[0].text.contains("no such folder"));
   // The picker starts in the program folder with its prompt.
   QCOMPARE(h.folderStarts.last(), h.program);
-  QCOMPARE(h.folderCaptions.last(), QStringLiteral("This   is   the   title"));
+  QCOMPARE(h.folderCaptions.last(), QStringLiteral("请选择文件夹"));
 }
 
 void FrmMainSettingsTest::selectionGivesNamesInListOrder() {

@@ -16,6 +16,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,22 @@ public:
     options.errorBox = [this](QWidget*, const QString& title, const QString& text) {
       errors.push_back({title, text});
     };
+    // A box with buttons is recorded among the information boxes, with its buttons; it
+    // answers with nextChoice (the first button by default).
+    options.choiceBox = [this](QWidget*, const QString& title, const QString& text,
+                               const QStringList& buttons) {
+      infos.push_back({title, text});
+      choiceButtons << buttons.join('|');
+      if (whileBoxShown)
+        whileBoxShown();
+      return nextChoice;
+    };
+    options.openUrl = [this](const QUrl& url) {
+      opened << url.toLocalFile();
+      return true;
+    };
+    if (locateEngine)
+      options.locateEngine = locateEngine;
     window = std::make_unique<app::gui::FrmMain>(options);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
@@ -153,6 +170,10 @@ public:
   std::vector<std::string> printers;
   QString nextFolder, nextPicture;
   QStringList folderCaptions, folderStarts;
+  QStringList choiceButtons, opened;
+  int nextChoice = 0;
+  std::function<void()> whileBoxShown;
+  std::function<std::string()> locateEngine;
   std::vector<Box> infos, errors;
 
 private:
