@@ -572,8 +572,10 @@ QWidget* FrmMain::buildPage3() {
   measure(msg::kFooterDistance, "txtFooterDistance", 1);
   ++row;
   grid->setRowStretch(row, 1);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(4, 1);
+  // The spare width goes to the right of the two columns, so that on a wide window each
+  // field stays beside its label and its unit.
+  grid->setColumnMinimumWidth(2, 40);
+  grid->setColumnStretch(6, 1);
   return page;
 }
 
