@@ -34,6 +34,13 @@ template <typename... Args> std::string text(const char* pattern, Args&&... args
 
 // ---- The engine: events and steps ------------------------------------------------------------
 
+// {0} paragraphs, {1} MiB needed, {2} MiB available.
+inline constexpr const char* kDocumentTooLargeForMemory =
+    "文档过大：正文有 {} 段，排版约需 {} MB 内存，而本机只剩 {} MB 可用。"
+    "请关闭其他程序，或把文档拆成几份再排版";
+inline constexpr const char* kOutOfMemory =
+    "内存不足，文档未能排完（没有写出任何文件）。请关闭其他程序，或把文档拆成几份再排版";
+
 // ---- The integrity check of an output against its source ------------------------------------
 
 // ---- The command line --------------------------------------------------------------------------

@@ -14,9 +14,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include <fmt/format.h>
 
+#include "base/messages.h"
+#include "engine/memory_budget.h"
 #include "word/convert.h"
 #include "word/package.h"
 
@@ -251,6 +254,9 @@ bool clsDoc::runDocument(const std::string& runMode) {
     if (curName_.empty())
       throw word::DocumentError("the file name is empty");
     openCurrent();
+    if (auto shortfall =
+            memoryShortfall(ActiveDocument().paragraphs().count(), runMode, availableMemory()))
+      throw word::DocumentError(curPath_, "", *shortfall);
     HasTables = ActiveDocument().tablesCount() > 0 ? -1 : 0;
     if (runMode == "0") {
       ActiveDocument().convertNumbersToText();
@@ -286,6 +292,8 @@ bool clsDoc::runDocument(const std::string& runMode) {
     reason = reasonOf(e);
   } catch (const StepError& e) {
     reason = e.what();
+  } catch (const std::bad_alloc&) {
+    reason = msg::kOutOfMemory;
   } catch (const std::exception& e) {
     reason = e.what();
   } catch (...) {

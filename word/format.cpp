@@ -115,6 +115,22 @@ bool effectiveBold(Document& doc, Story* st, pugi::xml_node run) {
   return v.value_or(false);
 }
 
+bool boldMentionedAbove(Document& doc, Story* st, pugi::xml_node runOrParagraph) {
+  // The direct properties are skipped: the caller is about to replace them.
+  const WNames& n = st->names();
+  pugi::xml_node rPr = n.is(runOrParagraph, "p")
+                           ? runOrParagraph.child(n.pPr.c_str()).child(n.rPr.c_str())
+                           : runOrParagraph.child(n.rPr.c_str());
+  auto mentions = [&](pugi::xml_node props, const WNames& pn) -> std::optional<bool> {
+    if (props == rPr)
+      return std::nullopt;
+    if (props.child(pn.q("b")) || props.child(pn.q("bCs")))
+      return true;
+    return std::nullopt;
+  };
+  return lookupRun<bool>(doc, st, runOrParagraph, mentions).value_or(false);
+}
+
 std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
   auto v = lookupRun<std::string>(
       doc, st, run, [&](pugi::xml_node rPr, const WNames& n) -> std::optional<std::string> {

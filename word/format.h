@@ -28,6 +28,9 @@ void setRunBold(pugi::xml_node rPr, bool on, const WNames& n);
 float effectiveSize(Document& doc, Story* st, pugi::xml_node run);
 bool effectiveBold(Document& doc, Story* st, pugi::xml_node run);
 std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run);
+// Whether the character style, the paragraph style chain or the document defaults of a run
+// (or of a paragraph's mark, given the w:p) mention bold; its direct properties are not read.
+bool boldMentionedAbove(Document& doc, Story* st, pugi::xml_node runOrParagraph);
 // wdAlignParagraph… value of a paragraph.
 int effectiveAlignment(Document& doc, Story* st, pugi::xml_node p);
 

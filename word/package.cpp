@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -390,15 +392,105 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
   }
 }
 
-std::string serializeXml(const pugi::xml_document& doc) {
-  std::ostringstream out;
+namespace {
+
+// Collects serialised XML in pieces of at most 1 MiB: a part is never copied as a whole while
+// it grows. A part larger than kSpill moves to an anonymous temporary file (gone as soon as it
+// is closed, whatever ends the process), so saving a large document costs no memory for its
+// serialised text.
+class ChunkWriter : public pugi::xml_writer {
+public:
+  static constexpr size_t kPiece = size_t(1) << 20;
+  static constexpr size_t kSpill = size_t(8) << 20;
+
+  ChunkWriter() = default;
+  ChunkWriter(const ChunkWriter&) = delete;
+  ChunkWriter& operator=(const ChunkWriter&) = delete;
+  ChunkWriter(ChunkWriter&& o) noexcept
+      : pieces_(std::move(o.pieces_)), size_(o.size_), file_(std::exchange(o.file_, nullptr)),
+        failed_(o.failed_) {}
+  ~ChunkWriter() override {
+    if (file_)
+      std::fclose(file_);
+  }
+
+  void write(const void* data, size_t size) override {
+    if (failed_)
+      return;
+    if (!file_ && spill_ && size_ + size > kSpill)
+      moveToFile();
+    size_ += size;
+    if (file_) {
+      if (std::fwrite(data, 1, size, file_) != size)
+        failed_ = true;
+      return;
+    }
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      if (pieces_.empty() || pieces_.back().size() == kPiece) {
+        pieces_.emplace_back();
+        pieces_.back().reserve(kPiece);
+      }
+      std::string& last = pieces_.back();
+      size_t n = std::min(size, kPiece - last.size());
+      last.append(p, n);
+      p += n;
+      size -= n;
+    }
+  }
+  std::vector<std::string>& pieces() { return pieces_; }
+  // Allows moving to a temporary file (only where the pieces are handed to libzip).
+  void allowSpill() { spill_ = true; }
+  bool failed() const { return failed_; }
+  // The temporary file holding the text, rewound, or nullptr when it is in pieces. The caller
+  // takes it over.
+  FILE* takeFile() {
+    if (file_ && (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0))
+      failed_ = true;
+    return std::exchange(file_, nullptr);
+  }
+
+private:
+  std::vector<std::string> pieces_;
+  size_t size_ = 0;
+  FILE* file_ = nullptr;
+  bool spill_ = false;
+  bool failed_ = false;
+
+  void moveToFile() {
+    file_ = std::tmpfile();
+    if (!file_)
+      return; // no temporary file: keep the text in memory
+    for (const auto& piece : pieces_) {
+      if (std::fwrite(piece.data(), 1, piece.size(), file_) != piece.size())
+        failed_ = true;
+    }
+    std::vector<std::string>().swap(pieces_);
+  }
+};
+
+void serializeTo(const pugi::xml_document& doc, pugi::xml_writer& out) {
   for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling()) {
     c.print(out, "", pugi::format_raw, pugi::encoding_utf8);
     // Word puts a line break between the declaration and the root element.
     if (c.type() == pugi::node_declaration)
-      out << "\r\n";
+      out.write("\r\n", 2);
   }
-  return out.str();
+}
+
+} // namespace
+
+std::string serializeXml(const pugi::xml_document& doc) {
+  ChunkWriter w;
+  serializeTo(doc, w);
+  size_t total = 0;
+  for (const auto& piece : w.pieces())
+    total += piece.size();
+  std::string out;
+  out.reserve(total);
+  for (const auto& piece : w.pieces())
+    out += piece;
+  return out;
 }
 
 // --- Package ------------------------------------------------------------------------------------
@@ -622,8 +714,11 @@ pugi::xml_document* Package::xml(const std::string& name) {
 }
 
 void Package::markDirty(const std::string& name) {
-  if (Entry* e = find(name); e && e->doc)
+  if (Entry* e = find(name); e && e->doc) {
     e->dirty = true;
+    // The parsed tree is now the part's content; its bytes as read are never written again.
+    std::string().swap(e->data);
+  }
 }
 
 pugi::xml_document* Package::xmlOrCreate(const std::string& name, const char* emptyXml) {
@@ -838,16 +933,35 @@ std::string Package::saveToString() const {
     fail(reason);
   };
 
-  // Serialised XML must stay alive until zip_close reads it.
-  std::vector<std::string> serialized;
+  // Serialised XML must stay alive until zip_close reads it; each changed part is kept as its
+  // pieces and handed to libzip as one fragmented buffer.
+  std::vector<ChunkWriter> serialized;
   serialized.reserve(entries_.size());
   for (const auto& e : entries_) {
-    const std::string* data = &e->data;
+    zip_source_t* s = nullptr;
     if (e->dirty && e->doc) {
-      serialized.push_back(serializeXml(*e->doc));
-      data = &serialized.back();
+      ChunkWriter& w = serialized.emplace_back();
+      w.allowSpill();
+      serializeTo(*e->doc, w);
+      FILE* file = w.takeFile();
+      if (w.failed()) {
+        if (file)
+          std::fclose(file);
+        abandon("entry " + e->name + ": the temporary file could not be written");
+      }
+      if (file) {
+        s = zip_source_filep(za, file, 0, -1); // libzip closes the file
+        if (!s)
+          std::fclose(file);
+      } else {
+        std::vector<zip_buffer_fragment_t> fragments;
+        for (auto& piece : w.pieces())
+          fragments.push_back({reinterpret_cast<zip_uint8_t*>(piece.data()), piece.size()});
+        s = zip_source_buffer_fragment(za, fragments.data(), fragments.size(), 0);
+      }
+    } else {
+      s = zip_source_buffer(za, e->data.data(), e->data.size(), 0);
     }
-    zip_source_t* s = zip_source_buffer(za, data->data(), data->size(), 0);
     if (!s)
       abandon(zip_strerror(za));
     zip_int64_t idx = zip_file_add(za, e->name.c_str(), s, ZIP_FL_ENC_UTF_8);

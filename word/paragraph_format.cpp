@@ -97,7 +97,10 @@ constexpr AttrGroup kZeroByDefault[] = {{{"leftChars", "startChars"}},
                                         {{"rightChars", "endChars"}},
                                         {{"firstLineChars", "hangingChars"}},
                                         {{"beforeAutospacing", nullptr}},
-                                        {{"afterAutospacing", nullptr}}};
+                                        {{"afterAutospacing", nullptr}},
+                                        {{"left", "start"}},
+                                        {{"right", "end"}},
+                                        {{"firstLine", "hanging"}}};
 
 int zeroGroupOf(const char* attr) {
   for (size_t g = 0; g < std::size(kZeroByDefault); ++g)
@@ -107,11 +110,21 @@ int zeroGroupOf(const char* attr) {
   return -1;
 }
 
+// The indent groups above: a list level's own indents apply to a numbered paragraph, so its
+// zero indents are always written.
+constexpr int kFirstIndentGroup = 5;
+static_assert(std::size(kZeroByDefault) == kFirstIndentGroup + 3);
+static_assert(kSlots + std::size(kZeroByDefault) <= 64);
+
 uint64_t elementBit(int rank) {
   return uint64_t{1} << rank;
 }
 uint64_t groupBit(int group) {
   return uint64_t{1} << (kSlots + group);
+}
+uint64_t indentGroupBits() {
+  return groupBit(kFirstIndentGroup) | groupBit(kFirstIndentGroup + 1) |
+         groupBit(kFirstIndentGroup + 2);
 }
 
 // The properties a w:pPr mentions, as a mask of element and attribute-group bits.
@@ -122,6 +135,8 @@ uint64_t mentions(pugi::xml_node pPr, const WNames& n) {
     if (r < 0)
       continue;
     m |= elementBit(r);
+    if (!std::strcmp(kPPrOrder[static_cast<size_t>(r)], "numPr"))
+      m |= indentGroupBits();
     for (pugi::xml_attribute a = c.first_attribute(); a; a = a.next_attribute()) {
       const char* name = a.name();
       const char* colon = std::strchr(name, ':');
@@ -235,6 +250,8 @@ struct Compiled {
     if (mayOmit) {
       pugi::xml_node ps = slot[0]; // w:pStyle
       inherited = styles.of(ps ? ps.attribute(n.val.c_str()).value() : "");
+      if (slot[static_cast<size_t>(rankOf("numPr"))])
+        inherited |= indentGroupBits();
     }
     for (const Element& e : elements) {
       pugi::xml_node& node = slot[static_cast<size_t>(e.rank)];

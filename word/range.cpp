@@ -234,11 +234,23 @@ void Font::setBold(bool on) {
   Story* st = range_->story();
   if (!st)
     return;
+  // "Not bold" is written only where a style or the defaults would make the text bold: the
+  // file format's default is not bold, and leaving it out keeps every run smaller.
+  const WNames& n = st->names();
+  auto set = [&](pugi::xml_node owner, pugi::xml_node rPr) {
+    if (on || boldMentionedAbove(*st->document(), st, owner)) {
+      setRunBold(rPr, on, n);
+      return;
+    }
+    for (const char* name : {"b", "bCs"})
+      while (pugi::xml_node e = rPr.child(n.q(name)))
+        rPr.remove_child(e);
+  };
   std::vector<ParaRec*> marks;
   for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
-    setRunBold(runProps(run, st->names()), on, st->names());
+    set(run, runProps(run, n));
   for (ParaRec* m : marks)
-    setRunBold(markProps(m->p, st->names()), on, st->names());
+    set(m->p, markProps(m->p, n));
   st->touch();
 }
 

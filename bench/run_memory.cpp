@@ -1,0 +1,93 @@
+// Peak memory of the full run and the page run per paragraph, on generated documents of
+// 1 000 to 100 000 paragraphs. Each run happens in a child process of its own, so its peak
+// resident size (wait4's usage of that child) is that run's alone. Reported as counters:
+// peak_MiB and KiB_per_paragraph (the target for the full run is at most 5 KiB a paragraph).
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "engine/clsdoc.h"
+#include "tests/common/default_properties.h"
+#include "tests/common/temp_folder.h"
+#include "tests/word/model_helpers.h"
+
+namespace {
+
+// Paragraphs of Chinese text with a chapter heading every 50, under the house settings.
+std::string body(int paragraphs) {
+  std::string b;
+  b.reserve(static_cast<size_t>(paragraphs) * 180);
+  for (int i = 0; i < paragraphs; ++i) {
+    if (i % 50 == 0)
+      b += "<w:p><w:r><w:t>第一章　总则</w:t></w:r></w:p>";
+    b += "<w:p><w:r><w:t xml:space=\"preserve\">第" + std::to_string(i) +
+         "段：为进一步加强和规范公文处理工作，提高公文质量和效率, 根据有关规定.</w:t></w:r>"
+         "</w:p>";
+  }
+  return b + "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
+}
+
+class NullEvents : public engine::IQuillfoldEvents {
+public:
+  void Error(int32_t, const std::string&) override { failed = true; }
+  void Message(const std::string&, const std::string&, const std::string&, const std::string&,
+               const std::string&) override {}
+  bool failed = false;
+};
+
+void BM_RunPeakMemory(benchmark::State& state) {
+  const int paragraphs = static_cast<int>(state.range(0));
+  const std::string mode = state.range(1) ? "0" : "YeMian";
+  qftest::TempFolder dir;
+  const std::string source = (dir.path() / "in.docx").string();
+  qftest::makeDoc(body(paragraphs))->saveAs(source);
+  long peakKiB = 0;
+  bool ok = true;
+  for (auto _ : state) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      engine::clsDoc e;
+      for (const auto& [k, v] : qftest::kDefaultProperties)
+        e.setProperty(k, v);
+      e.setProperty("使用页码", "1");
+      e.setProperty("DocPath", dir.path().string());
+      e.setProperty("DocFileName", "in.docx");
+      e.setProperty("DocOutLocation", (dir.path() / "out").string());
+      NullEvents events;
+      e.SetEventSink(&events);
+      e.Main(mode);
+      ::_exit(events.failed ? 1 : 0);
+    }
+    int status = 0;
+    rusage ru{};
+    ::wait4(pid, &status, 0, &ru); // this child's own peak
+    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    peakKiB = ru.ru_maxrss;
+  }
+  if (!ok)
+    state.SkipWithError("the run failed");
+  const int total = paragraphs + (paragraphs + 49) / 50;
+  state.counters["paragraphs"] = total;
+  state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+  state.counters["KiB_per_paragraph"] = static_cast<double>(peakKiB) / total;
+  state.SetLabel(mode == "0" ? "full run" : "page run");
+}
+
+} // namespace
+
+BENCHMARK(BM_RunPeakMemory)
+    ->ArgsProduct({{1000, 10000, 50000, 100000}, {0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK(BM_RunPeakMemory)
+    ->ArgsProduct({{1000, 10000, 50000, 100000}, {1}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+BENCHMARK_MAIN();
