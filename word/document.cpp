@@ -132,11 +132,15 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
   std::map<std::string, std::string> refType;
   const WNames& n = main_->names();
   pugi::xml_node docRoot = main_->root().parent();
-  for (pugi::xpath_node xn : docRoot.select_nodes(".//*[local-name()='headerReference' or "
-                                                  "local-name()='footerReference']")) {
-    pugi::xml_node r = xn.node();
-    refType[r.attribute("r:id").value()] = attr(r, "type", n);
-  }
+  forEachElement(docRoot, [&](pugi::xml_node r) {
+    const char* local = localPart(r.name());
+    if (std::strcmp(local, "headerReference") != 0 && std::strcmp(local, "footerReference") != 0)
+      return;
+    // The relationship id, whatever prefix the relationships namespace has here.
+    for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute())
+      if (a.name() != localPart(a.name()) && !std::strcmp(localPart(a.name()), "id"))
+        refType[a.value()] = attr(r, "type", n);
+  });
   for (const Relationship& rel : pkg_->relationships(mainPart_)) {
     bool header = endsWith(rel.type, "/header"), footer = endsWith(rel.type, "/footer");
     if ((!header && !footer) || rel.targetMode == "External" || !pkg_->has(rel.target))

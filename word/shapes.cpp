@@ -703,10 +703,12 @@ long maxDocPrId(Document& doc) {
   for (HeaderFooterPart& h : doc.headerFooters())
     roots.push_back(h.story->root());
   for (pugi::xml_node root : roots)
-    for (pugi::xpath_node x : root.select_nodes(".//*[local-name()='docPr']"))
-      best = std::max(best, x.node().attribute("id").as_llong() > 0x7FFFFFFF
-                                ? 0L
-                                : static_cast<long>(x.node().attribute("id").as_llong()));
+    forEachElement(root, [&](pugi::xml_node x) {
+      if (std::strcmp(localPart(x.name()), "docPr") != 0)
+        return;
+      long long id = x.attribute("id").as_llong();
+      best = std::max(best, id > 0x7FFFFFFF ? 0L : static_cast<long>(id));
+    });
   return best;
 }
 

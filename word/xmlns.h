@@ -3,6 +3,7 @@
 // insertion of property elements in schema order (Word rejects out-of-order property lists).
 
 #include <array>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -98,6 +99,32 @@ int pPrRank(const char* local);
 
 // The child `local` of `parent` (a w:pPr, w:rPr or w:sectPr, which must be in the main
 // namespace), created at its schema position when missing.
+// Calls f(element) for every element below `root`, in document order. Unlike an XPath
+// descendant step it allocates nothing, however large the tree.
+template <class F> void forEachElement(pugi::xml_node root, F f) {
+  pugi::xml_node n = root.first_child();
+  while (n) {
+    if (n.type() == pugi::node_element)
+      f(n);
+    if (n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (!n.next_sibling()) {
+      n = n.parent();
+      if (!n || n == root)
+        return;
+    }
+    n = n.next_sibling();
+  }
+}
+
+// The local part of a qualified name ("r:id" -> "id").
+inline const char* localPart(const char* qname) {
+  const char* colon = std::strchr(qname, ':');
+  return colon ? colon + 1 : qname;
+}
+
 pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WNames& n);
 // The first child with that local name, or an empty node.
 pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n);
