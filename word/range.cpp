@@ -135,6 +135,12 @@ bool Paragraph::inTable() const {
 bool Paragraph::valid() const {
   return story_ && rec_ && !rec_->dead;
 }
+bool Paragraph::isBlank() const {
+  return valid() && story_->isBlank(rec_);
+}
+bool Paragraph::endsSection() const {
+  return valid() && story_->endsSection(rec_);
+}
 
 int Paragraphs::count() const {
   return story_->count();
