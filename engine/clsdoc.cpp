@@ -17,6 +17,7 @@
 
 #include <fmt/format.h>
 
+#include "base/messages.h"
 #include "word/convert.h"
 #include "word/package.h"
 
@@ -103,6 +104,13 @@ float clsDoc::number(const std::string& name) const {
   if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
     throw StepError(fmt::format("设置“{}”的值“{}”不是数字", name, text));
   return value;
+}
+
+float clsDoc::fontSize(const std::string& name) const {
+  float points = number(name);
+  if (!(points >= 1.0f && points <= 1638.0f))
+    throw StepError(msg::text(msg::kFontSizeOutOfRange, name, property(name)));
+  return points;
 }
 
 // ---- events ------------------------------------------------------------------------------

@@ -102,7 +102,7 @@ void clsDoc::setHeaderFooter() {
     Selection().homeKey(word::wdLine, word::wdExtend);
     Selection().setRange(Selection().headerFooter().range());
     Selection().font().setName(property("页眉字体"));
-    Selection().font().setSize(number("页眉字号"));
+    Selection().font().setSize(fontSize("页眉字号"));
   } else {
     // With the header off an existing header is left exactly as it was (a select-to-line-start
     // and delete there would take its first character, logo or line shape), and a document
