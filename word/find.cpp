@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "base/messages.h"
 #include "word/document.h"
 #include "word/story.h"
 #include "word/text.h"
@@ -149,8 +150,7 @@ int Find::run(int replace,
   if (!story_)
     return 0;
   if (matchWildcards || matchSoundsLike || matchAllWordForms)
-    throw DocumentError({}, story_->part(),
-                        "wildcard, sounds-like and word-form searches are not supported");
+    throw DocumentError({}, story_->part(), msg::kFindUnsupported);
   Matcher m{matchCase, matchByte, matchWholeWord, decodeCodes(text, false)};
   for (auto& c : m.pat)
     c = m.fold(c);

@@ -1,4 +1,5 @@
 #include "word/story.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -242,7 +243,7 @@ void Story::invalidateText(ParaRec* rec) {
 int64_t Story::startOf(ParaRec* rec) {
   int i = indexOf(rec);
   if (i < 0)
-    throw DocumentError({}, part_, "the paragraph no longer exists");
+    throw DocumentError({}, part_, msg::kParagraphGone);
   ensureValid(i);
   return rec->start;
 }
