@@ -108,6 +108,13 @@ float clsDoc::number(const std::string& name) const {
   return value;
 }
 
+float clsDoc::fontSize(const std::string& name) const {
+  float points = number(name);
+  if (!(points >= 1.0f && points <= 1638.0f))
+    throw StepError(msg::text(msg::kFontSizeOutOfRange, name, property(name)));
+  return points;
+}
+
 // ---- events ------------------------------------------------------------------------------
 
 void clsDoc::sendMessage(const std::string& msgId, const std::string& msg, int cur, int all,

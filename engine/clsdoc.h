@@ -59,6 +59,9 @@ public:
   // A setting read as a number ("." decimal separator, whatever the locale). Throws
   // StepError naming the setting and the text when it is not a number.
   float number(const std::string& name) const;
+  // A font size setting in points: a number from 1 to 1638, as Word accepts. Throws StepError
+  // naming the setting otherwise (a size Word would refuse is not silently clamped).
+  float fontSize(const std::string& name) const;
 
 private:
   // One source file per step, in engine/steps/.

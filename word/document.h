@@ -284,6 +284,11 @@ public:
   pugi::xml_node node() const;
   bool inTable() const;
   bool valid() const;
+  // Blank: no text but U+0020 / U+3000 spaces and no object of any kind (field, form field,
+  // content control, picture, shape, equation, bookmark…); see Story::holdsObject.
+  bool isBlank() const;
+  // True when its mark carries a section break.
+  bool endsSection() const;
 
 private:
   Story* story_ = nullptr;

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "base/messages.h"
 #include "word/document.h"
 #include "word/story.h"
 #include "word/text.h"
@@ -149,8 +150,7 @@ int Find::run(int replace,
   if (!story_)
     return 0;
   if (matchWildcards || matchSoundsLike || matchAllWordForms)
-    throw DocumentError({}, story_->part(),
-                        "wildcard, sounds-like and word-form searches are not supported");
+    throw DocumentError({}, story_->part(), msg::kFindUnsupported);
   Matcher m{matchCase, matchByte, matchWholeWord, decodeCodes(text, false)};
   for (auto& c : m.pat)
     c = m.fold(c);
@@ -173,7 +173,7 @@ int Find::run(int replace,
     int64_t e = s + static_cast<int64_t>(m.pat.size());
     if (replace == wdReplaceOne) {
       std::u32string r = expand(repl, std::u32string_view(t).substr(hits[0], m.pat.size()));
-      story_->replace(s, e, r);
+      story_->replace(s, e, r, true);
       e = s + static_cast<int64_t>(r.size());
     }
     if (onFound)
@@ -190,7 +190,7 @@ int Find::run(int replace,
         continue;
       std::u32string r = expand(repl, std::u32string_view(t).substr(hits[k], m.pat.size()));
       story_->replace(a + static_cast<int64_t>(hits[k]),
-                      a + static_cast<int64_t>(hits[k] + m.pat.size()), r);
+                      a + static_cast<int64_t>(hits[k] + m.pat.size()), r, true);
       ++count;
     }
     return count;
@@ -234,7 +234,7 @@ int Find::run(int replace,
       for (size_t k = hits.size(); k-- > 0;) {
         std::u32string r =
             expand(repl, std::u32string_view(snapshot).substr(hits[k], m.pat.size()));
-        story_->editParagraph(rec, hits[k], hits[k] + m.pat.size(), r);
+        story_->editParagraph(rec, hits[k], hits[k] + m.pat.size(), r, true);
         ++count;
       }
     }

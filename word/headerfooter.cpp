@@ -1,4 +1,5 @@
 #include "word/headerfooter.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -617,7 +618,7 @@ Story* Document::addHeaderFooterStory(const std::string& partName, StoryType typ
       return h.story;
   pugi::xml_document* x = pkg_->xml(partName);
   if (!x)
-    throw DocumentError(path_, partName, "the header or footer part does not exist");
+    throw DocumentError(path_, partName, msg::kHeaderPartMissing);
   others_.push_back(std::make_unique<Story>(this, partName, x->document_element(), type));
   hf_.push_back({partName, type, refType, others_.back().get()});
   return others_.back().get();
@@ -631,8 +632,7 @@ int Sections::count() const {
 
 Section Sections::item(int index) const {
   if (index < 1 || index > count())
-    throw DocumentError("section " + std::to_string(index) + " does not exist (the document has " +
-                        std::to_string(count()) + ")");
+    throw DocumentError(msg::text(msg::kSectionMissing, index, count()));
   return Section(doc_, index);
 }
 
@@ -947,7 +947,7 @@ int Fields::count() const {
 Field Fields::item(int index) const {
   std::vector<pugi::xml_node> all = list();
   if (index < 1 || index > static_cast<int>(all.size()))
-    throw DocumentError("field " + std::to_string(index) + " does not exist");
+    throw DocumentError(msg::text(msg::kFieldMissing, index));
   return Field(story_, all[static_cast<size_t>(index - 1)]);
 }
 
@@ -1186,7 +1186,7 @@ void Range::insertBreak(int type) {
   }
   if (!head) {
     if (rec->inTable)
-      throw DocumentError("a section break cannot be inserted inside a table");
+      throw DocumentError(msg::kSectionBreakInTable);
     st->replace(p, p, U"\r");
     head = st->at(i);
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <set>
 
+#include "base/messages.h"
 #include "word/document.h"
 #include "word/format.h"
 #include "word/story.h"
@@ -121,7 +122,7 @@ std::vector<Range> Range::formatRuns() const {
 
 Range Paragraph::range() const {
   if (!valid())
-    throw DocumentError("the paragraph has been deleted");
+    throw DocumentError(msg::kParagraphGone);
   int64_t s = story_->startOf(rec_);
   return Range(story_, s, s + static_cast<int64_t>(story_->fullLen(rec_)));
 }
@@ -135,6 +136,12 @@ bool Paragraph::inTable() const {
 bool Paragraph::valid() const {
   return story_ && rec_ && !rec_->dead;
 }
+bool Paragraph::isBlank() const {
+  return valid() && story_->isBlank(rec_);
+}
+bool Paragraph::endsSection() const {
+  return valid() && story_->endsSection(rec_);
+}
 
 int Paragraphs::count() const {
   return story_->count();
@@ -143,9 +150,7 @@ int Paragraphs::count() const {
 Paragraph Paragraphs::item(int index) const {
   int n = story_->count();
   if (index < 1 || index > n)
-    throw DocumentError({}, story_->part(),
-                        "paragraph " + std::to_string(index) + " does not exist (the story has " +
-                            std::to_string(n) + ")");
+    throw DocumentError({}, story_->part(), msg::text(msg::kParagraphMissing, index, n));
   return Paragraph(story_, story_->at(index - 1));
 }
 
@@ -212,6 +217,9 @@ float Font::size() const {
 }
 
 void Font::setSize(float points) {
+  // Word refuses a size outside 1 to 1638 points; so does the model, rather than clamp.
+  if (!(points >= 1.0f && points <= 1638.0f))
+    throw DocumentError(msg::text(msg::kFontSizeInvalid, points));
   Story* st = range_->story();
   if (!st)
     return;
@@ -276,7 +284,7 @@ int ParagraphFormat::alignment() const {
 void ParagraphFormat::setAlignment(int wdAlign) {
   static const char* const kJc[] = {"left", "center", "right", "both", "distribute"};
   if (wdAlign < 0 || wdAlign > 4)
-    throw DocumentError("invalid paragraph alignment value");
+    throw DocumentError(msg::kAlignmentInvalid);
   if (!range_->story())
     return;
   for (pugi::xml_node pPr : pPrs()) {

@@ -1,4 +1,5 @@
 #include "word/story.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <cstring>
@@ -38,6 +39,27 @@ pugi::xml_node nextElement(pugi::xml_node n) {
     if (n.type() == pugi::node_element)
       return n;
   return {};
+}
+
+pugi::xml_node previousElement(pugi::xml_node n) {
+  for (n = n.previous_sibling(); n; n = n.previous_sibling())
+    if (n.type() == pugi::node_element)
+      return n;
+  return {};
+}
+
+// Elements of a paragraph that hold nothing but text and its formatting: containers the
+// text walk enters, the text itself, tabs and breaks (characters of the text), and marks that
+// carry no content of their own.
+bool isTextOnly(const char* local) {
+  static const char* const kText[] = {
+      "r",   "hyperlink", "smartTag",      "ins",        "dir",
+      "bdo", "t",         "tab",           "ptab",       "br",
+      "cr",  "proofErr",  "noBreakHyphen", "softHyphen", "lastRenderedPageBreak"};
+  for (const char* k : kText)
+    if (!std::strcmp(local, k))
+      return true;
+  return false;
 }
 
 void setWText(pugi::xml_node wt, const std::u32string& s) {
@@ -115,6 +137,20 @@ void Story::rebuild() {
   std::vector<ParaRec*> fresh;
   fresh.reserve(paras_.size() + 16);
   collect(root_, 0, fresh);
+  if (fresh.empty() && root_) {
+    // A story always has a paragraph, as in Word: a body that holds only its section
+    // properties (or a header without any paragraph) gets an empty one, before the body's
+    // sectPr.
+    pugi::xml_node last = root_.last_child();
+    while (last && last.type() != pugi::node_element)
+      last = last.previous_sibling();
+    if (last && n_.is(last, "sectPr"))
+      root_.insert_child_before(n_.p.c_str(), last);
+    else
+      root_.append_child(n_.p.c_str());
+    touch();
+    collect(root_, 0, fresh);
+  }
   std::unordered_map<pugi::xml_node_struct*, ParaRec*> live;
   live.reserve(fresh.size() * 2);
   for (ParaRec* r : fresh)
@@ -207,7 +243,7 @@ void Story::invalidateText(ParaRec* rec) {
 int64_t Story::startOf(ParaRec* rec) {
   int i = indexOf(rec);
   if (i < 0)
-    throw DocumentError({}, part_, "the paragraph no longer exists");
+    throw DocumentError({}, part_, msg::kParagraphGone);
   ensureValid(i);
   return rec->start;
 }
@@ -438,16 +474,19 @@ std::u32string Story::text(int64_t start, int64_t end) {
 
 // ---- edits -------------------------------------------------------------------------------
 
-void Story::deleteContent(ParaRec* rec, size_t a, size_t b) {
+void Story::deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule) {
   content(rec);
-  // Fields whose whole result lies in the deleted span go with their codes, as in Word.
+  // Fields whose whole result lies in the deleted span go with their codes, as in Word. A
+  // field without a result has no width: it goes only when deleted characters lie on both
+  // sides of it (at a span's edge it may as well stand outside it, as after a deleted tab).
   std::vector<FieldSpan> covered;
-  size_t len = rec->text.size();
   for (const FieldSpan& f : rec->fields) {
-    bool whole = f.resEnd > f.resStart
-                     ? a <= f.resStart && f.resEnd <= b
-                     : (f.resStart > a || a == 0) && (f.resStart < b || b == len) &&
-                           a <= f.resStart && f.resStart <= b;
+    bool whole = false;
+    if (rule == FieldRule::All)
+      whole = true;
+    else if (rule == FieldRule::Covered)
+      whole = f.resEnd > f.resStart ? a <= f.resStart && f.resEnd <= b
+                                    : a < f.resStart && f.resStart < b;
     if (whole)
       covered.push_back(f);
   }
@@ -764,7 +803,8 @@ void Story::removedParagraph(ParaRec* rec) {
   }
 }
 
-void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins) {
+void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins,
+                          bool keepFields) {
   // Paragraph boundaries: "\r", "\n" and "\r\n" each make one.
   std::u32string joined;
   std::vector<size_t> cuts;
@@ -781,7 +821,8 @@ void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view 
   // Typing over characters gives the new text the formatting of the first one replaced.
   insertContent(rec, a, joined, b > a);
   if (b > a)
-    deleteContent(rec, a + joined.size(), b + joined.size());
+    deleteContent(rec, a + joined.size(), b + joined.size(),
+                  keepFields ? FieldRule::Keep : FieldRule::Covered);
   for (size_t k = cuts.size(); k-- > 0;) {
     pugi::xml_node q = splitParagraph(rec, cuts[k]);
     insertedParagraphAfter(rec, q);
@@ -789,7 +830,7 @@ void Story::editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view 
 }
 
 bool Story::deleteMark(ParaRec* rec) {
-  if (rec->cellEnd)
+  if (rec->cellEnd || endsSection(rec))
     return false;
   pugi::xml_node p = rec->p;
   std::vector<pugi::xml_node> between;
@@ -798,8 +839,13 @@ bool Story::deleteMark(ParaRec* rec) {
     between.push_back(next);
     next = nextElement(next);
   }
-  pugi::xml_node pPr = p.child(n_.pPr.c_str());
-  pugi::xml_node sect = pPr ? pPr.child(n_.sectPr.c_str()) : pugi::xml_node();
+  if (next && n_.is(next, "tbl")) {
+    pugi::xml_node prev = previousElement(p);
+    while (prev && isMarker(n_.localOf(prev)))
+      prev = previousElement(prev);
+    if (prev && n_.is(prev, "tbl"))
+      return false;
+  }
   if (next && n_.is(next, "p")) {
     pugi::xml_node qPr = next.child(n_.pPr.c_str());
     pugi::xml_node anchor = qPr ? qPr.next_sibling() : next.first_child();
@@ -815,13 +861,6 @@ bool Story::deleteMark(ParaRec* rec) {
       else
         next.append_move(c);
     }
-    if (sect && !(qPr && qPr.child(n_.sectPr.c_str()))) {
-      if (!qPr)
-        qPr = next.prepend_child(n_.pPr.c_str());
-      pugi::xml_node dst = ensureChild(qPr, "sectPr", n_);
-      qPr.insert_move_after(sect, dst);
-      qPr.remove_child(dst);
-    }
     ParaRec* q = recOf(next);
     p.parent().remove_child(p);
     removedParagraph(rec);
@@ -832,7 +871,7 @@ bool Story::deleteMark(ParaRec* rec) {
   }
   // Before a table or at the end of a container only an empty paragraph may go, and never
   // the last paragraph of the story or one that ends a section.
-  if (!content(rec).empty() || sect || !next)
+  if (!content(rec).empty() || !next)
     return false;
   if (!batch_ && indexOf(rec) == count() - 1)
     return false;
@@ -845,7 +884,7 @@ bool Story::deleteMark(ParaRec* rec) {
   return true;
 }
 
-int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
+int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input, bool keepFields) {
   // "\r\n" and "\n" are one paragraph mark, as "\r" is.
   std::u32string normal;
   normal.reserve(input.size());
@@ -882,7 +921,7 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
     ParaRec* rec = at(indexAt(a));
     int64_t s = startOf(rec);
     if (b <= s + static_cast<int64_t>(content(rec).size())) {
-      editParagraph(rec, static_cast<size_t>(a - s), static_cast<size_t>(b - s), mid);
+      editParagraph(rec, static_cast<size_t>(a - s), static_cast<size_t>(b - s), mid, keepFields);
       return a + static_cast<int64_t>(mid.size()) + static_cast<int64_t>(suf);
     }
   }
@@ -895,8 +934,12 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
       int64_t cl = static_cast<int64_t>(content(rec).size());
       int64_t x = std::max(a, s) - s, y = std::min(b, s + cl) - s;
       bool mark = b > s + cl;
-      if (y > x)
-        deleteContent(rec, static_cast<size_t>(x), static_cast<size_t>(y));
+      // A paragraph deleted whole, mark included, takes everything it holds.
+      FieldRule rule = keepFields       ? FieldRule::Keep
+                       : a <= s && mark ? FieldRule::All
+                                        : FieldRule::Covered;
+      if (y > x || rule == FieldRule::All)
+        deleteContent(rec, static_cast<size_t>(x), static_cast<size_t>(y), rule);
       if (mark && !deleteMark(rec))
         kept += static_cast<int64_t>(markLen(rec));
     }
@@ -905,7 +948,7 @@ int64_t Story::replace(int64_t start, int64_t end, std::u32string_view input) {
     ParaRec* rec = at(indexAt(a));
     int64_t off =
         std::clamp<int64_t>(a - startOf(rec), 0, static_cast<int64_t>(content(rec).size()));
-    editParagraph(rec, static_cast<size_t>(off), static_cast<size_t>(off), mid);
+    editParagraph(rec, static_cast<size_t>(off), static_cast<size_t>(off), mid, keepFields);
   }
   return a + static_cast<int64_t>(mid.size()) + kept + static_cast<int64_t>(suf);
 }
@@ -1047,6 +1090,51 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
     }
   }
   return true;
+}
+
+bool Story::endsSection(ParaRec* rec) {
+  pugi::xml_node pPr = rec->p.child(n_.pPr.c_str());
+  return pPr && pPr.child(n_.sectPr.c_str());
+}
+
+bool Story::holdsObject(ParaRec* rec) {
+  // The only paragraph of a block-level content control stands for the control.
+  pugi::xml_node parent = rec->p.parent();
+  if (const char* local = n_.localOf(parent); local && !std::strcmp(local, "sdtContent")) {
+    bool alone = true;
+    for (pugi::xml_node c = parent.first_child(); c && alone; c = c.next_sibling())
+      if (c != rec->p && (n_.is(c, "p") || n_.is(c, "tbl") || n_.is(c, "sdt")))
+        alone = false;
+    if (alone)
+      return true;
+  }
+  // Depth-first over everything but the properties.
+  std::vector<pugi::xml_node> todo;
+  for (pugi::xml_node c = rec->p.first_child(); c; c = c.next_sibling())
+    todo.push_back(c);
+  while (!todo.empty()) {
+    pugi::xml_node c = todo.back();
+    todo.pop_back();
+    if (c.type() != pugi::node_element)
+      continue;
+    const char* local = n_.localOf(c);
+    if (local && (!std::strcmp(local, "pPr") || !std::strcmp(local, "rPr")))
+      continue;
+    if (!local || !isTextOnly(local))
+      return true;
+    if (!std::strcmp(local, "t"))
+      continue;
+    for (pugi::xml_node k = c.first_child(); k; k = k.next_sibling())
+      todo.push_back(k);
+  }
+  return false;
+}
+
+bool Story::isBlank(ParaRec* rec) {
+  for (char32_t c : content(rec))
+    if (c != U' ' && c != U'\u3000')
+      return false;
+  return !holdsObject(rec);
 }
 
 } // namespace word

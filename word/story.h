@@ -74,19 +74,36 @@ public:
   std::u32string text(int64_t start, int64_t end);
 
   // Replaces [start, end) by `text` as a minimal edit (common prefix and suffix kept).
-  // Returns the end position of the new text.
-  int64_t replace(int64_t start, int64_t end, std::u32string_view text);
+  // Returns the end position of the new text. A field goes with the deletion when the deleted
+  // span holds its whole result (a field without a result: when it lies between two deleted
+  // characters, or its whole paragraph goes, mark included). With `keepFields` (the edits of
+  // Find and of the cleanup steps, which change characters only) no field ever goes: a field
+  // whose result is deleted keeps its code with an empty result.
+  int64_t replace(int64_t start, int64_t end, std::u32string_view text, bool keepFields = false);
   // Low-level edit inside one paragraph's content: [a, b) replaced by `ins` (may hold "\r").
-  void editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins);
+  void editParagraph(ParaRec* rec, size_t a, size_t b, std::u32string_view ins,
+                     bool keepFields = false);
   // Replaces the pattern occurrences at `hits` (content offsets, non-overlapping, ascending)
   // by `repl` when every occurrence lies inside one w:t and `repl` is plain text: each text
   // piece is rewritten once. Returns false (nothing changed) when that does not apply.
   bool replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, size_t patLen,
                          std::u32string_view repl);
   // Deletes the mark of `rec`, merging it into the next paragraph. Returns false when the
-  // mark cannot go (last paragraph of a cell or of the story, or a table follows a
-  // non-empty paragraph).
+  // mark cannot go: the last paragraph of a cell or of the story, a table follows a non-empty
+  // paragraph, the paragraph is all that separates two tables (they would become one), or
+  // its mark ends a section (the sections and the section of every paragraph stay as they are).
   bool deleteMark(ParaRec* rec);
+
+  // True when the paragraph holds anything besides text: a field or form field, a content
+  // control (or it is the only paragraph of one), a picture, drawing, shape, embedded object
+  // or equation, a note or comment reference, a bookmark or other anchor, tracked deleted
+  // text, or an element the model does not know. Runs, text, tabs, breaks, proofing marks and
+  // properties are not objects.
+  bool holdsObject(ParaRec* rec);
+  // Blank: no text but U+0020 / U+3000 spaces, and no object of any kind.
+  bool isBlank(ParaRec* rec);
+  // True when the paragraph's mark carries a section break.
+  bool endsSection(ParaRec* rec);
 
   // Splits runs so that [start, end) begins and ends on run boundaries; returns the runs
   // inside, in order. `markToo` is set when the range covers a paragraph mark (the mark's
@@ -126,7 +143,9 @@ private:
   void invalidateFrom(int index0);
   void buildText(ParaRec* rec);
   pugi::xml_node splitParagraph(ParaRec* rec, size_t k);
-  void deleteContent(ParaRec* rec, size_t a, size_t b);
+  // Which fields a deletion takes with it (see replace()).
+  enum class FieldRule { Keep, Covered, All };
+  void deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule);
   void insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool overtype);
   pugi::xml_node splitRunAt(ParaRec* rec, size_t k);
   void insertedParagraphAfter(ParaRec* rec, pugi::xml_node q);

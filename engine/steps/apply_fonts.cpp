@@ -27,14 +27,14 @@ void clsDoc::applyFonts() {
         continue;
       word::Font font = CurPara.range().font();
       font.setName(bodyFont);
-      font.setSize(number("正文字号"));
+      font.setSize(fontSize("正文字号"));
       font.setBold(boldOf(number("正文加粗")));
     }
   } else {
     Selection().wholeStory();
     word::Font font = Selection().font();
     font.setName(bodyFont);
-    font.setSize(number("正文字号"));
+    font.setSize(fontSize("正文字号"));
     font.setBold(boldOf(number("正文加粗")));
   }
 
@@ -45,7 +45,7 @@ void clsDoc::applyFonts() {
   Selection().setRange(ActiveDocument().paragraphs().first().range());
   word::Font title = Selection().font();
   title.setName(property("标题字体"));
-  title.setSize(number("标题字号"));
+  title.setSize(fontSize("标题字号"));
   title.setBold(boldOf(number("标题加粗")));
   word::ParagraphFormat format = Selection().paragraphFormat();
   format.setLineUnitBefore(0.5f);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/clsdoc.h"
+#include "word/story.h"
 #include "word/text.h"
 
 namespace engine {
@@ -113,12 +114,15 @@ void clsDoc::cleanText() {
       ++lead;
     while (trail < len - lead && isSpace(t[len - 1 - trail]))
       ++trail;
+    // Only the characters go: a field or form field without a result between the spaces
+    // stays, as it does under the find passes.
     int64_t s = CurRange.start();
     int64_t e = s + static_cast<int64_t>(len);
+    word::Story* story = CurRange.story();
     if (trail > 0)
-      ActiveDocument().range(e - static_cast<int64_t>(trail), e).deleteText();
+      story->replace(e - static_cast<int64_t>(trail), e, U"", true);
     if (lead > 0)
-      ActiveDocument().range(s, s + static_cast<int64_t>(lead)).deleteText();
+      story->replace(s, s + static_cast<int64_t>(lead), U"", true);
   }
 }
 

@@ -63,7 +63,7 @@ void clsDoc::formatArticleHeadings() {
       word::Font font = CurPara.range().font();
       font.setName(property("标题字体"));
       font.setBold(integerSetting(*this, "标题加粗") != 0);
-      font.setSize(number("正文字号") + 1.0f);
+      font.setSize(fontSize("正文字号") + 1.0f);
       CurPara.range().paragraphFormat().setAlignment(word::wdAlignParagraphCenter);
     }
 

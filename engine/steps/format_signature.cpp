@@ -7,7 +7,10 @@
 // paragraphs are removed everywhere except the two blank lines above a formatted block.
 //
 // Blank: a paragraph whose text, trimmed of U+0020 / U+3000 at both ends, is its mark alone
-// (after indentation a blank line holds two ideographic spaces and its mark).
+// (after indentation a blank line holds two ideographic spaces and its mark), and that holds
+// no object of any kind: a paragraph with only a field, form field, content control, picture,
+// shape or bookmark is content. The model keeps a blank paragraph whose mark ends a section or
+// that is all that separates two tables, so removing blanks never merges sections or tables.
 
 #include <string>
 #include <utility>
@@ -59,7 +62,7 @@ void clsDoc::formatSignature() {
     if (index < 1)
       return false;
     CurPara = paras.item(index);
-    return word::trimSpaces(CurPara.range().text32()).size() == 1;
+    return word::trimSpaces(CurPara.range().text32()).size() == 1 && CurPara.isBlank();
   };
 
   // 1. The bottom-most date line whose paragraph two up is blank.

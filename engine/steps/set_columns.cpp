@@ -1,6 +1,7 @@
 // Two columns: the text in two evenly spaced columns without a line between them, at Word's
 // default spacing. When the first paragraph is the title it keeps the full width: a continuous
-// section break after it starts the columns on the same page.
+// section break after it starts the columns on the same page (a table right after the title
+// is no obstacle: the break ends the title's own paragraph).
 
 #include <algorithm>
 
@@ -16,7 +17,14 @@ void clsDoc::setColumns() {
   word::Document& doc = ActiveDocument();
   word::showPrintLayout(doc);
 
-  if (isOn("一段标题")) {
+  // A document that begins with a table has no title paragraph: a section break cannot end a
+  // table cell, and the table is body text. The whole document then gets the columns. A title
+  // with nothing after it keeps the full width and needs no break.
+  word::Paragraphs paras = doc.paragraphs();
+  const bool title = isOn("一段标题") && !paras.first().inTable();
+  if (title && paras.count() == 1)
+    return;
+  if (title) {
     Selection().homeKey(word::wdStory, word::wdExtend);
     Selection().moveDown(word::wdParagraph);
     Selection().endKey(word::wdStory, word::wdExtend);

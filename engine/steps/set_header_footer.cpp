@@ -1,5 +1,5 @@
 // Header and page numbers: the header text in its font, size and alignment (with the header
-// off, the delete at the start of the header's first line), and a PAGE field in the footer in
+// off, the header is left as it is), and a PAGE field in the footer in
 // one of two forms and three alignments (with page numbers off, an empty footer). The
 // selection ends in the main text.
 //
@@ -102,11 +102,12 @@ void clsDoc::setHeaderFooter() {
     Selection().homeKey(word::wdLine, word::wdExtend);
     Selection().setRange(Selection().headerFooter().range());
     Selection().font().setName(property("页眉字体"));
-    Selection().font().setSize(number("页眉字号"));
+    Selection().font().setSize(fontSize("页眉字号"));
   } else {
-    word::seekStory(doc, word::wdSeekCurrentPageHeader);
-    Selection().homeKey(word::wdLine, word::wdExtend);
-    Selection().deleteText();
+    // With the header off an existing header is left exactly as it was (a select-to-line-start
+    // and delete there would take its first character, logo or line shape), and a document
+    // without one gets none.
+    word::showPrintLayout(doc);
   }
 
   // The page numbers.
@@ -131,8 +132,7 @@ void clsDoc::setHeaderFooter() {
     Selection().homeKey(word::wdLine, word::wdExtend);
     view.setSeekView(word::wdSeekMainDocument);
   } else {
-    view.setSeekView(Selection().headerFooter().isHeader() ? word::wdSeekCurrentPageFooter
-                                                           : word::wdSeekCurrentPageHeader);
+    view.setSeekView(word::wdSeekCurrentPageFooter);
     emptyStory(Selection());
   }
 

@@ -3,6 +3,9 @@
 // Every section of the document gets the same settings, so a document with section breaks
 // does not come out with mixed paper sizes.
 
+#include <fmt/format.h>
+
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 #include "word/pagesetup.h"
 
@@ -28,6 +31,33 @@ void clsDoc::setupPage() {
   bool portrait = property("页方向") == "0";
   page.setOrientation(portrait ? word::wdOrientPortrait : word::wdOrientLandscape);
 
+  // Margins that leave no room for text are refused before any of them is set: Word refuses
+  // them too, and a page without a text area cannot be typeset.
+  float width = 0, height = 0;
+  const std::string& size = property("纸张大小");
+  const Paper* paper = nullptr;
+  for (const Paper& p : kPapers)
+    if (size == p.setting)
+      paper = &p;
+  if (paper) {
+    width = word::Application::centimetersToPoints(portrait ? paper->shortSide : paper->longSide);
+    height = word::Application::centimetersToPoints(portrait ? paper->longSide : paper->shortSide);
+  } else {
+    width = page.pageWidth();
+    height = page.pageHeight();
+  }
+  const bool gutterTop = property("装订线位置") != "0" && property("装订线位置") != "1";
+  auto cm = [](float pts) { return fmt::format("{:.2f}", pts * 2.54f / 72.0f); };
+  const float top = points("上边距"), bottom = points("下边距"), left = points("左边距"),
+              right = points("右边距"), gutter = points("装订线");
+  const std::string gutterText = gutter > 0 ? msg::text(msg::kWithGutter, cm(gutter)) : "";
+  if (top + bottom + (gutterTop ? gutter : 0.0f) >= height)
+    throw StepError(msg::text(msg::kMarginsExceedPageHeight, cm(top), cm(bottom),
+                              gutterTop ? gutterText : "", cm(height)));
+  if (left + right + (gutterTop ? 0.0f : gutter) >= width)
+    throw StepError(msg::text(msg::kMarginsExceedPageWidth, cm(left), cm(right),
+                              gutterTop ? "" : gutterText, cm(width)));
+
   page.setTopMargin(points("上边距"));
   page.setBottomMargin(points("下边距"));
   page.setLeftMargin(points("左边距"));
@@ -47,7 +77,6 @@ void clsDoc::setupPage() {
   page.setDifferentFirstPageHeaderFooter(false);
 
   // Explicit sizes (B5 is ISO B5, 17.6 x 25 cm); a size not in the list keeps the paper.
-  const std::string& size = property("纸张大小");
   for (const Paper& p : kPapers) {
     if (size != p.setting)
       continue;

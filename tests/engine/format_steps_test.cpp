@@ -226,6 +226,42 @@ TEST_F(FormatSteps, ALengthThatIsNotANumberFailsAfterTheOrientation) {
   }
 }
 
+TEST_F(FormatSteps, MarginsThatLeaveNoTextAreaAreRefused) {
+  // A4 portrait is 21 x 29.7 cm; the gutter counts on the side it is on.
+  struct Case {
+    const char *setting, *value, *gutter, *gutterPos;
+    bool refused;
+    const char* says;
+  };
+  const Case cases[] = {
+      {"上边距", "27", "0", "0", true, "纸张高度"}, {"左边距", "19", "0", "0", true, "纸张宽度"},
+      {"右边距", "30", "0", "0", true, "纸张宽度"}, {"左边距", "10", "9", "0", true, "装订线"},
+      {"上边距", "10", "17", "2", true, "装订线"},  {"左边距", "10", "17", "2", false, ""},
+      {"上边距", "3.7", "0", "0", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.setting) + "=" + c.value + " gutter " + c.gutter);
+    configure(eng);
+    open(bodyParagraphs(1) + kLetterSect);
+    set("纸张大小", "0");
+    set("页方向", "0");
+    set(c.setting, c.value);
+    set("装订线", c.gutter);
+    set("装订线位置", c.gutterPos);
+    if (!c.refused) {
+      EXPECT_NO_THROW(EngineAccess::setupPage(eng));
+      continue;
+    }
+    try {
+      EngineAccess::setupPage(eng);
+      FAIL() << "accepted";
+    } catch (const engine::StepError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    }
+    EXPECT_FLOAT_EQ(doc->pageSetup().topMargin(), 72.0f); // no margin was set
+  }
+}
+
 TEST_F(FormatSteps, NumbersUseTheFullStopWhateverTheLocale) {
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
   std::string saved = previous ? previous : "C";
@@ -777,6 +813,28 @@ TEST_F(FormatSteps, AFontSettingThatIsNotANumberFailsTheStep) {
       }
     }
   }
+}
+
+TEST_F(FormatSteps, FontSizesWordRefusesAreRefusedNotClamped) {
+  for (auto [setting, value] : std::vector<std::pair<const char*, const char*>>{
+           {"正文字号", "10000"}, {"标题字号", "1639"}, {"正文字号", "0.5"}, {"标题字号", "-3"}}) {
+    SCOPED_TRACE(std::string(setting) + "=" + value);
+    configure(eng);
+    set(setting, value);
+    open(kMixedRuns);
+    try {
+      EngineAccess::applyFonts(eng);
+      FAIL() << "accepted";
+    } catch (const engine::StepError& e) {
+      EXPECT_NE(std::string(e.what()).find(setting), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("1638"), std::string::npos) << e.what();
+    }
+  }
+  configure(eng);
+  set("正文字号", "1638");
+  open(kMixedRuns);
+  EXPECT_NO_THROW(EngineAccess::applyFonts(eng));
+  EXPECT_THROW(doc->range(0, 1).font().setSize(10000.0f), word::DocumentError);
 }
 
 } // namespace

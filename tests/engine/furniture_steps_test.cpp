@@ -153,16 +153,54 @@ TEST_F(Furniture, EmptyHeaderTextLeavesAnEmptyLineInTheFont) {
   EXPECT_EQ(word::Range(header(), 0, 1).font().name(), "楷体");
 }
 
-TEST_F(Furniture, HeaderOffDeletesAtTheStartOfItsFirstLine) {
+struct KeptHeaderCase {
+  const char* name;
+  std::string paragraph; // the header's first paragraph
+};
+
+class HeaderOff : public Furniture, public ::testing::WithParamInterface<KeptHeaderCase> {};
+
+TEST_P(HeaderOff, LeavesTheHeaderExactlyAsItWas) {
+  // A header beginning with a letter, a logo or a line shape: with the header off not a byte
+  // of it changes (the footer is emptied as page numbers are off).
   open(document(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
-  doc->selection().typeText("ABC");
-  word::seekStory(*doc, word::wdSeekMainDocument);
+  word::Story* h = header();
+  h->root().remove_children();
+  pugi::xml_document frag;
+  ASSERT_TRUE(
+      frag.load_string(("<x>" + GetParam().paragraph + para(run("第二行")) + "</x>").c_str()));
+  for (pugi::xml_node c : frag.first_child().children())
+    h->root().append_copy(c);
+  h->invalidateAll();
+  h->touch();
+  const std::string part = h->part();
+  const std::string before = partXml(part);
   set("使用页眉", "0");
   set("使用页码", "0");
   EngineAccess::setHeaderFooter(eng);
-  EXPECT_EQ(storyText(header()), "BC\r");
+  EXPECT_EQ(partXml(part), before) << GetParam().name;
   EXPECT_EQ(storyText(footer()), "\r");
+  EXPECT_EQ(doc->selection().story(), &doc->content());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Contents, HeaderOff,
+    ::testing::Values(
+        KeptHeaderCase{"letter", para(run("ABC"))},
+        KeptHeaderCase{"logo", para("<w:r><w:drawing><wp:inline xmlns:wp=\"urn:test\"/>"
+                                    "</w:drawing></w:r>" +
+                                    run("某某公司"))},
+        KeptHeaderCase{"line", para("<w:r><w:pict><v:line xmlns:v=\"urn:schemas-microsoft-com:"
+                                    "vml\"/></w:pict></w:r>")}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Furniture, HeaderOffAddsNoHeaderToADocumentWithout) {
+  open(document(1));
+  set("使用页眉", "0");
+  set("使用页码", "1");
+  EngineAccess::setHeaderFooter(eng);
+  EXPECT_EQ(partXml("word/document.xml").find("headerReference"), std::string::npos);
+  EXPECT_NE(partXml("word/document.xml").find("footerReference"), std::string::npos);
 }
 
 TEST_F(Furniture, CombinedHeaderAddsTheTitleDistributed) {
@@ -382,6 +420,45 @@ INSTANTIATE_TEST_SUITE_P(Settings, TwoColumns,
                                            ColumnCase{"WithTitle", "1", "1", {1, 2}},
                                            ColumnCase{"WithoutTitle", "1", "0", {2}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+struct TableColumnCase {
+  const char* name;
+  std::string body;
+  std::vector<int> counts; // columns of each section afterwards
+};
+
+class ColumnsAroundTables : public Furniture,
+                            public ::testing::WithParamInterface<TableColumnCase> {};
+
+TEST_P(ColumnsAroundTables, TheBreakGoesWhereItIsValid) {
+  // A document that begins with a table has no title paragraph: no break, all in columns. A
+  // title followed by a table: the break ends the title. Neither fails.
+  const TableColumnCase& c = GetParam();
+  open(c.body + kSect);
+  set("分栏", "1");
+  set("一段标题", "1");
+  ASSERT_NO_THROW(EngineAccess::setColumns(eng));
+  std::vector<pugi::xml_node> secs = word::documentSections(*doc);
+  ASSERT_EQ(secs.size(), c.counts.size());
+  for (size_t i = 0; i < secs.size(); ++i)
+    EXPECT_EQ(word::PageSetup(doc, {secs[i]}).textColumns().count(), c.counts[i]) << i;
+  EXPECT_EQ(doc->tablesCount(), 1);
+  auto again = qftest::roundTrip(*doc);
+  EXPECT_EQ(again->tablesCount(), 1);
+}
+
+namespace {
+const std::string kTable = "<w:tbl><w:tr><w:tc>" + para(run("格一")) + "</w:tc><w:tc>" +
+                           para(run("格二")) + "</w:tc></w:tr></w:tbl>";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tables, ColumnsAroundTables,
+    ::testing::Values(TableColumnCase{"TableFirst", kTable + para(run("正文")), {2}},
+                      TableColumnCase{"OnlyATable", kTable + "<w:p/>", {2}},
+                      TableColumnCase{
+                          "TitleThenTable", para(run(kTitle)) + kTable + "<w:p/>", {1, 2}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- applyWatermark -----------------------------------------------------------------------
 
@@ -901,3 +978,42 @@ TEST(FurnitureRender, WhatAReaderSeesInDocxAndDoc) {
 }
 
 } // namespace
+
+// ---- a body without paragraphs ------------------------------------------------------------
+
+TEST(EmptyBody, TypesetsLikeAnyOtherDocument) {
+  // A body that holds only its section properties, with a footer: the full run gives it the
+  // one empty paragraph every Word document has, and typesets it.
+  qftest::TempFolder in, out;
+  auto pkg = qftest::makePackage("");
+  std::string rid = pkg->addRelationship(
+      "word/document.xml",
+      "http://schemas.openxmlformats.org/officeDocument/2006/relationships/footer", "footer1.xml");
+  pkg->setBytes("word/footer1.xml", std::string("<?xml version=\"1.0\"?><w:ftr ") + qftest::kWNs +
+                                        ">" + para(run("页脚文字")) + "</w:ftr>");
+  pkg->setContentTypeOverride(
+      "word/footer1.xml",
+      "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml");
+  std::string xml = word::serializeXml(*pkg->xml("word/document.xml"));
+  const std::string body = "<w:body/>";
+  ASSERT_NE(xml.find(body), std::string::npos) << xml;
+  xml.replace(xml.find(body), body.size(),
+              "<w:body><w:sectPr><w:footerReference w:type=\"default\" r:id=\"" + rid +
+                  "\"/><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:body>");
+  pkg->setBytes("word/document.xml", xml);
+  pkg->save((in / "empty.docx").string());
+
+  engine::clsDoc eng;
+  batchtest::Recorder rec;
+  batchtest::configure(eng, rec, in.path(), out.path());
+  eng.setProperty("使用页码", "0");
+  eng.setProperty("使用页眉", "1");
+  eng.setProperty("页眉", "页眉");
+  eng.setProperty("分栏", "1");
+  eng.setDocFiles({"empty.docx"});
+  eng.Main("0");
+  EXPECT_TRUE(rec.withId("E").empty()) << rec.events.front();
+  auto done = word::Document::openPackage((out / "empty.docx").string());
+  EXPECT_GE(done->paragraphs().count(), 1);
+  EXPECT_EQ(done->sections().count(), 1);
+}

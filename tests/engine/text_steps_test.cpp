@@ -13,8 +13,10 @@
 #include "engine/recognisers/date_line.h"
 #include "engine/recognisers/tab_pad.h"
 #include "engine_access.h"
+#include "word/headerfooter.h"
 #include "word/package.h"
 #include "word/text.h"
+#include "word/xmlns.h"
 
 using engine::EngineAccess;
 using qftest::para;
@@ -519,4 +521,130 @@ TEST_F(TextSteps, CorpusKeepsObjectsAndTables) {
     ++seen;
   }
   EXPECT_GT(seen, 0);
+}
+
+// ---- nothing but blank paragraphs goes ------------------------------------------------------
+
+namespace {
+
+const std::string kCheckBox =
+    "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"Check1\"/><w:checkBox>"
+    "<w:sizeAuto/><w:default w:val=\"0\"/></w:checkBox></w:ffData></w:fldChar></w:r>"
+    "<w:r><w:instrText xml:space=\"preserve\"> FORMCHECKBOX </w:instrText></w:r>"
+    "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+const std::string kDropDown =
+    "<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"Drop1\"/><w:ddList>"
+    "<w:listEntry w:val=\"甲\"/></w:ddList></w:ffData></w:fldChar></w:r>"
+    "<w:r><w:instrText xml:space=\"preserve\"> FORMDROPDOWN </w:instrText></w:r>"
+    "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r><w:r><w:fldChar w:fldCharType=\"end\"/>"
+    "</w:r>";
+const std::string kEmptySimple = "<w:fldSimple w:instr=\" DATE \"/>";
+const std::string kContentControl =
+    "<w:sdt><w:sdtPr><w:alias w:val=\"CC\"/></w:sdtPr><w:sdtContent/></w:sdt>";
+const std::string kShape = "<w:r><w:pict><v:line xmlns:v=\"urn:schemas-microsoft-com:vml\"/>"
+                           "</w:pict></w:r>";
+const std::string kBookmark =
+    "<w:bookmarkStart w:id=\"7\" w:name=\"mark\"/><w:bookmarkEnd w:id=\"7\"/>";
+const std::string kEquation =
+    "<m:oMath xmlns:m=\"http://schemas.openxmlformats.org/officeDocument/2006/math\">"
+    "<m:r><m:t>x</m:t></m:r></m:oMath>";
+
+struct KeptCase {
+  const char* name;
+  std::string inner;  // the paragraph's content, spaces around it
+  const char* marker; // what the XML must still hold afterwards
+};
+
+} // namespace
+
+class ObjectParagraphs : public TextSteps, public ::testing::WithParamInterface<KeptCase> {};
+
+TEST_P(ObjectParagraphs, AreNotBlankAndSurviveTheCleanup) {
+  // Each object alone in a paragraph between blank lines, spaces and a tab around it: every
+  // text step runs with every cleanup switch on; the blank lines go, the object stays.
+  const KeptCase& c = GetParam();
+  open(paras({"正文", ""}) + para(run(" ") + kTab + c.inner + run("\u3000 ")) + paras({"", "尾"}));
+  set("空格", "1");
+  set("标点", "1");
+  set("空行", "1");
+  set("头空格", "1");
+  EngineAccess::cleanText(eng);
+  EngineAccess::fixPunctuation(eng);
+  EngineAccess::indentParagraphs(eng);
+  EngineAccess::formatSignature(eng);
+  EXPECT_EQ(doc->paragraphs().count(), 3) << c.name;
+  EXPECT_NE(xml().find(c.marker), std::string::npos) << c.name << "\n" << xml();
+  EXPECT_FALSE(doc->paragraphs().item(2).isBlank()) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ObjectParagraphs,
+                         ::testing::Values(KeptCase{"checkbox", kCheckBox, "FORMCHECKBOX"},
+                                           KeptCase{"dropdown", kDropDown, "FORMDROPDOWN"},
+                                           KeptCase{"field without result", kEmptySimple, "DATE"},
+                                           KeptCase{"content control", kContentControl, "w:alias"},
+                                           KeptCase{"picture", kPicture, "wp:inline"},
+                                           KeptCase{"shape", kShape, "v:line"},
+                                           KeptCase{"bookmark", kBookmark, "w:bookmarkStart"},
+                                           KeptCase{"equation", kEquation, "m:oMath"}),
+                         [](const auto& info) {
+                           std::string n = info.param.name;
+                           std::replace(n.begin(), n.end(), ' ', '_');
+                           return n;
+                         });
+
+TEST_F(TextSteps, FieldsBetweenDeletedCharactersKeepTheirCode) {
+  // Form fields without a result, right after a tab or between spaces of a trimmed edge: the
+  // characters go, the fields stay (with 空格 off only the edges are trimmed).
+  open(para(run("  ") + kCheckBox + run(" ") + kEmptySimple + run("选项") + kTab + kCheckBox +
+            run(" ")));
+  set("空格", "0");
+  set("标点", "1");
+  EngineAccess::cleanText(eng);
+  EngineAccess::fixPunctuation(eng);
+  std::string x = xml();
+  size_t boxes = 0;
+  for (size_t at = x.find("FORMCHECKBOX"); at != std::string::npos;
+       at = x.find("FORMCHECKBOX", at + 1))
+    ++boxes;
+  EXPECT_EQ(boxes, 2u) << x;
+  EXPECT_NE(x.find("DATE"), std::string::npos) << x;
+  EXPECT_EQ(texts(), (std::vector<std::string>{"选项"}));
+}
+
+TEST_F(TextSteps, BlankRemovalNeverJoinsTables) {
+  // Three tables kept apart by blank paragraphs only: removing those would make one table.
+  open(paras({"正文"}) + table(para(run("一"))) + "<w:p/>" + table(para(run("二"))) +
+       para(run("\u3000")) + table(para(run("三"))) + paras({"", "尾"}));
+  EngineAccess::formatSignature(eng);
+  EXPECT_EQ(doc->tablesCount(), 3);
+  auto again = qftest::roundTrip(*doc);
+  EXPECT_EQ(again->tablesCount(), 3);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"正文", "一", "", "二", "", "三", "尾"}));
+}
+
+TEST_F(TextSteps, BlankRemovalKeepsEverySectionAndItsParagraphs) {
+  // Consecutive blank paragraphs that end sections, and one blank paragraph before a
+  // section's text: the section count and the section of each kept paragraph stay.
+  auto sect = [](const char* cols) {
+    return std::string("<w:pPr><w:sectPr><w:type w:val=\"continuous\"/><w:cols w:num=\"") + cols +
+           "\"/></w:sectPr></w:pPr>";
+  };
+  open(para(run("甲")) + "<w:p>" + sect("1") + "</w:p>" + "<w:p>" + sect("2") + "</w:p>" +
+       "<w:p/>" + para(run("乙")) + "<w:p>" + sect("3") + "</w:p>" + para(run("丙")) +
+       "<w:sectPr><w:cols w:num=\"4\"/></w:sectPr>");
+  word::Sections sections = doc->sections();
+  ASSERT_EQ(sections.count(), 4);
+  EngineAccess::formatSignature(eng);
+  EXPECT_EQ(doc->sections().count(), 4);
+  // Which section holds each text: its own cols count.
+  auto sectionOf = [&](const std::string& text) {
+    for (int i = 1; i <= doc->sections().count(); ++i)
+      if (doc->sections().item(i).range().text().find(text) != std::string::npos)
+        return word::attr(doc->sections().item(i).sectPr().child("w:cols"), "num", {});
+    return std::string("?");
+  };
+  EXPECT_EQ(sectionOf("甲"), "1");
+  EXPECT_EQ(sectionOf("乙"), "3");
+  EXPECT_EQ(sectionOf("丙"), "4");
+  EXPECT_EQ(texts(), (std::vector<std::string>{"甲", "", "", "乙", "", "丙"}));
 }
