@@ -89,6 +89,64 @@ inline constexpr const char* kErrOther = "系统错误（错误号 {}）";
 
 // ---- The command line --------------------------------------------------------------------------
 
+// Every reason the command line prints begins with the program's name.
+inline constexpr const char* kCliPrefix = "quillfold：{}";
+
+// Gathering the documents of `typeset`.
+inline constexpr const char* kCliFilesAndDir = "请只给出文件或 --dir 文件夹之一，不要同时给出";
+inline constexpr const char* kCliFilterNeedsDir =
+    "--filter 和 --ext 用于挑选文件夹中的文件：请与 --dir 一起使用";
+inline constexpr const char* kCliNoDocuments = "没有给出文档：请列出文件，或用 --dir 指定文件夹";
+inline constexpr const char* kCliCannotList = "无法列出文件夹“{}”中的文件：{}";
+inline constexpr const char* kCliNothingToTypeset = "文件夹“{}”中没有可排版的文档";
+inline constexpr const char* kCliUnknownMode = "未知的 --mode“{}”（应为 full、header、page 或 size）";
+inline constexpr const char* kCliOutNeedsFolder = "--out 需要一个文件夹";
+
+// The output folder, checked before anything is typeset or merged.
+inline constexpr const char* kCliOutputNotFolder =
+    "输出文件夹“{}”不可用：同名的文件已经存在，它不是文件夹；请另选输出文件夹";
+inline constexpr const char* kCliOutputCannotCreate =
+    "无法建立输出文件夹“{}”：{}；请另选输出文件夹";
+inline constexpr const char* kCliOutputNotWritable =
+    "输出文件夹“{}”不能写入：{}；请另选输出文件夹或修改它的权限";
+
+// The settings file as `typeset` and `settings` read it.
+inline constexpr const char* kCliSettingsMissing = "设置文件“{}”不存在，按默认设置排版";
+inline constexpr const char* kCliSettingsShowMissing = "（文件不存在，显示的是默认值）";
+
+// The summary of `typeset`.
+inline constexpr const char* kCliSummary = "共 {} 个文档：成功 {} 个，失败 {} 个，有警告 {} 个。";
+inline constexpr const char* kCliResultsIn = "结果在 {}";
+inline constexpr const char* kCliProcessing = "正在处理：";
+inline constexpr const char* kCliNotice = "提示：";
+inline constexpr const char* kCliWarning = "警告：";
+inline constexpr const char* kCliError = "错误：";
+
+// `quillfold settings`.
+inline constexpr const char* kCliNotSectionKey = "“{}”不是“节/键”的形式，例如 font/fontsizezw";
+inline constexpr const char* kCliNoSuchKey = "没有键 {}（quillfold settings show 列出所有的键）";
+inline constexpr const char* kCliNoSuchKeyForce =
+    "没有键 {}（quillfold settings show 列出所有的键；加 --force 仍然写入）";
+inline constexpr const char* kCliValueDoesNotFit = "{}：“{}”不合适：{}（加 --force 仍然写入）";
+inline constexpr const char* kCliCheckTakes = "复选框只能取 0 或 1";
+inline constexpr const char* kCliOptionTakes = "水印选项只能取 0（无水印）、1（图片水印）或 2（文字水印）";
+inline constexpr const char* kCliListTakes = "这个列表取位置或名称：{}{}";
+inline constexpr const char* kCliListFixedSpacing = "；或大于 2 的固定行距（磅）";
+inline constexpr const char* kCliNumberTakes = "这个键只能取数字";
+
+// `merge`, `print` and `printers`.
+inline constexpr const char* kCliMergeTooFew = "{}（合并至少需要两个文件）";
+inline constexpr const char* kCliPrintNothing = "{}（请列出要打印的文件）";
+inline constexpr const char* kCliNoPrinters = "没有可用的打印机（CUPS 没有打印机，或没有运行）";
+inline constexpr const char* kCliDefaultPrinter = "默认";
+
+// Mistakes on the command line found by the parser.
+inline constexpr const char* kCliParseExtra = "多余的参数：{}";
+inline constexpr const char* kCliParseRequired = "缺少必需的参数或子命令：{}";
+inline constexpr const char* kCliParseValue = "参数的值不合适：{}";
+inline constexpr const char* kCliParseUnknown = "命令行有误：{}";
+inline constexpr const char* kCliParseHint = "运行 quillfold --help 查看用法";
+
 // ---- The engine server and its client ----------------------------------------------------------
 
 // ---- Merge and print ----------------------------------------------------------------------------
