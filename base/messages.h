@@ -50,6 +50,8 @@ inline constexpr const char* kSettingsCannotWrite = "无法写入设置文件“
 inline constexpr const char* kSettingsReadOnly =
     "文件是只读的，设置没有保存；请先去掉它的只读属性（例如 chmod u+w）";
 inline constexpr const char* kSettingsUnreadableNotWritten = "{}（设置没有保存）";
+inline constexpr const char* kSettingsWouldMisread =
+    "该文件含有许多无法解码的字节，改动后会被误读，设置没有保存；请用文本编辑器修正或删除该文件";
 inline constexpr const char* kSettingsLockFailed = "无法锁定设置文件（锁文件“{}”）：{}";
 inline constexpr const char* kSettingsTempFailed = "无法在文件夹“{}”中建立临时文件：{}";
 inline constexpr const char* kSettingsWriteStepFailed = "{}：{}";

@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -715,6 +716,15 @@ IniWriteResult IniFile::set(std::string_view section, std::string_view key,
 
   if (next == bytes_)
     return {};
+  // The changed file must read as this one does: still text, and in the same encoding unless
+  // it holds nothing but ASCII. A file on the edge (many stray bytes) could tip over and read
+  // as garbage or in the other encoding; it is refused rather than damaged.
+  const Analysis after = analyse(next);
+  const bool ascii = std::all_of(next.begin(), next.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!after.text || (after.encoding != encoding_ && !ascii))
+    return {false,
+            msg::text(msg::kSettingsCannotWrite, path_.string(), msg::kSettingsWouldMisread)};
   IniWriteResult result = writeFileAtomically(path_, next);
   if (result)
     adopt(std::move(next), encoding_);
