@@ -12,23 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/cli/common.h"
 #include "engine/clsdoc.h"
 
 namespace quillfold::cli {
-
-// Exit statuses of the command.
-inline constexpr int kExitDone = 0; // every document typeset, nothing to report
-// Nothing typeset: a wrong command line, an unusable settings file, or an output folder that
-// cannot be created or written.
-inline constexpr int kExitUsage = 1;
-inline constexpr int kExitFailed = 2;  // at least one document failed
-inline constexpr int kExitNotices = 3; // every document typeset, with warnings
-
-// A mistake on the command line (or an unusable settings file): nothing was typeset.
-class UsageError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 enum class OutputStyle {
   Lines,       // one line per event (pipes, logs)
@@ -125,21 +112,8 @@ void configureAndRun(engine::clsDoc& engine,
 
 // The whole command: gathers the documents, reloads the settings file, runs the batch with an
 // EventPrinter and prints the summary. Returns the exit status; usage errors are printed on
-// `err` as "quillfold: …" and give kExitUsage.
+// `err` as "quillfold：…" and give kExitUsage.
 int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err);
-
-// `text` safe to print on a terminal: control characters (a newline in a file name, the ESC of
-// an ANSI sequence), C1 controls, bidirectional overrides and bytes that are not UTF-8 become
-// visible escapes ("\n", "\x1b", "\u202e", "\xff"), so a name can neither forge a line nor
-// reach the terminal as a command. Everything else is kept.
-std::string terminalSafe(std::string_view text);
-
-// Checks the output folder before a batch: creates it with its parents when missing and makes
-// sure it is a folder that can be written. Throws UsageError with the reason otherwise.
-void prepareOutputFolder(const std::string& folder);
-
-// Prints "quillfold：`reason`" on `err`, made terminal-safe, and returns kExitUsage.
-int reportUsage(std::ostream& err, std::string_view reason);
 
 // Number of terminal columns a UTF-8 text takes (East Asian wide characters count 2).
 int displayWidth(std::string_view utf8);
