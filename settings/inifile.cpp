@@ -1,13 +1,17 @@
 #include "settings/inifile.h"
 
+#include "base/messages.h"
+
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -58,7 +62,8 @@ public:
 
   // Converts `in`; an invalid input byte is either replaced by `replacement` and skipped
   // (when `replacement` is not null) or ends the conversion with false.
-  bool run(std::string_view input, std::string& out, const char* replacement) {
+  bool run(std::string_view input, std::string& out, const char* replacement,
+           std::size_t* replaced = nullptr) {
     out.clear();
     char* in = const_cast<char*>(input.data());
     std::size_t inLeft = input.size();
@@ -75,6 +80,8 @@ public:
       if (!replacement)
         return false;
       out += replacement;
+      if (replaced)
+        ++*replaced;
       ++in;
       --inLeft;
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
@@ -92,9 +99,83 @@ private:
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
+// Length of the well-formed UTF-8 sequence of more than one byte at `i` (no overlong forms, no
+// surrogates, at most U+10FFFF); 1 for ASCII, 0 when the byte at `i` begins no valid sequence.
+std::size_t utf8Length(const unsigned char* s, std::size_t n, std::size_t i) {
+  unsigned char c = s[i];
+  if (c < 0x80)
+    return 1;
+  std::size_t len;
+  unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
+  if (c >= 0xC2 && c <= 0xDF)
+    len = 2;
+  else if (c >= 0xE0 && c <= 0xEF) {
+    len = 3;
+    if (c == 0xE0)
+      lo = 0xA0; // no overlong forms
+    if (c == 0xED)
+      hi = 0x9F; // no surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    len = 4;
+    if (c == 0xF0)
+      lo = 0x90;
+    if (c == 0xF4)
+      hi = 0x8F; // nothing above U+10FFFF
+  } else
+    return 0;
+  if (n - i < len || s[i + 1] < lo || s[i + 1] > hi)
+    return 0;
+  for (std::size_t k = 2; k < len; ++k)
+    if (s[i + k] < 0x80 || s[i + k] > 0xBF)
+      return 0;
+  return len;
+}
+
+struct Utf8Scan {
+  std::size_t wide = 0;    // valid sequences of three or four bytes (CJK text and beyond)
+  std::size_t invalid = 0; // bytes that begin no valid sequence
+};
+
+Utf8Scan scanUtf8(std::string_view bytes) {
+  Utf8Scan scan;
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t i = 0, n = bytes.size(); i < n;) {
+    std::size_t len = utf8Length(s, n, i);
+    if (len == 0) {
+      ++scan.invalid;
+      ++i;
+      continue;
+    }
+    if (len > 2)
+      ++scan.wide;
+    i += len;
+  }
+  return scan;
+}
+
+// `bytes` with every byte that begins no valid UTF-8 sequence replaced by U+FFFD.
+std::string sanitizedUtf8(std::string_view bytes) {
+  if (isValidUtf8(bytes))
+    return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() + 8);
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (std::size_t i = 0, n = bytes.size(); i < n;) {
+    std::size_t len = utf8Length(s, n, i);
+    if (len == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(bytes.substr(i, len));
+      i += len;
+    }
+  }
+  return out;
+}
+
 std::string decode(std::string_view raw, IniEncoding encoding) {
   if (encoding == IniEncoding::Utf8)
-    return std::string(raw);
+    return sanitizedUtf8(raw);
   return gb18030ToUtf8(raw);
 }
 
@@ -111,8 +192,48 @@ bool hasUtf16Bom(std::string_view bytes) {
          ((bytes[0] == '\xFF' && bytes[1] == '\xFE') || (bytes[0] == '\xFE' && bytes[1] == '\xFF'));
 }
 
-IniEncoding detectEncoding(std::string_view bytes) {
-  return isValidUtf8(bytes) ? IniEncoding::Utf8 : IniEncoding::Gb18030;
+// Bytes that no settings file holds: C0 controls other than the blanks and line breaks, and
+// DEL. A NUL inside a value is tolerated (the value ends there), a file full of them is not.
+bool isControlByte(unsigned char c) {
+  return (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') || c == 0x7F;
+}
+
+// What the bytes of a file are: which encoding explains them, how many bytes of it are
+// undecodable in that encoding, and whether it is text at all.
+struct Analysis {
+  IniEncoding encoding = IniEncoding::Utf8;
+  std::size_t replaced = 0; // bytes read as U+FFFD
+  std::size_t controls = 0; // control bytes
+  bool text = true;
+};
+
+Analysis analyse(std::string_view bytes) {
+  Analysis a;
+  for (char c : bytes)
+    if (isControlByte(static_cast<unsigned char>(c)))
+      ++a.controls;
+  Utf8Scan utf8 = scanUtf8(bytes);
+  // GB18030 takes almost any pair of high bytes, UTF-8 very few: a three- or four-byte UTF-8
+  // sequence is strong evidence of UTF-8 (GB18030 text rarely forms one), a byte UTF-8 cannot
+  // read is evidence of GB18030. So a file is GB18030 only when its stray bytes outnumber its
+  // UTF-8 characters and GB18030 reads more of it than UTF-8 does; a UTF-8 file with a few
+  // stray bytes stays UTF-8.
+  if (utf8.invalid > utf8.wide) {
+    std::string out;
+    std::size_t gbInvalid = 0;
+    Converter cv("UTF-8", "GB18030");
+    if (cv.valid() && cv.run(bytes, out, kReplacement, &gbInvalid) && gbInvalid < utf8.invalid) {
+      a.encoding = IniEncoding::Gb18030;
+      a.replaced = gbInvalid;
+    }
+  }
+  if (a.encoding == IniEncoding::Utf8)
+    a.replaced = utf8.invalid;
+  // Text holds at most a few odd bytes; anything else (a picture, a program, random bytes,
+  // UTF-16 without a byte-order mark) is no settings file, whatever its name.
+  const std::size_t odd = a.controls + a.replaced;
+  a.text = odd < 4 || odd * 16 <= bytes.size();
+  return a;
 }
 
 // The line ending the file uses (that of its first line); LF for a file without one.
@@ -125,26 +246,31 @@ std::string_view lineEnding(std::string_view bytes) {
 
 enum class ReadStatus { Ok, Missing, Failed };
 
+std::string readFailure(const fs::path& path, std::string_view reason) {
+  return msg::text(msg::kSettingsCannotRead, path.string(), reason);
+}
+
+// Reads the file's bytes. A missing file is Missing; anything that is not a readable regular
+// text file of a sane size is Failed with the reason in `error`.
 ReadStatus readFile(const fs::path& path, std::string& bytes, std::string& error) {
   bytes.clear();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT)
       return ReadStatus::Missing;
-    error =
-        fmt::format("{}: cannot read the settings file: {}", path.string(), std::strerror(errno));
+    error = readFailure(path, systemErrorText(errno));
     return ReadStatus::Failed;
   }
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    error = fmt::format("{}: cannot read the settings file: not a regular file", path.string());
+    error = readFailure(path, msg::kSettingsNotRegularFile);
     return ReadStatus::Failed;
   }
+  const std::string tooLarge = msg::text(msg::kSettingsTooLarge, IniFile::maxFileSize);
   if (static_cast<std::uintmax_t>(st.st_size) > IniFile::maxFileSize) {
     ::close(fd);
-    error = fmt::format("{}: cannot read the settings file: larger than {} bytes", path.string(),
-                        IniFile::maxFileSize);
+    error = readFailure(path, tooLarge);
     return ReadStatus::Failed;
   }
   char buffer[65536];
@@ -153,8 +279,7 @@ ReadStatus readFile(const fs::path& path, std::string& bytes, std::string& error
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0) {
-      error =
-          fmt::format("{}: cannot read the settings file: {}", path.string(), std::strerror(errno));
+      error = readFailure(path, systemErrorText(errno));
       ::close(fd);
       bytes.clear();
       return ReadStatus::Failed;
@@ -165,19 +290,38 @@ ReadStatus readFile(const fs::path& path, std::string& bytes, std::string& error
     if (bytes.size() > IniFile::maxFileSize) {
       ::close(fd);
       bytes.clear();
-      error = fmt::format("{}: cannot read the settings file: larger than {} bytes", path.string(),
-                          IniFile::maxFileSize);
+      error = readFailure(path, tooLarge);
       return ReadStatus::Failed;
     }
   }
   ::close(fd);
   if (hasUtf16Bom(bytes)) {
     bytes.clear();
-    error = fmt::format("{}: cannot read the settings file: UTF-16 text is not supported; "
-                        "save it as UTF-8",
-                        path.string());
+    error = msg::text(msg::kSettingsUtf16, path.string());
     return ReadStatus::Failed;
   }
+  return ReadStatus::Ok;
+}
+
+// Reads and judges the file: its bytes and encoding, or Failed for a file that is not text.
+// `warning` tells of bytes that had to be replaced.
+ReadStatus loadFile(const fs::path& path, std::string& bytes, IniEncoding& encoding,
+                    std::string& error, std::string& warning) {
+  encoding = IniEncoding::Utf8;
+  warning.clear();
+  ReadStatus status = readFile(path, bytes, error);
+  if (status != ReadStatus::Ok)
+    return status;
+  Analysis a = analyse(bytes);
+  if (!a.text) {
+    error = msg::text(msg::kSettingsNotText, path.string(), bytes.size(), a.controls + a.replaced);
+    bytes.clear();
+    return ReadStatus::Failed;
+  }
+  encoding = a.encoding;
+  if (a.replaced > 0)
+    warning = msg::text(msg::kSettingsBytesReplaced, path.string(), a.replaced,
+                        a.encoding == IniEncoding::Utf8 ? "UTF-8" : "GB18030");
   return ReadStatus::Ok;
 }
 
@@ -187,66 +331,94 @@ bool hasLineBreakOrNul(std::string_view s) {
 
 // Why a section, key or value cannot be written, or "" when it can.
 std::string checkWrite(std::string_view section, std::string_view key, std::string_view value) {
-  auto checkName = [](std::string_view what, std::string_view name) -> std::string {
+  auto checkName = [](const char* what, std::string_view name) -> std::string {
     if (name.empty())
-      return fmt::format("the {} name is empty", what);
+      return msg::text(msg::kSettingsNameEmpty, what);
     if (hasLineBreakOrNul(name) || !isValidUtf8(name))
-      return fmt::format("the {} name \"{}\" holds a line break, a NUL or invalid UTF-8", what,
-                         name);
+      return msg::text(msg::kSettingsNameBadChar, what, sanitizedUtf8(name));
     if (trim(name).size() != name.size())
-      return fmt::format("the {} name \"{}\" begins or ends with a blank", what, name);
+      return msg::text(msg::kSettingsNameBlanks, what, name);
     return {};
   };
-  if (auto e = checkName("section", section); !e.empty())
+  if (auto e = checkName(msg::kSettingsSectionWord, section); !e.empty())
     return e;
   if (section.find(']') != std::string_view::npos)
-    return fmt::format("the section name \"{}\" holds ']'", section);
-  if (auto e = checkName("key", key); !e.empty())
+    return msg::text(msg::kSettingsSectionBracket, section);
+  if (auto e = checkName(msg::kSettingsKeyWord, key); !e.empty())
     return e;
   if (key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';')
-    return fmt::format("the key name \"{}\" holds '=' or begins with '[' or ';'", key);
+    return msg::text(msg::kSettingsKeyBadStart, key);
   if (hasLineBreakOrNul(value) || !isValidUtf8(value))
-    return fmt::format("the value of {}/{} holds a line break, a NUL or invalid UTF-8", section,
-                       key);
+    return msg::text(msg::kSettingsValueBadChar, section, key);
   return {};
+}
+
+// The file a write replaces: `path`, or the target of the symbolic link `path` is.
+fs::path writeTarget(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    fs::path resolved = fs::weakly_canonical(path, ec);
+    if (!ec)
+      return resolved;
+  }
+  return path;
+}
+
+// An exclusive advisory lock on a lock file beside the settings file, held for one
+// read-modify-rename so that writers in other processes (and threads) take turns. The lock
+// file stays: removing it would let two writers lock two different files.
+class WriteLock {
+public:
+  explicit WriteLock(const fs::path& target) {
+    fs::path folder = target.parent_path();
+    lockPath_ =
+        (folder.empty() ? fs::path(".") : folder) / ("." + target.filename().string() + ".lock");
+    fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno != EINTR) {
+        error_ = errno;
+        ::close(fd_);
+        fd_ = -1;
+        return;
+      }
+    }
+  }
+  ~WriteLock() {
+    if (fd_ >= 0)
+      ::close(fd_); // releases the lock
+  }
+  WriteLock(const WriteLock&) = delete;
+  WriteLock& operator=(const WriteLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+  int error() const { return error_; }
+  const fs::path& path() const { return lockPath_; }
+
+private:
+  fs::path lockPath_;
+  int fd_ = -1;
+  int error_ = 0;
+};
+
+// True when the existing regular file `st` describes must not be written: no write bit at
+// all (the superuser could write it, but the user marked it read-only), or none for us.
+bool isReadOnly(const fs::path& target, const struct stat& st) {
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return true;
+  return ::access(target.c_str(), W_OK) != 0 && errno == EACCES;
 }
 
 } // namespace
 
 bool isValidUtf8(std::string_view bytes) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  std::size_t n = bytes.size(), i = 0;
-  while (i < n) {
-    unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len;
-    unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF)
-      len = 2;
-    else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      if (c == 0xE0)
-        lo = 0xA0; // no overlong forms
-      if (c == 0xED)
-        hi = 0x9F; // no surrogates
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      if (c == 0xF0)
-        lo = 0x90;
-      if (c == 0xF4)
-        hi = 0x8F; // nothing above U+10FFFF
-    } else
+  for (std::size_t i = 0, n = bytes.size(); i < n;) {
+    std::size_t len = utf8Length(s, n, i);
+    if (len == 0)
       return false;
-    if (n - i < len)
-      return false;
-    if (s[i + 1] < lo || s[i + 1] > hi)
-      return false;
-    for (std::size_t k = 2; k < len; ++k)
-      if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-        return false;
     i += len;
   }
   return true;
@@ -274,18 +446,41 @@ bool utf8ToGb18030(std::string_view utf8, std::string& out) {
   return cv.valid() && cv.run(utf8, out, nullptr);
 }
 
+std::string systemErrorText(int errnum) {
+  switch (errnum) {
+  case EACCES:
+  case EPERM:
+    return msg::kErrNoAccess;
+  case ENOENT:
+    return msg::kErrNotFound;
+  case EISDIR:
+    return msg::kErrIsFolder;
+  case ENOTDIR:
+    return msg::kErrNotFolder;
+  case EROFS:
+    return msg::kErrReadOnlyFs;
+  case ENOSPC:
+    return msg::kErrNoSpace;
+  case EDQUOT:
+    return msg::kErrQuota;
+  case ENAMETOOLONG:
+    return msg::kErrNameTooLong;
+  case ELOOP:
+    return msg::kErrLoop;
+  case EFBIG:
+    return msg::kErrTooBig;
+  case EIO:
+    return msg::kErrIo;
+  default:
+    return msg::text(msg::kErrOther, errnum);
+  }
+}
+
 IniWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes) {
   auto fail = [&](std::string_view reason) {
-    return IniWriteResult{
-        false, fmt::format("{}: cannot write the settings file: {}", path.string(), reason)};
+    return IniWriteResult{false, msg::text(msg::kSettingsCannotWrite, path.string(), reason)};
   };
-  std::error_code ec;
-  fs::path target = path;
-  if (fs::is_symlink(fs::symlink_status(path, ec))) {
-    fs::path resolved = fs::weakly_canonical(path, ec);
-    if (!ec)
-      target = resolved;
-  }
+  const fs::path target = writeTarget(path);
   fs::path folder = target.parent_path();
   if (folder.empty())
     folder = ".";
@@ -293,7 +488,10 @@ IniWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes)
   struct stat old {};
   bool existed = ::stat(target.c_str(), &old) == 0;
   if (existed && !S_ISREG(old.st_mode))
-    return fail("it is not a regular file");
+    return fail(msg::kSettingsNotRegularFile);
+  // The rename would replace a read-only file as easily as any other: refuse it instead.
+  if (existed && isReadOnly(target, old))
+    return fail(msg::kSettingsReadOnly);
 
   static std::atomic<unsigned> counter{0};
   fs::path temp;
@@ -307,11 +505,10 @@ IniWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes)
       break;
   }
   if (fd < 0)
-    return fail(fmt::format("cannot create a temporary file in {}: {}", folder.string(),
-                            std::strerror(errno)));
+    return fail(msg::text(msg::kSettingsTempFailed, folder.string(), systemErrorText(errno)));
 
-  auto abandon = [&](std::string_view what) {
-    std::string reason = fmt::format("{}: {}", what, std::strerror(errno));
+  auto abandon = [&](const char* what) {
+    std::string reason = msg::text(msg::kSettingsWriteStepFailed, what, systemErrorText(errno));
     if (fd >= 0)
       ::close(fd);
     ::unlink(temp.c_str());
@@ -319,7 +516,7 @@ IniWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes)
   };
   if (existed) {
     if (::fchmod(fd, old.st_mode & 07777) != 0)
-      return abandon("cannot set the permissions of the new file");
+      return abandon(msg::kSettingsStepPermissions);
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
       // Only the superuser may give the file away; the current owner is then kept.
     }
@@ -330,17 +527,17 @@ IniWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes)
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0)
-      return abandon("cannot write the temporary file");
+      return abandon(msg::kSettingsStepWrite);
     done += static_cast<std::size_t>(n);
   }
   if (::fsync(fd) != 0)
-    return abandon("cannot flush the temporary file to disk");
+    return abandon(msg::kSettingsStepFlush);
   int closed = ::close(fd);
   fd = -1;
   if (closed != 0)
-    return abandon("cannot close the temporary file");
+    return abandon(msg::kSettingsStepClose);
   if (::rename(temp.c_str(), target.c_str()) != 0)
-    return abandon("cannot replace the file");
+    return abandon(msg::kSettingsStepRename);
   int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dirFd >= 0) {
     ::fsync(dirFd); // makes the rename durable; the file is already in place either way
@@ -355,10 +552,10 @@ IniFile::IniFile(fs::path path) : path_(std::move(path)) {
 
 void IniFile::reload() {
   std::string bytes;
+  IniEncoding encoding = IniEncoding::Utf8;
   readError_.clear();
-  if (readFile(path_, bytes, readError_) != ReadStatus::Ok)
+  if (loadFile(path_, bytes, encoding, readError_, readWarning_) != ReadStatus::Ok)
     bytes.clear();
-  IniEncoding encoding = detectEncoding(bytes);
   adopt(std::move(bytes), encoding);
 }
 
@@ -447,22 +644,30 @@ bool IniFile::contains(std::string_view section, std::string_view key) const {
 IniWriteResult IniFile::set(std::string_view section, std::string_view key,
                             std::string_view value) {
   if (std::string why = checkWrite(section, key, value); !why.empty())
-    return {false, fmt::format("{}: cannot write the settings file: {}", path_.string(), why)};
+    return {false, msg::text(msg::kSettingsCannotWrite, path_.string(), why)};
 
-  // Work on the file as it is now, so that changes made by another program are kept.
-  std::string current, error;
-  if (readFile(path_, current, error) == ReadStatus::Failed)
-    return {false, error};
-  IniEncoding encoding = detectEncoding(current);
+  // Writers take turns: the file is read, changed and replaced under one lock, so a change
+  // another writer made meanwhile is read here and kept.
+  const fs::path target = writeTarget(path_);
+  WriteLock lock(target);
+  if (!lock.held())
+    return {false, msg::text(msg::kSettingsCannotWrite, path_.string(),
+                             msg::text(msg::kSettingsLockFailed, lock.path().string(),
+                                       systemErrorText(lock.error())))};
+
+  std::string current, error, warning;
+  IniEncoding encoding = IniEncoding::Utf8;
+  if (loadFile(path_, current, encoding, error, warning) == ReadStatus::Failed)
+    return {false, msg::text(msg::kSettingsUnreadableNotWritten, error)};
   adopt(std::move(current), encoding);
   readError_.clear();
+  readWarning_ = std::move(warning);
 
   std::string encSection, encKey, encValue;
   if (!encode(section, encoding_, encSection) || !encode(key, encoding_, encKey) ||
       !encode(value, encoding_, encValue))
-    return {false, fmt::format("{}: cannot write the settings file: {}/{} cannot be written in "
-                               "the file's encoding",
-                               path_.string(), section, key)};
+    return {false, msg::text(msg::kSettingsCannotWrite, path_.string(),
+                             msg::text(msg::kSettingsNotEncodable, section, key))};
 
   std::string_view all = bytes_;
   std::string_view eol = lineEnding(all);
@@ -511,6 +716,15 @@ IniWriteResult IniFile::set(std::string_view section, std::string_view key,
 
   if (next == bytes_)
     return {};
+  // The changed file must read as this one does: still text, and in the same encoding unless
+  // it holds nothing but ASCII. A file on the edge (many stray bytes) could tip over and read
+  // as garbage or in the other encoding; it is refused rather than damaged.
+  const Analysis after = analyse(next);
+  const bool ascii = std::all_of(next.begin(), next.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (!after.text || (after.encoding != encoding_ && !ascii))
+    return {false,
+            msg::text(msg::kSettingsCannotWrite, path_.string(), msg::kSettingsWouldMisread)};
   IniWriteResult result = writeFileAtomically(path_, next);
   if (result)
     adopt(std::move(next), encoding_);

@@ -8,10 +8,19 @@
 // pair of enclosing quotation marks (both '"' or both '\''). Values have no length limit.
 // Only the first section of a name is searched, and in it the first key of a name.
 //
-// Encoding: a file that is valid UTF-8 (an empty or missing file included) is UTF-8; any other
-// file is GB18030, the code page older installations wrote. Names and values cross this
-// interface as UTF-8 whatever the file holds, and a write keeps the file's encoding, so a file
-// never mixes two encodings. A file that begins with a UTF-16 byte-order mark is not read.
+// Encoding: a file that is valid UTF-8 (an empty or missing file included) is UTF-8. A file
+// with bytes that are not UTF-8 is still UTF-8 when those bytes are fewer than the bytes of its
+// UTF-8 characters (a Latin-1 comment, a character cut at the end): they read as U+FFFD and
+// readWarning() says so. It is GB18030, the code page older installations wrote, only when it
+// has more stray bytes than UTF-8 and GB18030 explains most of its non-ASCII bytes. Names and
+// values cross this interface as UTF-8 whatever the file holds, and a write keeps the file's
+// encoding, so a file never mixes two encodings. A file that begins with a UTF-16 byte-order
+// mark, and a file that is not text (control bytes or undecodable bytes in more than one byte
+// of 16), is not read: it reads as empty with readError() set, and is never written.
+//
+// Writing: every write locks a lock file beside the settings file (".setup.ini.lock", an
+// advisory flock), then reads, changes and replaces the file, so concurrent writers in any
+// number of processes and threads lose nothing. A read-only file is refused, not replaced.
 
 #include <filesystem>
 #include <string>
@@ -46,6 +55,9 @@ public:
   // Why the last read found nothing usable; empty when the file was read or does not exist.
   const std::string& readError() const { return readError_; }
 
+  // What the last read had to mend (bytes read as U+FFFD); empty when nothing.
+  const std::string& readWarning() const { return readWarning_; }
+
   // Encoding of the file as last read or written.
   IniEncoding encoding() const { return encoding_; }
 
@@ -62,11 +74,12 @@ public:
   // section and a missing section is appended at the end of the file, in the file's line
   // endings (LF for a new file). Every other byte stays as it was. The new file replaces the
   // old one atomically (temporary file in the same folder, fsync, rename), following a
-  // symbolic link to its target. Nothing is written when the content would not change.
+  // symbolic link to its target, all under the write lock. Nothing is written when the content
+  // would not change.
   // Refused without touching the file: names or values with CR, LF or NUL or that are not
   // UTF-8, empty names or names with surrounding blanks, a section name with ']', a key name
-  // with '=' or beginning with '[' or ';', and a file that could not be read (other than a
-  // missing one). Never throws for these; the result says what happened.
+  // with '=' or beginning with '[' or ';', a file that could not be read (other than a missing
+  // one) or is not text, and a read-only file. Never throws; the result says what happened.
   [[nodiscard]] IniWriteResult set(std::string_view section, std::string_view key,
                                    std::string_view value);
 
@@ -89,6 +102,7 @@ private:
   IniEncoding encoding_ = IniEncoding::Utf8;
   std::vector<Line> lines_;
   std::string readError_;
+  std::string readWarning_;
 };
 
 // True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
@@ -100,10 +114,14 @@ std::string gb18030ToUtf8(std::string_view bytes);
 // UTF-8 text as GB18030. Returns false for invalid UTF-8 (`out` is then of no use).
 bool utf8ToGb18030(std::string_view utf8, std::string& out);
 
+// A system error number as a short Chinese reason.
+std::string systemErrorText(int errnum);
+
 // Replaces `path` by a file holding `bytes`: temporary file in the same folder, fsync, rename,
 // fsync of the folder. An existing file keeps its permission bits; a new one gets 0666 less the
-// umask. A symbolic link is followed, so the link stays and its target is replaced. On failure
-// the old file is untouched and the temporary file removed.
+// umask. An existing file without write permission is refused. A symbolic link is followed, so the
+// link stays and its target is replaced. On failure the old file is untouched and the temporary
+// file removed.
 IniWriteResult writeFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
 } // namespace settings

@@ -267,18 +267,34 @@ std::optional<int> controlState(const KeyInfo& key, std::string_view stored) {
   return std::nullopt;
 }
 
-std::string engineValue(const KeyInfo& key, std::string_view stored) {
-  if (key.conversion != Conversion::IndexToName && key.conversion != Conversion::IndexToSize)
-    return std::string(stored);
+namespace {
+
+// The engine value of the list entry at `stored`, or nothing when `stored` names no entry.
+std::optional<std::string> entryValue(const KeyInfo& key, std::string_view stored) {
   std::optional<int> position = listPosition(key.list, stored, listEntries(key.list).size());
   if (!position || *position < 0)
-    return std::string(stored);
+    return std::nullopt;
   const ListEntry& entry = listEntries(key.list)[static_cast<std::size_t>(*position)];
   if (key.conversion == Conversion::IndexToName)
     return std::string(entry.name);
   if (entry.points == 10 && key.tenPointsIsTenAndAHalf)
-    return "10.5";
+    return std::string("10.5");
   return fmt::format("{}", entry.points);
+}
+
+} // namespace
+
+std::string engineValue(const KeyInfo& key, std::string_view stored) {
+  if (key.conversion != Conversion::IndexToName && key.conversion != Conversion::IndexToSize)
+    return std::string(stored);
+  if (std::optional<std::string> value = entryValue(key, stored))
+    return *value;
+  // A number that is no position ("-1", written for a list without a selection, or a position
+  // past the end) selects nothing: the engine gets what the key's default gives, never the
+  // number as a font name or size. Other text (a font name typed into the file) is handed on.
+  if (parseNumber(stored))
+    return entryValue(key, key.defaultText).value_or(std::string(key.defaultText));
+  return std::string(stored);
 }
 
 } // namespace settings

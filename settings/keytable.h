@@ -102,8 +102,9 @@ std::optional<int> controlState(const KeyInfo& key, std::string_view stored);
 
 // The value the engine receives for `stored`. IndexToName: the list entry's text;
 // IndexToSize: the entry's point value as decimal text, "10.5" for the 10-point entry when the
-// key says so. When the text is no number or no position in the list (including "-1"), and for
-// every other kind, `stored` itself.
+// key says so. A number that is no position in the list ("-1" for no selection, a position past
+// the end) gives the value of the key's default (宋体 for the font lists, 大五 "11" for the body
+// size). Text that is no number, and every other kind, give `stored` itself.
 std::string engineValue(const KeyInfo& key, std::string_view stored);
 
 } // namespace settings

@@ -9,6 +9,7 @@
 #include "app/cli/typeset_job.h"
 #include "app/merge/merge.h"
 #include "app/print/print.h"
+#include "base/messages.h"
 
 namespace quillfold::cli {
 
@@ -32,19 +33,21 @@ void showDocument(bool json, std::ostream& out, std::ostream& err, int done, int
         << std::flush;
     return;
   }
-  (ok ? out : err) << fmt::format("[{}/{}] ", done, total) << line << '\n' << std::flush;
+  (ok ? out : err) << fmt::format("[{}/{}] ", done, total) << terminalSafe(line) << '\n'
+                   << std::flush;
 }
 
 } // namespace
 
 int runMerge(const MergeCommand& command, std::ostream& out, std::ostream& err) {
-  if (command.files.size() < 2) {
-    err << "quillfold: " << app::merge::kTooFewFiles << " (merge needs at least two files)\n";
-    return kExitUsage;
-  }
-  if (command.out.empty()) {
-    err << "quillfold: --out needs a folder\n";
-    return kExitUsage;
+  if (command.files.size() < 2)
+    return reportUsage(err, msg::text(msg::kCliMergeTooFew, app::merge::kTooFewFiles));
+  if (command.out.empty())
+    return reportUsage(err, msg::kCliOutNeedsFolder);
+  try {
+    prepareOutputFolder(command.out);
+  } catch (const UsageError& e) {
+    return reportUsage(err, e.what());
   }
   app::merge::MergeRequest request;
   request.files = command.files;
@@ -68,19 +71,17 @@ int runMerge(const MergeCommand& command, std::ostream& out, std::ostream& err) 
         << '\n'
         << std::flush;
   } else {
-    (result.saved() ? out : err) << result.summary() << '\n';
+    (result.saved() ? out : err) << terminalSafe(result.summary()) << '\n';
     if (result.saved())
-      out << result.outputPath << '\n';
+      out << terminalSafe(result.outputPath) << '\n';
     out << std::flush;
   }
   return status;
 }
 
 int runPrint(const PrintCommand& command, std::ostream& out, std::ostream& err) {
-  if (command.files.empty()) {
-    err << "quillfold: " << app::print::kNothingSelected << " (name the files to print)\n";
-    return kExitUsage;
-  }
+  if (command.files.empty())
+    return reportUsage(err, msg::text(msg::kCliPrintNothing, app::print::kNothingSelected));
   app::print::PrintRequest request;
   request.files = command.files;
   request.printer = command.printer;
@@ -106,7 +107,7 @@ int runPrint(const PrintCommand& command, std::ostream& out, std::ostream& err) 
         << '\n'
         << std::flush;
   } else {
-    (result.failures.empty() ? out : err) << result.summary() << '\n' << std::flush;
+    (result.failures.empty() ? out : err) << terminalSafe(result.summary()) << '\n' << std::flush;
   }
   return status;
 }
@@ -118,11 +119,12 @@ int runPrinters(bool json, std::ostream& out, std::ostream& err) {
     return list.names.empty() ? kExitFailed : kExitDone;
   }
   if (list.names.empty()) {
-    err << "quillfold: 没有可用的打印机（CUPS 没有打印机，或没有运行）\n";
+    reportUsage(err, msg::kCliNoPrinters);
     return kExitFailed;
   }
   for (const std::string& name : list.names)
-    out << name << (name == list.defaultName ? "\tdefault" : "") << '\n';
+    out << terminalSafe(name)
+        << (name == list.defaultName ? std::string("\t") + msg::kCliDefaultPrinter : "") << '\n';
   out << std::flush;
   return kExitDone;
 }

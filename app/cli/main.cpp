@@ -11,6 +11,7 @@
 #include "app/cli/document_commands.h"
 #include "app/cli/settings_command.h"
 #include "app/cli/typeset_job.h"
+#include "base/messages.h"
 #include "settings/settings.h"
 
 namespace qc = quillfold::cli;
@@ -25,26 +26,23 @@ int terminalColumns() {
 }
 
 const char* kTypesetFooter = R"(
-The documents are typeset with the settings of setup.ini and written into the output folder
-under their own names; a name ending in ".txt" becomes ".doc". Sources are never changed, and
-an output that would replace a source is refused. .doc, .rtf, .wps and .odt documents are read
-and written through LibreOffice (libreoffice-writer-nogui).
+按 setup.ini 的设置排版文档，结果以原名写入输出文件夹；以 ".txt" 结尾的名称改为 ".doc"。
+源文件从不改动，会覆盖源文件的输出一律拒绝。.doc、.rtf、.wps 和 .odt 文档经 LibreOffice
+（libreoffice-writer-nogui）读写。
 
-Modes:
-  full    every step (clean-up, punctuation, indentation, signature, page, paragraphs, fonts,
-          header and page numbers, columns, watermark, headings)
-  header  only the header and page-number settings
-  page    only the page setup
-  size    only font sizes: sizes above 10.5 pt except 16 pt change by 2 pt, smaller or larger
-          as font/fontJJ says (1 smaller, 0 larger)
+运行方式（--mode）：
+  full    全部步骤（清理、标点、缩进、落款、页面、段落、字体、页眉页码、分栏、水印、标题）
+  header  仅页眉和页码设置
+  page    仅页面设置
+  size    仅字号：大于 10.5 磅（16 磅除外）的字号按 font/fontJJ 增大（0）或减小（1）2 磅
 
-Exit status:
-  0  every document was typeset
-  1  wrong command line or unreadable settings; nothing was typeset
-  2  at least one document failed (the others were typeset)
-  3  every document was typeset, with warnings
+退出状态：
+  0  所有文档都已排版
+  1  命令行有误、设置文件不可用，或输出文件夹无法建立或写入；没有排版任何文档
+  2  至少一个文档排版失败（其余的已排版）
+  3  所有文档都已排版，但有警告
 
-Examples:
+示例：
   quillfold typeset --dir samples --out out
   quillfold typeset --dir ~/公文 --ext doc --filter 通知 --out ~/排版结果
   quillfold typeset 通知.docx 办法.doc --mode size --out /tmp/out
@@ -52,11 +50,11 @@ Examples:
 )";
 
 const char* kSettingsFooter = R"(
-SECTION/KEY names a key of setup.ini, for example font/fontsizezw or tool/BiaoDian (case does
-not matter). List keys take a position (0 is the first entry) or the entry's name, e.g.
-"quillfold settings set font/fontnamezw 黑体". "quillfold settings show" lists every key.
+节/键 指 setup.ini 中的一个键，例如 font/fontsizezw 或 tool/BiaoDian（不分大小写）。列表类的键
+取位置（0 为第一项）或列表项的名称，例如 "quillfold settings set font/fontnamezw 黑体"。
+"quillfold settings show" 列出所有的键。设置文件是只读的或不是文本文件时，不会写入（退出状态 1）。
 
-Examples:
+示例：
   quillfold settings show
   quillfold settings get pageinfo/TopMargin
   quillfold settings set headerfooter/header "某某市人民政府文件"
@@ -64,27 +62,63 @@ Examples:
 )";
 
 const char* kMergeFooter = R"(
-The documents are inserted one after another, in the order given, into one new document saved
-as merge<yyyymmddhhmmss>.doc in the output folder (merge<…>_2.doc and so on when that name is
-taken). The first readable document gives the page setup; every document keeps its own
-formatting, lists and pictures. A document that cannot be read is left out and reported.
+按给出的顺序把文档逐个插入一个新文档，保存为输出文件夹中的 merge<年月日时分秒>.doc（名称已被
+占用时为 merge<…>_2.doc 等）。第一个可读的文档决定页面设置；每个文档保留自己的格式、编号和图片。
+无法读取的文档不合并，并报告原因。
 
-Exit status: 0 all merged, 1 wrong command line, 2 a document was left out or nothing was saved.
+退出状态：0 全部合并；1 命令行有误或输出文件夹不可用；2 有文档未合并或没有保存。
 
-Example:
+示例：
   quillfold merge 通知.docx 附件一.doc 附件二.docx --out ~/合并
 )";
 
 const char* kPrintFooter = R"(
-Each document is rendered by LibreOffice and sent to the printer as a job of its own, in the
-order given. "quillfold printers" lists the printers.
+每个文档由 LibreOffice 渲染后作为一个单独的打印作业按顺序送往打印机。"quillfold printers"
+列出打印机。
 
-Exit status: 0 all printed, 1 wrong command line, 2 a document was not printed or there is no
-printer.
+退出状态：0 全部打印；1 命令行有误；2 有文档没有打印，或没有打印机。
 
-Example:
+示例：
   quillfold print 通知.docx 办法.doc --printer Office_Laser --wait
 )";
+
+// A parse error of the command line in Chinese: what is wrong, with the user's own words
+// (option names, extra arguments) taken from the parser's message, and where help is.
+std::string parseFailure(const CLI::App*, const CLI::Error& e) {
+  const std::string what = e.what();
+  const std::string name = e.get_name();
+  auto after = [&](const std::string& text) {
+    size_t colon = text.find(": ");
+    return colon == std::string::npos ? std::string() : text.substr(colon + 2);
+  };
+  auto before = [&](const std::string& text) {
+    size_t colon = text.find(": ");
+    return colon == std::string::npos ? std::string() : text.substr(0, colon);
+  };
+  std::string reason;
+  if (name == "ExtrasError") {
+    reason = msg::text(msg::kCliParseExtra, after(what));
+  } else if (name == "RequiredError") {
+    const std::string suffix = " is required";
+    std::string option = what.size() > suffix.size() && what.compare(what.size() - suffix.size(),
+                                                                     suffix.size(), suffix) == 0
+                             ? what.substr(0, what.size() - suffix.size())
+                             : std::string("子命令");
+    if (option.find(' ') != std::string::npos)
+      option = "子命令";
+    reason = msg::text(msg::kCliParseRequired, option);
+  } else if (name == "ValidationError" || name == "ConversionError" || name == "ArgumentMismatch" ||
+             name == "InvalidError") {
+    std::string option = before(what);
+    reason = msg::text(msg::kCliParseValue, option.find(' ') == std::string::npos && !option.empty()
+                                                ? option
+                                                : std::string("?"));
+  } else {
+    reason = msg::text(msg::kCliParseUnknown, msg::kCliParseHint);
+    return msg::text(msg::kCliPrefix, qc::terminalSafe(reason)) + "\n";
+  }
+  return msg::text(msg::kCliPrefix, qc::terminalSafe(reason)) + "；" + msg::kCliParseHint + "\n";
+}
 
 } // namespace
 
@@ -93,7 +127,8 @@ int main(int argc, char** argv) {
                "quillfold"};
   app.require_subcommand(1);
   app.set_version_flag("--version", "quillfold " QF_VERSION);
-  app.footer("Run \"quillfold COMMAND --help\" for the options of a command.");
+  app.footer("运行 \"quillfold 命令 --help\" 查看某个命令的选项。");
+  app.failure_message(parseFailure);
 
   qc::TypesetRequest request;
   bool json = false;

@@ -6,6 +6,8 @@
 
 #include <fmt/format.h>
 
+#include "app/cli/typeset_job.h"
+#include "base/messages.h"
 #include "settings/settings.h"
 
 namespace fs = std::filesystem;
@@ -51,15 +53,25 @@ std::optional<double> decimal(std::string_view text) {
 }
 
 int fail(std::ostream& err, const std::string& message) {
-  err << "quillfold: " << message << '\n';
-  return 1;
+  return reportUsage(err, message);
+}
+
+// Opens the file for reading: its read error is a failure, its warning is printed.
+bool readable(const settings::IniFile& ini, std::ostream& err) {
+  if (!ini.readError().empty()) {
+    fail(err, ini.readError());
+    return false;
+  }
+  if (!ini.readWarning().empty())
+    reportUsage(err, ini.readWarning());
+  return true;
 }
 
 std::string listText(settings::ValueList list) {
   std::string text;
   int i = 0;
   for (const auto& entry : settings::listEntries(list))
-    text += fmt::format("{}{} {}", text.empty() ? "" : ", ", i++, entry.name);
+    text += fmt::format("{}{} {}", text.empty() ? "" : "，", i++, entry.name);
   return text;
 }
 
@@ -77,11 +89,11 @@ std::optional<std::string> storedValueFor(const settings::KeyInfo& key, std::str
   case Conversion::Check:
     if (value == "0" || value == "1")
       return std::string(value);
-    return reject("a check box takes 0 or 1");
+    return reject(msg::kCliCheckTakes);
   case Conversion::Option:
     if (value == "0" || value == "1" || value == "2")
       return std::string(value);
-    return reject("the watermark option takes 0 (none), 1 (picture) or 2 (text)");
+    return reject(msg::kCliOptionTakes);
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
@@ -96,13 +108,13 @@ std::optional<std::string> storedValueFor(const settings::KeyInfo& key, std::str
     if (key.conversion == Conversion::LineSpacing)
       if (auto d = decimal(value); d && *d > 2)
         return std::string(value);
-    return reject(fmt::format(
-        "this list takes a position or a name: {}{}", listText(key.list),
-        key.conversion == Conversion::LineSpacing ? "; or a fixed spacing in points above 2" : ""));
+    return reject(
+        msg::text(msg::kCliListTakes, listText(key.list),
+                  key.conversion == Conversion::LineSpacing ? msg::kCliListFixedSpacing : ""));
   }
   case Conversion::Text:
     if (isNumberKey(key) && !decimal(value))
-      return reject("this key takes a number");
+      return reject(msg::kCliNumberTakes);
     return std::string(value);
   }
   return std::string(value);
@@ -110,12 +122,13 @@ std::optional<std::string> storedValueFor(const settings::KeyInfo& key, std::str
 
 int settingsShow(const fs::path& file, std::ostream& out, std::ostream& err) {
   settings::IniFile ini(file);
-  if (!ini.readError().empty())
-    return fail(err, fmt::format("cannot read {}: {}", file.string(), ini.readError()));
-  out << "# " << file.string() << (fs::exists(file) ? "" : " (missing: defaults shown)") << '\n';
+  if (!readable(ini, err))
+    return 1;
+  out << "# " << terminalSafe(file.string())
+      << (fs::exists(file) ? "" : msg::kCliSettingsShowMissing) << '\n';
   for (const auto& key : settings::keyTable())
-    out << key.section << '/' << key.key << '=' << ini.get(key.section, key.key, key.defaultText)
-        << '\n';
+    out << key.section << '/' << key.key << '='
+        << terminalSafe(ini.get(key.section, key.key, key.defaultText)) << '\n';
   return 0;
 }
 
@@ -123,26 +136,26 @@ int settingsGet(const fs::path& file, std::string_view sectionKey, std::ostream&
                 std::ostream& err) {
   std::string_view section, key;
   if (!splitKey(sectionKey, section, key))
-    return fail(err, fmt::format("“{}” is not SECTION/KEY", sectionKey));
+    return fail(err, msg::text(msg::kCliNotSectionKey, sectionKey));
   settings::IniFile ini(file);
-  if (!ini.readError().empty())
-    return fail(err, fmt::format("cannot read {}: {}", file.string(), ini.readError()));
+  if (!readable(ini, err))
+    return 1;
   if (const settings::KeyInfo* info = settings::findKey(section, key)) {
-    out << ini.get(info->section, info->key, info->defaultText) << '\n';
+    out << terminalSafe(ini.get(info->section, info->key, info->defaultText)) << '\n';
     return 0;
   }
   if (ini.contains(section, key)) {
-    out << ini.get(section, key, "") << '\n';
+    out << terminalSafe(ini.get(section, key, "")) << '\n';
     return 0;
   }
-  return fail(err, fmt::format("no key {} (quillfold settings show lists the keys)", sectionKey));
+  return fail(err, msg::text(msg::kCliNoSuchKey, sectionKey));
 }
 
 int settingsSet(const fs::path& file, std::string_view sectionKey, std::string_view value,
                 bool force, std::ostream& out, std::ostream& err) {
   std::string_view section, key;
   if (!splitKey(sectionKey, section, key))
-    return fail(err, fmt::format("“{}” is not SECTION/KEY", sectionKey));
+    return fail(err, msg::text(msg::kCliNotSectionKey, sectionKey));
   const settings::KeyInfo* info = settings::findKey(section, key);
   std::string stored(value);
   if (info) {
@@ -152,26 +165,23 @@ int settingsSet(const fs::path& file, std::string_view sectionKey, std::string_v
     if (auto fitted = storedValueFor(*info, value, &why))
       stored = *fitted;
     else if (!force)
-      return fail(err, fmt::format("{}: “{}” does not fit: {} (--force writes it anyway)",
-                                   sectionKey, value, why));
+      return fail(err, msg::text(msg::kCliValueDoesNotFit, sectionKey, value, why));
   } else if (!force) {
-    return fail(err, fmt::format("no key {} (quillfold settings show lists the keys; --force "
-                                 "writes it anyway)",
-                                 sectionKey));
+    return fail(err, msg::text(msg::kCliNoSuchKeyForce, sectionKey));
   }
   settings::IniFile ini(file);
   if (auto result = ini.set(section, key, stored); !result)
     return fail(err, result.error);
-  out << section << '/' << key << '=' << stored << '\n';
+  out << terminalSafe(section) << '/' << terminalSafe(key) << '=' << terminalSafe(stored) << '\n';
   return 0;
 }
 
 int settingsProperties(const fs::path& file, std::ostream& out, std::ostream& err) {
   settings::IniFile ini(file);
-  if (!ini.readError().empty())
-    return fail(err, fmt::format("cannot read {}: {}", file.string(), ini.readError()));
+  if (!readable(ini, err))
+    return 1;
   for (const auto& [name, value] : settings::loadEngineProperties(ini))
-    out << name << '=' << value << '\n';
+    out << name << '=' << terminalSafe(value) << '\n';
   return 0;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The work behind `quillfold settings`: reading and changing setup.ini from a shell and
 // printing the property values the engine would receive. Each function prints on `out`,
-// reports mistakes on `err` as "quillfold: …" and returns the exit status (0 or 1).
+// reports mistakes on `err` as "quillfold：…" (in Chinese, terminal-safe) and returns the exit
+// status (0 or 1). A settings file that is not text, or read-only for `set`, is refused with 1.
 
 #include <filesystem>
 #include <iosfwd>

@@ -8,7 +8,10 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "base/messages.h"
 #include "settings/settings.h"
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -84,9 +87,9 @@ const std::vector<std::string>& defaultExtensions() {
 
 BatchInput gatherInputs(const TypesetRequest& request) {
   if (!request.files.empty() && !request.dir.empty())
-    throw UsageError("give either FILES or --dir, not both");
+    throw UsageError(msg::kCliFilesAndDir);
   if (request.dir.empty() && (!request.filter.empty() || !request.exts.empty()))
-    throw UsageError("--filter and --ext choose files of a folder: use them with --dir");
+    throw UsageError(msg::kCliFilterNeedsDir);
   BatchInput input;
   if (!request.files.empty()) {
     std::set<fs::path> folders;
@@ -102,7 +105,7 @@ BatchInput gatherInputs(const TypesetRequest& request) {
     return input;
   }
   if (request.dir.empty())
-    throw UsageError("no documents given: name FILES or a folder with --dir");
+    throw UsageError(msg::kCliNoDocuments);
 
   std::vector<std::string> exts;
   for (const auto& e : request.exts)
@@ -113,7 +116,8 @@ BatchInput gatherInputs(const TypesetRequest& request) {
   std::error_code ec;
   fs::directory_iterator it(request.dir, ec);
   if (ec)
-    throw UsageError(fmt::format("cannot list the folder {}: {}", request.dir, ec.message()));
+    throw UsageError(
+        msg::text(msg::kCliCannotList, request.dir, settings::systemErrorText(ec.value())));
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     std::error_code sec;
     if (!it->is_regular_file(sec))
@@ -128,9 +132,10 @@ BatchInput gatherInputs(const TypesetRequest& request) {
     input.names.push_back(name);
   }
   if (ec)
-    throw UsageError(fmt::format("cannot list the folder {}: {}", request.dir, ec.message()));
+    throw UsageError(
+        msg::text(msg::kCliCannotList, request.dir, settings::systemErrorText(ec.value())));
   if (input.names.empty())
-    throw UsageError(fmt::format("no documents to typeset in {}", request.dir));
+    throw UsageError(msg::text(msg::kCliNothingToTypeset, request.dir));
   std::sort(input.names.begin(), input.names.end());
   input.docPath = request.dir;
   return input;
@@ -188,7 +193,7 @@ void EventPrinter::drawBar() {
                      std::string(static_cast<size_t>(kBar - filled), '-') + "] " +
                      fmt::format("{}/{}", done_, all_);
   if (!current_.empty())
-    line += "  正在处理：" + current_;
+    line += std::string("  ") + msg::kCliProcessing + terminalSafe(current_);
   out_ << "\r\x1b[K" << fitWidth(line, width_ - 1) << std::flush;
   barShown_ = true;
 }
@@ -209,12 +214,12 @@ void EventPrinter::Error(int32_t errId, const std::string& errMsg) {
     break;
   case OutputStyle::ProgressBar:
     clearBar();
-    err_ << "错误：" << errMsg << '\n' << std::flush;
+    err_ << msg::kCliError << terminalSafe(errMsg) << '\n' << std::flush;
     drawBar();
     break;
   case OutputStyle::Lines:
     out_ << std::flush;
-    err_ << "错误：" << errMsg << '\n' << std::flush;
+    err_ << msg::kCliError << terminalSafe(errMsg) << '\n' << std::flush;
     break;
   }
 }
@@ -255,18 +260,21 @@ void EventPrinter::Message(const std::string& msgId, const std::string& msg,
          << std::flush;
     return;
   }
-  const std::string counter = fmt::format("[{}/{}] ", curDocNum, allDocNum);
+  // Every text of an event may carry a file name: each is printed terminal-safe.
+  const std::string counter =
+      fmt::format("[{}/{}] ", terminalSafe(curDocNum), terminalSafe(allDocNum));
+  const std::string name = terminalSafe(docName), text = terminalSafe(msg);
   std::string line;
   if (msgId == "0")
-    line = style_ == OutputStyle::Lines ? counter + "正在处理：" + docName : "";
+    line = style_ == OutputStyle::Lines ? counter + msg::kCliProcessing + name : "";
   else if (msgId == "2")
-    line = counter + "提示：" + msg + ":" + docName;
+    line = counter + msg::kCliNotice + text + ":" + name;
   else if (msgId == "3")
-    line = counter + "警告：" + msg + ":" + docName;
+    line = counter + msg::kCliWarning + text + ":" + name;
   else if (msgId == "100")
-    line = style_ == OutputStyle::Lines ? counter + msg : "";
+    line = style_ == OutputStyle::Lines ? counter + text : "";
   else if (msgId == "101")
-    line = msg;
+    line = text;
   if (style_ == OutputStyle::ProgressBar) {
     clearBar();
     if (!line.empty())
@@ -295,10 +303,10 @@ void EventPrinter::summary(const std::string& outputFolder) {
          << std::flush;
     return;
   }
-  out_ << fmt::format("{} document{}: {} done, {} failed, {} with warnings.\n", total,
-                      total == 1 ? "" : "s", report_.doneCount(), report_.failedCount(),
-                      report_.warningCount())
-       << "Results are in " << outputFolder << '\n'
+  out_ << msg::text(msg::kCliSummary, total, report_.doneCount(), report_.failedCount(),
+                    report_.warningCount())
+       << '\n'
+       << msg::text(msg::kCliResultsIn, terminalSafe(outputFolder)) << '\n'
        << std::flush;
 }
 
@@ -325,32 +333,33 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
   BatchInput input;
   std::vector<std::pair<std::string, std::string>> properties;
   fs::path settingsPath;
+  std::string outFolder;
   try {
     auto mode = runModeFor(request.mode);
     if (!mode)
-      throw UsageError(
-          fmt::format("unknown --mode {} (use full, header, page or size)", request.mode));
+      throw UsageError(msg::text(msg::kCliUnknownMode, request.mode));
     runMode = *mode;
     if (request.out.empty())
-      throw UsageError("--out needs a folder");
+      throw UsageError(msg::kCliOutNeedsFolder);
     input = gatherInputs(request);
     settingsPath = request.settings.empty() ? settings::defaultSettingsPath() : request.settings;
     settings::IniFile ini(settingsPath);
     if (!ini.readError().empty())
-      throw UsageError(fmt::format("cannot read the settings file {}: {}", settingsPath.string(),
-                                   ini.readError()));
+      throw UsageError(ini.readError());
+    if (!ini.readWarning().empty())
+      reportUsage(err, ini.readWarning());
     properties = settings::loadEngineProperties(ini);
+
+    std::error_code ec;
+    const fs::path outAbs = fs::absolute(request.out, ec);
+    outFolder = ec ? request.out : outAbs.lexically_normal().string();
+    // A folder that cannot take the outputs is found before the batch, not once per document.
+    prepareOutputFolder(outFolder);
   } catch (const UsageError& e) {
-    err << "quillfold: " << e.what() << '\n';
-    return kExitUsage;
+    return reportUsage(err, e.what());
   }
   if (!request.settings.empty() && !fs::exists(settingsPath))
-    err << "quillfold: " << settingsPath.string()
-        << " does not exist; typesetting with the default settings\n";
-
-  std::error_code ec;
-  const fs::path outAbs = fs::absolute(request.out, ec);
-  const std::string outFolder = ec ? request.out : outAbs.lexically_normal().string();
+    reportUsage(err, msg::text(msg::kCliSettingsMissing, settingsPath.string()));
 
   EventPrinter printer(request.style, out, err, request.terminalWidth);
   engine::clsDoc engine;

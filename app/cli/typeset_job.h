@@ -12,21 +12,10 @@
 #include <utility>
 #include <vector>
 
+#include "app/cli/common.h"
 #include "engine/clsdoc.h"
 
 namespace quillfold::cli {
-
-// Exit statuses of the command.
-inline constexpr int kExitDone = 0;    // every document typeset, nothing to report
-inline constexpr int kExitUsage = 1;   // wrong command line or settings; nothing typeset
-inline constexpr int kExitFailed = 2;  // at least one document failed
-inline constexpr int kExitNotices = 3; // every document typeset, with warnings
-
-// A mistake on the command line (or an unusable settings file): nothing was typeset.
-class UsageError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 enum class OutputStyle {
   Lines,       // one line per event (pipes, logs)
@@ -123,7 +112,7 @@ void configureAndRun(engine::clsDoc& engine,
 
 // The whole command: gathers the documents, reloads the settings file, runs the batch with an
 // EventPrinter and prints the summary. Returns the exit status; usage errors are printed on
-// `err` as "quillfold: …" and give kExitUsage.
+// `err` as "quillfold：…" and give kExitUsage.
 int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err);
 
 // Number of terminal columns a UTF-8 text takes (East Asian wide characters count 2).

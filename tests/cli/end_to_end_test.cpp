@@ -47,8 +47,8 @@ TEST(EndToEnd, TheSamplesAreTypesetAndReadBack) {
   EXPECT_EQ(clitest::names(dir / "out"),
             (std::set<std::string>{"决定-表彰先进.doc", "办法-政府投资项目管理.docx",
                                    "纪要-第一季度工作例会.doc", "通知-安全生产大检查.docx"}));
-  EXPECT_NE(out.str().find("4 documents: 4 done, 0 failed"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("Results are in " + (dir / "out").string()), std::string::npos);
+  EXPECT_NE(out.str().find("共 4 个文档：成功 4 个，失败 0 个"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("结果在 " + (dir / "out").string()), std::string::npos);
 
   word::Application app;
   word::Document& notice = app.open((dir / "out" / "通知-安全生产大检查.docx").string());
@@ -100,7 +100,7 @@ TEST(EndToEnd, FailuresAndCommasThroughTheCommand) {
   r.style = OutputStyle::Json;
   std::ostringstream out, err;
   EXPECT_EQ(runTypeset(r, out, err), kExitFailed);
-  EXPECT_NE(err.str().find("does not exist"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("不存在"), std::string::npos) << err.str();
   EXPECT_EQ(clitest::names(dir / "out"), (std::set<std::string>{"甲,乙.docx", "c.docx", "d.docx"}));
   std::vector<nlohmann::json> events;
   std::istringstream lines(out.str());
@@ -151,7 +151,7 @@ TEST(Tool, HelpOfEveryCommand) {
   }
   auto typeset = clitest::runTool("typeset --help", dir.path());
   for (const char* part : {"--dir", "--filter", "--ext", "--out", "--mode", "--settings", "--json",
-                           "quillfold-out", "Exit status", "Examples"})
+                           "quillfold-out", "退出状态", "示例"})
     EXPECT_NE(typeset.out.find(part), std::string::npos) << part;
 }
 

@@ -80,7 +80,7 @@ TEST_F(SettingsCommand, ARefusedValueLeavesTheFileAsItWas) {
   const std::string before = "; house settings\r\n[tool]\r\nBiaoDian = 1 \r\n";
   clitest::writeFile(ini, before);
   EXPECT_EQ(settingsSet(ini, "tool/BiaoDian", "on", false, out, err), 1);
-  EXPECT_NE(err.str().find("0 or 1"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("0 或 1"), std::string::npos) << err.str();
   EXPECT_EQ(settingsSet(ini, "tool/NoSuchKey", "1", false, out, err), 1);
   EXPECT_EQ(settingsSet(ini, "notakey", "1", false, out, err), 1);
   EXPECT_EQ(clitest::readFile(ini), before);

@@ -112,14 +112,13 @@ TypesetRequest request(std::vector<std::string> files, std::string dir, std::str
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, GatherErrors,
-    ::testing::Values(BadRequest{"Both", request({"a.docx"}, "/tmp"), "not both"},
-                      BadRequest{"Neither", request({}, ""), "no documents given"},
+    ::testing::Values(BadRequest{"Both", request({"a.docx"}, "/tmp"), "不要同时"},
+                      BadRequest{"Neither", request({}, ""), "没有给出文档"},
                       BadRequest{"FilterWithoutDir", request({"a.docx"}, "", "通知"), "--dir"},
                       BadRequest{"ExtWithoutDir", request({}, "", "", {"doc"}), "--dir"},
-                      BadRequest{"MissingDir", request({}, "/nonexistent/quillfold"),
-                                 "cannot list"},
+                      BadRequest{"MissingDir", request({}, "/nonexistent/quillfold"), "无法列出"},
                       BadRequest{"NoMatch", request({}, "/", "no-such-document-anywhere"),
-                                 "no documents to typeset"}),
+                                 "没有可排版"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // ---- report and exit status --------------------------------------------------------------
@@ -212,8 +211,8 @@ TEST(EventLines, OneLinePerEventAndErrorsOnStandardError) {
                        "[2/2] 正在处理：b.txt\n"
                        "[2/2] 文字\n"
                        "文字\n"
-                       "2 documents: 1 done, 1 failed, 0 with warnings.\n"
-                       "Results are in /srv/out\n");
+                       "共 2 个文档：成功 1 个，失败 1 个，有警告 0 个。\n"
+                       "结果在 /srv/out\n");
   EXPECT_EQ(err.str(), "错误：排版失败：x：原因\n");
 }
 
@@ -273,8 +272,7 @@ TEST(EventProgressBar, RedrawsOneLineWithTheCurrentFile) {
   out.str("");
   feed(printer, {"100:2/4:b.docx", "101:4/4"});
   printer.summary("/o");
-  EXPECT_EQ(out.str().substr(out.str().rfind('\n', out.str().size() - 2) + 1),
-            "Results are in /o\n");
+  EXPECT_EQ(out.str().substr(out.str().rfind('\n', out.str().size() - 2) + 1), "结果在 /o\n");
   EXPECT_NE(out.str().find("文字\n"), std::string::npos);
 }
 

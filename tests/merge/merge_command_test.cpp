@@ -24,15 +24,12 @@ struct UsageCase {
 };
 
 const UsageCase kUsage[] = {
-    {"NoFile",
-     {},
-     ".",
-     "quillfold: 请选择要合并的文件，至少2个！ (merge needs at least two files)\n"},
+    {"NoFile", {}, ".", "quillfold：请选择要合并的文件，至少2个！（合并至少需要两个文件）\n"},
     {"OneFile",
      {"a.docx"},
      ".",
-     "quillfold: 请选择要合并的文件，至少2个！ (merge needs at least two files)\n"},
-    {"EmptyOut", {"a.docx", "b.docx"}, "", "quillfold: --out needs a folder\n"},
+     "quillfold：请选择要合并的文件，至少2个！（合并至少需要两个文件）\n"},
+    {"EmptyOut", {"a.docx", "b.docx"}, "", "quillfold：--out 需要一个文件夹\n"},
 };
 
 class MergeCommandUsage : public testing::TestWithParam<UsageCase> {};

@@ -25,7 +25,7 @@ bool haveQueue() {
 TEST(PrintCommand, NothingToPrintIsAUsageError) {
   std::ostringstream out, err;
   EXPECT_EQ(quillfold::cli::runPrint(PrintCommand{}, out, err), 1);
-  EXPECT_EQ(err.str(), "quillfold: 请选择要打印的文件！ (name the files to print)\n");
+  EXPECT_EQ(err.str(), "quillfold：请选择要打印的文件！（请列出要打印的文件）\n");
 }
 
 TEST(PrintCommand, UnknownPrinterFailsEveryDocument) {

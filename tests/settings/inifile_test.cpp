@@ -9,6 +9,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 using settings::IniEncoding;
 using settings::IniFile;
 using settings_test::fileCount;
@@ -424,6 +427,176 @@ TEST(IniFileAtomic, FollowsSymbolicLink) {
   ASSERT_TRUE(ini.set("a", "k", "2"));
   EXPECT_TRUE(std::filesystem::is_symlink(dir / "setup.ini"));
   EXPECT_EQ(readBytes(dir / "real" / "setup.ini"), "[a]\nk=2\n");
+}
+
+// ---- Which encoding a file is read in -----------------------------------------------------
+
+namespace encoding_cases {
+
+struct EncodingCase {
+  const char* name;
+  std::string file;
+  IniEncoding encoding;
+  std::string header; // headerfooter/header as read
+  bool warned;        // readWarning() reports replaced bytes
+};
+
+class IniEncodingChoice : public testing::TestWithParam<EncodingCase> {};
+
+TEST_P(IniEncodingChoice, WholeFileDecides) {
+  TempFolder dir;
+  writeBytes(dir / "setup.ini", GetParam().file);
+  IniFile ini(dir / "setup.ini");
+  EXPECT_EQ(ini.readError(), "");
+  EXPECT_EQ(ini.encoding(), GetParam().encoding);
+  EXPECT_EQ(ini.get("headerfooter", "header", ""), GetParam().header);
+  EXPECT_EQ(!ini.readWarning().empty(), GetParam().warned) << ini.readWarning();
+  if (GetParam().warned) {
+    EXPECT_NE(ini.readWarning().find("setup.ini"), std::string::npos);
+  }
+}
+
+const std::string kFffd = "\xEF\xBF\xBD";
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniEncodingChoice,
+    testing::Values(
+        EncodingCase{"Utf8", "[headerfooter]\nheader=某某市人民政府\n", IniEncoding::Utf8,
+                     "某某市人民政府", false},
+        EncodingCase{"Utf8WithLatin1Comment",
+                     "; r\xE9glages de l'\xE9t\xE9\n[headerfooter]\nheader=某某市人民政府\n",
+                     IniEncoding::Utf8, "某某市人民政府", true},
+        EncodingCase{"Utf8WithCharacterCutAtTheEnd",
+                     "[font]\nfontnamezw=黑体\n[headerfooter]\nheader=人民政府\xE6\x96",
+                     IniEncoding::Utf8, "人民政府" + kFffd + kFffd, true},
+        EncodingCase{"Utf8WithStrayByteInTheValue", "[headerfooter]\nheader=人民\xB0政府\n",
+                     IniEncoding::Utf8, "人民" + kFffd + "政府", true},
+        EncodingCase{"Gb18030",
+                     "[font]\r\nfontnamezw=" + kGbSongTi +
+                         "\r\n[headerfooter]\r\nheader=" + kGbYeMei + "\r\n",
+                     IniEncoding::Gb18030, "页眉", false},
+        EncodingCase{"Gb18030WithStrayByte",
+                     "[font]\r\nfontnamezw=" + kGbSongTi +
+                         "\xFF\r\n[headerfooter]\r\nheader=" + kGbYeMei + kGbRuanJian + "\r\n",
+                     IniEncoding::Gb18030, "页眉软件", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniEncodingChoice, AWriteIntoAUtf8FileWithAStrayByteWritesUtf8) {
+  TempFolder dir;
+  const std::string before = "; caf\xE9\n[shuiyin]\ntxt=某某软件\n";
+  writeBytes(dir / "setup.ini", before);
+  IniFile ini(dir / "setup.ini");
+  ASSERT_TRUE(ini.set("headerfooter", "header", "某某市人民政府"));
+  EXPECT_EQ(readBytes(dir / "setup.ini"), before + "\n[headerfooter]\nheader=某某市人民政府\n");
+  EXPECT_EQ(IniFile(dir / "setup.ini").get("shuiyin", "txt", ""), "某某软件");
+}
+
+} // namespace encoding_cases
+
+// ---- Files that are no settings file ------------------------------------------------------
+
+struct NotTextCase {
+  const char* name;
+  std::string bytes;
+};
+
+class IniNotText : public testing::TestWithParam<NotTextCase> {};
+
+TEST_P(IniNotText, IsRefusedForReadingAndWriting) {
+  TempFolder dir;
+  writeBytes(dir / "setup.ini", GetParam().bytes);
+  IniFile ini(dir / "setup.ini");
+  EXPECT_NE(ini.readError().find("不是文本文件"), std::string::npos) << ini.readError();
+  EXPECT_NE(ini.readError().find("setup.ini"), std::string::npos);
+  EXPECT_EQ(ini.get("font", "fontnamezw", "宋体"), "宋体");
+  auto result = ini.set("font", "fontnamezw", "1");
+  EXPECT_FALSE(result);
+  EXPECT_NE(result.error.find("不是文本文件"), std::string::npos) << result.error;
+  EXPECT_EQ(readBytes(dir / "setup.ini"), GetParam().bytes);
+}
+
+std::string pseudoRandomBytes(std::size_t n) {
+  std::string out;
+  unsigned state = 12345;
+  for (std::size_t i = 0; i < n; ++i) {
+    state = state * 1103515245u + 12345u;
+    out += static_cast<char>(state >> 16);
+  }
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IniNotText,
+    testing::Values(NotTextCase{"RandomBytes", pseudoRandomBytes(4096)},
+                    NotTextCase{"ElfHeader", std::string("\x7F"
+                                                         "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0"
+                                                         "\x3E\0\x01\0\0\0\x40\x10\0\0\0\0\0\0",
+                                                         32) +
+                                                 std::string(200, '\0')},
+                    NotTextCase{"Png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10\0\0\0"
+                                                   "\x10\x08\x06\0\0\0\x1F\xF3\xFF\x61",
+                                                   33)},
+                    NotTextCase{"Utf16WithoutByteOrderMark",
+                                std::string("[\0f\0o\0n\0t\0]\0\n\0k\0=\0v\0\n\0", 22)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(IniFile, AReadOnlyFileIsRefusedForWriting) {
+  TempFolder dir;
+  const std::string before = "[font]\nfontnamezw=0\n";
+  writeBytes(dir / "setup.ini", before);
+  ASSERT_EQ(::chmod((dir / "setup.ini").c_str(), 0444), 0);
+  IniFile ini(dir / "setup.ini");
+  EXPECT_EQ(ini.get("font", "fontnamezw", ""), "0");
+  auto result = ini.set("font", "fontnamezw", "1");
+  EXPECT_FALSE(result);
+  EXPECT_NE(result.error.find("只读"), std::string::npos) << result.error;
+  EXPECT_NE(result.error.find("setup.ini"), std::string::npos) << result.error;
+  EXPECT_EQ(readBytes(dir / "setup.ini"), before);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "setup.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(fileCount(dir.path()), 1);
+}
+
+// ---- Concurrent writers -------------------------------------------------------------------
+
+TEST(IniFileConcurrency, TwentyProcessesSettingDifferentKeysLoseNothing) {
+  TempFolder dir;
+  writeBytes(dir / "setup.ini", "[font]\nfontnamezw=0\n");
+  constexpr int kWriters = 20;
+  int gate[2];
+  ASSERT_EQ(::pipe(gate), 0);
+  std::vector<pid_t> children;
+  for (int i = 0; i < kWriters; ++i) {
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      ::close(gate[1]);
+      char c;
+      (void)::read(gate[0], &c, 1); // all start together when the gate closes
+      IniFile ini(dir / "setup.ini");
+      bool ok = true;
+      // Each writer changes its own key a few times, the section alternating, so the writes
+      // of different writers overlap in time.
+      for (int round = 0; round < 5 && ok; ++round)
+        ok = static_cast<bool>(
+            ini.set(i % 2 ? "tool" : "pageinfo", "key" + std::to_string(i), std::to_string(round)));
+      ::_exit(ok ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  ::close(gate[0]);
+  ::close(gate[1]);
+  for (pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  IniFile ini(dir / "setup.ini");
+  for (int i = 0; i < kWriters; ++i)
+    EXPECT_EQ(ini.get(i % 2 ? "tool" : "pageinfo", "key" + std::to_string(i), "lost"), "4") << i;
+  EXPECT_EQ(ini.get("font", "fontnamezw", ""), "0");
+  EXPECT_EQ(fileCount(dir.path()), 1); // no temporary file left
 }
 
 } // namespace

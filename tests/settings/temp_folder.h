@@ -24,10 +24,15 @@ inline std::string readBytes(const std::filesystem::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Files in `folder`, not counting the lock files that writers of a settings file leave beside
+// it (".NAME.lock").
 inline int fileCount(const std::filesystem::path& folder) {
   int n = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
-    ++n;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (!(name.size() > 6 && name.front() == '.' && name.ends_with(".lock")))
+      ++n;
+  }
   return n;
 }
 
