@@ -40,6 +40,20 @@ template <typename... Args> std::string text(const char* pattern, Args&&... args
 
 // ---- The engine server and its client ----------------------------------------------------------
 
+inline constexpr const char* kServerLineNotJson = "请求行不是 JSON";
+inline constexpr const char* kServerLineNotObject = "请求行不是 JSON 对象";
+inline constexpr const char* kServerNoOp = "请求缺少文本成员 \"op\"";
+inline constexpr const char* kServerMissingText = "请求 \"{}\" 缺少文本成员 \"{}\"";
+inline constexpr const char* kServerNamesNotList = "请求 \"setFiles\" 缺少数组成员 \"names\"";
+inline constexpr const char* kServerNameNotText = "\"names\" 的每一项都必须是文本";
+inline constexpr const char* kServerUnknownOp = "未知的请求 \"{}\"";
+inline constexpr const char* kServerNoEvent = "事件行缺少文本成员 \"event\"";
+inline constexpr const char* kServerUnknownEvent = "未知的事件 \"{}\"";
+inline constexpr const char* kServerLineTooLong = "请求行超过 {} MiB 的上限，已整行丢弃";
+inline constexpr const char* kServerRequestTooLarge = "请求超过 {} MiB 的上限，未予处理";
+inline constexpr const char* kServerRequestTooDeep = "请求的嵌套超过 {} 层，未予处理";
+inline constexpr const char* kServerRequestTooManyValues = "请求包含的值超过 {} 个，未予处理";
+
 // ---- Merge and print ----------------------------------------------------------------------------
 
 // ---- The window ---------------------------------------------------------------------------------

@@ -190,9 +190,43 @@ TEST(EngineServer, MalformedLinesAnswerFailAndBlankLinesNothing) {
   json fail = server.event();
   EXPECT_EQ(fail["event"], "Fail");
   EXPECT_EQ(fail["op"], "");
-  EXPECT_NE(fail["reason"].get<std::string>().find("not JSON"), std::string::npos);
+  EXPECT_NE(fail["reason"].get<std::string>().find("不是 JSON"), std::string::npos);
   server.send(json{{"op", "main"}, {"mode", "0"}}.dump());
   EXPECT_EQ(server.event()["skipped"], true);
+}
+
+// The server's peak memory in KiB (VmHWM), 0 when it cannot be read.
+long peakKiB(pid_t pid) {
+  std::string status = server_test::readText("/proc/" + std::to_string(pid) + "/status");
+  auto at = status.find("VmHWM:");
+  return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
+}
+
+// Lines within the line limit whose shape no request has: answered with Fail, with memory
+// close to the line's own size, and the server serves the next request.
+TEST(EngineServer, HostileRequestLinesAreRefusedWithBoundedMemory) {
+  struct Case {
+    std::string line;
+    const char* reasonPart;
+  } cases[] = {
+      {std::string(60u << 20, '['), "上限"},
+      {std::string(6u << 20, '['), "嵌套"},
+      {"[" + std::string(6u << 20, ',') + "]", "值超过"},
+      {"{\"op\":\"set\",\"name\":\"x\",\"value\":\"" + std::string(20u << 20, 'a') + "\"}", "MiB"},
+  };
+  for (const Case& c : cases) {
+    RawServer server;
+    server.event();
+    server.send(c.line);
+    json fail = server.event();
+    EXPECT_EQ(fail["event"], "Fail");
+    EXPECT_NE(fail["reason"].get<std::string>().find(c.reasonPart), std::string::npos)
+        << fail.dump();
+    server.send(json{{"op", "get"}, {"name", "纸张大小"}}.dump());
+    EXPECT_EQ(server.event()["event"], "Value");
+    long peak = peakKiB(server.pid());
+    EXPECT_LT(peak, 400L * 1024) << "peak memory " << peak << " KiB";
+  }
 }
 
 TEST(EngineServer, MainWithoutDocumentsEndsTheBatchAtOnce) {
