@@ -28,7 +28,61 @@ template <typename... Args> std::string text(const char* pattern, Args&&... args
 
 // ---- LibreOffice conversion ------------------------------------------------------------------
 
+inline constexpr const char* kConvertCouldNot =
+    "LibreOffice 无法转换该文件（文件可能已损坏，或不是它支持的格式）";
+inline constexpr const char* kConvertCouldNotWrite = "LibreOffice 未能写出该文件";
+inline constexpr const char* kConvertCannotStart = "无法启动 LibreOffice（{}）：{}";
+inline constexpr const char* kConvertCannotReadOutput = "无法读取 LibreOffice 的输出：{}";
+inline constexpr const char* kConvertCannotWriteFolder =
+    "无法写入输出文件夹“{}”：{}；请检查该文件夹是否可写、磁盘是否已满";
+inline constexpr const char* kConvertCannotWrite = "无法写入“{}”：{}";
+inline constexpr const char* kConvertCannotReplace = "无法替换“{}”：{}";
+inline constexpr const char* kConvertNoExtension = "不能转换为没有扩展名的文件";
+inline constexpr const char* kConvertUnknownFormat = "不能转换为“{}”格式的文件";
+inline constexpr const char* kConvertCannotRead = "无法读取该文件：{}";
+inline constexpr const char* kConvertNotRegular = "不是普通文件";
+inline constexpr const char* kConvertOutputIsInput = "输出文件“{}”就是源文件本身";
+inline constexpr const char* kConvertNoOutputFolder = "输出文件夹“{}”不存在";
+inline constexpr const char* kConvertNoTempFolder = "无法创建临时文件夹：{}";
+inline constexpr const char* kConvertTimeout = "LibreOffice 未能在 {} 秒内完成转换";
+inline constexpr const char* kConvertStoppedSignal = "LibreOffice 在转换该文件之前因信号 {} 终止";
+inline constexpr const char* kConvertStoppedStatus = "LibreOffice 在转换该文件之前以状态 {} 退出";
+inline constexpr const char* kConvertLogTail = "：{}";
+inline constexpr const char* kConvertDamagedOutput = "LibreOffice 写出的 .{} 文件已损坏";
+inline constexpr const char* kConvertNoLibreOffice =
+    "没有安装 LibreOffice；要打开和保存 .doc、.rtf、.wps 和 .odt 文件，请安装 Debian 软件包 "
+    "libreoffice-writer-nogui";
+
 // ---- Saving -----------------------------------------------------------------------------------
+
+inline constexpr const char* kSaveIsFolder = "无法保存：输出路径是一个文件夹";
+inline constexpr const char* kSaveNoFolder = "无法保存：文件夹“{}”不存在";
+inline constexpr const char* kSaveCannotCreate =
+    "无法保存：不能在文件夹“{}”中创建文件（{}）；请检查该文件夹是否可写、磁盘是否已满";
+inline constexpr const char* kSaveWriteFailed = "无法保存：写入失败（{}）；请检查磁盘空间";
+inline constexpr const char* kSaveUnreadable =
+    "无法保存：写出的文件不能重新读取（{}），已放弃该输出，原有文件保持不变";
+inline constexpr const char* kSaveCannotReplace = "无法保存：不能替换原有文件（{}）";
+inline constexpr const char* kSaveNotUtf8 = "第 {} 字节处的内容不是 UTF-8 编码";
+inline constexpr const char* kSaveBadChar = "包含 XML 不允许的字符 U+{:04X}（第 {} 字节处）";
+inline constexpr const char* kSaveNoContentTypes = "缺少内容类型部件 [Content_Types].xml";
+inline constexpr const char* kSaveNoRootRels = "缺少包关系部件 _rels/.rels";
+inline constexpr const char* kSaveNoMainPart = "包关系没有指向正文部件";
+inline constexpr const char* kSaveOverSource = "不能保存在源文档“{}”上";
+inline constexpr const char* kSaveUnknownFormat = "不能以“{}”格式保存";
+inline constexpr const char* kSaveNoOutputFolder = "没有指定输出文件夹";
+inline constexpr const char* kSaveCannotMakeFolder = "无法创建输出文件夹“{}”：{}";
+inline constexpr const char* kSaveFolderIsFile = "已有同名文件";
+inline constexpr const char* kSaveNoOutputName = "没有输出文件名";
+inline constexpr const char* kSaveOutputIsSource =
+    "输出文件“{}”就是源文件，不能覆盖；请另选输出文件夹";
+inline constexpr const char* kSaveOutputIsSourceFolderFile =
+    "输出文件“{}”指向源文件夹中的文件“{}”，为免覆盖源文件未予保存；请删除该链接或另选输出文件夹";
+inline constexpr const char* kSaveOutputInSourceFolder =
+    "输出文件夹就是源文件夹，其中已有“{}”；为免覆盖源文件，请另选输出文件夹";
+inline constexpr const char* kSaveSameOutputName = "输出文件“{}”与本批的“{}”同名，替换了它的结果";
+inline constexpr const char* kSaveFailed = "保存失败：{}：{}";
+inline constexpr const char* kSaveCannotSave = "无法保存“{}”：{}";
 
 // ---- Settings (setup.ini) -------------------------------------------------------------------
 
