@@ -63,6 +63,7 @@ inline constexpr const char* kSaveWriteFailed = "无法保存：写入失败（{
 inline constexpr const char* kSaveUnreadable =
     "无法保存：写出的文件不能重新读取（{}），已放弃该输出，原有文件保持不变";
 inline constexpr const char* kSaveCannotReplace = "无法保存：不能替换原有文件（{}）";
+inline constexpr const char* kSavePartReason = "部件 {}：{}";
 inline constexpr const char* kSaveNotUtf8 = "第 {} 字节处的内容不是 UTF-8 编码";
 inline constexpr const char* kSaveBadChar = "包含 XML 不允许的字符 U+{:04X}（第 {} 字节处）";
 inline constexpr const char* kSaveNoContentTypes = "缺少内容类型部件 [Content_Types].xml";

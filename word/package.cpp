@@ -340,7 +340,9 @@ void writeAtomically(const std::string& path, const std::string& data,
     try {
       check(tmp);
     } catch (const DocumentError& e) {
-      abandon(msg::kSaveUnreadable, e.reason());
+      abandon(msg::kSaveUnreadable, e.part().empty()
+                                        ? e.reason()
+                                        : msg::text(msg::kSavePartReason, e.part(), e.reason()));
     }
   }
 
