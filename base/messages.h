@@ -111,6 +111,23 @@ inline constexpr const char* kServerRequestTooManyValues = "请求包含的值�
 
 // ---- Merge and print ----------------------------------------------------------------------------
 
+inline constexpr const char* kMergeTooFewFiles = "请选择要合并的文件，至少2个！";
+inline constexpr const char* kMergeBoxTitle = "提示";
+inline constexpr const char* kMergeDone = "合并完毕！文件名为:{}";
+inline constexpr const char* kMergeFailed = "合并失败！{}";
+inline constexpr const char* kMergeNothingReadable = "合并失败！没有能打开的文件，未生成合并文档。";
+inline constexpr const char* kMergeLeftOut = "\n有 {} 个文件未能合并：";
+inline constexpr const char* kMergeCannotMerge = "无法合并：{}：{}";
+inline constexpr const char* kMergeMerged = "已合并：{}";
+inline constexpr const char* kMergeNoTempFolder = "无法创建临时文件夹";
+inline constexpr const char* kMergeLibreOfficeCannotRead = "LibreOffice 未能读取该文件";
+inline constexpr const char* kMergeUnreadableText =
+    "文档的内容无法正确读取（{}），已跳过该文档；请用 Word 或 WPS 打开后另存为 .docx 再试";
+inline constexpr const char* kMergeInternalError = "内部错误：{}";
+inline constexpr const char* kMergeCannotCreate = "无法在“{}”中创建文件：{}";
+inline constexpr const char* kMergeTooManyInASecond = "同一秒内的合并文档过多，请稍后再试";
+inline constexpr const char* kMergeCannotSave = "未能保存 {}：{}";
+
 // ---- The window ---------------------------------------------------------------------------------
 
 } // namespace msg

@@ -421,6 +421,30 @@ std::string xmlTextProblem(const std::string& data) {
   return {};
 }
 
+bool isXmlPartName(const std::string& name) {
+  std::string l = name;
+  for (char& ch : l)
+    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  auto endsWith = [&](std::string_view tail) {
+    return l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  return endsWith(".xml") || endsWith(".rels");
+}
+
+// Why the bytes of an XML part would not read back ("" when they would): text and parse.
+std::string xmlPartProblem(const std::string& name, const std::string& bytes) {
+  std::string problem = xmlTextProblem(bytes);
+  if (problem.empty()) {
+    try {
+      pugi::xml_document doc;
+      parseXml(doc, bytes, name, PackageLimits{}.maxXmlDepth);
+    } catch (const DocumentError& e) {
+      problem = e.reason();
+    }
+  }
+  return problem.empty() ? problem : msg::text(msg::kSavePartReason, name, problem);
+}
+
 // Checks a package as written: it opens, has its content types, its root relationships and the
 // part they name, and every XML part parses and holds only what XML 1.0 allows.
 void checkWrittenPackage(const std::string& path) {
@@ -429,26 +453,9 @@ void checkWrittenPackage(const std::string& path) {
     throw DocumentError(path, "", msg::kSaveNoContentTypes);
   if (!pkg->has("_rels/.rels"))
     throw DocumentError(path, "", msg::kSaveNoRootRels);
-  for (const std::string& name : pkg->names()) {
-    const std::string bytes = pkg->bytes(name);
-    const std::string lowered = [&] {
-      std::string l = name;
-      for (char& ch : l)
-        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-      return l;
-    }();
-    const bool xmlPart =
-        lowered.size() >= 4 &&
-        (lowered.compare(lowered.size() - 4, 4, ".xml") == 0 ||
-         (lowered.size() >= 5 && lowered.compare(lowered.size() - 5, 5, ".rels") == 0));
-    if (!xmlPart)
-      continue;
-    std::string problem = xmlTextProblem(bytes);
-    if (!problem.empty())
-      throw DocumentError(path, name, problem);
-    pugi::xml_document doc;
-    parseXml(doc, bytes, name, PackageLimits{}.maxXmlDepth);
-  }
+  std::string problem = pkg->readBackProblem();
+  if (!problem.empty())
+    throw DocumentError(path, "", problem);
   if (pkg->mainPart().empty())
     throw DocumentError(path, "_rels/.rels", msg::kSaveNoMainPart);
 }
@@ -924,6 +931,18 @@ void Package::setContentTypeOverride(const std::string& name, const std::string&
 }
 
 // --- writing ------------------------------------------------------------------------------------
+
+std::string Package::readBackProblem() const {
+  for (const auto& e : entries_) {
+    if (!isXmlPartName(e->name))
+      continue;
+    std::string problem = e->dirty && e->doc ? xmlPartProblem(e->name, serializeXml(*e->doc))
+                                             : xmlPartProblem(e->name, e->data);
+    if (!problem.empty())
+      return problem;
+  }
+  return {};
+}
 
 std::string Package::saveToString() const {
   auto fail = [&](const std::string& reason) {

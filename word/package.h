@@ -87,6 +87,10 @@ public:
   // as it was and no temporary file remains.
   void save(const std::string& path,
             const std::function<void(const std::string& written)>& check = {}) const;
+  // Why this package, written as it is now, would not read back: the name of the first XML part
+  // that is not UTF-8, holds a character XML 1.0 does not allow (raw or as a reference), or
+  // does not parse, with the reason. "" when every part would read back.
+  std::string readBackProblem() const;
   // The whole archive as bytes (used by tests and the fuzzer).
   std::string saveToString() const;
 
