@@ -25,6 +25,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/messages.h"
+
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -170,6 +172,22 @@ inline void installInterruptHandling(
     std::fflush(stderr);
     ::_exit(128 + sig);
   }).detach();
+}
+
+// The usual report of an interrupt, on the standard error: the signal, what was finished (the
+// outputs written, complete), and that nothing partial was left.
+inline void reportOnStderr(int signal, const std::vector<std::string>& finished) {
+  std::string text = msg::text(msg::kInterrupted,
+                               signal == SIGINT    ? "SIGINT"
+                               : signal == SIGTERM ? "SIGTERM"
+                               : signal == SIGHUP  ? "SIGHUP"
+                                                   : "?",
+                               finished.size());
+  for (const std::string& f : finished)
+    text += msg::text(msg::kInterruptedFinished, f);
+  text += msg::kInterruptedCleaned;
+  text += "\n";
+  (void)!::write(STDERR_FILENO, text.data(), text.size());
 }
 
 } // namespace base::interrupt

@@ -84,6 +84,10 @@ inline constexpr const char* kSaveOutputInSourceFolder =
 inline constexpr const char* kSaveSameOutputName = "输出文件“{}”与本批的“{}”同名，替换了它的结果";
 inline constexpr const char* kSaveFailed = "保存失败：{}：{}";
 inline constexpr const char* kSaveCannotSave = "无法保存“{}”：{}";
+inline constexpr const char* kInterrupted = "已中断（{}）。已完成的 {} 个输出完整保留：";
+inline constexpr const char* kInterruptedFinished = "\n  {}";
+inline constexpr const char* kInterruptedCleaned =
+    "\n未完成的文档没有输出；已结束 LibreOffice 等子进程，并删除了临时文件和未写完的文件。";
 
 // ---- Settings (setup.ini) -------------------------------------------------------------------
 
