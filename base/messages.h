@@ -131,6 +131,23 @@ inline constexpr const char* kMergeInternalError = "内部错误：{}";
 inline constexpr const char* kMergeCannotCreate = "无法在“{}”中创建文件：{}";
 inline constexpr const char* kMergeTooManyInASecond = "同一秒内的合并文档过多，请稍后再试";
 inline constexpr const char* kMergeCannotSave = "未能保存 {}：{}";
+inline constexpr const char* kPrintNothingSelected = "请选择要打印的文件！";
+inline constexpr const char* kPrintCupsNoReason = "CUPS 未说明原因";
+inline constexpr const char* kPrintJobCancelled = "打印任务 {} 被取消";
+inline constexpr const char* kPrintJobAborted = "打印任务 {} 被打印机中止";
+inline constexpr const char* kPrintJobTimeout = "打印任务 {} 在 {} 秒内没有打印完（仍在队列中）";
+inline constexpr const char* kPrintDone = "打印完毕！";
+inline constexpr const char* kPrintSomeFailed = "\n共 {} 个文件，其中 {} 个未能打印：";
+inline constexpr const char* kPrintCannotPrint = "未能打印：{}：{}";
+inline constexpr const char* kPrintNoDefaultPrinter =
+    "没有可用的打印机：系统没有设置默认打印机，未打印任何文件。";
+inline constexpr const char* kPrintNoSuchPrinter = "找不到打印机“{}”，未打印任何文件。";
+inline constexpr const char* kPrintNoTempFolder = "无法创建临时文件夹";
+inline constexpr const char* kPrintFileMissing = "文件不存在";
+inline constexpr const char* kPrintNotADocument = "不是文档文件";
+inline constexpr const char* kPrintLibreOfficeCannotConvert = "LibreOffice 未能转换该文件";
+inline constexpr const char* kPrintJobRefused = "打印机“{}”没有接受打印任务：{}";
+inline constexpr const char* kPrintPrinted = "已打印：{}（{}，任务 {}）";
 
 // ---- The window ---------------------------------------------------------------------------------
 
