@@ -21,6 +21,8 @@
 
 #include <fmt/format.h>
 
+#include "base/interrupt.h"
+#include "base/messages.h"
 #include "word/error.h"
 
 extern char** environ;
@@ -33,10 +35,6 @@ using std::chrono::milliseconds;
 namespace {
 
 std::atomic<unsigned> gLaunches{0};
-std::atomic<unsigned> gTempCounter{0};
-
-constexpr const char* kCouldNotConvert =
-    "LibreOffice could not convert the file (it may be damaged or in an unsupported format)";
 
 struct Format {
   const char* name;   // extension soffice gives the output
@@ -101,6 +99,15 @@ std::string readHead(const std::string& path, size_t n) {
   ::close(fd);
   data.resize(done);
   return data;
+}
+
+mode_t currentUmask() {
+  // umask() cannot be read without changing it: ask the kernel.
+  std::string status = readHead("/proc/self/status", 4096);
+  size_t at = status.find("Umask:");
+  return at == std::string::npos
+             ? 022
+             : static_cast<mode_t>(std::strtoul(status.c_str() + at + 6, nullptr, 8));
 }
 
 bool startsWith(std::string_view s, std::string_view prefix) {
@@ -335,11 +342,17 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
 
   auto deadline = std::chrono::steady_clock::now() + limit;
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), env.data());
+  int rc = 0;
+  // Registered while it runs: an interrupt of this process ends the group, which a terminal's
+  // Ctrl+C does not reach.
+  base::interrupt::startGroup([&] {
+    rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), env.data());
+    return rc == 0 ? pid : 0;
+  });
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
-    result.error = "cannot start LibreOffice (" + argv[0] + "): " + errnoText(rc);
+    result.error = msg::text(msg::kConvertCannotStart, argv[0], errnoText(rc));
     return result;
   }
   result.started = true;
@@ -356,6 +369,7 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
     while (groupRunning(pid) && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(milliseconds(10));
   }
+  base::interrupt::forgetGroup(pid);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
@@ -394,23 +408,21 @@ std::string moveIntoPlace(const std::string& from, const std::string& to) {
     dir = ".";
   int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0)
-    return "cannot read LibreOffice's output: " + errnoText(errno);
-  std::string tmp;
+    return msg::text(msg::kConvertCannotReadOutput, errnoText(errno));
+  // A short fixed-length temporary name, so that it fits whatever the length of the output's.
   int out = -1;
-  for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-    tmp = (dir / fmt::format(".{}.qf{}-{}.tmp", target.filename().string(), ::getpid(),
-                             gTempCounter.fetch_add(1)))
-              .string();
-    out = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (out < 0 && errno != EEXIST)
-      break;
-  }
+  int createErrno = 0;
+  const std::string tmp = base::interrupt::createFile([&]() -> std::string {
+    std::string name = (dir / ".qfXXXXXX").string();
+    out = ::mkostemp(name.data(), O_CLOEXEC);
+    createErrno = errno;
+    return out < 0 ? std::string() : name;
+  });
   if (out < 0) {
-    std::string reason =
-        "cannot write to the output folder " + dir.string() + ": " + errnoText(errno);
     ::close(in);
-    return reason;
+    return msg::text(msg::kConvertCannotWriteFolder, dir.string(), errnoText(createErrno));
   }
+  ::fchmod(out, 0666 & ~currentUmask());
   std::string error;
   char buf[1 << 16];
   for (;;) {
@@ -418,7 +430,7 @@ std::string moveIntoPlace(const std::string& from, const std::string& to) {
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0) {
-      error = "cannot read LibreOffice's output: " + errnoText(errno);
+      error = msg::text(msg::kConvertCannotReadOutput, errnoText(errno));
       break;
     }
     if (n == 0)
@@ -428,7 +440,7 @@ std::string moveIntoPlace(const std::string& from, const std::string& to) {
       if (w < 0 && errno == EINTR)
         continue;
       if (w < 0)
-        error = "cannot write " + to + ": " + errnoText(errno);
+        error = msg::text(msg::kConvertCannotWrite, to, errnoText(errno));
       else
         off += w;
     }
@@ -437,15 +449,19 @@ std::string moveIntoPlace(const std::string& from, const std::string& to) {
   }
   ::close(in);
   if (error.empty() && ::fsync(out) != 0)
-    error = "cannot write " + to + ": " + errnoText(errno);
+    error = msg::text(msg::kConvertCannotWrite, to, errnoText(errno));
   if (::close(out) != 0 && error.empty())
-    error = "cannot write " + to + ": " + errnoText(errno);
-  if (error.empty() && ::rename(tmp.c_str(), to.c_str()) != 0)
-    error = "cannot replace " + to + ": " + errnoText(errno);
-  if (!error.empty()) {
-    ::unlink(tmp.c_str());
+    error = msg::text(msg::kConvertCannotWrite, to, errnoText(errno));
+  // rename() replaces the entry at `to` itself: a link there is replaced, not written through.
+  base::interrupt::settleFile(tmp, [&] {
+    if (error.empty() && ::rename(tmp.c_str(), to.c_str()) != 0)
+      error = msg::text(msg::kConvertCannotReplace, to, errnoText(errno));
+    if (!error.empty())
+      ::unlink(tmp.c_str());
+    return 0;
+  });
+  if (!error.empty())
     return error;
-  }
   int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dfd >= 0) {
     ::fsync(dfd);
@@ -465,27 +481,27 @@ std::string precheck(const ConversionJob& job, const Format* format) {
   if (!format) {
     std::string ext =
         job.format.empty() ? fs::path(job.output).extension().string() : "." + job.format;
-    return "cannot convert to " +
-           (ext.empty() ? std::string("a file without extension") : "\"" + ext + "\" files");
+    return ext.empty() ? std::string(msg::kConvertNoExtension)
+                       : msg::text(msg::kConvertUnknownFormat, ext);
   }
   struct stat in {};
   if (::stat(job.input.c_str(), &in) != 0)
-    return "cannot read the file: " + errnoText(errno);
+    return msg::text(msg::kConvertCannotRead, errnoText(errno));
   if (!S_ISREG(in.st_mode))
-    return "not a regular file";
+    return msg::kConvertNotRegular;
   if (::access(job.input.c_str(), R_OK) != 0)
-    return "cannot read the file: " + errnoText(errno);
+    return msg::text(msg::kConvertCannotRead, errnoText(errno));
   struct stat out {};
   if (::stat(job.output.c_str(), &out) == 0 && out.st_dev == in.st_dev && out.st_ino == in.st_ino)
-    return "the output file " + job.output + " is the source file itself";
+    return msg::text(msg::kConvertOutputIsInput, job.output);
   fs::path dir = fs::path(job.output).parent_path();
   if (dir.empty())
     dir = ".";
   struct stat d {};
   if (::stat(dir.c_str(), &d) != 0 || !S_ISDIR(d.st_mode))
-    return "the output folder " + dir.string() + " does not exist";
+    return msg::text(msg::kConvertNoOutputFolder, dir.string());
   if (unreadableBinary(job.input))
-    return kCouldNotConvert;
+    return msg::kConvertCouldNot;
   return {};
 }
 
@@ -495,7 +511,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   TempDir root;
   if (root.path().empty()) {
     for (size_t i : batch)
-      jobs[i].error = "cannot create a temporary folder: " + root.error();
+      jobs[i].error = msg::text(msg::kConvertNoTempFolder, root.error());
     return;
   }
   const std::string inDir = root.path() + "/in", outDir = root.path() + "/out",
@@ -503,7 +519,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   if (::mkdir(inDir.c_str(), 0700) != 0 || ::mkdir(outDir.c_str(), 0700) != 0 ||
       ::mkdir(tmpDir.c_str(), 0700) != 0) {
     for (size_t i : batch)
-      jobs[i].error = "cannot create a temporary folder: " + errnoText(errno);
+      jobs[i].error = msg::text(msg::kConvertNoTempFolder, errnoText(errno));
     return;
   }
 
@@ -523,7 +539,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     std::error_code ec;
     fs::copy_file(job.input, copies[k], ec);
     if (ec) {
-      job.error = "cannot read the file: " + ec.message();
+      job.error = msg::text(msg::kConvertCannotRead, ec.message());
       continue;
     }
     auto size = fs::file_size(copies[k], ec);
@@ -561,7 +577,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
       continue;
     }
     if (run.timedOut) {
-      job.error = "LibreOffice did not finish converting within " + formatLimit(limit) + " s";
+      job.error = msg::text(msg::kConvertTimeout, formatLimit(limit));
       continue;
     }
     std::string produced = fmt::format("{}/f{}.{}", outDir, k, format.name);
@@ -571,20 +587,18 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
           WIFSIGNALED(run.status) || (WIFEXITED(run.status) && WEXITSTATUS(run.status) != 0);
       if (crashed) {
         std::string tail = logTail(root.path() + "/soffice.log");
-        job.error =
-            WIFSIGNALED(run.status)
-                ? fmt::format("LibreOffice stopped on signal {}", WTERMSIG(run.status))
-                : fmt::format("LibreOffice stopped with status {}", WEXITSTATUS(run.status));
-        job.error += " before converting the file";
+        job.error = WIFSIGNALED(run.status)
+                        ? msg::text(msg::kConvertStoppedSignal, WTERMSIG(run.status))
+                        : msg::text(msg::kConvertStoppedStatus, WEXITSTATUS(run.status));
         if (!tail.empty())
-          job.error += ": " + tail;
+          job.error += msg::text(msg::kConvertLogTail, tail);
       } else {
-        job.error = kCouldNotConvert;
+        job.error = msg::kConvertCouldNot;
       }
       continue;
     }
     if (!startsWith(readHead(produced, format.magic.size()), format.magic)) {
-      job.error = std::string("LibreOffice wrote a damaged .") + format.name + " file";
+      job.error = msg::text(msg::kConvertDamagedOutput, format.name);
       continue;
     }
     job.error = moveIntoPlace(produced, job.output);
@@ -617,8 +631,7 @@ std::string findSoffice() {
 }
 
 std::string sofficeMissingMessage() {
-  return "LibreOffice is not installed; install the Debian package libreoffice-writer-nogui to "
-         "open and save .doc, .rtf, .wps and .odt files";
+  return msg::kConvertNoLibreOffice;
 }
 
 unsigned sofficeLaunchCount() {

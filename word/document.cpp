@@ -1,5 +1,7 @@
 #include "word/document.h"
 
+#include "base/messages.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -331,12 +333,20 @@ std::string Document::saveToString() {
   return pkg_->saveToString();
 }
 
+void Document::savePackage(const std::string& path) {
+  pkg_->save(path, [](const std::string& written) {
+    std::unique_ptr<Document> back = openPackage(written);
+    (void)back->paragraphs().count();
+  });
+}
+
 void Document::saveAs(const std::string& path) {
   if (!path_.empty() && sameFile(path, path_))
-    throw DocumentError(path, "", "refusing to save over the source document");
+    throw DocumentError(path, "",
+                        msg::text(msg::kSaveOverSource, fs::path(path_).filename().string()));
   std::string ext = lowerExtension(path);
   if (isOoxmlExtension(ext)) {
-    pkg_->save(path);
+    savePackage(path);
     return;
   }
   if (ext == ".doc" || ext == ".rtf" || ext == ".odt" || ext == ".pdf" || ext == ".wps") {
@@ -345,7 +355,7 @@ void Document::saveAs(const std::string& path) {
     if (stem.empty())
       stem = "document";
     std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
-    pkg_->save(docx);
+    savePackage(docx);
     // LibreOffice cannot write .wps: such a name gets Word 97-2003 content.
     std::vector<ConversionJob> jobs(1);
     jobs[0].input = docx;
@@ -357,7 +367,7 @@ void Document::saveAs(const std::string& path) {
       throw DocumentError(path, "", jobs[0].error);
     return;
   }
-  throw DocumentError(path, "", "cannot save in the format " + (ext.empty() ? "(none)" : ext));
+  throw DocumentError(path, "", msg::text(msg::kSaveUnknownFormat, ext.empty() ? "（无）" : ext));
 }
 
 // ---- Selection ---------------------------------------------------------------------------

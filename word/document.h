@@ -411,6 +411,10 @@ public:
   // Saves by the extension of `path`: .docx/.docm/.dotx natively, .doc/.rtf/.odt through
   // LibreOffice. Atomic; refuses the document's own source path. Throws DocumentError.
   void saveAs(const std::string& path);
+  // Saves the package natively (OOXML whatever the extension) with Package::save, and reads
+  // the written file back through the model (main story and its paragraphs) before it replaces
+  // anything at `path`. Throws DocumentError; `path` is then left as it was.
+  void savePackage(const std::string& path);
   // Native OOXML bytes of the document as it is now.
   std::string saveToString();
   void close() {}

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <utility>
@@ -16,6 +17,8 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "base/interrupt.h"
+#include "base/messages.h"
 #include "word/error.h"
 
 namespace word {
@@ -265,47 +268,53 @@ std::string errnoText(int e) {
   return std::strerror(e);
 }
 
-void writeAtomically(const std::string& path, const std::string& data) {
-  auto fail = [&](const std::string& reason) { throw DocumentError(path, "", reason); };
+// The temporary file beside an output: a short fixed-length name (".qf" and six random
+// characters), so that it fits in the folder whatever the length of the output's own name.
+constexpr const char* kTempPattern = ".qfXXXXXX";
 
-  fs::path target(path);
-  std::error_code ec;
-  // Write through a symbolic link rather than replacing the link with a file.
-  if (fs::is_symlink(fs::symlink_status(target, ec))) {
-    fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec)
-      target = resolved;
-  }
-  if (fs::is_directory(target, ec))
-    fail("cannot save: the path is a folder");
+void writeAtomically(const std::string& path, const std::string& data,
+                     const std::function<void(const std::string&)>& check) {
+  auto fail = [&](const char* reason, auto&&... args) {
+    throw DocumentError(path, "", msg::text(reason, std::forward<decltype(args)>(args)...));
+  };
+
+  // The entry at `path` is replaced, never written through: a symbolic link there is replaced
+  // by the new file (its target is left alone), and so is a hard link.
+  const fs::path target(path);
+  struct stat old {};
+  const bool exists = ::lstat(target.c_str(), &old) == 0;
+  if (exists && S_ISDIR(old.st_mode))
+    fail(msg::kSaveIsFolder);
+  const bool replacingFile = exists && S_ISREG(old.st_mode);
   fs::path dir = target.parent_path();
   if (dir.empty())
     dir = ".";
+  std::error_code ec;
   if (!fs::is_directory(dir, ec))
-    fail("cannot save: the folder " + dir.string() + " does not exist");
+    fail(msg::kSaveNoFolder, dir.string());
 
-  struct stat old {};
-  bool replacing = ::stat(target.c_str(), &old) == 0;
-
-  std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  std::vector<char> name(tmpl.begin(), tmpl.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
+  int fd = -1;
+  int createErrno = 0;
+  const std::string tmp = base::interrupt::createFile([&]() -> std::string {
+    std::string name = (dir / kTempPattern).string();
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    createErrno = errno;
+    return fd < 0 ? std::string() : name;
+  });
   if (fd < 0)
-    fail("cannot save: cannot create a file in " + dir.string() + " (" + errnoText(errno) + ")");
-  std::string tmp(name.data());
+    fail(msg::kSaveCannotCreate, dir.string(), errnoText(createErrno));
 
-  auto abandon = [&](const std::string& reason) {
+  auto abandon = [&](const char* reason, auto&&... args) {
     if (fd >= 0)
       ::close(fd);
-    ::unlink(tmp.c_str());
-    fail(reason);
+    base::interrupt::settleFile(tmp, [&] { return ::unlink(tmp.c_str()); });
+    fail(reason, std::forward<decltype(args)>(args)...);
   };
 
-  mode_t mode = replacing ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+  mode_t mode = replacingFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
   if (::fchmod(fd, mode) != 0)
-    abandon("cannot save: " + errnoText(errno));
-  if (replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+    abandon(msg::kSaveWriteFailed, errnoText(errno));
+  if (replacingFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
     // Keep the owner of the replaced file where permitted; not being able to is not an error.
     if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
     }
@@ -317,18 +326,39 @@ void writeAtomically(const std::string& path, const std::string& data) {
     if (n < 0) {
       if (errno == EINTR)
         continue;
-      abandon("cannot save: writing failed (" + errnoText(errno) + ")");
+      abandon(msg::kSaveWriteFailed, errnoText(errno));
     }
     done += static_cast<size_t>(n);
   }
   if (::fsync(fd) != 0)
-    abandon("cannot save: writing failed (" + errnoText(errno) + ")");
+    abandon(msg::kSaveWriteFailed, errnoText(errno));
   int rc = ::close(fd);
   fd = -1;
   if (rc != 0)
-    abandon("cannot save: writing failed (" + errnoText(errno) + ")");
-  if (::rename(tmp.c_str(), target.c_str()) != 0)
-    abandon("cannot save: cannot replace the file (" + errnoText(errno) + ")");
+    abandon(msg::kSaveWriteFailed, errnoText(errno));
+
+  // What was written must read back before it replaces anything.
+  if (check) {
+    try {
+      check(tmp);
+    } catch (const DocumentError& e) {
+      abandon(msg::kSaveUnreadable, e.part().empty()
+                                        ? e.reason()
+                                        : msg::text(msg::kSavePartReason, e.part(), e.reason()));
+    }
+  }
+
+  // rename() replaces the directory entry itself (a link included) and does not follow it.
+  int renameErrno = 0;
+  const int renamed = base::interrupt::settleFile(tmp, [&] {
+    int r = ::rename(tmp.c_str(), target.c_str());
+    renameErrno = errno;
+    if (r != 0)
+      ::unlink(tmp.c_str());
+    return r;
+  });
+  if (renamed != 0)
+    fail(msg::kSaveCannotReplace, errnoText(renameErrno));
 
   // Make the rename itself durable.
   int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -336,6 +366,100 @@ void writeAtomically(const std::string& path, const std::string& data) {
     ::fsync(dfd);
     ::close(dfd);
   }
+}
+
+// True when `c` may appear in an XML 1.0 document.
+bool xmlChar(uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Why a conforming XML reader would refuse the bytes of a part written as UTF-8, or "": bytes
+// that are not UTF-8, characters XML 1.0 does not allow, raw or as character references.
+std::string xmlTextProblem(const std::string& data) {
+  const auto* b = reinterpret_cast<const unsigned char*>(data.data());
+  const size_t n = data.size();
+  if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
+    return {}; // UTF-16: the parser checked it
+  for (size_t i = 0; i < n;) {
+    uint32_t c = b[i];
+    size_t len = c < 0x80           ? 1
+                 : (c >> 5) == 0x6  ? 2
+                 : (c >> 4) == 0xE  ? 3
+                 : (c >> 3) == 0x1E ? 4
+                                    : 0;
+    if (len == 0 || i + len > n)
+      return msg::text(msg::kSaveNotUtf8, i);
+    if (len > 1) {
+      c &= 0x7Fu >> len;
+      for (size_t k = 1; k < len; ++k) {
+        if ((b[i + k] & 0xC0) != 0x80)
+          return msg::text(msg::kSaveNotUtf8, i);
+        c = (c << 6) | (b[i + k] & 0x3F);
+      }
+      const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+      if (c < least[len])
+        return msg::text(msg::kSaveNotUtf8, i);
+    }
+    if (!xmlChar(c))
+      return msg::text(msg::kSaveBadChar, c, i);
+    if (c == '&' && i + 2 < n && b[i + 1] == '#') {
+      size_t j = i + 2;
+      const bool hex = b[j] == 'x';
+      if (hex)
+        ++j;
+      uint64_t v = 0;
+      size_t digits = 0;
+      for (; j < n && std::isxdigit(b[j]) && (hex || std::isdigit(b[j])) && digits < 12;
+           ++j, ++digits)
+        v = v * (hex ? 16 : 10) +
+            static_cast<uint64_t>(std::isdigit(b[j]) ? b[j] - '0' : (b[j] | 0x20) - 'a' + 10);
+      if (digits > 0 && j < n && b[j] == ';' &&
+          (v > 0x10FFFF || !xmlChar(static_cast<uint32_t>(v))))
+        return msg::text(msg::kSaveBadChar, v, i);
+    }
+    i += len;
+  }
+  return {};
+}
+
+bool isXmlPartName(const std::string& name) {
+  std::string l = name;
+  for (char& ch : l)
+    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  auto endsWith = [&](std::string_view tail) {
+    return l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  return endsWith(".xml") || endsWith(".rels");
+}
+
+// Why the bytes of an XML part would not read back ("" when they would): text and parse.
+std::string xmlPartProblem(const std::string& name, const std::string& bytes) {
+  std::string problem = xmlTextProblem(bytes);
+  if (problem.empty()) {
+    try {
+      pugi::xml_document doc;
+      parseXml(doc, bytes, name, PackageLimits{}.maxXmlDepth);
+    } catch (const DocumentError& e) {
+      problem = e.reason();
+    }
+  }
+  return problem.empty() ? problem : msg::text(msg::kSavePartReason, name, problem);
+}
+
+// Checks a package as written: it opens, has its content types, its root relationships and the
+// part they name, and every XML part parses and holds only what XML 1.0 allows.
+void checkWrittenPackage(const std::string& path) {
+  std::unique_ptr<Package> pkg = Package::open(path);
+  if (!pkg->has(kContentTypes))
+    throw DocumentError(path, "", msg::kSaveNoContentTypes);
+  if (!pkg->has("_rels/.rels"))
+    throw DocumentError(path, "", msg::kSaveNoRootRels);
+  std::string problem = pkg->readBackProblem();
+  if (!problem.empty())
+    throw DocumentError(path, "", problem);
+  if (pkg->mainPart().empty())
+    throw DocumentError(path, "_rels/.rels", msg::kSaveNoMainPart);
 }
 
 } // namespace
@@ -903,6 +1027,18 @@ void Package::setContentTypeOverride(const std::string& name, const std::string&
 
 // --- writing ------------------------------------------------------------------------------------
 
+std::string Package::readBackProblem() const {
+  for (const auto& e : entries_) {
+    if (!isXmlPartName(e->name))
+      continue;
+    std::string problem = e->dirty && e->doc ? xmlPartProblem(e->name, serializeXml(*e->doc))
+                                             : xmlPartProblem(e->name, e->data);
+    if (!problem.empty())
+      return problem;
+  }
+  return {};
+}
+
 std::string Package::saveToString() const {
   auto fail = [&](const std::string& reason) {
     throw DocumentError(sourcePath_, "", "cannot write the archive (" + reason + ")");
@@ -1004,14 +1140,19 @@ std::string Package::saveToString() const {
   return bytes;
 }
 
-void Package::save(const std::string& path) const {
+void Package::save(const std::string& path,
+                   const std::function<void(const std::string&)>& check) const {
   std::string bytes;
   try {
     bytes = saveToString();
   } catch (const DocumentError& e) {
     throw DocumentError(path, e.part(), e.reason());
   }
-  writeAtomically(path, bytes);
+  writeAtomically(path, bytes, [&](const std::string& written) {
+    checkWrittenPackage(written);
+    if (check)
+      check(written);
+  });
 }
 
 } // namespace word

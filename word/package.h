@@ -3,6 +3,7 @@
 // parsed on demand. Unchanged entries are written back byte-identical.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -75,11 +76,21 @@ public:
   std::string contentType(const std::string& name);
   void setContentTypeOverride(const std::string& name, const std::string& type);
 
-  // Writes the package to `path` atomically: a temporary file in the same folder, fsync,
-  // rename. Entries keep their order; unchanged entries are copied byte-identical (same
-  // bytes after inflation). Throws DocumentError when the file cannot be written; the target
-  // is then left as it was.
-  void save(const std::string& path) const;
+  // Writes the package to `path` atomically: a temporary file of a short fixed-length name in
+  // the same folder, fsync, then rename over the entry at `path` (a symbolic or hard link there
+  // is replaced, never written through). Before the rename the temporary file is read back: it
+  // must open as a package with content types, root relationships and a main part, and every
+  // XML part must parse and hold only UTF-8 text XML 1.0 allows; then `check`, when given, is
+  // called with the temporary file's path (it throws DocumentError to refuse it). Entries keep
+  // their order; unchanged entries are copied byte-identical (same bytes after inflation).
+  // Throws DocumentError when the file cannot be written or read back; the target is then left
+  // as it was and no temporary file remains.
+  void save(const std::string& path,
+            const std::function<void(const std::string& written)>& check = {}) const;
+  // Why this package, written as it is now, would not read back: the name of the first XML part
+  // that is not UTF-8, holds a character XML 1.0 does not allow (raw or as a reference), or
+  // does not parse, with the reason. "" when every part would read back.
+  std::string readBackProblem() const;
   // The whole archive as bytes (used by tests and the fuzzer).
   std::string saveToString() const;
 

@@ -12,6 +12,7 @@
 #include "app/cli/settings_command.h"
 #include "app/cli/typeset_job.h"
 #include "base/messages.h"
+#include "base/interrupt.h"
 #include "settings/settings.h"
 
 namespace qc = quillfold::cli;
@@ -123,6 +124,9 @@ std::string parseFailure(const CLI::App*, const CLI::Error& e) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // Ctrl+C, SIGTERM and SIGHUP end LibreOffice and remove temporary and partial files, report
+  // what was finished and exit 130, 143 or 129.
+  base::interrupt::installInterruptHandling(base::interrupt::reportOnStderr);
   CLI::App app{"Quillfold typesets Chinese documents in batches by fixed house rules.",
                "quillfold"};
   app.require_subcommand(1);

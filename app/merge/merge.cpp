@@ -10,6 +10,8 @@
 
 #include <fmt/format.h>
 
+#include "base/interrupt.h"
+#include "base/messages.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/filetypes.h"
@@ -64,14 +66,14 @@ std::string MergeResult::summary() const {
     return kTooFewFiles;
   std::string out;
   if (saved()) {
-    out = "合并完毕！文件名为:" + outputName;
+    out = msg::text(msg::kMergeDone, outputName);
   } else if (!saveError.empty()) {
-    out = "合并失败！" + saveError;
+    out = msg::text(msg::kMergeFailed, saveError);
   } else {
-    out = "合并失败！没有能打开的文件，未生成合并文档。";
+    out = msg::kMergeNothingReadable;
   }
   if (!failures.empty()) {
-    out += fmt::format("\n有 {} 个文件未能合并：", failures.size());
+    out += msg::text(msg::kMergeLeftOut, failures.size());
     for (size_t i = 0; i < failures.size(); ++i)
       out += (i ? "、" : "") + fileName(failures[i].file);
   }
@@ -93,30 +95,30 @@ MergeResult mergeDocuments(const MergeRequest& request) {
   };
   auto fail = [&](const std::string& file, const std::string& reason) {
     result.failures.push_back({file, reason});
-    report(file, "无法合并：" + fileName(file) + "：" + reason, false);
+    report(file, msg::text(msg::kMergeCannotMerge, fileName(file), reason), false);
   };
 
   // The output folder first: without it there is nothing to merge into.
   std::error_code ec;
   if (request.outputFolder.empty()) {
-    result.saveError = "没有指定输出文件夹";
+    result.saveError = msg::kSaveNoOutputFolder;
   } else {
     fs::create_directories(request.outputFolder, ec);
     if (ec || !fs::is_directory(request.outputFolder))
-      result.saveError = fmt::format("无法创建输出文件夹“{}”：{}", request.outputFolder,
-                                     ec ? ec.message() : "不是文件夹");
+      result.saveError = msg::text(msg::kSaveCannotMakeFolder, request.outputFolder,
+                                   ec ? ec.message() : std::string(msg::kSaveFolderIsFile));
   }
   if (!result.saveError.empty()) {
     for (const std::string& f : request.files)
-      report(f, "无法合并：" + fileName(f) + "：" + result.saveError, false);
+      report(f, msg::text(msg::kMergeCannotMerge, fileName(f), result.saveError), false);
     return result;
   }
 
   TempDir tmp;
   if (tmp.path.empty()) {
-    result.saveError = "无法创建临时文件夹";
+    result.saveError = msg::kMergeNoTempFolder;
     for (const std::string& f : request.files)
-      report(f, "无法合并：" + fileName(f) + "：" + result.saveError, false);
+      report(f, msg::text(msg::kMergeCannotMerge, fileName(f), result.saveError), false);
     return result;
   }
 
@@ -147,12 +149,19 @@ MergeResult mergeDocuments(const MergeRequest& request) {
       if (jobOf[i] >= 0) {
         const word::ConversionJob& job = jobs[static_cast<size_t>(jobOf[i])];
         if (!job.ok) {
-          fail(file, job.error.empty() ? "LibreOffice 未能读取该文件" : job.error);
+          fail(file, job.error.empty() ? std::string(msg::kMergeLibreOfficeCannotRead) : job.error);
           continue;
         }
         doc = &app.adopt(word::Document::fromPackage(word::Package::open(job.output), file));
       } else {
         doc = &app.open(file);
+      }
+      // A document whose text would not read back would make the whole output unreadable:
+      // it is left out here, by name, and the others are merged.
+      if (std::string problem = doc->package().readBackProblem(); !problem.empty()) {
+        app.close(*doc);
+        fail(file, msg::text(msg::kMergeUnreadableText, problem));
+        continue;
       }
       if (!base) {
         base = doc;
@@ -166,11 +175,11 @@ MergeResult mergeDocuments(const MergeRequest& request) {
         app.close(*doc);
       }
       ++result.merged;
-      report(file, "已合并：" + fileName(file), true);
+      report(file, msg::text(msg::kMergeMerged, fileName(file)), true);
     } catch (const word::DocumentError& e) {
       fail(file, reasonOf(e));
     } catch (const std::exception& e) {
-      fail(file, std::string("内部错误：") + e.what());
+      fail(file, msg::text(msg::kMergeInternalError, e.what()));
     }
   }
   if (!base)
@@ -182,34 +191,40 @@ MergeResult mergeDocuments(const MergeRequest& request) {
   for (int attempt = 1; attempt < 1000 && path.empty(); ++attempt) {
     std::string candidate =
         (fs::path(request.outputFolder) / mergeFileName(stamp, attempt)).string();
-    int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    // O_EXCL never follows a link: an entry of that name, a link included, takes the next name.
+    int fd = -1;
+    base::interrupt::createFile([&]() -> std::string {
+      fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      return fd >= 0 ? candidate : std::string();
+    });
     if (fd >= 0) {
       ::close(fd);
       path = candidate;
       result.outputName = mergeFileName(stamp, attempt);
     } else if (errno != EEXIST) {
       result.saveError =
-          fmt::format("无法在“{}”中创建文件：{}", request.outputFolder, std::strerror(errno));
+          msg::text(msg::kMergeCannotCreate, request.outputFolder, std::strerror(errno));
       return result;
     }
   }
   if (path.empty()) {
-    result.saveError = "同一秒内的合并文档过多，请稍后再试";
+    result.saveError = msg::kMergeTooManyInASecond;
     return result;
   }
   try {
     std::string docx = (fs::path(tmp.path) / "merged.docx").string();
-    base->package().save(docx);
+    base->savePackage(docx);
     std::vector<word::ConversionJob> out{{docx, path, "doc", {}, false}};
     word::convertFiles(out, request.convert);
     if (!out[0].ok)
       throw word::DocumentError(path, "", out[0].error);
     result.outputPath = path;
+    base::interrupt::forgetFile(path);
+    base::interrupt::noteFinished(path);
   } catch (const word::DocumentError& e) {
-    std::error_code rm;
-    fs::remove(path, rm);
+    base::interrupt::settleFile(path, [&] { return ::unlink(path.c_str()); });
     result.outputName.clear();
-    result.saveError = fmt::format("未能保存 {}：{}", fileName(path), reasonOf(e));
+    result.saveError = msg::text(msg::kMergeCannotSave, fileName(path), reasonOf(e));
   }
   return result;
 }

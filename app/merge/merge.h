@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "word/convert.h"
 
 namespace app::merge {
 
 // The message for fewer than two documents (shown in a box titled "提示").
-inline constexpr const char* kTooFewFiles = "请选择要合并的文件，至少2个！";
-inline constexpr const char* kBoxTitle = "提示";
+inline constexpr const char* kTooFewFiles = msg::kMergeTooFewFiles;
+inline constexpr const char* kBoxTitle = msg::kMergeBoxTitle;
 
 // One handled document, for the progress bar and the message list.
 struct MergeProgress {

@@ -10,6 +10,8 @@
 
 #include <fmt/format.h>
 
+#include "base/interrupt.h"
+#include "base/messages.h"
 #include "word/error.h"
 #include "word/filetypes.h"
 #include "word/package.h"
@@ -79,7 +81,7 @@ void findDestination(const std::string& wanted, Destination& out) {
 
 std::string lastCupsError() {
   const char* e = cupsLastErrorString();
-  return e && *e ? e : "CUPS 未说明原因";
+  return e && *e ? e : msg::kPrintCupsNoReason;
 }
 
 // The state of one job: 0 while it is unknown to the scheduler.
@@ -103,12 +105,12 @@ std::string waitForJob(const std::string& queue, int jobId, std::chrono::millise
     if (s == IPP_JSTATE_COMPLETED)
       return {};
     if (s == IPP_JSTATE_CANCELED)
-      return fmt::format("打印任务 {} 被取消", jobId);
+      return msg::text(msg::kPrintJobCancelled, jobId);
     if (s == IPP_JSTATE_ABORTED)
-      return fmt::format("打印任务 {} 被打印机中止", jobId);
+      return msg::text(msg::kPrintJobAborted, jobId);
     if (std::chrono::steady_clock::now() >= deadline)
-      return fmt::format("打印任务 {} 在 {} 秒内没有打印完（仍在队列中）", jobId,
-                         std::chrono::duration_cast<std::chrono::seconds>(limit).count());
+      return msg::text(msg::kPrintJobTimeout, jobId,
+                       std::chrono::duration_cast<std::chrono::seconds>(limit).count());
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, std::chrono::milliseconds(500));
   }
@@ -139,10 +141,9 @@ std::string PrintResult::summary() const {
     return kNothingSelected;
   if (!noPrinter.empty())
     return noPrinter;
-  std::string out = "打印完毕！";
+  std::string out = msg::kPrintDone;
   if (!failures.empty()) {
-    out += fmt::format("\n共 {} 个文件，其中 {} 个未能打印：", printed + failures.size(),
-                       failures.size());
+    out += msg::text(msg::kPrintSomeFailed, printed + failures.size(), failures.size());
     for (size_t i = 0; i < failures.size(); ++i)
       out += (i ? "、" : "") + fileName(failures[i].file);
   }
@@ -164,15 +165,15 @@ PrintResult printDocuments(const PrintRequest& request) {
   };
   auto fail = [&](const std::string& file, const std::string& reason) {
     result.failures.push_back({file, reason});
-    report(file, "未能打印：" + fileName(file) + "：" + reason, false);
+    report(file, msg::text(msg::kPrintCannotPrint, fileName(file), reason), false);
   };
 
   Destination dest;
   findDestination(request.printer, dest);
   if (!dest.dest) {
     result.noPrinter = request.printer.empty()
-                           ? "没有可用的打印机：系统没有设置默认打印机，未打印任何文件。"
-                           : fmt::format("找不到打印机“{}”，未打印任何文件。", request.printer);
+                           ? std::string(msg::kPrintNoDefaultPrinter)
+                           : msg::text(msg::kPrintNoSuchPrinter, request.printer);
     for (const std::string& f : request.files)
       fail(f, result.noPrinter);
     return result;
@@ -183,7 +184,7 @@ PrintResult printDocuments(const PrintRequest& request) {
   TempDir tmp;
   if (tmp.path.empty()) {
     for (const std::string& f : request.files)
-      fail(f, "无法创建临时文件夹");
+      fail(f, msg::kPrintNoTempFolder);
     return result;
   }
 
@@ -197,11 +198,11 @@ PrintResult printDocuments(const PrintRequest& request) {
     const std::string& file = request.files[i];
     std::error_code ec;
     if (!fs::exists(file, ec)) {
-      errorOf[i] = "the file does not exist";
+      errorOf[i] = msg::kPrintFileMissing;
       continue;
     }
     if (!fs::is_regular_file(file, ec)) {
-      errorOf[i] = "this is not a document";
+      errorOf[i] = msg::kPrintNotADocument;
       continue;
     }
     if (word::lowerExtension(file) == ".pdf" && startsWithPdf(file)) {
@@ -228,7 +229,8 @@ PrintResult printDocuments(const PrintRequest& request) {
     if (jobs[j].ok)
       pdfOf[jobFile[j]] = jobs[j].output;
     else
-      errorOf[jobFile[j]] = jobs[j].error.empty() ? "LibreOffice 未能转换该文件" : jobs[j].error;
+      errorOf[jobFile[j]] =
+          jobs[j].error.empty() ? std::string(msg::kPrintLibreOfficeCannotConvert) : jobs[j].error;
   }
 
   // Submit in list order, one job per document, titled with the document's name.
@@ -241,7 +243,7 @@ PrintResult printDocuments(const PrintRequest& request) {
     int job = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.c_str(), pdfOf[i].c_str(),
                              fileName(file).c_str(), dest.dest->num_options, dest.dest->options);
     if (job <= 0) {
-      fail(file, "打印机“" + result.printer + "”没有接受打印任务：" + lastCupsError());
+      fail(file, msg::text(msg::kPrintJobRefused, result.printer, lastCupsError()));
       continue;
     }
     if (request.wait == Wait::Completed) {
@@ -253,8 +255,9 @@ PrintResult printDocuments(const PrintRequest& request) {
     }
     ++result.printed;
     result.jobIds.push_back(job);
-    report(file, fmt::format("已打印：{}（{}，任务 {}）", fileName(file), result.printer, job),
-           true);
+    base::interrupt::noteFinished(
+        msg::text(msg::kPrintPrinted, fileName(file), result.printer, job));
+    report(file, msg::text(msg::kPrintPrinted, fileName(file), result.printer, job), true);
   }
   return result;
 }

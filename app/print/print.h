@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "word/convert.h"
 
 namespace app::print {
 
 // The message for an empty selection (shown in a box titled "提示").
-inline constexpr const char* kNothingSelected = "请选择要打印的文件！";
-inline constexpr const char* kBoxTitle = "提示";
+inline constexpr const char* kNothingSelected = msg::kPrintNothingSelected;
+inline constexpr const char* kBoxTitle = msg::kMergeBoxTitle;
 
 struct PrinterList {
   std::vector<std::string> names; // CUPS destinations in CUPS's order; "queue/instance"

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/server/protocol.h"
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 
 namespace app {
@@ -145,7 +146,7 @@ int serveEngine(int inFd, int outFd) {
     if (got == LineReader::Result::End)
       return 0;
     if (got == LineReader::Result::TooLong) {
-      out.send(fail("", "the request line is longer than the limit and was dropped"));
+      out.send(fail("", msg::text(msg::kServerLineTooLong, protocol::kMaxLine >> 20)));
       configurationFailed = true;
       continue;
     }

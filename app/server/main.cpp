@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/server/engine_server.h"
+#include "base/interrupt.h"
 
 int main(int argc, char** argv) {
   if (argc > 1) {
@@ -19,6 +20,9 @@ int main(int argc, char** argv) {
                  argv[0]);
     return help ? 0 : 2;
   }
+  // SIGTERM (the window ending a busy server), SIGINT and SIGHUP end LibreOffice and remove
+  // temporary and partial files before the server exits 143, 130 or 129.
+  base::interrupt::installInterruptHandling(base::interrupt::reportOnStderr);
   // The protocol keeps private copies of the standard input and output; the standard
   // descriptors are then pointed elsewhere so that nothing the engine or a program it starts
   // prints can end up inside the event stream, and nothing it reads can eat a request.

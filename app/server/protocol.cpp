@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "base/messages.h"
+
 namespace app::protocol {
 
 using nlohmann::json;
@@ -24,14 +26,58 @@ bool text(const json& j, const char* key, std::string& out) {
   return true;
 }
 
+// Checks a request line against the request bounds without building anything: its size, the
+// nesting of its arrays and objects, and the number of values (separators + 1 per container).
+// Returns the reason the line is refused, or "" when it may be parsed.
+std::string boundsProblem(std::string_view line) {
+  if (line.size() > kMaxRequestBytes)
+    return msg::text(msg::kServerRequestTooLarge, kMaxRequestBytes >> 20);
+  int depth = 0;
+  std::size_t values = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (inString) {
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        inString = false;
+      continue;
+    }
+    switch (c) {
+    case '"':
+      inString = true;
+      break;
+    case '[':
+    case '{':
+      if (++depth > kMaxRequestDepth)
+        return msg::text(msg::kServerRequestTooDeep, kMaxRequestDepth);
+      ++values;
+      break;
+    case ']':
+    case '}':
+      --depth;
+      break;
+    case ',':
+      ++values;
+      break;
+    default:
+      break;
+    }
+    if (values > kMaxRequestValues)
+      return msg::text(msg::kServerRequestTooManyValues, kMaxRequestValues);
+  }
+  return {};
+}
+
 std::optional<json> parseObject(std::string_view line, std::string& error) {
   json j = json::parse(line.begin(), line.end(), nullptr, false);
   if (j.is_discarded()) {
-    error = "the line is not JSON";
+    error = msg::kServerLineNotJson;
     return std::nullopt;
   }
   if (!j.is_object()) {
-    error = "the line is not a JSON object";
+    error = msg::kServerLineNotObject;
     return std::nullopt;
   }
   return j;
@@ -62,19 +108,22 @@ std::string encode(const Request& r) {
 }
 
 std::optional<Request> decodeRequest(std::string_view text_, std::string& error) {
+  error = boundsProblem(text_);
+  if (!error.empty())
+    return std::nullopt;
   std::optional<json> j = parseObject(text_, error);
   if (!j)
     return std::nullopt;
   std::string op;
   if (!text(*j, "op", op)) {
-    error = "the request has no \"op\" text";
+    error = msg::kServerNoOp;
     return std::nullopt;
   }
   Request r;
   auto need = [&](const char* key, std::string& out) {
     if (text(*j, key, out))
       return true;
-    error = "the request \"" + op + "\" needs the text member \"" + key + "\"";
+    error = msg::text(msg::kServerMissingText, op, key);
     return false;
   };
   if (op == "set") {
@@ -89,12 +138,12 @@ std::optional<Request> decodeRequest(std::string_view text_, std::string& error)
     r.op = Request::Op::SetFiles;
     auto it = j->find("names");
     if (it == j->end() || !it->is_array()) {
-      error = "the request \"setFiles\" needs the array member \"names\"";
+      error = msg::kServerNamesNotList;
       return std::nullopt;
     }
     for (const json& n : *it) {
       if (!n.is_string()) {
-        error = "every entry of \"names\" must be text";
+        error = msg::kServerNameNotText;
         return std::nullopt;
       }
       r.names.push_back(n.get<std::string>());
@@ -106,7 +155,7 @@ std::optional<Request> decodeRequest(std::string_view text_, std::string& error)
   } else if (op == "quit") {
     r.op = Request::Op::Quit;
   } else {
-    error = "unknown op \"" + op + "\"";
+    error = msg::text(msg::kServerUnknownOp, op);
     return std::nullopt;
   }
   return r;
@@ -151,7 +200,7 @@ std::optional<Event> decodeEvent(std::string_view text_, std::string& error) {
     return std::nullopt;
   std::string kind;
   if (!text(*j, "event", kind)) {
-    error = "the line has no \"event\" text";
+    error = msg::kServerNoEvent;
     return std::nullopt;
   }
   Event e;
@@ -188,7 +237,7 @@ std::optional<Event> decodeEvent(std::string_view text_, std::string& error) {
   } else if (kind == "Bye") {
     e.kind = Event::Kind::Bye;
   } else {
-    error = "unknown event \"" + kind + "\"";
+    error = msg::text(msg::kServerUnknownEvent, kind);
     return std::nullopt;
   }
   return e;

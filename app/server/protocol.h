@@ -16,6 +16,12 @@ inline constexpr int kVersion = 1;
 
 // Longest request line the server accepts (a file list of many thousand names fits easily).
 inline constexpr std::size_t kMaxLine = 64u << 20;
+// Bounds on one request, checked before it is parsed so that a hostile line cannot make the
+// parser build a huge tree: a request is an object holding texts and one list of texts, so it
+// nests two deep and holds one value per file name.
+inline constexpr std::size_t kMaxRequestBytes = 8u << 20;
+inline constexpr int kMaxRequestDepth = 8;
+inline constexpr std::size_t kMaxRequestValues = 100000;
 
 // ---- requests (caller -> server) ----
 
@@ -32,7 +38,8 @@ struct Request {
 std::string encode(const Request& request);
 
 // The request of one line (without its '\n'). Nothing, with `error` set to a reason, for a
-// line that is no JSON object, names no known op or lacks a member of the op.
+// line that is no JSON object, names no known op or lacks a member of the op, or that is
+// larger, deeper or holds more values than the kMaxRequest bounds (refused before parsing).
 std::optional<Request> decodeRequest(std::string_view line, std::string& error);
 
 // ---- events (server -> caller) ----

@@ -4,8 +4,9 @@
 // OOXML outputs are written at once, atomically. Outputs in a legacy format (.doc, .rtf, .odt,
 // .wps) are written as .docx into the batch's temporary folder and converted by LibreOffice
 // together after the last document, so a batch pays LibreOffice's start-up once per format.
-// A source file is never replaced: an output that resolves to a source of the batch, or that
-// would replace an existing file in a source folder, is refused.
+// A source file is never replaced: an output that resolves to a source of the batch, or to any
+// file of a source folder (through the folder itself, a symbolic link or a hard link), is
+// refused; and saving replaces the output folder's entry, it never writes through a link.
 
 #include <sys/stat.h>
 
@@ -13,6 +14,8 @@
 
 #include <fmt/format.h>
 
+#include "base/interrupt.h"
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 #include "word/convert.h"
 
@@ -60,16 +63,34 @@ std::string clsDoc::outputName(const std::string& fileName) {
   return fileName;
 }
 
+namespace {
+
+using FileId = std::pair<uint64_t, uint64_t>; // device, inode
+
+// The regular file of `folder` (not its subfolders) that is the file `id`, or "".
+std::string fileOfFolder(const fs::path& folder, FileId id) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        FileId(st.st_dev, st.st_ino) == id)
+      return entry.path().string();
+  }
+  return {};
+}
+
+} // namespace
+
 void clsDoc::saveOutput() {
   word::Document& doc = ActiveDocument();
   const std::string& outDir = property("DocOutLocation");
   if (outDir.empty())
-    throw StepError("没有指定输出文件夹");
+    throw StepError(msg::kSaveNoOutputFolder);
   std::error_code ec;
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
-    throw StepError(fmt::format("无法创建输出文件夹“{}”：{}", outDir,
-                                ec ? ec.message() : std::string("a file of that name exists")));
+    throw StepError(msg::text(msg::kSaveCannotMakeFolder, outDir,
+                              ec ? ec.message() : std::string(msg::kSaveFolderIsFile)));
   WordApp.changeFileOpenDirectory(outDir);
 
   const std::string source = curPath_.empty() ? doc.fullName() : curPath_;
@@ -77,45 +98,68 @@ void clsDoc::saveOutput() {
       curName_.empty() ? fs::path(doc.fullName()).filename().string() : curName_;
   const std::string outName = outputName(name);
   if (outName.empty())
-    throw StepError("没有输出文件名");
+    throw StepError(msg::kSaveNoOutputName);
   const fs::path target = fs::path(outDir) / outName;
 
-  // Never over a source: the batch's sources and this document's own, and no existing file of
-  // a source folder (it may be a source that is not in this batch).
+  // Never over a source: the batch's sources and this document's own, and no file of a source
+  // folder however the output's name reaches it - the output folder being a source folder, a
+  // symbolic link to such a file, a hard link of one. (Saving replaces the entry and never
+  // writes through a link, but a link there is a sign the user did not mean to lose the file.)
   struct stat st {};
   if (::stat(target.c_str(), &st) == 0) {
-    auto id = std::pair<uint64_t, uint64_t>(st.st_dev, st.st_ino);
+    const FileId id(st.st_dev, st.st_ino);
     auto sources = sourceFiles_;
     auto folders = sourceFolders_;
+    std::vector<fs::path> folderPaths;
+    if (const std::string& docPath = property("DocPath"); !docPath.empty())
+      folderPaths.emplace_back(docPath);
     struct stat s2 {};
     if (!source.empty() && ::stat(source.c_str(), &s2) == 0) {
       sources.emplace_back(s2.st_dev, s2.st_ino);
       fs::path parent = fs::path(source).parent_path();
-      if (::stat(parent.empty() ? "." : parent.c_str(), &s2) == 0)
+      if (parent.empty())
+        parent = ".";
+      folderPaths.push_back(parent);
+      if (::stat(parent.c_str(), &s2) == 0)
         folders.emplace_back(s2.st_dev, s2.st_ino);
     }
+    for (const fs::path& f : folderPaths)
+      if (::stat(f.c_str(), &s2) == 0)
+        folders.emplace_back(s2.st_dev, s2.st_ino);
+    auto inFolders = [&](const fs::path& folder) {
+      struct stat d {};
+      return ::stat(folder.empty() ? "." : folder.c_str(), &d) == 0 &&
+             std::find(folders.begin(), folders.end(), FileId(d.st_dev, d.st_ino)) != folders.end();
+    };
     if (std::find(sources.begin(), sources.end(), id) != sources.end())
+      throw StepError(msg::text(msg::kSaveOutputIsSource, target.string()));
+    if (inFolders(target.parent_path()))
+      throw StepError(msg::text(msg::kSaveOutputInSourceFolder, outName));
+    const fs::path resolved = fs::canonical(target, ec);
+    if (!ec && inFolders(resolved.parent_path()))
       throw StepError(
-          fmt::format("输出文件“{}”就是源文件，不能覆盖；请另选输出文件夹", target.string()));
-    if (::stat(target.parent_path().c_str(), &s2) == 0 &&
-        std::find(folders.begin(), folders.end(),
-                  std::pair<uint64_t, uint64_t>(s2.st_dev, s2.st_ino)) != folders.end())
-      throw StepError(fmt::format("输出文件夹就是源文件夹，其中已有“{}”；为免覆盖源文件，"
-                                  "请另选输出文件夹",
-                                  outName));
+          msg::text(msg::kSaveOutputIsSourceFolderFile, target.string(), resolved.string()));
+    if (S_ISREG(st.st_mode) && st.st_nlink > 1) {
+      for (const fs::path& f : folderPaths) {
+        std::string twin = fileOfFolder(f, id);
+        if (!twin.empty())
+          throw StepError(msg::text(msg::kSaveOutputIsSourceFolderFile, target.string(), twin));
+      }
+    }
   }
 
   const std::string key = target.lexically_normal().string();
   if (auto it = outputsWritten_.find(key); it != outputsWritten_.end())
-    notice("3", fmt::format("输出文件“{}”与本批的“{}”同名，替换了它的结果", outName, it->second));
+    notice("3", msg::text(msg::kSaveSameOutputName, outName, it->second));
 
   const OutputFormat format = outputFormat(outName, curViaLibreOffice_);
   if (format.native) {
-    doc.package().save(target.string());
+    doc.savePackage(target.string());
+    base::interrupt::noteFinished(target.string());
   } else {
     const std::string docx =
         fmt::format("{}/out-{}-{}.docx", batchTemp(), curNum_, pendingOutputs_.size() + 1);
-    doc.package().save(docx);
+    doc.savePackage(docx);
     pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_});
     if (!inBatch_)
       finishLegacyOutputs();
@@ -143,14 +187,15 @@ void clsDoc::finishLegacyOutputs() {
   for (size_t i = 0; i < jobs.size(); ++i) {
     std::error_code ec;
     fs::remove(pending[i].docx, ec);
-    if (jobs[i].ok)
+    if (jobs[i].ok) {
+      base::interrupt::noteFinished(pending[i].target);
       continue;
-    const std::string reason =
-        jobs[i].error.empty() ? "LibreOffice could not write the file" : jobs[i].error;
+    }
+    const std::string reason = jobs[i].error.empty() ? msg::kConvertCouldNotWrite : jobs[i].error;
     if (inBatch_)
-      sendError(pending[i].num, fmt::format("保存失败：{}：{}", pending[i].name, reason));
+      sendError(pending[i].num, msg::text(msg::kSaveFailed, pending[i].name, reason));
     else if (firstFailure.empty())
-      firstFailure = fmt::format("无法保存“{}”：{}", pending[i].target, reason);
+      firstFailure = msg::text(msg::kSaveCannotSave, pending[i].target, reason);
   }
   if (!inBatch_) {
     std::error_code ec;

@@ -328,4 +328,63 @@ TEST(MergeRun, NothingReadableWritesNothing) {
   EXPECT_TRUE(outputs(dir / "out").empty());
 }
 
+// Documents whose text would not read back (bytes that are not UTF-8, a character XML does not
+// allow, a part that does not parse) are left out by name; the rest are merged and the output
+// reads back. One bad document never sinks the merge.
+TEST(MergeRun, ADocumentWhoseTextCannotBeReadIsLeftOutByName) {
+  if (skipWithoutLibreOffice())
+    GTEST_SKIP() << word::sofficeMissingMessage();
+  struct Bad {
+    const char* name;
+    std::string bytes;
+  } bads[] = {
+      {"gbk.docx", mergetest::docx(mergetest::para("\xC7\xEB\xB0\xB4"), "", "", "")},
+      {"ctrl.docx", mergetest::docx("<w:p><w:r><w:t>a&#2;b</w:t></w:r></w:p>", "", "", "")},
+      {"styles.docx",
+       mergetest::docx(mergetest::para("样式"), "<w:style><oops></w:style>", "", "")},
+  };
+  for (const Bad& bad : bads) {
+    SCOPED_TRACE(bad.name);
+    Folder dir;
+    mergetest::writeFile(dir / "a.docx", mergetest::simpleDocx({"文档甲"}));
+    mergetest::writeFile(dir / bad.name, bad.bytes);
+    mergetest::writeFile(dir / "b.docx", mergetest::simpleDocx({"文档乙"}));
+    MergeRequest req;
+    req.files = {dir / "a.docx", dir / bad.name, dir / "b.docx"};
+    req.outputFolder = dir / "out";
+    std::vector<std::string> lines;
+    req.progress = [&](const app::merge::MergeProgress& p) { lines.push_back(p.line); };
+    MergeResult r = app::merge::mergeDocuments(req);
+    ASSERT_TRUE(r.saved()) << r.summary();
+    EXPECT_EQ(r.merged, 2);
+    ASSERT_EQ(r.failures.size(), 1u);
+    EXPECT_EQ(fs::path(r.failures[0].file).filename(), bad.name);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind(std::string("无法合并：") + bad.name + "：", 0), 0u) << lines[1];
+    EXPECT_EQ(readBack(r.outputPath), (std::vector<std::string>{"文档甲", "文档乙"}));
+  }
+}
+
+// An entry named like the output - a link to a file elsewhere - is never written through: the
+// merge takes the next free name and the link's target keeps its bytes.
+TEST(MergeRun, ALinkNamedLikeTheOutputIsNotWrittenThrough) {
+  if (skipWithoutLibreOffice())
+    GTEST_SKIP() << word::sofficeMissingMessage();
+  Folder dir;
+  mergetest::writeFile(dir / "a.docx", mergetest::simpleDocx({"文档甲"}));
+  mergetest::writeFile(dir / "b.docx", mergetest::simpleDocx({"文档乙"}));
+  mergetest::writeFile(dir / "victim.doc", "keep");
+  const std::time_t t = localTime(2024, 1, 2, 3, 4, 5);
+  fs::create_directories(dir / "out");
+  fs::create_symlink(dir / "victim.doc", dir / "out" / app::merge::mergeFileName("20240102030405"));
+  MergeRequest req;
+  req.files = {dir / "a.docx", dir / "b.docx"};
+  req.outputFolder = dir / "out";
+  req.clock = [t] { return t; };
+  MergeResult r = app::merge::mergeDocuments(req);
+  ASSERT_TRUE(r.saved()) << r.summary();
+  EXPECT_EQ(r.outputName, app::merge::mergeFileName("20240102030405", 2));
+  EXPECT_EQ(mergetest::readFile(dir / "victim.doc"), "keep");
+}
+
 } // namespace

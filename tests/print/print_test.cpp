@@ -281,7 +281,7 @@ TEST(PrintRun, UnprintableDocumentsAreCountedAndTheRestPrinted) {
   ASSERT_EQ(r.failures.size(), 2u);
   EXPECT_EQ(r.summary(), "打印完毕！\n共 3 个文件，其中 2 个未能打印：缺.docx、坏.docx");
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "未能打印：缺.docx：the file does not exist");
+  EXPECT_EQ(lines[0], "未能打印：缺.docx：文件不存在");
   EXPECT_EQ(lines[1].rfind("未能打印：坏.docx：", 0), 0u) << lines[1];
   EXPECT_EQ(lines[2].rfind("已打印：好.docx（Quillfold_PDF，任务 ", 0), 0u) << lines[2];
   ASSERT_EQ(r.jobIds.size(), 1u);

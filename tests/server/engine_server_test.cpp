@@ -190,9 +190,43 @@ TEST(EngineServer, MalformedLinesAnswerFailAndBlankLinesNothing) {
   json fail = server.event();
   EXPECT_EQ(fail["event"], "Fail");
   EXPECT_EQ(fail["op"], "");
-  EXPECT_NE(fail["reason"].get<std::string>().find("not JSON"), std::string::npos);
+  EXPECT_NE(fail["reason"].get<std::string>().find("不是 JSON"), std::string::npos);
   server.send(json{{"op", "main"}, {"mode", "0"}}.dump());
   EXPECT_EQ(server.event()["skipped"], true);
+}
+
+// The server's peak memory in KiB (VmHWM), 0 when it cannot be read.
+long peakKiB(pid_t pid) {
+  std::string status = server_test::readText("/proc/" + std::to_string(pid) + "/status");
+  auto at = status.find("VmHWM:");
+  return at == std::string::npos ? 0 : std::atol(status.c_str() + at + 6);
+}
+
+// Lines within the line limit whose shape no request has: answered with Fail, with memory
+// close to the line's own size, and the server serves the next request.
+TEST(EngineServer, HostileRequestLinesAreRefusedWithBoundedMemory) {
+  struct Case {
+    std::string line;
+    const char* reasonPart;
+  } cases[] = {
+      {std::string(60u << 20, '['), "上限"},
+      {std::string(6u << 20, '['), "嵌套"},
+      {"[" + std::string(6u << 20, ',') + "]", "值超过"},
+      {"{\"op\":\"set\",\"name\":\"x\",\"value\":\"" + std::string(20u << 20, 'a') + "\"}", "MiB"},
+  };
+  for (const Case& c : cases) {
+    RawServer server;
+    server.event();
+    server.send(c.line);
+    json fail = server.event();
+    EXPECT_EQ(fail["event"], "Fail");
+    EXPECT_NE(fail["reason"].get<std::string>().find(c.reasonPart), std::string::npos)
+        << fail.dump();
+    server.send(json{{"op", "get"}, {"name", "纸张大小"}}.dump());
+    EXPECT_EQ(server.event()["event"], "Value");
+    long peak = peakKiB(server.pid());
+    EXPECT_LT(peak, 400L * 1024) << "peak memory " << peak << " KiB";
+  }
 }
 
 TEST(EngineServer, MainWithoutDocumentsEndsTheBatchAtOnce) {
@@ -242,6 +276,59 @@ TEST(EngineServer, AFileListServesOneBatchOnly) {
   server.send(json{{"op", "main"}, {"mode", "YeMian"}}.dump());
   EXPECT_EQ(server.event()["msgId"], "101");
   EXPECT_EQ(server.event()["event"], "MainDone");
+}
+
+// The window ends a busy server with SIGTERM: LibreOffice, in its own process group, ends with
+// it, the temporary folders go, and the server exits 143.
+TEST(EngineServer, SigtermDuringAConversionEndsLibreOfficeAndLeavesNothing) {
+  if (!std::filesystem::exists("/usr/bin/soffice") &&
+      !std::filesystem::exists("/usr/lib/libreoffice/program/soffice"))
+    GTEST_SKIP() << "needs LibreOffice";
+  server_test::TempFolder folder;
+  const auto in = folder / "in", tmp = folder / "tmp";
+  std::filesystem::create_directories(in);
+  std::filesystem::create_directories(tmp);
+  std::vector<std::string> names;
+  for (int i = 0; i < 4; ++i) {
+    names.push_back("d" + std::to_string(i) + ".rtf");
+    server_test::writeText(in / names.back(),
+                           "{\\rtf1\\ansi " + std::string(20000, 'x') + "\\par}");
+  }
+  server_test::ScopedEnv privateTmp("TMPDIR", tmp.string());
+  RawServer server;
+  server.event();
+  server.send(set("DocPath", in.string()).dump());
+  server.send(set("DocOutLocation", (folder / "out").string()).dump());
+  server.send(json{{"op", "setFiles"}, {"names", names}}.dump());
+  server.send(json{{"op", "main"}, {"mode", "YeMian"}}.dump());
+  // LibreOffice runs when a process other than the server has the server's TMPDIR folder in
+  // its environment.
+  auto soffices = [&] {
+    std::vector<pid_t> out;
+    for (const auto& e : std::filesystem::directory_iterator("/proc")) {
+      const std::string name = e.path().filename().string();
+      if (name.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoi(name) == server.pid())
+        continue;
+      std::string stat = server_test::readText(e.path() / "stat");
+      auto close = stat.rfind(')');
+      if (close == std::string::npos || stat.size() < close + 3 || stat[close + 2] == 'Z')
+        continue;
+      if (server_test::readText(e.path() / "environ").find("TMPDIR=" + tmp.string()) !=
+          std::string::npos)
+        out.push_back(std::stoi(name));
+    }
+    return out;
+  };
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (soffices().empty() && std::chrono::steady_clock::now() < deadline)
+    ::usleep(20000);
+  ASSERT_FALSE(soffices().empty()) << "LibreOffice did not start";
+  ::kill(server.pid(), SIGTERM);
+  EXPECT_EQ(server.exitStatus(), 143);
+  EXPECT_TRUE(soffices().empty()) << "LibreOffice still runs";
+  for (const auto& e : std::filesystem::recursive_directory_iterator(tmp))
+    ADD_FAILURE() << "left behind: " << e.path();
 }
 
 TEST(EngineServer, QuitSaysByeAndEnds) {

@@ -54,14 +54,14 @@ TEST(ProtocolRequests, MalformedLinesAreRefusedWithAReason) {
     const char* line;
     const char* reasonPart;
   } cases[] = {
-      {"", "not JSON"},
-      {"not json", "not JSON"},
-      {"{\"op\":\"set\"", "not JSON"},
-      {"[1,2]", "not a JSON object"},
-      {"\"set\"", "not a JSON object"},
-      {"{}", "no \"op\""},
-      {"{\"op\":5}", "no \"op\""},
-      {"{\"op\":\"fly\"}", "unknown op \"fly\""},
+      {"", "不是 JSON"},
+      {"not json", "不是 JSON"},
+      {"{\"op\":\"set\"", "不是 JSON"},
+      {"[1,2]", "不是 JSON 对象"},
+      {"\"set\"", "不是 JSON 对象"},
+      {"{}", "\"op\""},
+      {"{\"op\":5}", "\"op\""},
+      {"{\"op\":\"fly\"}", "未知的请求 \"fly\""},
       {"{\"op\":\"set\",\"name\":\"x\"}", "\"value\""},
       {"{\"op\":\"set\",\"value\":\"x\"}", "\"name\""},
       {"{\"op\":\"set\",\"name\":1,\"value\":\"x\"}", "\"name\""},
@@ -70,13 +70,50 @@ TEST(ProtocolRequests, MalformedLinesAreRefusedWithAReason) {
       {"{\"op\":\"main\",\"mode\":0}", "\"mode\""},
       {"{\"op\":\"setFiles\"}", "\"names\""},
       {"{\"op\":\"setFiles\",\"names\":\"a.docx\"}", "\"names\""},
-      {"{\"op\":\"setFiles\",\"names\":[\"a\",1]}", "must be text"},
+      {"{\"op\":\"setFiles\",\"names\":[\"a\",1]}", "必须是文本"},
   };
   for (const Case& c : cases) {
     std::string error;
     EXPECT_FALSE(decodeRequest(c.line, error)) << c.line;
     EXPECT_NE(error.find(c.reasonPart), std::string::npos) << c.line << " -> " << error;
   }
+}
+
+// Hostile lines are refused by their shape before the parser builds anything: a deep nest of
+// brackets, more values than any request holds, a line over the request size. Brackets and
+// commas inside texts do not count.
+TEST(ProtocolRequests, HostileLinesAreRefusedBeforeParsing) {
+  struct Case {
+    std::string line;
+    const char* reasonPart; // "" = accepted
+  } cases[] = {
+      {std::string(1u << 20, '['), "嵌套"},
+      {"{\"op\":\"quit\",\"x\":" + std::string(9, '[') + std::string(9, ']') + "}", "嵌套"},
+      {"{\"op\":\"quit\",\"x\":" + std::string(7, '[') + std::string(7, ']') + "}", ""},
+      {"{\"op\":\"quit\",\"x\":[" + std::string(200000, ',') + "]}", "值超过"},
+      {"{\"op\":\"quit\",\"x\":\"" + std::string(9u << 20, 'a') + "\"}", "MiB"},
+      {"{\"op\":\"set\",\"name\":\"a\",\"value\":\"" + std::string(1000, '[') + "\\\"," +
+           std::string(1000, ',') + "\"}",
+       ""},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    auto r = decodeRequest(c.line, error);
+    if (*c.reasonPart == '\0') {
+      EXPECT_TRUE(r) << c.line.substr(0, 60) << " -> " << error;
+    } else {
+      EXPECT_FALSE(r) << c.line.substr(0, 60);
+      EXPECT_NE(error.find(c.reasonPart), std::string::npos) << error;
+    }
+  }
+  // A file list of many names still fits.
+  Request many;
+  many.op = Request::Op::SetFiles;
+  many.names.assign(20000, std::string(200, 'x') + ".docx");
+  std::string error;
+  auto back = decodeRequest(encode(many), error);
+  ASSERT_TRUE(back) << error;
+  EXPECT_EQ(back->names.size(), 20000u);
 }
 
 TEST(ProtocolRequests, ExtraMembersAreIgnored) {

@@ -19,6 +19,7 @@
 
 #include <pugixml.hpp>
 
+#include "base/messages.h"
 #include "word/error.h"
 #include "word/package.h"
 #include "word/textimport.h"
@@ -28,8 +29,7 @@ using word::ConversionJob;
 
 namespace {
 
-const std::string kCouldNotConvert =
-    "LibreOffice could not convert the file (it may be damaged or in an unsupported format)";
+const std::string kCouldNotConvert = msg::kConvertCouldNot;
 const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
 std::string readFile(const fs::path& p) {
@@ -220,7 +220,7 @@ TEST_F(Convert, TimeLimitKillsTheWholeProcessGroup) {
   word::convertFiles(jobs, options);
   for (const auto& j : jobs) {
     EXPECT_FALSE(j.ok);
-    EXPECT_EQ(j.error, "LibreOffice did not finish converting within 0.3 s");
+    EXPECT_EQ(j.error, msg::text(msg::kConvertTimeout, "0.3"));
     EXPECT_FALSE(fs::exists(j.output));
   }
 
@@ -232,7 +232,7 @@ TEST_F(Convert, TimeLimitKillsTheWholeProcessGroup) {
   options.baseTimeLimit = std::chrono::milliseconds(500);
   std::vector<ConversionJob> fakeJobs = {job(input, "fake.docx")};
   word::convertFiles(fakeJobs, options);
-  EXPECT_EQ(fakeJobs[0].error, "LibreOffice did not finish converting within 0.5 s");
+  EXPECT_EQ(fakeJobs[0].error, msg::text(msg::kConvertTimeout, "0.5"));
   pid_t child = std::stoi(readFile(dir_ / "child"));
   // Gone, or a zombie waiting for init to reap it.
   std::string stat = readFile("/proc/" + std::to_string(child) + "/stat");
@@ -249,13 +249,14 @@ TEST_F(Convert, RefusalsBeforeAnyStart) {
     std::string error;
   };
   std::vector<Case> cases = {
-      {job(input, "out.xyz"), "cannot convert to \".xyz\" files"},
-      {job(input, "noextension"), "cannot convert to a file without extension"},
-      {job(dir_ / "missing.rtf", "out.docx"), "cannot read the file: No such file or directory"},
-      {job(dir_, "out.docx"), "not a regular file"},
-      {job(same, "same.doc"), "the output file " + same.string() + " is the source file itself"},
+      {job(input, "out.xyz"), msg::text(msg::kConvertUnknownFormat, ".xyz")},
+      {job(input, "noextension"), msg::kConvertNoExtension},
+      {job(dir_ / "missing.rtf", "out.docx"),
+       msg::text(msg::kConvertCannotRead, "No such file or directory")},
+      {job(dir_, "out.docx"), msg::kConvertNotRegular},
+      {job(same, "same.doc"), msg::text(msg::kConvertOutputIsInput, same.string())},
       {job(input, "no/such/folder/out.docx"),
-       "the output folder " + (dir_ / "no/such/folder").string() + " does not exist"},
+       msg::text(msg::kConvertNoOutputFolder, (dir_ / "no/such/folder").string())},
   };
   std::vector<ConversionJob> jobs;
   for (const auto& c : cases)
@@ -279,6 +280,33 @@ TEST_F(Convert, RefusalsBeforeAnyStart) {
     EXPECT_EQ(j.error, word::sofficeMissingMessage());
   }
   EXPECT_NE(word::sofficeMissingMessage().find("libreoffice-writer-nogui"), std::string::npos);
+}
+
+// The output folder's entry is replaced, never written through: a link named like the output
+// keeps its target as it was. An output name of 253 bytes (81 Chinese characters) fits, and
+// nothing but the outputs is left in the folder.
+TEST_F(Convert, OutputsReplaceLinksAndTakeLongNames) {
+  auto input = write("in.rtf", rtf("linked\\par"));
+  auto victim = write("elsewhere/victim.docx", "keep me");
+  fs::create_directories(dir_ / "out");
+  fs::create_symlink(victim, dir_ / "out" / "link.docx");
+  std::string longName;
+  for (int i = 0; i < 81; ++i)
+    longName += "长";
+  longName += "-2024.docx";
+  ASSERT_EQ(longName.size(), 253u);
+  std::vector<ConversionJob> jobs = {job(input, "out/link.docx"), job(input, "out/" + longName)};
+  word::convertFiles(jobs);
+  for (const auto& j : jobs)
+    EXPECT_TRUE(j.ok) << j.output << ": " << j.error;
+  EXPECT_EQ(readFile(victim), "keep me");
+  EXPECT_FALSE(fs::is_symlink(dir_ / "out" / "link.docx"));
+  EXPECT_NE(docxText(dir_ / "out" / "link.docx").find("linked"), std::string::npos);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir_ / "out"))
+    left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"link.docx", longName}));
 }
 
 } // namespace
