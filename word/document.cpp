@@ -333,11 +333,22 @@ std::string Document::saveToString() {
   return pkg_->saveToString();
 }
 
+namespace {
+
+// The read-back of a written package: the model must open it and find its paragraphs.
+void readBackThroughTheModel(const std::string& written) {
+  std::unique_ptr<Document> back = Document::openPackage(written);
+  (void)back->paragraphs().count();
+}
+
+} // namespace
+
 void Document::savePackage(const std::string& path) {
-  pkg_->save(path, [](const std::string& written) {
-    std::unique_ptr<Document> back = openPackage(written);
-    (void)back->paragraphs().count();
-  });
+  pkg_->save(path, readBackThroughTheModel);
+}
+
+void Document::savePackageBytes(const std::string& path, const std::string& bytes) {
+  Package::saveBytes(path, bytes, readBackThroughTheModel);
 }
 
 void Document::saveAs(const std::string& path) {

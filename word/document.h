@@ -417,6 +417,10 @@ public:
   void savePackage(const std::string& path);
   // Native OOXML bytes of the document as it is now.
   std::string saveToString();
+  // Writes bytes made by saveToString() to `path` as savePackage() does, read-back included.
+  // The document they came from may already be closed, so a large one is never in memory
+  // twice while its output is read back.
+  static void savePackageBytes(const std::string& path, const std::string& bytes);
   void close() {}
 
   // Warnings collected while opening or editing (recoverable oddities).

@@ -1148,6 +1148,11 @@ void Package::save(const std::string& path,
   } catch (const DocumentError& e) {
     throw DocumentError(path, e.part(), e.reason());
   }
+  saveBytes(path, bytes, check);
+}
+
+void Package::saveBytes(const std::string& path, const std::string& bytes,
+                        const std::function<void(const std::string& written)>& check) {
   writeAtomically(path, bytes, [&](const std::string& written) {
     checkWrittenPackage(written);
     if (check)

@@ -87,6 +87,11 @@ public:
   // as it was and no temporary file remains.
   void save(const std::string& path,
             const std::function<void(const std::string& written)>& check = {}) const;
+  // Writes package bytes made by saveToString() to `path` as save() does, checks included. The
+  // package they came from may be gone: a large document need not be held while its output is
+  // read back.
+  static void saveBytes(const std::string& path, const std::string& bytes,
+                        const std::function<void(const std::string& written)>& check = {});
   // Why this package, written as it is now, would not read back: the name of the first XML part
   // that is not UTF-8, holds a character XML 1.0 does not allow (raw or as a reference), or
   // does not parse, with the reason. "" when every part would read back.

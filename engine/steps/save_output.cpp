@@ -153,22 +153,24 @@ void clsDoc::saveOutput() {
     notice("3", msg::text(msg::kSaveSameOutputName, outName, it->second));
 
   const OutputFormat format = outputFormat(outName, curViaLibreOffice_);
+  // The document is closed once its bytes are made, before the written file is read back
+  // through the model: a large document is never in memory twice.
+  std::string bytes = doc.saveToString();
+  WordApp.close(doc);
+  if (curDoc_ == &doc)
+    curDoc_ = nullptr;
   if (format.native) {
-    doc.savePackage(target.string());
+    word::Document::savePackageBytes(target.string(), bytes);
     base::interrupt::noteFinished(target.string());
   } else {
     const std::string docx =
         fmt::format("{}/out-{}-{}.docx", batchTemp(), curNum_, pendingOutputs_.size() + 1);
-    doc.savePackage(docx);
+    word::Document::savePackageBytes(docx, bytes);
     pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_});
     if (!inBatch_)
       finishLegacyOutputs();
   }
   outputsWritten_[key] = name;
-
-  WordApp.close(doc);
-  if (curDoc_ == &doc)
-    curDoc_ = nullptr;
 }
 
 void clsDoc::finishLegacyOutputs() {
