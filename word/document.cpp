@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/messages.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/format.h"
@@ -87,6 +88,15 @@ std::unique_ptr<Document> Document::fromPackage(std::unique_ptr<Package> pkg,
     throw e.withFile(path);
   }
   return d;
+}
+
+std::vector<std::string>& Document::warnings() {
+  if (pkg_ && !pkg_->warnings().empty()) {
+    auto& from = pkg_->warnings();
+    warnings_.insert(warnings_.end(), from.begin(), from.end());
+    from.clear();
+  }
+  return warnings_;
 }
 
 Story& Document::content() {
@@ -496,10 +506,8 @@ Document& Application::open(const std::string& path) {
     throw DocumentError(path, "", "this is a folder, not a document");
   if (!S_ISREG(st.st_mode))
     throw DocumentError(path, "", "this is not a regular file");
-  if (st.st_size == 0)
-    throw DocumentError(path, "", "the file is empty");
   if (access(path.c_str(), R_OK) != 0)
-    throw DocumentError(path, "", "the file cannot be read (permission denied)");
+    throw DocumentError(path, "", msg::kFileNotReadable);
 
   char magic[8] = {};
   {
@@ -508,12 +516,21 @@ Document& Application::open(const std::string& path) {
   }
   std::string ext = lowerExtension(path);
   SourceKind kind = sourceKind(path, magic);
+  // An empty text file is an empty document, as Word opens it; an empty file of any other
+  // kind is damaged.
+  if (st.st_size == 0 && kind != SourceKind::Text)
+    throw DocumentError(path, "", msg::kFileEmpty);
 
   std::unique_ptr<Document> doc;
   if (kind == SourceKind::Text) {
     std::string enc;
-    doc = Document::fromPackage(importTextFile(path, &enc), path);
+    bool confident = true;
+    doc = Document::fromPackage(importTextFile(path, &enc, &confident), path);
     doc->originalFormat = "txt";
+    if (!confident)
+      doc->warnings_.push_back(msg::text(msg::kTextEncodingUncertain, enc));
+    else if (enc != "UTF-8" && enc != "UTF-8 BOM")
+      doc->notices_.push_back(msg::text(msg::kTextEncodingUsed, enc));
   } else if (kind == SourceKind::Ooxml) {
     doc = Document::openPackage(path);
     doc->originalFormat = ext.empty() ? ".docx" : ext;

@@ -16,6 +16,9 @@
 #include <sys/resource.h>
 #include <zip.h>
 
+#include <iconv.h>
+
+#include "word/document.h"
 #include "word/error.h"
 #include "word/package.h"
 
@@ -542,6 +545,8 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
   smallTotal.maxTotalSize = 1 << 20;
   PackageLimits smallArchive;
   smallArchive.maxArchiveSize = 100;
+  PackageLimits lowRatioFloor;
+  lowRatioFloor.ratioFloor = 1 << 20;
 
   auto withDocument = [](std::string xml) {
     return [xml] { return zipWithLibzip(minimalEntries(xml)); };
@@ -600,8 +605,7 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
        [] {
          return zipWithLibzip({{"word/zeros.bin", std::string(8 << 20, '\0')}});
        },
-       {},
-       "suspicious compression ratio in entry word/zeros.bin"},
+       lowRatioFloor, "suspicious compression ratio in entry word/zeros.bin"},
       {"big-part.docx",
        [] {
          return zipWithLibzip({{"word/big.bin", std::string((1 << 20) + 1, 'x')}});
@@ -693,6 +697,196 @@ TEST_F(PackageTest, HeaderSizesAreNotTrusted) {
     EXPECT_NE(std::string(e.what()).find("lying.docx: an entry is too large when unpacked"),
               std::string::npos)
         << e.what();
+  }
+}
+
+// ---- documents that are valid or that Word repairs --------------------------------------------
+
+std::string documentWithText(const std::string& text, const char* declaration = "UTF-8") {
+  return std::string("<?xml version=\"1.0\" encoding=\"") + declaration +
+         "\" standalone=\"yes\"?>\r\n<w:document "
+         "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body><w:p>"
+         "<w:r><w:t>" +
+         text + "</w:t></w:r></w:p></w:body></w:document>";
+}
+
+std::string convertTo(const std::string& utf8, const char* encoding) {
+  iconv_t cd = iconv_open(encoding, "UTF-8");
+  std::string out(utf8.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size(), outLeft = out.size();
+  char* dst = out.data();
+  EXPECT_NE(iconv(cd, &in, &inLeft, &dst, &outLeft), static_cast<size_t>(-1)) << encoding;
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::unique_ptr<word::Document> openBytes(const std::string& zip, const std::string& name) {
+  return word::Document::fromPackage(Package::openMemory(zip, name), name);
+}
+
+std::string firstParagraph(word::Document& d) {
+  return d.paragraphs().item(1).range().text();
+}
+
+TEST(PackageLimitsTest, RepetitiveDocumentIsNotAZipBomb) {
+  std::string body;
+  for (int i = 0; i < 12000; ++i)
+    body += "<w:p><w:r><w:t>本行文字与其余各行完全相同，用来检验重复的文档。</w:t></w:r></w:p>";
+  std::string xml =
+      documentWithText("").replace(documentWithText("").find("<w:p>"),
+                                   std::string("<w:p><w:r><w:t></w:t></w:r></w:p>").size(), body);
+  std::string zip = zipWithLibzip(minimalEntries(xml));
+  // Deflate packs these lines far beyond the ratio limit: the case is the one that matters.
+  ASSERT_GT(xml.size() / zip.size(), PackageLimits{}.maxRatio);
+  auto d = openBytes(zip, "repetitive.docx");
+  EXPECT_EQ(d->paragraphs().count(), 12000);
+}
+
+TEST(PackageEncodingTest, PartsInOtherEncodingsAreReadAndWrittenAsUtf8) {
+  const std::string text = "关于印发《排版规范》的通知";
+  const std::string big5Text = "關於印發《排版規範》的通知";
+  struct Case {
+    const char* name;
+    std::string part;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"gbk", convertTo(documentWithText(text, "GBK"), "GBK"), text},
+      {"gb2312", convertTo(documentWithText(text, "gb2312"), "GB2312"), text},
+      {"gb18030", convertTo(documentWithText(text, "GB18030"), "GB18030"), text},
+      {"big5", convertTo(documentWithText(big5Text, "Big5"), "BIG5"), big5Text},
+      {"utf-16le-bom", "\xFF\xFE" + convertTo(documentWithText(text, "UTF-16"), "UTF-16LE"), text},
+      {"utf-16be-bom", "\xFE\xFF" + convertTo(documentWithText(text, "UTF-16"), "UTF-16BE"), text},
+      {"utf-16le-no-bom", convertTo(documentWithText(text, "UTF-16"), "UTF-16LE"), text},
+      {"utf-8-bom", "\xEF\xBB\xBF" + documentWithText(text), text},
+      {"utf-16-label-on-utf-8", documentWithText(text, "UTF-16"), text},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto d = openBytes(zipWithLibzip(minimalEntries(c.part)), std::string(c.name) + ".docx");
+    EXPECT_EQ(firstParagraph(*d), c.expected + "\r");
+    auto out = readWithLibzip(d->saveToString());
+    auto doc = std::find_if(out.begin(), out.end(),
+                            [](const auto& e) { return e.first == "word/document.xml"; });
+    ASSERT_NE(doc, out.end());
+    EXPECT_NE(doc->second.find(c.expected), std::string::npos);
+    EXPECT_NE(doc->second.find("encoding=\"UTF-8\""), std::string::npos) << doc->second;
+  }
+}
+
+TEST(PackageEncodingTest, BytesThatDoNotMatchTheDeclarationFailNamingFileAndPart) {
+  const std::string text = "关于印发的通知";
+  struct Case {
+    const char* name;
+    std::string part;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"gbk-under-utf8", convertTo(documentWithText(text), "GBK"), "声明的编码为 UTF-8"},
+      {"gbk-undeclared",
+       convertTo(
+           documentWithText(text).substr(
+               std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n")
+                   .size()),
+           "GBK"),
+       "声明的编码为 UTF-8"},
+      {"bad-gbk", documentWithText("\x81\x20\xFF", "GBK"), "声明的编码为 GBK"},
+      {"unknown", documentWithText("a", "x-no-such-encoding"), "无法识别的编码 x-no-such-encoding"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string file = std::string(c.name) + ".docx";
+    try {
+      openBytes(zipWithLibzip(minimalEntries(c.part)), file);
+      ADD_FAILURE() << "accepted";
+    } catch (const DocumentError& e) {
+      EXPECT_EQ(e.file(), file);
+      EXPECT_EQ(e.part(), "word/document.xml");
+      EXPECT_NE(e.reason().find(c.reason), std::string::npos) << e.reason();
+    }
+  }
+}
+
+TEST(PackageRepairTest, CharactersXmlDoesNotAllowAreDroppedWithAWarning) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"ref-1", "前&#1;后", "前后"},
+      {"ref-0", "前&#0;后文不丢", "前后文不丢"},
+      {"hex-ref", "前&#x1F;后&#xFFFE;尾", "前后尾"},
+      {"raw-byte", "前\x01\x0B后", "前后"},
+      {"non-character", "前\xEF\xBF\xBF后", "前后"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto d = openBytes(zipWithLibzip(minimalEntries(documentWithText(c.text))), "c.docx");
+    EXPECT_EQ(firstParagraph(*d), c.expected + "\r");
+    ASSERT_EQ(d->warnings().size(), 1u);
+    EXPECT_NE(d->warnings()[0].find("word/document.xml"), std::string::npos);
+    auto again = openBytes(d->saveToString(), "again.docx");
+    EXPECT_EQ(firstParagraph(*again), c.expected + "\r");
+  }
+  // Allowed references stay as they are.
+  auto d =
+      openBytes(zipWithLibzip(minimalEntries(documentWithText("&#9;&#x4E2D;&#65;"))), "ok.docx");
+  EXPECT_EQ(firstParagraph(*d), "\t中A\r");
+  EXPECT_TRUE(d->warnings().empty());
+}
+
+TEST(PackageRepairTest, MissingContentTypesAndRootRelationshipsAreSupplied) {
+  const char* docRels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+      "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+      "styles\" Target=\"styles.xml\"/><Relationship Id=\"rId2\" "
+      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" "
+      "Target=\"media/image1.png\"/></Relationships>";
+  const char* styles = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:styles "
+                       "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"/>";
+  const std::string doc = documentWithText("正文");
+  struct Case {
+    const char* name;
+    Entries entries;
+    size_t warnings;
+  };
+  const Case cases[] = {
+      {"no-types",
+       {{"_rels/.rels", kRootRels},
+        {"word/document.xml", doc},
+        {"word/_rels/document.xml.rels", docRels},
+        {"word/styles.xml", styles},
+        {"word/media/image1.png", "\x89PNG"}},
+       1},
+      {"no-root-rels", {{"[Content_Types].xml", kTypes}, {"word/document.xml", doc}}, 1},
+      {"neither",
+       {{"word/document.xml", doc},
+        {"word/_rels/document.xml.rels", docRels},
+        {"word/styles.xml", styles},
+        {"word/media/image1.png", "\x89PNG"}},
+       2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto d = openBytes(zipWithLibzip(c.entries), std::string(c.name) + ".docx");
+    EXPECT_EQ(firstParagraph(*d), "正文\r");
+    EXPECT_EQ(d->warnings().size(), c.warnings);
+    auto pkg = Package::openMemory(d->saveToString(), "out.docx");
+    EXPECT_TRUE(pkg->warnings().empty());
+    EXPECT_EQ(pkg->mainPart(), "word/document.xml");
+    EXPECT_EQ(pkg->contentType("word/document.xml"),
+              "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml");
+    EXPECT_EQ(pkg->contentType("_rels/.rels"),
+              "application/vnd.openxmlformats-package.relationships+xml");
+    if (pkg->has("word/styles.xml") && std::string(c.name) != "no-root-rels") {
+      EXPECT_EQ(pkg->contentType("word/styles.xml"),
+                "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml");
+      EXPECT_EQ(pkg->contentType("word/media/image1.png"), "image/png");
+    }
   }
 }
 
