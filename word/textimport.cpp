@@ -212,6 +212,10 @@ bool decodeChinese(const std::string& bytes, DecodedText& result) {
     return take(true, true);
   if (gbOk && (saysGb || looksLikeGb2312(bytes)))
     return take(false, true);
+  // Bytes Big5 cannot hold (GBK trail bytes, GB18030 four-byte sequences) are Chinese in
+  // GB18030 unless uchardet takes them for another script altogether.
+  if (gbOk && !big5Ok)
+    return take(false, guess.empty() || saysGb);
   if (big5Ok && !gbOk)
     return take(true, false);
   if (gbOk)
