@@ -46,6 +46,9 @@ inline constexpr const char* kPartControlCharacters =
 
 // ---- The document model: stories, ranges, formatting, headers, shapes, numbering ------------
 
+inline constexpr const char* kListFormatUnknown =
+    "列表编号格式 {} 无法识别，这些编号已按阿拉伯数字写成文字；请核对编号";
+
 // ---- LibreOffice conversion ------------------------------------------------------------------
 
 // ---- Saving -----------------------------------------------------------------------------------

@@ -329,6 +329,8 @@ void Document::convertNumbersToText() {
     st.invalidateText(rec);
     changed = true;
   }
+  for (const std::string& fmt : numberer.unknownFormats())
+    warnings_.push_back(msg::text(msg::kListFormatUnknown, fmt));
   if (changed)
     st.touch();
 }
