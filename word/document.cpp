@@ -35,7 +35,7 @@ struct TempDir {
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
-      throw DocumentError("cannot create a temporary folder");
+      throw DocumentError(msg::kTempFolderFailed);
     path = tmpl;
   }
   ~TempDir() {
@@ -75,13 +75,13 @@ std::unique_ptr<Document> Document::fromPackage(std::unique_ptr<Package> pkg,
     if (d->mainPart_.empty() && d->pkg_->has("word/document.xml"))
       d->mainPart_ = "word/document.xml";
     if (d->mainPart_.empty() || !d->pkg_->has(d->mainPart_))
-      throw DocumentError(path, "", "the package has no main document part (word/document.xml)");
+      throw DocumentError(path, "", msg::kNoMainPart);
     pugi::xml_document* x = d->pkg_->xml(d->mainPart_);
     pugi::xml_node root = x->document_element();
     WNames n = WNames::forRoot(root);
     pugi::xml_node body = root.child(n.q("body"));
     if (!n.is(root, "document") || !body)
-      throw DocumentError(path, d->mainPart_, "the main part is not a WordprocessingML document");
+      throw DocumentError(path, d->mainPart_, msg::kMainPartNotWordprocessing);
     d->main_ = std::make_unique<Story>(d.get(), d->mainPart_, body, StoryType::Main);
     d->selection_ = std::make_unique<Selection>(d.get());
   } catch (const DocumentError& e) {
@@ -501,13 +501,12 @@ Document& Application::open(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0)
     throw DocumentError(path, "",
-                        errno == ENOENT
-                            ? "the file does not exist"
-                            : std::string("cannot read the file: ") + std::strerror(errno));
+                        errno == ENOENT ? std::string(msg::kFileMissing)
+                                        : msg::text(msg::kFileUnreadable, std::strerror(errno)));
   if (S_ISDIR(st.st_mode))
-    throw DocumentError(path, "", "this is a folder, not a document");
+    throw DocumentError(path, "", msg::kFileIsFolder);
   if (!S_ISREG(st.st_mode))
-    throw DocumentError(path, "", "this is not a regular file");
+    throw DocumentError(path, "", msg::kFileNotRegular);
   if (access(path.c_str(), R_OK) != 0)
     throw DocumentError(path, "", msg::kFileNotReadable);
 
@@ -545,8 +544,7 @@ Document& Application::open(const std::string& path) {
   } else {
     throw DocumentError(
         path, "",
-        "unsupported file type " + (ext.empty() ? std::string("(none)") : ext) +
-            "; Quillfold opens .docx, .docm, .dotx, .doc, .rtf, .wps, .odt and .txt");
+        msg::text(msg::kUnsupportedFileType, ext.empty() ? std::string(msg::kNoExtension) : ext));
   }
   docs_.push_back(std::move(doc));
   return *docs_.back();
@@ -559,7 +557,7 @@ Document& Application::adopt(std::unique_ptr<Document> doc) {
 
 Selection& Application::selection() {
   if (docs_.empty())
-    throw DocumentError("no document is open");
+    throw DocumentError(msg::kNoDocumentOpen);
   return docs_.back()->selection();
 }
 

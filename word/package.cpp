@@ -107,13 +107,12 @@ bool startsWith(const std::string& s, const char* prefix, size_t n) {
 // Why bytes that libzip refused as "not a zip archive" are not a Word document.
 std::string notZipReason(const std::string& bytes) {
   if (startsWith(bytes, "PK", 2))
-    return "the archive is damaged (its table of contents is missing or unreadable; the file "
-           "may be truncated)";
+    return msg::kArchiveTruncated;
   if (startsWith(bytes, "{\\rtf", 5))
-    return "not a Word document (no zip archive); it is an RTF file with a .docx name";
+    return msg::kNotZipButRtf;
   if (startsWith(bytes, "%PDF", 4))
-    return "not a Word document (no zip archive); it is a PDF file with a .docx name";
-  return "not a Word document (no zip archive); it may be a text file renamed .docx";
+    return msg::kNotZipButPdf;
+  return msg::kNotZip;
 }
 
 struct ZipCloser {
@@ -169,32 +168,32 @@ std::string openFailureReason(const std::string& bytes, zip_error_t* err) {
     return notZipReason(bytes);
   case ZIP_ER_EXISTS: {
     std::string dup = findDuplicateName(bytes);
-    return dup.empty() ? "duplicate entry names" : "duplicate entry name " + dup;
+    return dup.empty() ? std::string(msg::kDuplicateEntries) : msg::text(msg::kDuplicateEntry, dup);
   }
   case ZIP_ER_INCONS:
-    return "the archive is damaged (its table of contents does not match its entries)";
+    return msg::kArchiveInconsistent;
   case ZIP_ER_MULTIDISK:
-    return "split (multi-part) zip archives are not supported";
+    return msg::kArchiveMultiDisk;
   case ZIP_ER_MEMORY:
-    return "not enough memory to read the archive";
+    return msg::kArchiveNoMemory;
   default:
-    return std::string("the archive is damaged (") + zip_error_strerror(err) + ")";
+    return msg::text(msg::kArchiveDamaged, zip_error_strerror(err));
   }
 }
 
 std::string entryReadFailure(const std::string& name, zip_error_t* err) {
   switch (zip_error_code_zip(err)) {
   case ZIP_ER_COMPNOTSUPP:
-    return "entry " + name + " uses a compression method that is not supported";
+    return msg::text(msg::kEntryMethod, name);
   case ZIP_ER_ENCRNOTSUPP:
   case ZIP_ER_NOPASSWD:
-    return "encrypted entry " + name;
+    return msg::text(msg::kEntryEncrypted, name);
   case ZIP_ER_CRC:
-    return "the archive is damaged (checksum mismatch in entry " + name + ")";
+    return msg::text(msg::kEntryChecksum, name);
   case ZIP_ER_MEMORY:
-    return "not enough memory to unpack entry " + name;
+    return msg::text(msg::kEntryNoMemory, name);
   default:
-    return "the archive is damaged (entry " + name + ": " + zip_error_strerror(err) + ")";
+    return msg::text(msg::kArchiveDamaged, name + "：" + zip_error_strerror(err));
   }
 }
 
@@ -676,10 +675,9 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
   pugi::xml_parse_result r = doc.load_buffer(data.data(), data.size(), options);
   if (!r) {
     if (r.status == pugi::status_bad_doctype)
-      throw DocumentError("", part, "DOCTYPE/entity declarations are not allowed");
+      throw DocumentError("", part, msg::kXmlDoctype);
     throw DocumentError("", part,
-                        std::string("malformed XML: ") + r.description() + " (" +
-                            position(data, r.offset) + ")");
+                        msg::text(msg::kXmlMalformed, r.description(), position(data, r.offset)));
   }
   // Walk the tree without recursion: check the nesting depth (the root element is level 1)
   // and refuse DOCTYPE nodes.
@@ -688,12 +686,11 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
   while (n) {
     if (n.type() == pugi::node_doctype) {
       doc.reset();
-      throw DocumentError("", part, "DOCTYPE/entity declarations are not allowed");
+      throw DocumentError("", part, msg::kXmlDoctype);
     }
     if (n.type() == pugi::node_element && depth > maxDepth) {
       doc.reset();
-      throw DocumentError("", part,
-                          "XML nested deeper than " + std::to_string(maxDepth) + " levels");
+      throw DocumentError("", part, msg::text(msg::kXmlTooDeep, maxDepth));
     }
     if (n.first_child()) {
       n = n.first_child();
@@ -741,31 +738,30 @@ std::unique_ptr<Package> Package::open(const std::string& path, const PackageLim
   fs::file_status st = fs::status(path, ec);
   if (ec || !fs::exists(st)) {
     if (ec && ec != std::errc::no_such_file_or_directory)
-      fail("cannot read the file (" + ec.message() + ")");
-    fail("the file does not exist");
+      fail(msg::text(msg::kFileUnreadable, ec.message()));
+    fail(msg::kFileMissing);
   }
   if (fs::is_directory(st))
-    fail("this is a folder, not a file");
+    fail(msg::kFileIsFolder);
   if (!fs::is_regular_file(st))
-    fail("not a regular file");
+    fail(msg::kFileNotRegular);
   uintmax_t size = fs::file_size(path, ec);
   if (ec)
-    fail("cannot read the file (" + ec.message() + ")");
+    fail(msg::text(msg::kFileUnreadable, ec.message()));
   if (size == 0)
-    fail("the file is empty");
+    fail(msg::kFileEmpty);
   if (size > limits.maxArchiveSize)
-    fail("the file is too large (" + mib(size) + "; the limit is " + mib(limits.maxArchiveSize) +
-         ")");
+    fail(msg::text(msg::kFileTooLarge, mib(size), mib(limits.maxArchiveSize)));
 
   std::ifstream in(path, std::ios::binary);
   if (!in)
-    fail("cannot read the file (" + errnoText(errno) + ")");
+    fail(msg::text(msg::kFileUnreadable, errnoText(errno)));
   std::string bytes;
   bytes.resize(static_cast<size_t>(size));
   in.read(bytes.data(), static_cast<std::streamsize>(size));
   bytes.resize(static_cast<size_t>(in.gcount()));
   if (in.bad())
-    fail("cannot read the file (read error)");
+    fail(msg::text(msg::kFileUnreadable, msg::kReadError));
   return openMemory(bytes, path, limits);
 }
 
@@ -774,13 +770,11 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
                                              const PackageLimits& limits) {
   auto fail = [&](const std::string& reason) { throw DocumentError(nameForErrors, "", reason); };
   if (bytes.empty())
-    fail("the file is empty");
+    fail(msg::kFileEmpty);
   if (bytes.size() > limits.maxArchiveSize)
-    fail("the file is too large (" + mib(bytes.size()) + "; the limit is " +
-         mib(limits.maxArchiveSize) + ")");
+    fail(msg::text(msg::kFileTooLarge, mib(bytes.size()), mib(limits.maxArchiveSize)));
   if (startsWith(bytes, "\xD0\xCF\x11\xE0", 4))
-    fail("encrypted or password-protected document, or a legacy Word 97-2003 file with a .docx "
-         "name");
+    fail(msg::kOleNotPackage);
 
   zip_error_t err;
   zip_error_init(&err);
@@ -794,10 +788,9 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
 
   zip_int64_t count = zip_get_num_entries(za.get(), 0);
   if (count < 0)
-    fail("the archive is damaged (unreadable table of contents)");
+    fail(msg::kArchiveTocUnreadable);
   if (static_cast<uint64_t>(count) > limits.maxEntries)
-    fail("too many entries (" + std::to_string(count) + "; the limit is " +
-         std::to_string(limits.maxEntries) + ")");
+    fail(msg::text(msg::kTooManyEntries, count, limits.maxEntries));
 
   auto pkg = std::make_unique<Package>();
   pkg->sourcePath_ = nameForErrors;
@@ -809,14 +802,14 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
     zip_stat_t zs;
     zip_stat_init(&zs);
     if (zip_stat_index(za.get(), idx, 0, &zs) != 0 || !(zs.valid & ZIP_STAT_NAME) || !zs.name)
-      fail("the archive is damaged (entry " + std::to_string(i + 1) + " cannot be read)");
+      fail(msg::text(msg::kEntryUnreadable, i + 1));
     std::string name = zs.name;
     if (unsafeName(name))
-      fail("unsafe entry name " + name);
+      fail(msg::text(msg::kUnsafeEntryName, name));
     if (pkg->foldedIndex_.count(lowerAscii(name)))
-      fail("duplicate entry name " + name);
+      fail(msg::text(msg::kDuplicateEntry, name));
     if ((zs.valid & ZIP_STAT_ENCRYPTION_METHOD) && zs.encryption_method != ZIP_EM_NONE)
-      fail("encrypted entry " + name);
+      fail(msg::text(msg::kEntryEncrypted, name));
     uint64_t compressed = (zs.valid & ZIP_STAT_COMP_SIZE) ? zs.comp_size : 0;
 
     std::unique_ptr<zip_file_t, ZipFileCloser> f(zip_fopen_index(za.get(), idx, 0));
@@ -836,15 +829,12 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
       data.append(buf.data(), static_cast<size_t>(n));
       total += static_cast<uint64_t>(n);
       if (data.size() > limits.maxPartSize)
-        fail("an entry is too large when unpacked (" + name + ": more than " +
-             mib(limits.maxPartSize) + ")");
+        fail(msg::text(msg::kEntryTooLarge, name, mib(limits.maxPartSize)));
       if (total > limits.maxTotalSize)
-        fail("the document is too large when unpacked (more than " + mib(limits.maxTotalSize) +
-             ")");
+        fail(msg::text(msg::kDocumentTooLarge, mib(limits.maxTotalSize)));
       if (data.size() > limits.ratioFloor &&
           data.size() / std::max<uint64_t>(compressed, 1) > limits.maxRatio)
-        fail("suspicious compression ratio in entry " + name + " (more than " +
-             std::to_string(limits.maxRatio) + " to 1; a zip bomb?)");
+        fail(msg::text(msg::kZipBomb, name, limits.maxRatio));
     }
     if (isXmlPartName(name))
       normalizeXmlBytes(data, nameForErrors, name, pkg->warnings_);
@@ -965,7 +955,7 @@ Package::fromEntries(std::vector<std::pair<std::string, std::string>> entries) {
   auto pkg = std::make_unique<Package>();
   for (auto& [name, data] : entries) {
     if (pkg->foldedIndex_.count(lowerAscii(name)))
-      throw DocumentError("", name, "duplicate entry name " + name);
+      throw DocumentError("", name, msg::text(msg::kDuplicateEntry, name));
     pkg->addEntry(name, std::move(data));
   }
   return pkg;
@@ -1154,7 +1144,7 @@ std::string Package::addRelationship(const std::string& part, const std::string&
   pugi::xml_document* doc = xmlOrCreate(relsName, kEmptyRels);
   pugi::xml_node root = rootElement(*doc);
   if (!root)
-    throw DocumentError(sourcePath_, relsName, "the relationships part has no root");
+    throw DocumentError(sourcePath_, relsName, msg::kRelsNoRoot);
 
   std::set<std::string> used;
   unsigned long next = 1;
@@ -1228,7 +1218,7 @@ void Package::setContentTypeOverride(const std::string& name, const std::string&
   pugi::xml_document* doc = xmlOrCreate(kContentTypes, kEmptyTypes);
   pugi::xml_node root = rootElement(*doc);
   if (!root)
-    throw DocumentError(sourcePath_, kContentTypes, "the content types part has no root");
+    throw DocumentError(sourcePath_, kContentTypes, msg::kTypesNoRoot);
   std::string partName = "/" + (!name.empty() && name[0] == '/' ? name.substr(1) : name);
   pugi::xml_node o;
   for (pugi::xml_node n : root.children()) {

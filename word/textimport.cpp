@@ -11,15 +11,13 @@
 #include <uchardet/uchardet.h>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "word/error.h"
 #include "word/text.h"
 
 namespace word {
 
 namespace {
-
-constexpr const char* kNoEncodingMessage =
-    "the text is in no supported encoding (UTF-8, UTF-16, GB18030)";
 
 // Text files larger than this are refused: a document of that size is not a letter or a
 // report, and the whole text is held in memory several times while the package is built.
@@ -453,7 +451,7 @@ DecodedText decodeText(const std::string& bytes) {
   if (startsWith(bytes, "\xEF\xBB\xBF")) {
     result.utf8 = bytes.substr(3);
     if (!isValidUtf8(result.utf8))
-      throw DocumentError("the text starts with a UTF-8 byte order mark but is not valid UTF-8");
+      throw DocumentError(msg::text(msg::kTextBadBom, "UTF-8"));
     result.encoding = "UTF-8 BOM";
     return result;
   }
@@ -463,8 +461,7 @@ DecodedText decodeText(const std::string& bytes) {
     result.encoding = bigEndian ? "UTF-16BE" : "UTF-16LE";
     std::u32string text;
     if (!decodeUtf16(bytes, 2, bigEndian, text))
-      throw DocumentError("the text starts with a " + result.encoding +
-                          " byte order mark but is not valid " + result.encoding);
+      throw DocumentError(msg::text(msg::kTextBadBom, result.encoding));
     result.utf8 = toUtf8(text);
     return result;
   }
@@ -487,7 +484,7 @@ DecodedText decodeText(const std::string& bytes) {
     }
   }
   if (!decodeChinese(bytes, result))
-    throw DocumentError(kNoEncodingMessage);
+    throw DocumentError(msg::kTextNoEncoding);
   return result;
 }
 
@@ -525,16 +522,16 @@ std::unique_ptr<Package> importTextFile(const std::string& path, std::string* en
   auto fail = [&](const std::string& reason) { return DocumentError(path, "", reason); };
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0)
-    throw fail(std::string("cannot open the file: ") + std::strerror(errno));
+    throw fail(msg::text(msg::kFileUnreadable, std::strerror(errno)));
   std::string bytes;
   struct stat st {};
   std::string error;
   if (::fstat(fd, &st) != 0) {
-    error = std::string("cannot read the file: ") + std::strerror(errno);
+    error = msg::text(msg::kFileUnreadable, std::strerror(errno));
   } else if (!S_ISREG(st.st_mode)) {
-    error = "not a regular file";
+    error = msg::kFileNotRegular;
   } else if (st.st_size > kMaxTextFileSize) {
-    error = "the text file is larger than 128 MiB";
+    error = msg::kTextTooLarge;
   } else {
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
@@ -545,12 +542,12 @@ std::unique_ptr<Package> importTextFile(const std::string& path, std::string* en
       if (n < 0 && errno == EINTR)
         continue;
       if (n < 0)
-        error = std::string("cannot read the file: ") + std::strerror(errno);
+        error = msg::text(msg::kFileUnreadable, std::strerror(errno));
       if (n <= 0)
         break;
       done += static_cast<size_t>(n);
       if (done > static_cast<size_t>(kMaxTextFileSize))
-        error = "the text file is larger than 128 MiB";
+        error = msg::kTextTooLarge;
     }
     bytes.resize(done);
   }

@@ -18,6 +18,7 @@
 
 #include <iconv.h>
 
+#include "base/messages.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/package.h"
@@ -554,22 +555,22 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
   auto raw = [](std::vector<RawEntry> e) { return [e] { return rawZip(e); }; };
 
   const std::vector<Case> cases = {
-      {"empty.docx", [] { return std::string(); }, {}, "the file is empty"},
+      {"empty.docx", [] { return std::string(); }, {}, msg::kFileEmpty},
       {"text.docx",
        [] { return std::string("Dear reader,\r\nthis is plain text.\r\n"); },
        {},
-       "not a Word document (no zip archive)"},
+       "不是 Word 文档（不是 zip 压缩包）"},
       {"legacy.docx",
        [] { return std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + std::string(504, '\0'); },
        {},
-       "encrypted or password-protected document, or a legacy Word 97-2003 file"},
+       msg::kOleNotPackage},
       {"truncated.docx",
        [] {
          std::string b = corpusBytes();
          return b.substr(0, b.size() / 2);
        },
        {},
-       "the archive is damaged"},
+       "压缩包已损坏"},
       {"bad-directory.docx",
        [] {
          // Point the first central directory record at a bogus local header offset.
@@ -579,64 +580,58 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
          return b;
        },
        {},
-       "the archive is damaged"},
+       "压缩包已损坏"},
       {"duplicate.docx",
        raw({{"word/document.xml", "<a/>"}, {"word/document.xml", "<b/>"}}),
        {},
-       "duplicate entry name word/document.xml"},
+       "压缩包中有重名的条目 word/document.xml"},
       {"case-duplicate.docx",
        raw({{"word/document.xml", "<a/>"}, {"Word/Document.xml", "<b/>"}}),
        {},
-       "duplicate entry name Word/Document.xml"},
-      {"dotdot.docx", raw({{"../x", "1"}}), {}, "unsafe entry name ../x"},
-      {"dotdot-inner.docx", raw({{"word/../../x", "1"}}), {}, "unsafe entry name word/../../x"},
-      {"absolute.docx", raw({{"/abs", "1"}}), {}, "unsafe entry name /abs"},
-      {"backslash.docx", raw({{"a\\b", "1"}}), {}, "unsafe entry name a\\b"},
-      {"drive.docx", raw({{"C:/x", "1"}}), {}, "unsafe entry name C:/x"},
+       "压缩包中有重名的条目 Word/Document.xml"},
+      {"dotdot.docx", raw({{"../x", "1"}}), {}, "不安全的条目名 ../x"},
+      {"dotdot-inner.docx", raw({{"word/../../x", "1"}}), {}, "不安全的条目名 word/../../x"},
+      {"absolute.docx", raw({{"/abs", "1"}}), {}, "不安全的条目名 /abs"},
+      {"backslash.docx", raw({{"a\\b", "1"}}), {}, "不安全的条目名 a\\b"},
+      {"drive.docx", raw({{"C:/x", "1"}}), {}, "不安全的条目名 C:/x"},
       {"encrypted.docx",
        raw({{"word/document.xml", "0123456789ab<a/>", 1}}),
        {},
-       "encrypted entry word/document.xml"},
-      {"method.docx",
-       raw({{"word/document.xml", "<a/>", 0, 97}}),
-       {},
-       "compression method that is not supported"},
+       "条目 word/document.xml 已加密"},
+      {"method.docx", raw({{"word/document.xml", "<a/>", 0, 97}}), {}, "不支持的压缩方式"},
       {"bomb.docx",
        [] {
          return zipWithLibzip({{"word/zeros.bin", std::string(8 << 20, '\0')}});
        },
-       lowRatioFloor, "suspicious compression ratio in entry word/zeros.bin"},
+       lowRatioFloor, "条目 word/zeros.bin 的压缩比异常"},
       {"big-part.docx",
        [] {
          return zipWithLibzip({{"word/big.bin", std::string((1 << 20) + 1, 'x')}});
        },
-       smallPart, "an entry is too large when unpacked (word/big.bin"},
+       smallPart, "条目解压后太大（word/big.bin"},
       {"big-total.docx",
        [] {
          return zipWithLibzip(
              {{"a.bin", std::string(600 << 10, 'x')}, {"b.bin", std::string(600 << 10, 'y')}});
        },
-       smallTotal, "too large when unpacked"},
+       smallTotal, "解压后太大"},
       {"big-archive.docx", [] { return zipWithLibzip(minimalEntries()); }, smallArchive,
-       "the file is too large"},
+       "文件太大"},
       {"many.docx",
        [] {
          return zipWithLibzip({{"1", ""}, {"2", ""}, {"3", ""}, {"4", ""}, {"5", ""}});
        },
-       few, "too many entries (5; the limit is 3)"},
+       few, "条目太多（5 个，上限为 3 个）"},
       {"doctype.docx",
        withDocument("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY e \"boom\">]><d>&e;</d>"),
        {},
-       "word/document.xml: DOCTYPE/entity declarations are not allowed"},
+       "word/document.xml: 含有 DOCTYPE 或实体声明"},
       {"malformed.docx",
        withDocument("<w:document><w:body></w:document>"),
        {},
-       "word/document.xml: malformed XML"},
-      {"deep.docx",
-       withDocument(deepXml(100000)),
-       {},
-       "word/document.xml: XML nested deeper than 256 levels"},
-      {"not-xml.docx", withDocument(""), {}, "word/document.xml: malformed XML"},
+       "word/document.xml: XML 格式错误"},
+      {"deep.docx", withDocument(deepXml(100000)), {}, "word/document.xml: XML 嵌套超过 256 层"},
+      {"not-xml.docx", withDocument(""), {}, "word/document.xml: XML 格式错误"},
   };
 
   for (const auto& c : cases) {
@@ -662,8 +657,8 @@ TEST_F(PackageTest, UnreadablePathsAreRefusedWithAReason) {
     fs::path path;
     const char* reason;
   } cases[] = {
-      {dir_ / "absent.docx", "the file does not exist"},
-      {dir_, "this is a folder, not a file"},
+      {dir_ / "absent.docx", msg::kFileMissing},
+      {dir_, msg::kFileIsFolder},
   };
   for (const auto& c : cases) {
     try {
@@ -694,8 +689,7 @@ TEST_F(PackageTest, HeaderSizesAreNotTrusted) {
     Package::openMemory(b, "lying.docx", limits);
     ADD_FAILURE() << "accepted";
   } catch (const DocumentError& e) {
-    EXPECT_NE(std::string(e.what()).find("lying.docx: an entry is too large when unpacked"),
-              std::string::npos)
+    EXPECT_NE(std::string(e.what()).find("lying.docx: 条目解压后太大"), std::string::npos)
         << e.what();
   }
 }

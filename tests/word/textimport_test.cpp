@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "word/error.h"
 
 namespace {
@@ -118,25 +119,24 @@ TEST_P(DecodeTextFails, ThrowsWithReason) {
   }
 }
 
-const std::string kNoEncoding = "the text is in no supported encoding (UTF-8, UTF-16, GB18030)";
+const std::string kNoEncoding = msg::kTextNoEncoding;
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, DecodeTextFails,
-    testing::Values(
-        BadCase{"InvalidGb18030Byte", "abc\x80xyz", kNoEncoding},
-        BadCase{"TruncatedGb18030", "\xD6\xD0\xCE", kNoEncoding},
-        BadCase{"Utf8BomThenLatin1",
-                "\xEF\xBB\xBF"
-                "caf\xE9",
-                "the text starts with a UTF-8 byte order mark but is not valid UTF-8"},
-        BadCase{"Utf16LeOddLength",
-                std::string("\xFF\xFE"
-                            "a\0b",
-                            5),
-                "the text starts with a UTF-16LE byte order mark but is not valid UTF-16LE"},
-        BadCase{"Utf16BeLoneSurrogate", std::string("\xFE\xFF\xD8\x00\x00\x41", 6),
-                "the text starts with a UTF-16BE byte order mark but is not valid UTF-16BE"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Encodings, DecodeTextFails,
+                         testing::Values(BadCase{"InvalidGb18030Byte", "abc\x80xyz", kNoEncoding},
+                                         BadCase{"TruncatedGb18030", "\xD6\xD0\xCE", kNoEncoding},
+                                         BadCase{"Utf8BomThenLatin1",
+                                                 "\xEF\xBB\xBF"
+                                                 "caf\xE9",
+                                                 msg::text(msg::kTextBadBom, "UTF-8")},
+                                         BadCase{"Utf16LeOddLength",
+                                                 std::string("\xFF\xFE"
+                                                             "a\0b",
+                                                             5),
+                                                 msg::text(msg::kTextBadBom, "UTF-16LE")},
+                                         BadCase{"Utf16BeLoneSurrogate",
+                                                 std::string("\xFE\xFF\xD8\x00\x00\x41", 6),
+                                                 msg::text(msg::kTextBadBom, "UTF-16BE")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct SplitCase {
   const char* name;
@@ -327,8 +327,8 @@ TEST_F(ImportTextFile, ErrorsNameTheFile) {
     std::string path, reasonStart;
   };
   const Case cases[] = {
-      {dir_ + "/missing.txt", "cannot open the file: "},
-      {dir_, "not a regular file"},
+      {dir_ + "/missing.txt", "无法读取文件（"},
+      {dir_, msg::kFileNotRegular},
       {write("bad.txt", "\xFF\xFF\xFF"), kNoEncoding},
   };
   for (const auto& c : cases) {
