@@ -142,10 +142,55 @@ pugi::xml_node nextElement(pugi::xml_node n, pugi::xml_node top, int& depth) {
 
 } // namespace
 
+namespace {
+
+// Drops from the root's mc:Ignorable the prefixes that no declaration on the root binds. Such a
+// list makes Word refuse the file; an undeclared prefix names no element, so nothing else
+// changes. Generic XML tools leave these behind: they declare only the namespaces in use.
+bool dropUndeclaredIgnorable(pugi::xml_node root) {
+  std::string_view mcPrefix;
+  for (pugi::xml_attribute a : root.attributes()) {
+    std::string_view prefix;
+    int k = knownIndex(a.value());
+    if (declaredPrefix(a.name(), prefix) && !prefix.empty() && k >= 0 &&
+        std::strcmp(kKnown[k].prefix, "mc") == 0)
+      mcPrefix = prefix;
+  }
+  if (mcPrefix.empty())
+    return false;
+  pugi::xml_attribute ignorable = root.attribute((std::string(mcPrefix) + ":Ignorable").c_str());
+  if (!ignorable)
+    return false;
+  std::string kept;
+  bool dropped = false;
+  std::string_view list = ignorable.value();
+  size_t at = 0;
+  while (at < list.size()) {
+    size_t end = list.find_first_of(" \t\r\n", at);
+    if (end == std::string_view::npos)
+      end = list.size();
+    std::string_view token = list.substr(at, end - at);
+    at = end + 1;
+    if (token.empty())
+      continue;
+    if (root.attribute(("xmlns:" + std::string(token)).c_str())) {
+      kept += (kept.empty() ? "" : " ") + std::string(token);
+    } else {
+      dropped = true;
+    }
+  }
+  if (dropped)
+    ignorable.set_value(kept.c_str());
+  return dropped;
+}
+
+} // namespace
+
 bool normalizeNamespaces(pugi::xml_document& doc) {
   pugi::xml_node root = doc.document_element();
   if (!root)
     return false;
+  const bool ignorableRepaired = dropUndeclaredIgnorable(root);
   // First pass: the declarations alone. Nothing to do when every known namespace is bound
   // only to its usual prefix (documents written by Word and LibreOffice).
   bool needed = false;
@@ -167,7 +212,7 @@ bool normalizeNamespaces(pugi::xml_document& doc) {
     }
   }
   if (!needed)
-    return false;
+    return ignorableRepaired;
 
   // Second pass: resolve every name through the declarations in scope and rename those in a
   // known namespace to its usual prefix.
@@ -241,7 +286,7 @@ bool normalizeNamespaces(pugi::xml_document& doc) {
       root.remove_attribute(a);
     root.prepend_attribute(decl.c_str()).set_value(kKnown[i].uri);
   }
-  return changed;
+  return changed || ignorableRepaired;
 }
 
 namespace {

@@ -64,7 +64,9 @@ private:
 // the root; the file's own declarations stay (mc:Ignorable may name them). Attributes without a
 // prefix on main-namespace elements are taken as main-namespace attributes (no schema attribute
 // of that namespace is unqualified). A namespace whose usual prefix the part binds to another
-// namespace somewhere is left as written. Returns true when anything was renamed.
+// namespace somewhere is left as written. Prefixes in the root's mc:Ignorable that the root
+// does not declare are dropped from it (Word refuses such a list). Returns true when anything
+// changed.
 bool normalizeNamespaces(pugi::xml_document& doc);
 
 // Schema order of w:pPr's children (CT_PPr), the order ensureChild() inserts them in.

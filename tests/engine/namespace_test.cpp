@@ -6,6 +6,7 @@
 
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include <pugixml.hpp>
 
@@ -67,7 +68,12 @@ Entries canonicalDocument() {
   return {
       {"[Content_Types].xml", types},
       {"_rels/.rels", rels({{"officeDocument", "word/document.xml"}})},
-      {"word/document.xml", part("document", "<w:body>" + body + "</w:body>")},
+      // Generic XML tools keep mc:Ignorable but drop the declarations no element uses.
+      {"word/document.xml",
+       std::regex_replace(
+           part("document", "<w:body>" + body + "</w:body>"), std::regex("<w:document "),
+           "<w:document xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/"
+           "2006\" mc:Ignorable=\"w14 wp14\" ")},
       {"word/_rels/document.xml.rels", rels({{"styles", "styles.xml"},
                                              {"numbering", "numbering.xml"},
                                              {"settings", "settings.xml"},
@@ -145,6 +151,11 @@ void expectPrefixesDeclared(const std::string& xml, const std::string& label) {
     scope.pop_back();
   };
   walk(doc.document_element());
+  // Every prefix mc:Ignorable names is declared (Word refuses the file otherwise).
+  pugi::xml_node root = doc.document_element();
+  std::istringstream ignorable(root.attribute("mc:Ignorable").value());
+  for (std::string prefix; ignorable >> prefix;)
+    EXPECT_TRUE(root.attribute(("xmlns:" + prefix).c_str())) << label << ": " << prefix;
 }
 
 struct Variant {

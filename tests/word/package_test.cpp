@@ -22,6 +22,7 @@
 #include "word/document.h"
 #include "word/error.h"
 #include "word/package.h"
+#include "word/xmlns.h"
 
 namespace fs = std::filesystem;
 using word::DocumentError;
@@ -882,6 +883,71 @@ TEST(PackageRepairTest, MissingContentTypesAndRootRelationshipsAreSupplied) {
       EXPECT_EQ(pkg->contentType("word/media/image1.png"), "image/png");
     }
   }
+}
+
+TEST(NormalizeNamespaces, NamesAreResolvedThroughTheDeclarationsInScope) {
+  const std::string W = "\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+  const std::string R = "\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+  const std::string MC = "\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
+  struct Case {
+    const char* name;
+    std::string in;
+    bool changed;
+    std::vector<std::string> names; // element and attribute names in document order
+  };
+  const Case cases[] = {
+      {"usual",
+       "<w:document xmlns:w=" + W + "><w:body w:a=\"1\"/></w:document>",
+       false,
+       {"w:document", "w:body", "w:a"}},
+      {"ns0",
+       "<ns0:document xmlns:ns0=" + W + " xmlns:ns1=" + R +
+           "><ns0:body><ns0:p ns0:rsidR=\"1\" ns1:id=\"rId1\"/></ns0:body></ns0:document>",
+       true,
+       {"w:document", "w:body", "w:p", "w:rsidR", "r:id"}},
+      {"nested",
+       "<w:document xmlns:w=" + W + "><w:body><x:p xmlns:x=" + W +
+           "><x:r x:a=\"1\"/></x:p><w:p/></w:body></w:document>",
+       true,
+       {"w:document", "w:body", "w:p", "w:r", "w:a", "w:p"}},
+      {"default",
+       "<document xmlns=" + W + " xmlns:wa=" + W +
+           "><body><foo xmlns=\"urn:other\" a=\"1\"><bar/></foo><p wa:b=\"2\" c=\"3\"/>"
+           "</body></document>",
+       true,
+       {"w:document", "w:body", "foo", "a", "bar", "w:p", "w:b", "w:c"}},
+      {"w-taken",
+       "<ns0:document xmlns:ns0=" + W + " xmlns:w=\"urn:other\"><w:x/></ns0:document>",
+       false,
+       {"ns0:document", "w:x"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(c.in.c_str()));
+    EXPECT_EQ(word::normalizeNamespaces(doc), c.changed);
+    std::vector<std::string> names;
+    std::function<void(pugi::xml_node)> walk = [&](pugi::xml_node n) {
+      names.push_back(n.name());
+      for (auto a : n.attributes())
+        if (std::string(a.name()).rfind("xmlns", 0) != 0)
+          names.push_back(a.name());
+      for (auto k : n.children())
+        walk(k);
+    };
+    walk(doc.document_element());
+    EXPECT_EQ(names, c.names);
+    if (c.changed) {
+      EXPECT_STREQ(doc.document_element().first_attribute().name(), "xmlns:w");
+    }
+  }
+  // Prefixes that mc:Ignorable names without a declaration are dropped from it.
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_string(("<w:document xmlns:w=" + W + " xmlns:mc=" + MC +
+                               " xmlns:w14=\"urn:w14\" mc:Ignorable=\"w14 wp14 w15\"/>")
+                                  .c_str()));
+  EXPECT_TRUE(word::normalizeNamespaces(doc));
+  EXPECT_STREQ(doc.document_element().attribute("mc:Ignorable").value(), "w14");
 }
 
 } // namespace
