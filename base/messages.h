@@ -113,6 +113,8 @@ inline constexpr const char* kPartControlCharacters =
 inline constexpr const char* kValueOutOfRange = "{} 的值超出范围（{}）";
 inline constexpr const char* kValueOutOfRangeBare = "{} 的值超出范围";
 inline constexpr const char* kColumnsOutOfRange = "分栏数超出范围（{}）";
+inline constexpr const char* kFormatNotStandalone =
+    "内部错误：段落格式只能从独立的格式对象复制（ParagraphFormat::apply）";
 inline constexpr const char* kSettingsNoRoot = "settings 部件没有 w:settings 元素；文件已损坏";
 inline constexpr const char* kInsertIntoItself = "不能把文档插入它自身";
 inline constexpr const char* kInsertMissingRelationship =

@@ -324,7 +324,7 @@ ParagraphFormat::ParagraphFormat()
 
 void ParagraphFormat::apply(const ParagraphFormat& changes) {
   if (!changes.changes_)
-    throw DocumentError("ParagraphFormat::apply needs a standalone format to copy from");
+    throw DocumentError(msg::kFormatNotStandalone);
   if (changes_) {
     std::vector<Change> copy = changes.changes_->list; // `changes` may be this format
     for (Change& c : copy)
