@@ -333,20 +333,39 @@ bool isUnicodeFamily(const std::string& declared) {
          l == "utf16";
 }
 
-// Offset of the first byte that is not part of valid UTF-8, or npos.
-size_t firstInvalidUtf8(std::string_view s) {
+// One pass over the bytes of a part: the offset of the first byte that is not part of valid
+// UTF-8 (npos when all is valid), and in `suspect` whether anything XML 1.0 forbids may be
+// there (raw control bytes, a character reference, U+FFFE/U+FFFF). Eight bytes at a time
+// while they are plain ASCII text: parts are megabytes, and most hold nothing to look at.
+size_t scanXmlBytes(std::string_view s, bool& suspect) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  const size_t size = s.size();
   size_t i = 0;
-  while (i < s.size()) {
+  while (i < size) {
+    if (i + 8 <= size) {
+      uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      const uint64_t below20 = (w - kOnes * 0x20) & ~w & kHigh;
+      const uint64_t amp = w ^ (kOnes * static_cast<uint64_t>('&'));
+      const uint64_t hasAmp = (amp - kOnes) & ~amp & kHigh;
+      if (((w & kHigh) | below20 | hasAmp) == 0) {
+        i += 8;
+        continue;
+      }
+    }
     auto c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
+      if (c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD)
+                   : (c == '&' && i + 1 < size && s[i + 1] == '#'))
+        suspect = true;
       ++i;
       continue;
     }
     int n;
     unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF)
+    if (c >= 0xC2 && c <= 0xDF) {
       n = 1;
-    else if (c >= 0xE0 && c <= 0xEF) {
+    } else if (c >= 0xE0 && c <= 0xEF) {
       n = 2;
       lo = c == 0xE0 ? 0xA0 : 0x80;
       hi = c == 0xED ? 0x9F : 0xBF;
@@ -354,16 +373,19 @@ size_t firstInvalidUtf8(std::string_view s) {
       n = 3;
       lo = c == 0xF0 ? 0x90 : 0x80;
       hi = c == 0xF4 ? 0x8F : 0xBF;
-    } else
+    } else {
       return i;
-    if (i + static_cast<size_t>(n) >= s.size())
+    }
+    if (i + static_cast<size_t>(n) >= size)
       return i;
     auto c1 = static_cast<unsigned char>(s[i + 1]);
     if (c1 < lo || c1 > hi)
       return i;
     for (int k = 2; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+      if ((static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0xC0) != 0x80)
         return i;
+    if (c == 0xEF && c1 == 0xBF && (s[i + 2] == '\xBE' || s[i + 2] == '\xBF'))
+      suspect = true;
     i += static_cast<size_t>(n) + 1;
   }
   return std::string_view::npos;
@@ -375,21 +397,11 @@ bool xmlAllowed(uint32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Removes what XML 1.0 does not allow from UTF-8 `data`: raw C0 control bytes other than tab
+// Removes what XML 1.0 does not allow from valid UTF-8 `data`: raw C0 control bytes other than tab
 // and line ends, U+FFFE/U+FFFF, and character references to such characters (&#1;, &#x0;).
 // A parser would refuse them, or cut the text at &#0;. Returns how many were removed.
 size_t dropDisallowedCharacters(std::string& data) {
   auto isBadByte = [](unsigned char c) { return c < 0x20 && c != 0x9 && c != 0xA && c != 0xD; };
-  // Fast path: most parts hold none and no character reference at all.
-  bool suspect = false;
-  for (size_t i = 0; i < data.size() && !suspect; ++i) {
-    auto c = static_cast<unsigned char>(data[i]);
-    suspect = isBadByte(c) || (c == '&' && i + 1 < data.size() && data[i + 1] == '#') ||
-              (c == 0xEF && i + 2 < data.size() && data[i + 1] == '\xBF' &&
-               (data[i + 2] == '\xBE' || data[i + 2] == '\xBF'));
-  }
-  if (!suspect)
-    return 0;
   std::string out;
   out.reserve(data.size());
   size_t dropped = 0;
@@ -486,10 +498,13 @@ void normalizeXmlBytes(std::string& data, const std::string& file, const std::st
       data.replace(b, e - b, "UTF-8");
     }
   }
-  size_t bad = firstInvalidUtf8(data);
+  bool suspect = false;
+  size_t bad = scanXmlBytes(data, suspect);
   if (bad != std::string::npos)
     fail(msg::text(msg::kPartNotUtf8, declared.empty() ? std::string("UTF-8") : declared,
                    position(data, static_cast<ptrdiff_t>(bad))));
+  if (!suspect)
+    return;
   if (size_t n = dropDisallowedCharacters(data))
     warnings.push_back(msg::text(msg::kPartControlCharacters, part, n));
 }
