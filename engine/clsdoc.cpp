@@ -246,6 +246,9 @@ void clsDoc::openCurrent() {
     std::string ext = word::lowerExtension(curPath_);
     notice("2", fmt::format("已用 LibreOffice 从 {} 格式转换", ext.empty() ? "旧版 Word" : ext));
   }
+  for (const auto& text : curDoc_->notices())
+    notice("2", text);
+  curDoc_->notices().clear();
 }
 
 void clsDoc::closeCurrent() {

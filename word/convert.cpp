@@ -124,11 +124,22 @@ std::string oleName(std::string_view name) {
   return out;
 }
 
-// True when the file holds any of `needles` (read in chunks that overlap by the longest one).
-bool fileContainsAny(const std::string& path, const std::vector<std::string>& needles) {
+// ASCII letters lowered in place.
+void foldAscii(char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i)
+    if (p[i] >= 'A' && p[i] <= 'Z')
+      p[i] = static_cast<char>(p[i] - 'A' + 'a');
+}
+
+// True when the file holds any of `needles`, ASCII case ignored (OLE2 directory names compare
+// case-blind: "worddocument" is the same stream as "WordDocument"). Read in chunks that
+// overlap by the longest needle.
+bool fileContainsAny(const std::string& path, std::vector<std::string> needles) {
   size_t longest = 0;
-  for (const auto& n : needles)
+  for (auto& n : needles) {
+    foldAscii(n.data(), n.size());
     longest = std::max(longest, n.size());
+  }
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0)
     return false;
@@ -141,6 +152,7 @@ bool fileContainsAny(const std::string& path, const std::vector<std::string>& ne
       continue;
     if (r <= 0)
       break;
+    foldAscii(buf.data(), static_cast<size_t>(r));
     window.append(buf.data(), static_cast<size_t>(r));
     for (const auto& n : needles)
       found = found || window.find(n) != std::string::npos;

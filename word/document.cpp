@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/messages.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/format.h"
@@ -36,7 +37,7 @@ struct TempDir {
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
-      throw DocumentError("cannot create a temporary folder");
+      throw DocumentError(msg::kTempFolderFailed);
     path = tmpl;
   }
   ~TempDir() {
@@ -76,19 +77,28 @@ std::unique_ptr<Document> Document::fromPackage(std::unique_ptr<Package> pkg,
     if (d->mainPart_.empty() && d->pkg_->has("word/document.xml"))
       d->mainPart_ = "word/document.xml";
     if (d->mainPart_.empty() || !d->pkg_->has(d->mainPart_))
-      throw DocumentError(path, "", "the package has no main document part (word/document.xml)");
+      throw DocumentError(path, "", msg::kNoMainPart);
     pugi::xml_document* x = d->pkg_->xml(d->mainPart_);
     pugi::xml_node root = x->document_element();
     WNames n = WNames::forRoot(root);
     pugi::xml_node body = root.child(n.q("body"));
     if (!n.is(root, "document") || !body)
-      throw DocumentError(path, d->mainPart_, "the main part is not a WordprocessingML document");
+      throw DocumentError(path, d->mainPart_, msg::kMainPartNotWordprocessing);
     d->main_ = std::make_unique<Story>(d.get(), d->mainPart_, body, StoryType::Main);
     d->selection_ = std::make_unique<Selection>(d.get());
   } catch (const DocumentError& e) {
     throw e.withFile(path);
   }
   return d;
+}
+
+std::vector<std::string>& Document::warnings() {
+  if (pkg_ && !pkg_->warnings().empty()) {
+    auto& from = pkg_->warnings();
+    warnings_.insert(warnings_.end(), from.begin(), from.end());
+    from.clear();
+  }
+  return warnings_;
 }
 
 Story& Document::content() {
@@ -325,6 +335,8 @@ void Document::convertNumbersToText() {
     st.invalidateText(rec);
     changed = true;
   }
+  for (const std::string& fmt : numberer.unknownFormats())
+    warnings_.push_back(msg::text(msg::kListFormatUnknown, fmt));
   if (changed)
     st.touch();
 }
@@ -514,17 +526,14 @@ Document& Application::open(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0)
     throw DocumentError(path, "",
-                        errno == ENOENT
-                            ? "the file does not exist"
-                            : std::string("cannot read the file: ") + std::strerror(errno));
+                        errno == ENOENT ? std::string(msg::kFileMissing)
+                                        : msg::text(msg::kFileUnreadable, std::strerror(errno)));
   if (S_ISDIR(st.st_mode))
-    throw DocumentError(path, "", "this is a folder, not a document");
+    throw DocumentError(path, "", msg::kFileIsFolder);
   if (!S_ISREG(st.st_mode))
-    throw DocumentError(path, "", "this is not a regular file");
-  if (st.st_size == 0)
-    throw DocumentError(path, "", "the file is empty");
+    throw DocumentError(path, "", msg::kFileNotRegular);
   if (access(path.c_str(), R_OK) != 0)
-    throw DocumentError(path, "", "the file cannot be read (permission denied)");
+    throw DocumentError(path, "", msg::kFileNotReadable);
 
   char magic[8] = {};
   {
@@ -533,12 +542,21 @@ Document& Application::open(const std::string& path) {
   }
   std::string ext = lowerExtension(path);
   SourceKind kind = sourceKind(path, magic);
+  // An empty text file is an empty document, as Word opens it; an empty file of any other
+  // kind is damaged.
+  if (st.st_size == 0 && kind != SourceKind::Text)
+    throw DocumentError(path, "", msg::kFileEmpty);
 
   std::unique_ptr<Document> doc;
   if (kind == SourceKind::Text) {
     std::string enc;
-    doc = Document::fromPackage(importTextFile(path, &enc), path);
+    bool confident = true;
+    doc = Document::fromPackage(importTextFile(path, &enc, &confident), path);
     doc->originalFormat = "txt";
+    if (!confident)
+      doc->warnings_.push_back(msg::text(msg::kTextEncodingUncertain, enc));
+    else if (enc != "UTF-8" && enc != "UTF-8 BOM")
+      doc->notices_.push_back(msg::text(msg::kTextEncodingUsed, enc));
   } else if (kind == SourceKind::Ooxml) {
     doc = Document::openPackage(path);
     doc->originalFormat = ext.empty() ? ".docx" : ext;
@@ -551,8 +569,7 @@ Document& Application::open(const std::string& path) {
   } else {
     throw DocumentError(
         path, "",
-        "unsupported file type " + (ext.empty() ? std::string("(none)") : ext) +
-            "; Quillfold opens .docx, .docm, .dotx, .doc, .rtf, .wps, .odt and .txt");
+        msg::text(msg::kUnsupportedFileType, ext.empty() ? std::string(msg::kNoExtension) : ext));
   }
   docs_.push_back(std::move(doc));
   return *docs_.back();
@@ -565,7 +582,7 @@ Document& Application::adopt(std::unique_ptr<Document> doc) {
 
 Selection& Application::selection() {
   if (docs_.empty())
-    throw DocumentError("no document is open");
+    throw DocumentError(msg::kNoDocumentOpen);
   return docs_.back()->selection();
 }
 

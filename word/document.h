@@ -424,7 +424,10 @@ public:
   void close() {}
 
   // Warnings collected while opening or editing (recoverable oddities).
-  std::vector<std::string>& warnings() { return warnings_; }
+  // Includes what the package repaired while it was read.
+  std::vector<std::string>& warnings();
+  // Notices about how the document was read (e.g. the encoding of a text file), for the user.
+  std::vector<std::string>& notices() { return notices_; }
   // The name of the default paragraph style id ("Normal" when none is marked).
   std::string defaultParagraphStyle();
   // Style lookup helpers for effective formatting.
@@ -448,6 +451,7 @@ private:
   std::unique_ptr<Selection> selection_;
   std::shared_ptr<Window> window_; // made by activeWindow()
   std::vector<std::string> warnings_;
+  std::vector<std::string> notices_;
   pugi::xml_document* styles_ = nullptr;
   WNames stylesNames_;
   std::string defaultPStyle_;

@@ -34,11 +34,18 @@ SourceKind sourceKind(const std::string& path, const char* magic) {
   bool zip = magic[0] == 'P' && magic[1] == 'K';
   bool ole = std::memcmp(magic, "\xD0\xCF\x11\xE0", 4) == 0;
   bool rtf = std::strncmp(magic, "{\\rtf", 5) == 0;
+  // Content decides where it is unambiguous: an OLE compound file is a Word 97-2003 (or WPS,
+  // Works, encrypted) document whatever its name says, and only LibreOffice reads it; RTF is
+  // text LibreOffice reads. A zip is OOXML unless its name says ODF.
+  if (ole)
+    return SourceKind::Legacy;
   if (ext == ".txt")
     return SourceKind::Text;
+  if (rtf)
+    return SourceKind::Legacy;
   if (isOoxmlExtension(ext) || (zip && !isLegacyExtension(ext)))
     return SourceKind::Ooxml;
-  if (isLegacyExtension(ext) || ole || rtf)
+  if (isLegacyExtension(ext))
     return SourceKind::Legacy;
   return SourceKind::Unsupported;
 }

@@ -16,8 +16,8 @@ bool isLegacyExtension(const std::string& ext);
 
 enum class SourceKind { Text, Ooxml, Legacy, Unsupported };
 // How Application::open reads a file whose first bytes are `magic` (at least 8, zero-padded):
-// .txt as text; OOXML extensions and zip content natively; legacy extensions, OLE and RTF
-// content through LibreOffice.
+// OLE content through LibreOffice whatever the name; .txt as text; RTF content through
+// LibreOffice; OOXML extensions and zip content natively; legacy extensions through LibreOffice.
 SourceKind sourceKind(const std::string& path, const char* magic);
 // True when Application::open would read `path` through LibreOffice. Files it refuses before
 // converting (missing, empty, unreadable, folders) answer false, so open() reports them.

@@ -210,13 +210,6 @@ std::string letters(int n, bool upper) {
   return std::string(static_cast<size_t>((n - 1) / 26 + 1), c);
 }
 
-// Characters from a table for 1..size, decimal outside.
-std::string fromTable(int n, const char* const* table, int size) {
-  if (n >= 1 && n <= size)
-    return table[n - 1];
-  return decimal(n);
-}
-
 std::string codepointRange(int n, char32_t first, int count) {
   if (n < 1 || n > count)
     return decimal(n);
@@ -324,53 +317,411 @@ bool showsNumber(const std::string& fmt) {
 
 } // namespace
 
-std::string formatListNumber(int n, const std::string& numFmt) {
-  const std::string& f = numFmt;
-  if (f.empty() || f == "decimal" || f == "decimalHalfWidth")
+namespace {
+
+// Characters of a script's alphabet for 1..size; the next rounds repeat the character once more
+// each time (as Word does with letters: a..z, aa..zz).
+std::string repeatedFromList(int n, const std::vector<std::string>& list) {
+  const int size = static_cast<int>(list.size());
+  if (n <= 0 || n > kMaxRepeatedValue)
     return decimal(n);
-  if (f == "bullet" || f == "none")
-    return {};
-  if (f == "decimalZero")
-    return n >= 0 && n < 10 ? "0" + decimal(n) : decimal(n);
-  if (f == "decimalFullWidth" || f == "decimalFullWidth2")
-    return decimalFullWidth(n);
-  if (f == "decimalEnclosedCircle" || f == "decimalEnclosedCircleChinese")
-    return codepointRange(n, U'①', 20);
-  if (f == "decimalEnclosedFullstop")
-    return codepointRange(n, U'⒈', 20);
-  if (f == "decimalEnclosedParen")
-    return codepointRange(n, U'⑴', 20);
-  if (f == "ideographEnclosedCircle")
-    return codepointRange(n, U'㊀', 10);
-  if (f == "ideographDigital")
-    return n < 0 ? decimal(n) : digitByDigit(n, kCnDigits);
-  if (f == "chineseCounting")
-    return chineseCounting(n);
-  if (f == "chineseCountingThousand")
-    return cjkPositional(n, {kCnDigits, "十", "百", "千", "万", "亿", true});
-  if (f == "chineseLegalSimplified")
-    return cjkPositional(n, {kCnLegalDigits, "拾", "佰", "仟", "万", "亿", false});
-  if (f == "ideographLegalTraditional")
-    return cjkPositional(n, {kTwLegalDigits, "拾", "佰", "仟", "萬", "億", false});
-  if (f == "ideographTraditional") {
-    static constexpr const char* stems[] = {"甲", "乙", "丙", "丁", "戊",
-                                            "己", "庚", "辛", "壬", "癸"};
-    return fromTable(n, stems, 10);
-  }
-  if (f == "ideographZodiac") {
-    static constexpr const char* branches[] = {"子", "丑", "寅", "卯", "辰", "巳",
-                                               "午", "未", "申", "酉", "戌", "亥"};
-    return fromTable(n, branches, 12);
-  }
-  if (f == "lowerLetter")
-    return letters(n, false);
-  if (f == "upperLetter")
-    return letters(n, true);
-  if (f == "lowerRoman")
-    return roman(n, false);
-  if (f == "upperRoman")
-    return roman(n, true);
+  std::string out;
+  for (int i = 0; i <= (n - 1) / size; ++i)
+    out += list[static_cast<size_t>((n - 1) % size)];
+  return out;
+}
+
+// Characters from a list for 1..size, decimal outside (Word does not cycle these).
+std::string repeatedFromListOrDecimal(int n, const std::vector<std::string>& list) {
+  if (n >= 1 && n <= static_cast<int>(list.size()))
+    return list[static_cast<size_t>(n - 1)];
   return decimal(n);
+}
+
+// The characters of a UTF-8 string, one entry each.
+std::vector<std::string> chars(std::string_view s) {
+  std::vector<std::string> out;
+  for (char32_t c : toU32(s))
+    out.push_back(toUtf8(c));
+  return out;
+}
+
+// Digits of n in another script's digit characters (index 0 is zero).
+std::string scriptDigits(long long n, std::string_view digits) {
+  std::vector<std::string> d = chars(digits);
+  std::string out;
+  for (char c : std::to_string(n))
+    out += c == '-' ? "-" : d[static_cast<size_t>(c - '0')];
+  return out;
+}
+
+// CJK counting that leaves out zeros and, where `omitOne`, the 一 before 十/百/千 (and before
+// 万 when `omitOneWan`): Japanese 百一, 千十; Korean 백일, 만.
+std::string cjkCompact(long long n, const std::vector<std::string>& digits,
+                       const std::array<const char*, 3>& places,
+                       const std::array<const char*, 2>& groups, bool omitOne, bool omitOneWan) {
+  if (n <= 0)
+    return n == 0 ? digits[0] : decimal(n);
+  const long long parts[3] = {n / 100000000, (n / 10000) % 10000, n % 10000};
+  const char* groupUnit[3] = {groups[1], groups[0], ""};
+  std::string out;
+  for (int g = 0; g < 3; ++g) {
+    long long v = parts[g];
+    if (v == 0)
+      continue;
+    if (g == 1 && v == 1 && omitOneWan) {
+      out += groupUnit[g];
+      continue;
+    }
+    const long long div[4] = {1000, 100, 10, 1};
+    for (int k = 0; k < 4; ++k) {
+      int d = static_cast<int>((v / div[k]) % 10);
+      if (d == 0)
+        continue;
+      if (!(d == 1 && k < 3 && omitOne))
+        out += digits[static_cast<size_t>(d)];
+      if (k < 3)
+        out += places[static_cast<size_t>(k)];
+    }
+    out += groupUnit[g];
+  }
+  return out;
+}
+
+const char* const kEnglishOnes[] = {"",        "one",     "two",       "three",    "four",
+                                    "five",    "six",     "seven",     "eight",    "nine",
+                                    "ten",     "eleven",  "twelve",    "thirteen", "fourteen",
+                                    "fifteen", "sixteen", "seventeen", "eighteen", "nineteen"};
+const char* const kEnglishTens[] = {"",      "",      "twenty",  "thirty", "forty",
+                                    "fifty", "sixty", "seventy", "eighty", "ninety"};
+
+// English cardinal words, lower case: "twenty-one", "one hundred one", "two thousand".
+std::string englishCardinal(long long n) {
+  if (n == 0)
+    return "zero";
+  std::string out;
+  auto add = [&](const std::string& w) { out += (out.empty() ? "" : " ") + w; };
+  auto below1000 = [&](int v) {
+    if (v >= 100) {
+      add(std::string(kEnglishOnes[v / 100]) + " hundred");
+      v %= 100;
+    }
+    if (v >= 20) {
+      std::string w = kEnglishTens[v / 10];
+      if (v % 10)
+        w += std::string("-") + kEnglishOnes[v % 10];
+      add(w);
+    } else if (v > 0) {
+      add(kEnglishOnes[v]);
+    }
+  };
+  if (n >= 1000000) {
+    below1000(static_cast<int>(n / 1000000 % 1000));
+    add("million");
+    n %= 1000000;
+  }
+  if (n >= 1000) {
+    below1000(static_cast<int>(n / 1000));
+    add("thousand");
+    n %= 1000;
+  }
+  below1000(static_cast<int>(n));
+  return out;
+}
+
+std::string capitalised(std::string s) {
+  if (!s.empty() && s[0] >= 'a' && s[0] <= 'z')
+    s[0] = static_cast<char>(s[0] - 'a' + 'A');
+  return s;
+}
+
+// "first", "twenty-first", "one hundredth".
+std::string englishOrdinal(long long n) {
+  static const std::pair<const char*, const char*> irregular[] = {
+      {"one", "first"},    {"two", "second"}, {"three", "third"},   {"five", "fifth"},
+      {"eight", "eighth"}, {"nine", "ninth"}, {"twelve", "twelfth"}};
+  std::string words = englishCardinal(n);
+  size_t cut = words.find_last_of(" -");
+  std::string head = cut == std::string::npos ? std::string() : words.substr(0, cut + 1);
+  std::string last = cut == std::string::npos ? words : words.substr(cut + 1);
+  for (const auto& [from, to] : irregular)
+    if (last == from)
+      return head + to;
+  if (last.back() == 'y')
+    return head + last.substr(0, last.size() - 1) + "ieth";
+  return head + last + "th";
+}
+
+std::string ordinalSuffix(long long n) {
+  long long m100 = n % 100, m10 = n % 10;
+  const char* suffix = (m100 >= 11 && m100 <= 13) ? "th"
+                       : m10 == 1                 ? "st"
+                       : m10 == 2                 ? "nd"
+                       : m10 == 3                 ? "rd"
+                                                  : "th";
+  return decimal(n) + suffix;
+}
+
+// Native Korean numbers to 99 (하나, 열하나, 스물); Sino-Korean beyond.
+std::string koreanCounting(int n) {
+  static const std::vector<std::string> ones = {"",     "하나", "둘",   "셋",   "넷",
+                                                "다섯", "여섯", "일곱", "여덟", "아홉"};
+  static const std::vector<std::string> tens = {"",   "열",   "스물", "서른", "마흔",
+                                                "쉰", "예순", "일흔", "여든", "아흔"};
+  if (n <= 0 || n >= 100)
+    return cjkCompact(n, chars("영일이삼사오육칠팔구"), {"천", "백", "십"}, {"만", "억"}, true,
+                      true);
+  return tens[static_cast<size_t>(n / 10)] + ones[static_cast<size_t>(n % 10)];
+}
+
+// Vietnamese numbers to 999 (một, mười một, hai mươi mốt, một trăm linh năm).
+std::string vietnameseCounting(int n) {
+  static const char* const d[] = {"không", "một", "hai", "ba",  "bốn",
+                                  "năm",   "sáu", "bảy", "tám", "chín"};
+  if (n <= 0 || n >= 1000)
+    return decimal(n);
+  std::string out;
+  auto add = [&](const std::string& w) { out += (out.empty() ? "" : " ") + w; };
+  int h = n / 100, t = n / 10 % 10, u = n % 10;
+  if (h)
+    add(std::string(d[h]) + " trăm");
+  if (t == 0 && u && h)
+    add("linh");
+  if (t == 1)
+    add("mười");
+  else if (t > 1)
+    add(std::string(d[t]) + " mươi");
+  if (u) {
+    if (u == 1 && t > 1)
+      add("mốt");
+    else if (u == 5 && t >= 1)
+      add("lăm");
+    else
+      add(d[u]);
+  }
+  return out;
+}
+
+// Thai numbers to 99 in words (หนึ่ง, สิบเอ็ด, ยี่สิบ); Thai digits beyond.
+std::string thaiCounting(int n) {
+  static const char* const d[] = {"", "หนึ่ง", "สอง", "สาม", "สี่", "ห้า", "หก", "เจ็ด", "แปด", "เก้า"};
+  if (n <= 0 || n >= 100)
+    return scriptDigits(n, "๐๑๒๓๔๕๖๗๘๙");
+  int t = n / 10, u = n % 10;
+  std::string out;
+  if (t == 2)
+    out += "ยี่";
+  else if (t > 2)
+    out += d[t];
+  if (t)
+    out += "สิบ";
+  if (u)
+    out += (u == 1 && t) ? "เอ็ด" : d[u];
+  return out;
+}
+
+// Hebrew numerals (gematria) to 999, with 15 and 16 written טו and טז.
+std::string hebrewNumeral(int n) {
+  if (n <= 0 || n >= 1000)
+    return decimal(n);
+  static const std::vector<std::string> hundreds = {"",   "ק",  "ר",  "ש",  "ת",
+                                                    "תק", "תר", "תש", "תת", "תתק"};
+  static const std::vector<std::string> tens = {"", "י", "כ", "ל", "מ", "נ", "ס", "ע", "פ", "צ"};
+  static const std::vector<std::string> ones = {"", "א", "ב", "ג", "ד", "ה", "ו", "ז", "ח", "ט"};
+  std::string out = hundreds[static_cast<size_t>(n / 100)];
+  int rest = n % 100;
+  if (rest == 15)
+    return out + "טו";
+  if (rest == 16)
+    return out + "טז";
+  return out + tens[static_cast<size_t>(rest / 10)] + ones[static_cast<size_t>(rest % 10)];
+}
+
+std::string hindiCounting(int n) {
+  static const char* const words[] = {"",   "एक",  "दो", "तीन", "चार", "पाँच",
+                                      "छह", "सात", "आठ", "नौ",  "दस"};
+  if (n >= 1 && n <= 10)
+    return words[n];
+  return scriptDigits(n, "०१२३४५६७८९");
+}
+
+using Formatter = std::string (*)(int);
+
+const std::unordered_map<std::string_view, Formatter>& formatters() {
+  static const std::unordered_map<std::string_view, Formatter> table = {
+      {"decimal", [](int n) { return decimal(n); }},
+      {"decimalHalfWidth", [](int n) { return decimal(n); }},
+      {"bullet", [](int) { return std::string(); }},
+      {"none", [](int) { return std::string(); }},
+      {"decimalZero", [](int n) { return n >= 0 && n < 10 ? "0" + decimal(n) : decimal(n); }},
+      {"decimalFullWidth", [](int n) { return decimalFullWidth(n); }},
+      {"decimalFullWidth2", [](int n) { return decimalFullWidth(n); }},
+      {"decimalEnclosedCircle", [](int n) { return codepointRange(n, U'①', 20); }},
+      {"decimalEnclosedCircleChinese", [](int n) { return codepointRange(n, U'①', 20); }},
+      {"decimalEnclosedFullstop", [](int n) { return codepointRange(n, U'⒈', 20); }},
+      {"decimalEnclosedParen", [](int n) { return codepointRange(n, U'⑴', 20); }},
+      {"ideographEnclosedCircle", [](int n) { return codepointRange(n, U'㊀', 10); }},
+      {"ideographDigital", [](int n) { return n < 0 ? decimal(n) : digitByDigit(n, kCnDigits); }},
+      {"taiwaneseDigital", [](int n) { return n < 0 ? decimal(n) : digitByDigit(n, kCnDigits); }},
+      {"japaneseDigitalTenThousand",
+       [](int n) {
+         if (n < 10000)
+           return n < 0 ? decimal(n) : digitByDigit(n, kCnDigits);
+         std::string low = digitByDigit(n % 10000 + 10000, kCnDigits);
+         return digitByDigit(n / 10000, kCnDigits) + "万" + low.substr(std::string("一").size());
+       }},
+      {"chineseCounting", [](int n) { return chineseCounting(n); }},
+      {"chineseCountingThousand",
+       [](int n) {
+         return cjkPositional(n, {kCnDigits, "十", "百", "千", "万", "亿", true});
+       }},
+      {"taiwaneseCounting",
+       [](int n) {
+         return cjkPositional(n, {kCnDigits, "十", "百", "千", "萬", "億", true});
+       }},
+      {"taiwaneseCountingThousand",
+       [](int n) {
+         return cjkPositional(n, {kCnDigits, "十", "百", "千", "萬", "億", true});
+       }},
+      {"chineseLegalSimplified",
+       [](int n) {
+         return cjkPositional(n, {kCnLegalDigits, "拾", "佰", "仟", "万", "亿", false});
+       }},
+      {"ideographLegalTraditional",
+       [](int n) {
+         return cjkPositional(n, {kTwLegalDigits, "拾", "佰", "仟", "萬", "億", false});
+       }},
+      {"japaneseCounting",
+       [](int n) {
+         return cjkCompact(n, chars("〇一二三四五六七八九"), {"千", "百", "十"}, {"万", "億"}, true,
+                           false);
+       }},
+      {"japaneseLegal",
+       [](int n) {
+         return cjkCompact(n, chars("〇壱弐参四伍六七八九"), {"阡", "百", "拾"}, {"萬", "億"},
+                           false, false);
+       }},
+      {"koreanDigital",
+       [](int n) { return n < 0 ? decimal(n) : scriptDigits(n, "영일이삼사오육칠팔구"); }},
+      {"koreanDigital2",
+       [](int n) { return n < 0 ? decimal(n) : scriptDigits(n, "零一二三四五六七八九"); }},
+      {"koreanLegal",
+       [](int n) {
+         return cjkCompact(n, chars("영일이삼사오육칠팔구"), {"천", "백", "십"}, {"만", "억"}, true,
+                           true);
+       }},
+      {"koreanCounting", [](int n) { return koreanCounting(n); }},
+      {"ideographTraditional",
+       [](int n) { return repeatedFromListOrDecimal(n, chars("甲乙丙丁戊己庚辛壬癸")); }},
+      {"ideographZodiac",
+       [](int n) { return repeatedFromListOrDecimal(n, chars("子丑寅卯辰巳午未申酉戌亥")); }},
+      {"ideographZodiacTraditional",
+       [](int n) {
+         if (n < 1 || n > 60)
+           return decimal(n);
+         static const auto stems = chars("甲乙丙丁戊己庚辛壬癸");
+         static const auto branches = chars("子丑寅卯辰巳午未申酉戌亥");
+         return stems[static_cast<size_t>((n - 1) % 10)] +
+                branches[static_cast<size_t>((n - 1) % 12)];
+       }},
+      {"lowerLetter", [](int n) { return letters(n, false); }},
+      {"upperLetter", [](int n) { return letters(n, true); }},
+      {"lowerRoman", [](int n) { return roman(n, false); }},
+      {"upperRoman", [](int n) { return roman(n, true); }},
+      {"ordinal", [](int n) { return n <= 0 ? decimal(n) : ordinalSuffix(n); }},
+      {"cardinalText", [](int n) { return n < 0 ? decimal(n) : capitalised(englishCardinal(n)); }},
+      {"ordinalText", [](int n) { return n <= 0 ? decimal(n) : capitalised(englishOrdinal(n)); }},
+      {"dollarText",
+       [](int n) { return n < 0 ? decimal(n) : capitalised(englishCardinal(n)) + " and 00/100"; }},
+      {"hex",
+       [](int n) {
+         if (n < 0)
+           return decimal(n);
+         char buf[16];
+         std::snprintf(buf, sizeof buf, "%X", static_cast<unsigned>(n));
+         return std::string(buf);
+       }},
+      {"chicago",
+       [](int n) {
+         return repeatedFromList(n, {"*", "†", "‡", "§"});
+       }},
+      {"numberInDash", [](int n) { return "- " + decimal(n) + " -"; }},
+      {"aiueo",
+       [](int n) {
+         static const auto list = chars("ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁﾂﾃﾄﾅﾆﾇﾈﾉﾊﾋﾌﾍﾎﾏﾐﾑﾒﾓﾔﾕﾖﾗﾘﾙﾚﾛﾜｦﾝ");
+         return repeatedFromList(n, list);
+       }},
+      {"aiueoFullWidth",
+       [](int n) {
+         static const auto list =
+             chars("アイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨ"
+                   "ラリルレロワヲン");
+         return repeatedFromList(n, list);
+       }},
+      {"iroha",
+       [](int n) {
+         static const auto list = chars("ｲﾛﾊﾆﾎﾍﾄﾁﾘﾇﾙｦﾜｶﾖﾀﾚｿﾂﾈﾅﾗﾑｳヰﾉｵｸﾔﾏｹﾌｺｴﾃｱｻｷﾕﾒﾐｼヱﾋﾓｾｽ");
+         return repeatedFromList(n, list);
+       }},
+      {"irohaFullWidth",
+       [](int n) {
+         static const auto list =
+             chars("イロハニホヘトチリヌルヲワカヨタレソツネナラムウヰノオクヤマケフコエテアサキ"
+                   "ユメミシヱヒモセス");
+         return repeatedFromList(n, list);
+       }},
+      {"ganada", [](int n) { return repeatedFromList(n, chars("가나다라마바사아자차카타파하")); }},
+      {"chosung", [](int n) { return repeatedFromList(n, chars("ㄱㄴㄷㄹㅁㅂㅅㅇㅈㅊㅋㅌㅍㅎ")); }},
+      {"vietnameseCounting", [](int n) { return vietnameseCounting(n); }},
+      {"russianLower",
+       [](int n) { return repeatedFromList(n, chars("абвгдежзиклмнопрстуфхцчшщэюя")); }},
+      {"russianUpper",
+       [](int n) { return repeatedFromList(n, chars("АБВГДЕЖЗИКЛМНОПРСТУФХЦЧШЩЭЮЯ")); }},
+      {"hebrew1", [](int n) { return hebrewNumeral(n); }},
+      {"hebrew2", [](int n) { return repeatedFromList(n, chars("אבגדהוזחטיכלמנסעפצקרשת")); }},
+      {"arabicAlpha",
+       [](int n) {
+         return repeatedFromList(n, {"أ", "ب", "ت", "ث", "ج", "ح",  "خ", "د", "ذ", "ر",
+                                     "ز", "س", "ش", "ص", "ض", "ط",  "ظ", "ع", "غ", "ف",
+                                     "ق", "ك", "ل", "م", "ن", "هـ", "و", "ي"});
+       }},
+      {"arabicAbjad",
+       [](int n) {
+         return repeatedFromList(n, {"أ", "ب", "ج", "د", "هـ", "و", "ز", "ح", "ط", "ي",
+                                     "ك", "ل", "م", "ن", "س",  "ع", "ف", "ص", "ق", "ر",
+                                     "ش", "ت", "ث", "خ", "ذ",  "ض", "ظ", "غ"});
+       }},
+      {"hindiVowels",
+       [](int n) {
+         return repeatedFromList(
+             n, {"अ", "आ", "इ", "ई", "उ", "ऊ", "ऋ", "ए", "ऐ", "ओ", "औ", "अं", "अः"});
+       }},
+      {"hindiConsonants",
+       [](int n) { return repeatedFromList(n, chars("कखगघङचछजझञटठडढणतथदधनपफबभमयरलवशषसह")); }},
+      {"hindiNumbers", [](int n) { return scriptDigits(n, "०१२३४५६७८९"); }},
+      {"hindiCounting", [](int n) { return hindiCounting(n); }},
+      {"thaiLetters",
+       [](int n) {
+         return repeatedFromList(n, chars("กขคฆงจฉชซฌญฎฏฐฑฒณดตถทธนบปผฝพฟภมยรลวศษสหฬอฮ"));
+       }},
+      {"thaiNumbers", [](int n) { return scriptDigits(n, "๐๑๒๓๔๕๖๗๘๙"); }},
+      {"thaiCounting", [](int n) { return thaiCounting(n); }},
+      {"bahtText", [](int n) { return n < 0 ? decimal(n) : thaiCounting(n) + "บาทถ้วน"; }},
+  };
+  return table;
+}
+
+} // namespace
+
+bool isKnownNumberFormat(const std::string& numFmt) {
+  return numFmt.empty() || formatters().count(numFmt) > 0;
+}
+
+std::string formatListNumber(int n, const std::string& numFmt) {
+  if (numFmt.empty())
+    return decimal(n);
+  auto it = formatters().find(numFmt);
+  return it == formatters().end() ? decimal(n) : it->second(n);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -378,11 +729,26 @@ std::string formatListNumber(int n, const std::string& numFmt) {
 
 namespace {
 
+// The width of a custom format that pads decimal numbers with zeros ("001, 002, 003, ..."
+// gives 3), or 0 for any other custom format.
+int paddedWidth(std::string_view format) {
+  std::string_view first = format.substr(0, format.find(','));
+  while (!first.empty() && first.front() == ' ')
+    first.remove_prefix(1);
+  while (!first.empty() && first.back() == ' ')
+    first.remove_suffix(1);
+  if (first.size() < 2 || first.size() > 9 || first.back() != '1' ||
+      first.find_first_not_of('0') != first.size() - 1)
+    return 0;
+  return static_cast<int>(first.size());
+}
+
 // One level as a w:num shows it: the abstract level with the num's override applied.
 struct LevelDef {
   bool present = false;
   long long start = 0;
   std::string fmt = "decimal";
+  int pad = 0; // custom "01, 02, 03, ..." formats: decimal padded with zeros to this width
   std::string text;
   std::optional<long long> restart; // w:lvlRestart as written
   bool legal = false;
@@ -521,19 +887,31 @@ struct ListNumberer::Impl {
     if (auto v = intVal(lvl.child(n.start.c_str()), n.val))
       d.start = *v;
     pugi::xml_node fmt = lvl.child(n.numFmt.c_str());
+    int pad = 0;
     if (!fmt) {
-      // Word 2010 writes custom formats inside mc:AlternateContent with a fallback.
+      // Word 2010 writes custom formats inside mc:AlternateContent with a fallback. The
+      // zero-padded ones ("01, 02, 03, ...") are shown as such; others take the fallback.
       for (pugi::xml_node alt : lvl.children()) {
         if (localName(alt) != "AlternateContent")
           continue;
         for (pugi::xml_node branch : alt.children()) {
-          if (localName(branch) == "Fallback" && branch.child(n.numFmt.c_str()))
-            fmt = branch.child(n.numFmt.c_str());
+          pugi::xml_node f = branch.child(n.numFmt.c_str());
+          if (!f)
+            continue;
+          if (localName(branch) == "Choice" &&
+              std::string_view(f.attribute(n.val.c_str()).value()) == "custom")
+            pad = paddedWidth(f.attribute(n.format.c_str()).value());
+          else if (localName(branch) == "Fallback")
+            fmt = f;
         }
       }
     }
     if (fmt)
       d.fmt = fmt.attribute(n.val.c_str()).value();
+    if (pad > 0) {
+      d.fmt = "decimal";
+      d.pad = pad;
+    }
     if (pugi::xml_node t = lvl.child(n.lvlText.c_str())) {
       pugi::xml_attribute null = t.attribute(n.null.c_str());
       d.text = null && isOn(null) ? std::string() : std::string(t.attribute(n.val.c_str()).value());
@@ -625,6 +1003,8 @@ struct ListNumberer::Impl {
     }
   }
 
+  std::set<std::string> unknownFormats; // formats shown in decimal for want of knowing them
+
   long long shownValue(NumInfo& ni, int ilvl) {
     const Counter& c = counter(ni, ilvl);
     return c.active ? c.value : ni.levels[static_cast<size_t>(ilvl)].start;
@@ -648,7 +1028,13 @@ struct ListNumberer::Impl {
         std::string fmt = rd.fmt;
         if (d.legal && showsNumber(fmt) && fmt != "decimalZero")
           fmt = "decimal";
-        out += formatListNumber(static_cast<int>(shownValue(ni, ref)), fmt);
+        if (!isKnownNumberFormat(fmt))
+          unknownFormats.insert(fmt);
+        std::string number = formatListNumber(static_cast<int>(shownValue(ni, ref)), fmt);
+        if (rd.pad > 0 && fmt == "decimal" && number.size() < static_cast<size_t>(rd.pad) &&
+            number[0] != '-')
+          number.insert(0, static_cast<size_t>(rd.pad) - number.size(), '0');
+        out += number;
       } else {
         out += t[i];
       }
@@ -743,6 +1129,10 @@ ListNumberer::ListNumberer(const pugi::xml_document* numbering, const pugi::xml_
 
 bool ListNumberer::next(pugi::xml_node p, ListLabel& out) {
   return impl_->next(p, out);
+}
+
+std::vector<std::string> ListNumberer::unknownFormats() const {
+  return {impl_->unknownFormats.begin(), impl_->unknownFormats.end()};
 }
 
 bool ListNumberer::hasDirectNumbering(pugi::xml_node p) {

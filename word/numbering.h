@@ -10,12 +10,14 @@
 
 namespace word {
 
-// Formats one number in an OOXML number format (w:numFmt/@w:val): decimal, decimalZero,
-// decimalFullWidth, decimalHalfWidth, decimalEnclosedCircle, chineseCounting,
-// chineseCountingThousand, chineseLegalSimplified, ideographTraditional, ideographZodiac,
-// lowerLetter, upperLetter, lowerRoman, upperRoman, ordinal-free fallbacks; "bullet" and
-// "none" give "". Unknown formats fall back to decimal.
+// Formats one number in an OOXML number format (w:numFmt/@w:val) as Word shows it: every value
+// of ST_NumberFormat (the Chinese, Japanese and Korean counting forms, ideographs, heavenly
+// stems and earthly branches, enclosed numbers, letters and numerals of other scripts, English
+// words...). "bullet" and "none" give ""; values outside a format's range and unknown formats
+// are decimal (see isKnownNumberFormat).
 std::string formatListNumber(int n, const std::string& numFmt);
+// Whether formatListNumber knows `numFmt` ("" counts as decimal).
+bool isKnownNumberFormat(const std::string& numFmt);
 
 // The label of a numbered paragraph and what follows it.
 struct ListLabel {
@@ -35,6 +37,8 @@ public:
   // paragraph or its style chain, numId 0, unknown numId, or format "none" with empty text).
   // Must be called for every paragraph in document order: counters advance.
   bool next(pugi::xml_node p, ListLabel& out);
+  // The w:numFmt values met so far that are not known, each once (shown in decimal).
+  std::vector<std::string> unknownFormats() const;
   // Whether `p`'s numbering comes from its own w:pPr (true) or only from its style (false).
   static bool hasDirectNumbering(pugi::xml_node p);
 

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -20,6 +21,7 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "word/error.h"
+#include "word/xmlns.h"
 
 namespace word {
 
@@ -109,13 +111,12 @@ bool startsWith(const std::string& s, const char* prefix, size_t n) {
 // Why bytes that libzip refused as "not a zip archive" are not a Word document.
 std::string notZipReason(const std::string& bytes) {
   if (startsWith(bytes, "PK", 2))
-    return "the archive is damaged (its table of contents is missing or unreadable; the file "
-           "may be truncated)";
+    return msg::kArchiveTruncated;
   if (startsWith(bytes, "{\\rtf", 5))
-    return "not a Word document (no zip archive); it is an RTF file with a .docx name";
+    return msg::kNotZipButRtf;
   if (startsWith(bytes, "%PDF", 4))
-    return "not a Word document (no zip archive); it is a PDF file with a .docx name";
-  return "not a Word document (no zip archive); it may be a text file renamed .docx";
+    return msg::kNotZipButPdf;
+  return msg::kNotZip;
 }
 
 struct ZipCloser {
@@ -171,32 +172,32 @@ std::string openFailureReason(const std::string& bytes, zip_error_t* err) {
     return notZipReason(bytes);
   case ZIP_ER_EXISTS: {
     std::string dup = findDuplicateName(bytes);
-    return dup.empty() ? "duplicate entry names" : "duplicate entry name " + dup;
+    return dup.empty() ? std::string(msg::kDuplicateEntries) : msg::text(msg::kDuplicateEntry, dup);
   }
   case ZIP_ER_INCONS:
-    return "the archive is damaged (its table of contents does not match its entries)";
+    return msg::kArchiveInconsistent;
   case ZIP_ER_MULTIDISK:
-    return "split (multi-part) zip archives are not supported";
+    return msg::kArchiveMultiDisk;
   case ZIP_ER_MEMORY:
-    return "not enough memory to read the archive";
+    return msg::kArchiveNoMemory;
   default:
-    return std::string("the archive is damaged (") + zip_error_strerror(err) + ")";
+    return msg::text(msg::kArchiveDamaged, zip_error_strerror(err));
   }
 }
 
 std::string entryReadFailure(const std::string& name, zip_error_t* err) {
   switch (zip_error_code_zip(err)) {
   case ZIP_ER_COMPNOTSUPP:
-    return "entry " + name + " uses a compression method that is not supported";
+    return msg::text(msg::kEntryMethod, name);
   case ZIP_ER_ENCRNOTSUPP:
   case ZIP_ER_NOPASSWD:
-    return "encrypted entry " + name;
+    return msg::text(msg::kEntryEncrypted, name);
   case ZIP_ER_CRC:
-    return "the archive is damaged (checksum mismatch in entry " + name + ")";
+    return msg::text(msg::kEntryChecksum, name);
   case ZIP_ER_MEMORY:
-    return "not enough memory to unpack entry " + name;
+    return msg::text(msg::kEntryNoMemory, name);
   default:
-    return "the archive is damaged (entry " + name + ": " + zip_error_strerror(err) + ")";
+    return msg::text(msg::kArchiveDamaged, name + "：" + zip_error_strerror(err));
   }
 }
 
@@ -212,7 +213,7 @@ std::string position(const std::string& data, ptrdiff_t offset) {
       ++col;
     }
   }
-  return "line " + std::to_string(line) + ", column " + std::to_string(col);
+  return msg::text(msg::kXmlPosition, line, col);
 }
 
 // Path of the relationships part of `part` ("" is the package itself).
@@ -249,6 +250,347 @@ std::string percentDecode(const std::string& s) {
     }
   }
   return out;
+}
+
+// --- the bytes of XML parts ---------------------------------------------------------------------
+
+bool isXmlPartName(const std::string& name) {
+  std::string lower = lowerAscii(name);
+  return lower.ends_with(".xml") || lower.ends_with(".rels");
+}
+
+// `bytes` in `encoding` to UTF-8 through iconv; false when they are not valid in it (or iconv
+// does not know it).
+bool iconvToUtf8(std::string_view bytes, const char* encoding, std::string& out) {
+  iconv_t cd = iconv_open("UTF-8", encoding);
+  if (cd == reinterpret_cast<iconv_t>(-1))
+    return false;
+  out.assign(bytes.size() * 2 + 64, '\0');
+  char* in = const_cast<char*>(bytes.data());
+  size_t inLeft = bytes.size(), used = 0;
+  bool ok = true;
+  while (inLeft > 0) {
+    char* dst = out.data() + used;
+    size_t outLeft = out.size() - used;
+    size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    used = out.size() - outLeft;
+    if (r != static_cast<size_t>(-1))
+      break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    ok = false;
+    break;
+  }
+  iconv_close(cd);
+  out.resize(ok ? used : 0);
+  return ok;
+}
+
+// The value of encoding="..." in an XML declaration at the start of `data` (ASCII-compatible
+// encodings), with [begin, end) its position; "" when there is none.
+std::string declaredEncoding(const std::string& data, size_t& begin, size_t& end) {
+  size_t start = startsWith(data, "\xEF\xBB\xBF", 3) ? 3 : 0;
+  if (data.compare(start, 5, "<?xml") != 0)
+    return {};
+  size_t close = data.find("?>", start);
+  if (close == std::string::npos || close > start + 512)
+    return {};
+  size_t at = data.find("encoding", start);
+  if (at == std::string::npos || at > close)
+    return {};
+  size_t q = data.find_first_of("\"'", at);
+  if (q == std::string::npos || q > close)
+    return {};
+  size_t qe = data.find(data[q], q + 1);
+  if (qe == std::string::npos || qe > close)
+    return {};
+  begin = q + 1;
+  end = qe;
+  return data.substr(begin, end - begin);
+}
+
+// The iconv name for an encoding a part declares: the Chinese national encodings are read
+// as their supersets, as Word and browsers do (files declared GB2312 routinely hold GBK).
+std::string iconvNameFor(const std::string& declared) {
+  std::string u = declared;
+  for (char& c : u)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  if (u == "GB2312" || u == "GBK" || u == "CP936" || u == "X-GBK" || u == "EUC-CN" ||
+      u == "GB_2312-80")
+    return "GB18030";
+  if (u == "BIG5" || u == "BIG-5" || u == "X-X-BIG5")
+    return "CP950";
+  return u;
+}
+
+bool isUtf8Name(const std::string& declared) {
+  std::string l = lowerAscii(declared);
+  return l == "utf-8" || l == "utf8";
+}
+
+bool isUnicodeFamily(const std::string& declared) {
+  std::string l = lowerAscii(declared);
+  return l.rfind("utf-16", 0) == 0 || l.rfind("utf-32", 0) == 0 || l == "ucs-2" || l == "unicode" ||
+         l == "utf16";
+}
+
+// One pass over the bytes of a part: the offset of the first byte that is not part of valid
+// UTF-8 (npos when all is valid), and in `suspect` whether anything XML 1.0 forbids may be
+// there (raw control bytes, a character reference, U+FFFE/U+FFFF). Eight bytes at a time
+// while they are plain ASCII text: parts are megabytes, and most hold nothing to look at.
+size_t scanXmlBytes(std::string_view s, bool& suspect) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHigh = 0x8080808080808080ull;
+  const size_t size = s.size();
+  size_t i = 0;
+  while (i < size) {
+    if (i + 8 <= size) {
+      uint64_t w;
+      std::memcpy(&w, s.data() + i, 8);
+      const uint64_t below20 = (w - kOnes * 0x20) & ~w & kHigh;
+      const uint64_t amp = w ^ (kOnes * static_cast<uint64_t>('&'));
+      const uint64_t hasAmp = (amp - kOnes) & ~amp & kHigh;
+      if (((w & kHigh) | below20 | hasAmp) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      if (c < 0x20 ? (c != 0x9 && c != 0xA && c != 0xD)
+                   : (c == '&' && i + 1 < size && s[i + 1] == '#'))
+        suspect = true;
+      ++i;
+      continue;
+    }
+    int n;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (c >= 0xC2 && c <= 0xDF) {
+      n = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      n = 2;
+      lo = c == 0xE0 ? 0xA0 : 0x80;
+      hi = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      n = 3;
+      lo = c == 0xF0 ? 0x90 : 0x80;
+      hi = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+      return i;
+    }
+    if (i + static_cast<size_t>(n) >= size)
+      return i;
+    auto c1 = static_cast<unsigned char>(s[i + 1]);
+    if (c1 < lo || c1 > hi)
+      return i;
+    for (int k = 2; k <= n; ++k)
+      if ((static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0xC0) != 0x80)
+        return i;
+    if (c == 0xEF && c1 == 0xBF && (s[i + 2] == '\xBE' || s[i + 2] == '\xBF'))
+      suspect = true;
+    i += static_cast<size_t>(n) + 1;
+  }
+  return std::string_view::npos;
+}
+
+// Whether code point `c` may appear in an XML 1.0 document.
+bool xmlAllowed(uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Removes what XML 1.0 does not allow from valid UTF-8 `data`: raw C0 control bytes other than tab
+// and line ends, U+FFFE/U+FFFF, and character references to such characters (&#1;, &#x0;).
+// A parser would refuse them, or cut the text at &#0;. Returns how many were removed.
+size_t dropDisallowedCharacters(std::string& data) {
+  auto isBadByte = [](unsigned char c) { return c < 0x20 && c != 0x9 && c != 0xA && c != 0xD; };
+  std::string out;
+  out.reserve(data.size());
+  size_t dropped = 0;
+  for (size_t i = 0; i < data.size(); ++i) {
+    auto c = static_cast<unsigned char>(data[i]);
+    if (isBadByte(c)) {
+      ++dropped;
+      continue;
+    }
+    if (c == 0xEF && i + 2 < data.size() && data[i + 1] == '\xBF' &&
+        (data[i + 2] == '\xBE' || data[i + 2] == '\xBF')) {
+      ++dropped;
+      i += 2;
+      continue;
+    }
+    if (c == '&' && i + 2 < data.size() && data[i + 1] == '#') {
+      size_t j = i + 2;
+      bool hex = data[j] == 'x' || data[j] == 'X';
+      if (hex)
+        ++j;
+      uint64_t v = 0;
+      size_t digits = 0;
+      while (j < data.size() && digits < 12 &&
+             (hex ? std::isxdigit(static_cast<unsigned char>(data[j]))
+                  : std::isdigit(static_cast<unsigned char>(data[j])))) {
+        char d = data[j];
+        v = v * (hex ? 16 : 10) +
+            static_cast<uint64_t>(std::isdigit(static_cast<unsigned char>(d))
+                                      ? d - '0'
+                                      : (std::tolower(static_cast<unsigned char>(d)) - 'a' + 10));
+        ++j;
+        ++digits;
+      }
+      if (digits > 0 && j < data.size() && data[j] == ';' &&
+          (v > 0x10FFFF || !xmlAllowed(static_cast<uint32_t>(v)))) {
+        ++dropped;
+        i = j;
+        continue;
+      }
+    }
+    out.push_back(data[i]);
+  }
+  data.swap(out);
+  return dropped;
+}
+
+// Brings the bytes of one XML part to UTF-8 under a UTF-8 declaration: UTF-16 (by its byte
+// order mark or its first bytes) and declared encodings (GBK, GB18030, Big5...) are decoded
+// through iconv; characters XML does not allow are removed, with a warning. Bytes that do not
+// match the declared encoding fail the document: guessing would turn its text into mojibake.
+void normalizeXmlBytes(std::string& data, const std::string& file, const std::string& part,
+                       std::vector<std::string>& warnings) {
+  auto fail = [&](const std::string& reason) { throw DocumentError(file, part, reason); };
+  const char* utf16 = nullptr;
+  size_t skip = 0;
+  if (startsWith(data, "\xFF\xFE", 2) || startsWith(data, std::string("<\0?\0", 4).c_str(), 4))
+    utf16 = "UTF-16LE";
+  else if (startsWith(data, "\xFE\xFF", 2) || startsWith(data, std::string("\0<\0?", 4).c_str(), 4))
+    utf16 = "UTF-16BE";
+  if (utf16 && (data[0] == '\xFF' || data[0] == '\xFE'))
+    skip = 2;
+  std::string declared;
+  if (utf16) {
+    std::string decoded;
+    if (!iconvToUtf8(std::string_view(data).substr(skip), utf16, decoded))
+      fail(msg::text(msg::kPartEncodingMismatch, utf16));
+    data.swap(decoded);
+    size_t b = 0, e = 0;
+    declared = declaredEncoding(data, b, e);
+    if (!declared.empty())
+      data.replace(b, e - b, "UTF-8");
+  } else {
+    size_t b = 0, e = 0;
+    declared = declaredEncoding(data, b, e);
+    // A UTF-16 declaration over 8-bit bytes is a mislabel every parser reads past.
+    if (!declared.empty() && !isUtf8Name(declared) && !isUnicodeFamily(declared)) {
+      std::string decoded;
+      std::string from = iconvNameFor(declared);
+      bool ok = iconvToUtf8(data, from.c_str(), decoded);
+      if (!ok && from == "CP950")
+        ok = iconvToUtf8(data, "BIG5-HKSCS", decoded);
+      if (!ok) {
+        iconv_t probe = iconv_open("UTF-8", from.c_str());
+        if (probe == reinterpret_cast<iconv_t>(-1))
+          fail(msg::text(msg::kPartEncodingUnknown, declared));
+        iconv_close(probe);
+        fail(msg::text(msg::kPartEncodingMismatch, declared));
+      }
+      data.swap(decoded);
+      size_t b2 = 0, e2 = 0;
+      if (!declaredEncoding(data, b2, e2).empty())
+        data.replace(b2, e2 - b2, "UTF-8");
+    } else if (!declared.empty() && !isUtf8Name(declared)) {
+      data.replace(b, e - b, "UTF-8");
+    }
+  }
+  bool suspect = false;
+  size_t bad = scanXmlBytes(data, suspect);
+  if (bad != std::string::npos)
+    fail(msg::text(msg::kPartNotUtf8, declared.empty() ? std::string("UTF-8") : declared,
+                   position(data, static_cast<ptrdiff_t>(bad))));
+  if (!suspect)
+    return;
+  if (size_t n = dropDisallowedCharacters(data))
+    warnings.push_back(msg::text(msg::kPartControlCharacters, part, n));
+}
+
+// --- repairing a package's structure ---------------------------------------------------------
+
+constexpr const char* kOfficeDocRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument";
+constexpr const char* kWmlType = "application/vnd.openxmlformats-officedocument.wordprocessingml.";
+
+// The content type Word gives a part reached through a relationship of `relType` (its last path
+// segment), or "" when the extension's default is right.
+std::string contentTypeForRelationship(const std::string& relType, const std::string& mainExt) {
+  std::string kind = relType.substr(relType.rfind('/') + 1);
+  if (kind == "officeDocument") {
+    if (mainExt == ".docm")
+      return "application/vnd.ms-word.document.macroEnabled.main+xml";
+    if (mainExt == ".dotx")
+      return std::string(kWmlType) + "template.main+xml";
+    if (mainExt == ".dotm")
+      return "application/vnd.ms-word.template.macroEnabledTemplate.main+xml";
+    return std::string(kWmlType) + "document.main+xml";
+  }
+  static const std::map<std::string, std::string> kWml = {
+      {"styles", "styles+xml"},
+      {"settings", "settings+xml"},
+      {"numbering", "numbering+xml"},
+      {"fontTable", "fontTable+xml"},
+      {"webSettings", "webSettings+xml"},
+      {"footnotes", "footnotes+xml"},
+      {"endnotes", "endnotes+xml"},
+      {"comments", "comments+xml"},
+      {"header", "header+xml"},
+      {"footer", "footer+xml"},
+      {"glossaryDocument", "document.glossary+xml"},
+  };
+  if (auto it = kWml.find(kind); it != kWml.end())
+    return kWmlType + it->second;
+  static const std::map<std::string, std::string> kOther = {
+      {"theme", "application/vnd.openxmlformats-officedocument.theme+xml"},
+      {"core-properties", "application/vnd.openxmlformats-package.core-properties+xml"},
+      {"extended-properties",
+       "application/vnd.openxmlformats-officedocument.extended-properties+xml"},
+      {"custom-properties", "application/vnd.openxmlformats-officedocument.custom-properties+xml"},
+      {"customXmlProps", "application/vnd.openxmlformats-officedocument.customXmlProperties+xml"},
+      {"vbaProject", "application/vnd.ms-office.vbaProject"},
+      {"commentsExtended",
+       "application/vnd.openxmlformats-officedocument.wordprocessingml.commentsExtended+xml"},
+      {"people", "application/vnd.openxmlformats-officedocument.wordprocessingml.people+xml"},
+      {"stylesWithEffects", "application/vnd.ms-word.stylesWithEffects+xml"},
+  };
+  if (auto it = kOther.find(kind); it != kOther.end())
+    return it->second;
+  return {};
+}
+
+// Default content types by extension for the parts a Word package holds.
+std::string contentTypeForExtension(const std::string& ext) {
+  static const std::map<std::string, std::string> kDefaults = {
+      {"rels", kRelsContentType},
+      {"xml", "application/xml"},
+      {"png", "image/png"},
+      {"jpeg", "image/jpeg"},
+      {"jpg", "image/jpeg"},
+      {"jpe", "image/jpeg"},
+      {"jfif", "image/jpeg"},
+      {"gif", "image/gif"},
+      {"bmp", "image/bmp"},
+      {"tif", "image/tiff"},
+      {"tiff", "image/tiff"},
+      {"emf", "image/x-emf"},
+      {"wmf", "image/x-wmf"},
+      {"svg", "image/svg+xml"},
+      {"wdp", "image/vnd.ms-photo"},
+      {"bin", "application/vnd.openxmlformats-officedocument.oleObject"},
+      {"odttf", "application/vnd.openxmlformats-officedocument.obfuscatedFont"},
+      {"xlsx", "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet"},
+      {"docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
+      {"pptx", "application/vnd.openxmlformats-officedocument.presentationml.presentation"},
+  };
+  auto it = kDefaults.find(ext);
+  return it == kDefaults.end() ? std::string("application/octet-stream") : it->second;
 }
 
 // --- atomic file writing ----------------------------------------------------------------------
@@ -473,10 +815,9 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
   pugi::xml_parse_result r = doc.load_buffer(data.data(), data.size(), options);
   if (!r) {
     if (r.status == pugi::status_bad_doctype)
-      throw DocumentError("", part, "DOCTYPE/entity declarations are not allowed");
+      throw DocumentError("", part, msg::kXmlDoctype);
     throw DocumentError("", part,
-                        std::string("malformed XML: ") + r.description() + " (" +
-                            position(data, r.offset) + ")");
+                        msg::text(msg::kXmlMalformed, r.description(), position(data, r.offset)));
   }
   // Walk the tree without recursion: check the nesting depth (the root element is level 1)
   // and refuse DOCTYPE nodes.
@@ -485,12 +826,11 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
   while (n) {
     if (n.type() == pugi::node_doctype) {
       doc.reset();
-      throw DocumentError("", part, "DOCTYPE/entity declarations are not allowed");
+      throw DocumentError("", part, msg::kXmlDoctype);
     }
     if (n.type() == pugi::node_element && depth > maxDepth) {
       doc.reset();
-      throw DocumentError("", part,
-                          "XML nested deeper than " + std::to_string(maxDepth) + " levels");
+      throw DocumentError("", part, msg::text(msg::kXmlTooDeep, maxDepth));
     }
     if (n.first_child()) {
       n = n.first_child();
@@ -628,31 +968,30 @@ std::unique_ptr<Package> Package::open(const std::string& path, const PackageLim
   fs::file_status st = fs::status(path, ec);
   if (ec || !fs::exists(st)) {
     if (ec && ec != std::errc::no_such_file_or_directory)
-      fail("cannot read the file (" + ec.message() + ")");
-    fail("the file does not exist");
+      fail(msg::text(msg::kFileUnreadable, ec.message()));
+    fail(msg::kFileMissing);
   }
   if (fs::is_directory(st))
-    fail("this is a folder, not a file");
+    fail(msg::kFileIsFolder);
   if (!fs::is_regular_file(st))
-    fail("not a regular file");
+    fail(msg::kFileNotRegular);
   uintmax_t size = fs::file_size(path, ec);
   if (ec)
-    fail("cannot read the file (" + ec.message() + ")");
+    fail(msg::text(msg::kFileUnreadable, ec.message()));
   if (size == 0)
-    fail("the file is empty");
+    fail(msg::kFileEmpty);
   if (size > limits.maxArchiveSize)
-    fail("the file is too large (" + mib(size) + "; the limit is " + mib(limits.maxArchiveSize) +
-         ")");
+    fail(msg::text(msg::kFileTooLarge, mib(size), mib(limits.maxArchiveSize)));
 
   std::ifstream in(path, std::ios::binary);
   if (!in)
-    fail("cannot read the file (" + errnoText(errno) + ")");
+    fail(msg::text(msg::kFileUnreadable, errnoText(errno)));
   std::string bytes;
   bytes.resize(static_cast<size_t>(size));
   in.read(bytes.data(), static_cast<std::streamsize>(size));
   bytes.resize(static_cast<size_t>(in.gcount()));
   if (in.bad())
-    fail("cannot read the file (read error)");
+    fail(msg::text(msg::kFileUnreadable, msg::kReadError));
   return openMemory(bytes, path, limits);
 }
 
@@ -661,13 +1000,11 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
                                              const PackageLimits& limits) {
   auto fail = [&](const std::string& reason) { throw DocumentError(nameForErrors, "", reason); };
   if (bytes.empty())
-    fail("the file is empty");
+    fail(msg::kFileEmpty);
   if (bytes.size() > limits.maxArchiveSize)
-    fail("the file is too large (" + mib(bytes.size()) + "; the limit is " +
-         mib(limits.maxArchiveSize) + ")");
+    fail(msg::text(msg::kFileTooLarge, mib(bytes.size()), mib(limits.maxArchiveSize)));
   if (startsWith(bytes, "\xD0\xCF\x11\xE0", 4))
-    fail("encrypted or password-protected document, or a legacy Word 97-2003 file with a .docx "
-         "name");
+    fail(msg::kOleNotPackage);
 
   zip_error_t err;
   zip_error_init(&err);
@@ -681,10 +1018,9 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
 
   zip_int64_t count = zip_get_num_entries(za.get(), 0);
   if (count < 0)
-    fail("the archive is damaged (unreadable table of contents)");
+    fail(msg::kArchiveTocUnreadable);
   if (static_cast<uint64_t>(count) > limits.maxEntries)
-    fail("too many entries (" + std::to_string(count) + "; the limit is " +
-         std::to_string(limits.maxEntries) + ")");
+    fail(msg::text(msg::kTooManyEntries, count, limits.maxEntries));
 
   auto pkg = std::make_unique<Package>();
   pkg->sourcePath_ = nameForErrors;
@@ -696,14 +1032,14 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
     zip_stat_t zs;
     zip_stat_init(&zs);
     if (zip_stat_index(za.get(), idx, 0, &zs) != 0 || !(zs.valid & ZIP_STAT_NAME) || !zs.name)
-      fail("the archive is damaged (entry " + std::to_string(i + 1) + " cannot be read)");
+      fail(msg::text(msg::kEntryUnreadable, i + 1));
     std::string name = zs.name;
     if (unsafeName(name))
-      fail("unsafe entry name " + name);
+      fail(msg::text(msg::kUnsafeEntryName, name));
     if (pkg->foldedIndex_.count(lowerAscii(name)))
-      fail("duplicate entry name " + name);
+      fail(msg::text(msg::kDuplicateEntry, name));
     if ((zs.valid & ZIP_STAT_ENCRYPTION_METHOD) && zs.encryption_method != ZIP_EM_NONE)
-      fail("encrypted entry " + name);
+      fail(msg::text(msg::kEntryEncrypted, name));
     uint64_t compressed = (zs.valid & ZIP_STAT_COMP_SIZE) ? zs.comp_size : 0;
 
     std::unique_ptr<zip_file_t, ZipFileCloser> f(zip_fopen_index(za.get(), idx, 0));
@@ -723,19 +1059,125 @@ std::unique_ptr<Package> Package::openMemory(const std::string& bytes,
       data.append(buf.data(), static_cast<size_t>(n));
       total += static_cast<uint64_t>(n);
       if (data.size() > limits.maxPartSize)
-        fail("an entry is too large when unpacked (" + name + ": more than " +
-             mib(limits.maxPartSize) + ")");
+        fail(msg::text(msg::kEntryTooLarge, name, mib(limits.maxPartSize)));
       if (total > limits.maxTotalSize)
-        fail("the document is too large when unpacked (more than " + mib(limits.maxTotalSize) +
-             ")");
-      if (data.size() > kMiB && data.size() / std::max<uint64_t>(compressed, 1) > limits.maxRatio)
-        fail("suspicious compression ratio in entry " + name + " (more than " +
-             std::to_string(limits.maxRatio) + " to 1; a zip bomb?)");
+        fail(msg::text(msg::kDocumentTooLarge, mib(limits.maxTotalSize)));
+      if (data.size() > limits.ratioFloor &&
+          data.size() / std::max<uint64_t>(compressed, 1) > limits.maxRatio)
+        fail(msg::text(msg::kZipBomb, name, limits.maxRatio));
     }
+    if (isXmlPartName(name))
+      normalizeXmlBytes(data, nameForErrors, name, pkg->warnings_);
     Entry& e = pkg->addEntry(name, std::move(data));
     e.stored = (zs.valid & ZIP_STAT_COMP_METHOD) && zs.comp_method == ZIP_CM_STORE;
   }
+  pkg->repairStructure();
   return pkg;
+}
+
+void Package::repairStructure() {
+  if (entries_.empty())
+    return;
+  const bool missingTypes = !has(kContentTypes);
+  // The root relationships: without them no reader finds the document. Word points them at
+  // the main part, and at the document properties when present.
+  if (!has("_rels/.rels")) {
+    std::string main;
+    for (const auto& e : entries_) {
+      if (!isXmlPartName(e->name) || e->name.find("_rels/") != std::string::npos)
+        continue;
+      // The usual name first; else the first part whose root is a WordprocessingML document.
+      if (lowerAscii(e->name) == "word/document.xml") {
+        main = e->name;
+        break;
+      }
+    }
+    if (main.empty()) {
+      for (const auto& e : entries_) {
+        if (!isXmlPartName(e->name) || e->name.find("_rels/") != std::string::npos)
+          continue;
+        pugi::xml_document* d = nullptr;
+        try {
+          d = xml(e->name);
+        } catch (const DocumentError&) {
+          continue;
+        }
+        pugi::xml_node r = d ? d->document_element() : pugi::xml_node();
+        if (r && std::strcmp(r.name(), "w:document") == 0) {
+          main = e->name;
+          break;
+        }
+      }
+    }
+    if (!main.empty()) {
+      addRelationship("", kOfficeDocRel, main);
+      const char* base = "http://schemas.openxmlformats.org/";
+      if (has("docProps/core.xml"))
+        addRelationship("",
+                        std::string(base) + "package/2006/relationships/metadata/core-properties",
+                        "docProps/core.xml");
+      if (has("docProps/app.xml"))
+        addRelationship("",
+                        std::string(base) + "officeDocument/2006/relationships/extended-properties",
+                        "docProps/app.xml");
+      warnings_.push_back(msg::text(msg::kPackageRootRelsRepaired, main));
+    }
+  }
+  if (missingTypes) {
+    std::string mainExt = lowerAscii(fs::path(sourcePath_).extension().string());
+    // Overrides from the relationships that reach each part, defaults by extension for the
+    // rest, as Word repairs such a package.
+    std::map<std::string, std::string> overrides;
+    std::set<std::string> exts{"rels", "xml"};
+    for (const auto& e : entries_) {
+      std::string name = e->name;
+      auto slash = name.rfind("/_rels/");
+      bool isRels = lowerAscii(name).ends_with(".rels") &&
+                    (name.rfind("_rels/", 0) == 0 || slash != std::string::npos);
+      if (isRels) {
+        std::string dir = name.rfind("_rels/", 0) == 0 ? std::string() : name.substr(0, slash);
+        std::string file = name.substr(name.rfind('/') + 1);
+        file.resize(file.size() - 5);
+        std::string source = dir.empty() ? file : dir + "/" + file;
+        std::vector<Relationship> rels;
+        try {
+          rels = relationships(source);
+        } catch (const DocumentError&) {
+          continue;
+        }
+        for (const Relationship& r : rels) {
+          if (r.targetMode == "External" || r.target.empty() || !has(r.target))
+            continue;
+          std::string type = contentTypeForRelationship(r.type, mainExt);
+          if (!type.empty())
+            overrides.emplace(r.target, type);
+        }
+      }
+    }
+    pugi::xml_document* types = xmlOrCreate(kContentTypes, kEmptyTypes);
+    pugi::xml_node root = rootElement(*types);
+    for (const auto& e : entries_) {
+      std::string file =
+          e->name.substr(e->name.rfind('/') == std::string::npos ? 0 : e->name.rfind('/') + 1);
+      auto dot = file.rfind('.');
+      if (dot != std::string::npos && e->name != kContentTypes)
+        exts.insert(lowerAscii(file.substr(dot + 1)));
+    }
+    for (pugi::xml_node d : root.children())
+      exts.erase(lowerAscii(d.attribute("Extension").value()));
+    for (const auto& ext : exts) {
+      pugi::xml_node d = root.append_child("Default");
+      d.append_attribute("Extension") = ext.c_str();
+      d.append_attribute("ContentType") = contentTypeForExtension(ext).c_str();
+    }
+    for (const auto& [part, type] : overrides) {
+      pugi::xml_node o = root.append_child("Override");
+      o.append_attribute("PartName") = ("/" + part).c_str();
+      o.append_attribute("ContentType") = type.c_str();
+    }
+    markDirty(kContentTypes);
+    warnings_.push_back(msg::text(msg::kPackageContentTypesRepaired, kContentTypes));
+  }
 }
 
 std::unique_ptr<Package>
@@ -743,7 +1185,7 @@ Package::fromEntries(std::vector<std::pair<std::string, std::string>> entries) {
   auto pkg = std::make_unique<Package>();
   for (auto& [name, data] : entries) {
     if (pkg->foldedIndex_.count(lowerAscii(name)))
-      throw DocumentError("", name, "duplicate entry name " + name);
+      throw DocumentError("", name, msg::text(msg::kDuplicateEntry, name));
     pkg->addEntry(name, std::move(data));
   }
   return pkg;
@@ -832,6 +1274,10 @@ pugi::xml_document* Package::xml(const std::string& name) {
     } catch (const DocumentError& err) {
       throw err.withFile(sourcePath_);
     }
+    // Parts are handled under the usual prefixes of their namespaces; a part written under
+    // other ones is written back under those.
+    if (normalizeNamespaces(*doc))
+      e->dirty = true;
     e->doc = std::move(doc);
   }
   return e->doc.get();
@@ -931,7 +1377,7 @@ std::string Package::addRelationship(const std::string& part, const std::string&
   pugi::xml_document* doc = xmlOrCreate(relsName, kEmptyRels);
   pugi::xml_node root = rootElement(*doc);
   if (!root)
-    throw DocumentError(sourcePath_, relsName, "the relationships part has no root");
+    throw DocumentError(sourcePath_, relsName, msg::kRelsNoRoot);
 
   std::set<std::string> used;
   unsigned long next = 1;
@@ -1005,7 +1451,7 @@ void Package::setContentTypeOverride(const std::string& name, const std::string&
   pugi::xml_document* doc = xmlOrCreate(kContentTypes, kEmptyTypes);
   pugi::xml_node root = rootElement(*doc);
   if (!root)
-    throw DocumentError(sourcePath_, kContentTypes, "the content types part has no root");
+    throw DocumentError(sourcePath_, kContentTypes, msg::kTypesNoRoot);
   std::string partName = "/" + (!name.empty() && name[0] == '/' ? name.substr(1) : name);
   pugi::xml_node o;
   for (pugi::xml_node n : root.children()) {

@@ -16,10 +16,15 @@ namespace word {
 
 // Limits applied while an archive is read. Exceeding one fails the open with a DocumentError.
 struct PackageLimits {
-  size_t maxEntries = 10000;              // entries in the central directory
-  uint64_t maxPartSize = 512ull << 20;    // inflated size of one entry
-  uint64_t maxTotalSize = 1ull << 30;     // inflated size of all entries together
-  uint64_t maxRatio = 200;                // inflated / compressed, for entries over 1 MiB
+  size_t maxEntries = 10000;           // entries in the central directory
+  uint64_t maxPartSize = 512ull << 20; // inflated size of one entry
+  uint64_t maxTotalSize = 1ull << 30;  // inflated size of all entries together
+  // Inflated / compressed, checked only once an entry has inflated past ratioFloor. Repetitive
+  // text compresses close to deflate's own limit (about 1000 to 1), so a ratio says nothing
+  // about small parts: a 12 000-line document of identical lines is legitimate. The absolute
+  // bounds above are what keep a bomb's memory bounded; the ratio refuses one early.
+  uint64_t maxRatio = 200;
+  uint64_t ratioFloor = 128ull << 20;
   uint64_t maxArchiveSize = 512ull << 20; // size of the archive file itself
   unsigned maxXmlDepth = 256;             // element nesting in any parsed XML part
 };
@@ -100,6 +105,9 @@ public:
   std::string saveToString() const;
 
   const std::string& sourcePath() const { return sourcePath_; }
+  // What was repaired while reading (characters XML does not allow, missing package parts),
+  // for the user; the reader moves them out.
+  std::vector<std::string>& warnings() { return warnings_; }
 
   Package();
   ~Package();
@@ -112,10 +120,15 @@ private:
   std::map<std::string, size_t> index_;
   std::string sourcePath_;
   PackageLimits limits_;
+  std::vector<std::string> warnings_;
   std::map<std::string, size_t> foldedIndex_; // ASCII-lowercased name -> position
   Entry* find(const std::string& name) const;
   Entry& addEntry(const std::string& name, std::string data, bool atFront = false);
   void reindex();
+  // Supplies what Word supplies when a package lacks it: the root relationships (to the main
+  // document part) and the content types (defaults for the extensions present, overrides for
+  // the parts relationships reach). Each repair is a warning.
+  void repairStructure();
   pugi::xml_document* xmlOrCreate(const std::string& name, const char* emptyXml);
 };
 

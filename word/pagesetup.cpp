@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "base/messages.h"
 #include "word/constants.h"
 #include "word/story.h"
 
@@ -259,7 +260,7 @@ pugi::xml_node settingsRoot(Document& doc, bool create, std::string* partOut) {
   WNames n = WNames::forRoot(root);
   if (!n.is(root, "settings")) {
     if (create)
-      throw DocumentError(doc.fullName(), part, "the settings part has no w:settings element");
+      throw DocumentError(doc.fullName(), part, msg::kSettingsNoRoot);
     return {};
   }
   if (partOut)
@@ -309,8 +310,7 @@ T common(const std::vector<pugi::xml_node>& sections, Get get, T undefined) {
 
 void checkLength(float points, float low, const char* what) {
   if (!std::isfinite(points) || points < low || points > kMaxPagePoints)
-    throw DocumentError(std::string("the value of ") + what + " is out of range (" +
-                        std::to_string(points) + " pt)");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, what, std::to_string(points) + " pt"));
 }
 
 void setOnOffChild(pugi::xml_node sectPr, const char* local, bool on, const WNames& n) {
@@ -439,8 +439,7 @@ int PageSetup::orientation() const {
 
 void PageSetup::setOrientation(int wdOrient) {
   if (wdOrient != wdOrientPortrait && wdOrient != wdOrientLandscape)
-    throw DocumentError("the value of Orientation is out of range (" + std::to_string(wdOrient) +
-                        ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, "Orientation", wdOrient));
   const WNames& n = mainNames(*doc_);
   bool landscape = wdOrient == wdOrientLandscape;
   for (pugi::xml_node s : sections_) {
@@ -473,7 +472,7 @@ int PageSetup::gutterPos() const {
 
 void PageSetup::setGutterPos(int pos) {
   if (pos != wdGutterPosLeft && pos != wdGutterPosTop && pos != wdGutterPosRight)
-    throw DocumentError("the value of GutterPos is out of range (" + std::to_string(pos) + ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, "GutterPos", pos));
   const WNames& n = mainNames(*doc_);
   for (pugi::xml_node s : sections_)
     setOnOffChild(s, "rtlGutter", pos == wdGutterPosRight, n);
@@ -501,7 +500,7 @@ int PageSetup::layoutMode() const {
 void PageSetup::setLayoutMode(int mode) {
   static const char* const kTypes[] = {"default", "linesAndChars", "lines", "snapToChars"};
   if (mode < wdLayoutModeDefault || mode > wdLayoutModeGenko)
-    throw DocumentError("the value of LayoutMode is out of range (" + std::to_string(mode) + ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, "LayoutMode", mode));
   const WNames& n = mainNames(*doc_);
   for (pugi::xml_node s : sections_) {
     pugi::xml_node g = s.child(n.q("docGrid"));
@@ -577,8 +576,7 @@ int TextColumns::count() const {
 
 void TextColumns::setCount(int count) {
   if (count < 1 || count > 45)
-    throw DocumentError("the number of text columns is out of range (" + std::to_string(count) +
-                        ")");
+    throw DocumentError(msg::text(msg::kColumnsOutOfRange, count));
   const WNames& n = mainNames(*doc_);
   for (pugi::xml_node s : sections_) {
     pugi::xml_node cols = ensureChild(s, "cols", n);

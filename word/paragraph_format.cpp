@@ -12,6 +12,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/messages.h"
 #include "word/document.h"
 #include "word/format.h"
 #include "word/story.h"
@@ -46,15 +47,13 @@ std::string num(long v) {
 
 long twips(float points, const char* member) {
   if (!std::isfinite(points) || std::fabs(points) > 1584.0f)
-    throw DocumentError(std::string("the value of ") + member + " is out of range (" +
-                        std::to_string(points) + ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, member, std::to_string(points)));
   return std::lround(static_cast<double>(points) * 20.0);
 }
 
 long hundredths(float v, const char* member) {
   if (!std::isfinite(v) || std::fabs(v) > 1000.0f)
-    throw DocumentError(std::string("the value of ") + member + " is out of range (" +
-                        std::to_string(v) + ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, member, std::to_string(v)));
   return std::lround(static_cast<double>(v) * 100.0);
 }
 
@@ -342,7 +341,7 @@ ParagraphFormat::ParagraphFormat()
 
 void ParagraphFormat::apply(const ParagraphFormat& changes) {
   if (!changes.changes_)
-    throw DocumentError("ParagraphFormat::apply needs a standalone format to copy from");
+    throw DocumentError(msg::kFormatNotStandalone);
   if (changes_) {
     std::vector<Change> copy = changes.changes_->list; // `changes` may be this format
     for (Change& c : copy)
@@ -704,7 +703,7 @@ void ParagraphFormat::setCharacterUnitFirstLineIndent(float chars) {
 void ParagraphFormat::setSpaceBefore(float points) {
   long t = twips(points, "SpaceBefore");
   if (t < 0)
-    throw DocumentError("the value of SpaceBefore is out of range");
+    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "SpaceBefore"));
   PFC::submit(*this, {rankOf("spacing"),
                       {{"before", Action::Set, num(t)}, {"beforeLines", Action::Set, "0"}}});
 }
@@ -712,7 +711,7 @@ void ParagraphFormat::setSpaceBefore(float points) {
 void ParagraphFormat::setSpaceAfter(float points) {
   long t = twips(points, "SpaceAfter");
   if (t < 0)
-    throw DocumentError("the value of SpaceAfter is out of range");
+    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "SpaceAfter"));
   PFC::submit(*this, {rankOf("spacing"),
                       {{"after", Action::Set, num(t)}, {"afterLines", Action::Set, "0"}}});
 }
@@ -728,14 +727,14 @@ void ParagraphFormat::setSpaceAfterAuto(bool on) {
 void ParagraphFormat::setLineUnitBefore(float lines) {
   long h = hundredths(lines, "LineUnitBefore");
   if (h < 0)
-    throw DocumentError("the value of LineUnitBefore is out of range");
+    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "LineUnitBefore"));
   PFC::submit(*this, {rankOf("spacing"), {{"beforeLines", Action::Set, num(h)}}});
 }
 
 void ParagraphFormat::setLineUnitAfter(float lines) {
   long h = hundredths(lines, "LineUnitAfter");
   if (h < 0)
-    throw DocumentError("the value of LineUnitAfter is out of range");
+    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "LineUnitAfter"));
   PFC::submit(*this, {rankOf("spacing"), {{"afterLines", Action::Set, num(h)}}});
 }
 
@@ -761,8 +760,7 @@ void ParagraphFormat::setLineSpacingRule(int rule) {
   case wdLineSpaceMultiple:
     break;
   default:
-    throw DocumentError("the value of LineSpacingRule is out of range (" + std::to_string(rule) +
-                        ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, "LineSpacingRule", rule));
   }
   PFC::submit(*this,
               {rankOf("spacing"),
@@ -773,7 +771,7 @@ void ParagraphFormat::setLineSpacingRule(int rule) {
 void ParagraphFormat::setLineSpacing(float points) {
   long t = twips(points, "LineSpacing");
   if (t <= 0)
-    throw DocumentError("the value of LineSpacing is out of range");
+    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "LineSpacing"));
   PFC::submit(*this, {rankOf("spacing"), {{"line", Action::Set, num(t)}}});
 }
 
@@ -801,15 +799,13 @@ QF_ONOFF_SET(setAddSpaceBetweenFarEastAndDigit, "autoSpaceDN", false)
 
 void ParagraphFormat::setOutlineLevel(int level) {
   if (level < wdOutlineLevel1 || level > wdOutlineLevelBodyText)
-    throw DocumentError("the value of OutlineLevel is out of range (" + std::to_string(level) +
-                        ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, "OutlineLevel", level));
   PFC::submit(*this, {rankOf("outlineLvl"), {{"val", Action::Set, num(level - 1)}}});
 }
 
 void ParagraphFormat::setBaseLineAlignment(int align) {
   if (align < wdBaselineAlignTop || align > wdBaselineAlignAuto)
-    throw DocumentError("the value of BaseLineAlignment is out of range (" + std::to_string(align) +
-                        ")");
+    throw DocumentError(msg::text(msg::kValueOutOfRange, "BaseLineAlignment", align));
   PFC::submit(*this, {rankOf("textAlignment"), {{"val", Action::Set, kBaseline[align]}}});
 }
 

@@ -8,17 +8,16 @@
 #include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
+#include <uchardet/uchardet.h>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "word/error.h"
 #include "word/text.h"
 
 namespace word {
 
 namespace {
-
-constexpr const char* kNoEncodingMessage =
-    "the text is in no supported encoding (UTF-8, UTF-16, GB18030)";
 
 // Text files larger than this are refused: a document of that size is not a letter or a
 // report, and the whole text is held in memory several times while the package is built.
@@ -105,10 +104,10 @@ bool decodeUtf16WithoutBom(const std::string& bytes, bool strict, DecodedText& r
   return true;
 }
 
-// GB18030 (a superset of GBK and GB2312) to UTF-8 through iconv. Returns false when the bytes
-// are not valid GB18030 or iconv lacks the encoding.
-bool decodeGb18030(const std::string& bytes, std::string& out) {
-  iconv_t cd = iconv_open("UTF-8", "GB18030");
+// `bytes` in `encoding` to UTF-8 through iconv. Returns false when the bytes are not valid in
+// that encoding or iconv lacks it.
+bool decodeWithIconv(const std::string& bytes, const char* encoding, std::string& out) {
+  iconv_t cd = iconv_open("UTF-8", encoding);
   if (cd == reinterpret_cast<iconv_t>(-1))
     return false;
   out.assign(bytes.size() * 2 + 16, '\0');
@@ -133,6 +132,93 @@ bool decodeGb18030(const std::string& bytes, std::string& out) {
   iconv_close(cd);
   out.resize(ok ? used : 0);
   return ok;
+}
+
+// What uchardet takes the bytes for, upper-cased ("" when it cannot tell).
+std::string uchardetGuess(const std::string& bytes) {
+  uchardet_t ud = uchardet_new();
+  if (!ud)
+    return {};
+  std::string guess;
+  if (uchardet_handle_data(ud, bytes.data(), bytes.size()) == 0) {
+    uchardet_data_end(ud);
+    if (const char* cs = uchardet_get_charset(ud))
+      guess = cs;
+  }
+  uchardet_delete(ud);
+  for (char& c : guess)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return guess;
+}
+
+// True when nearly every double-byte character lies in GB2312's symbol and hanzi rows (lead
+// 0xA1-0xA9 or 0xB0-0xF7, trail 0xA1-0xFE), as in text written in simplified Chinese. Big5
+// text read as GBK falls outside them for every character whose trail byte is below 0xA1
+// (about half of them).
+bool looksLikeGb2312(const std::string& bytes) {
+  size_t pairs = 0, inside = 0;
+  for (size_t i = 0; i + 1 < bytes.size(); ++i) {
+    auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x81)
+      continue;
+    auto trail = static_cast<unsigned char>(bytes[i + 1]);
+    ++pairs;
+    if (((lead >= 0xA1 && lead <= 0xA9) || (lead >= 0xB0 && lead <= 0xF7)) && trail >= 0xA1 &&
+        trail <= 0xFE)
+      ++inside;
+    ++i;
+  }
+  return pairs > 0 && inside * 100 >= pairs * 98;
+}
+
+// True when every byte above ASCII starts a Big5 pair: lead 0x81-0xFE, trail 0x40-0x7E or
+// 0xA1-0xFE (iconv passes a lone 0x80 through, which no Big5 text holds).
+bool wellFormedBig5(const std::string& bytes) {
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80)
+      continue;
+    if (lead == 0x80 || lead == 0xFF || i + 1 >= bytes.size())
+      return false;
+    auto trail = static_cast<unsigned char>(bytes[++i]);
+    if (!((trail >= 0x40 && trail <= 0x7E) || (trail >= 0xA1 && trail <= 0xFE)))
+      return false;
+  }
+  return true;
+}
+
+// Decodes bytes that are neither UTF-8 nor UTF-16: GB18030 or Big5, told apart by uchardet,
+// with the GB2312 repertoire as a second opinion. `confident` is false when neither tells.
+bool decodeChinese(const std::string& bytes, DecodedText& result) {
+  std::string gb, big5;
+  const bool gbOk = decodeWithIconv(bytes, "GB18030", gb);
+  // CP950 is Big5 as Windows writes it (with its extensions); BIG5-HKSCS reads Hong Kong text.
+  const bool big5Ok = wellFormedBig5(bytes) && (decodeWithIconv(bytes, "CP950", big5) ||
+                                                decodeWithIconv(bytes, "BIG5-HKSCS", big5));
+  const std::string guess = uchardetGuess(bytes);
+  const bool saysBig5 = guess.rfind("BIG5", 0) == 0 || guess == "EUC-TW";
+  const bool saysGb =
+      guess == "GB18030" || guess == "GB2312" || guess == "GBK" || guess == "HZ-GB-2312";
+  auto take = [&](bool isBig5, bool confident) {
+    result.utf8 = std::move(isBig5 ? big5 : gb);
+    result.encoding = isBig5 ? "Big5" : "GB18030";
+    result.confident = confident;
+    return true;
+  };
+  if (saysBig5 && big5Ok)
+    return take(true, true);
+  if (gbOk && (saysGb || looksLikeGb2312(bytes)))
+    return take(false, true);
+  // Bytes Big5 cannot hold (GBK trail bytes, GB18030 four-byte sequences) are Chinese in
+  // GB18030 unless uchardet takes them for another script altogether.
+  if (gbOk && !big5Ok)
+    return take(false, guess.empty() || saysGb);
+  if (big5Ok && !gbOk)
+    return take(true, false);
+  if (gbOk)
+    return take(false, false);
+  return false;
 }
 
 // Characters that cannot stand in a w:t: C0 and C1 controls, DEL, and the non-characters
@@ -365,7 +451,7 @@ DecodedText decodeText(const std::string& bytes) {
   if (startsWith(bytes, "\xEF\xBB\xBF")) {
     result.utf8 = bytes.substr(3);
     if (!isValidUtf8(result.utf8))
-      throw DocumentError("the text starts with a UTF-8 byte order mark but is not valid UTF-8");
+      throw DocumentError(msg::text(msg::kTextBadBom, "UTF-8"));
     result.encoding = "UTF-8 BOM";
     return result;
   }
@@ -375,8 +461,7 @@ DecodedText decodeText(const std::string& bytes) {
     result.encoding = bigEndian ? "UTF-16BE" : "UTF-16LE";
     std::u32string text;
     if (!decodeUtf16(bytes, 2, bigEndian, text))
-      throw DocumentError("the text starts with a " + result.encoding +
-                          " byte order mark but is not valid " + result.encoding);
+      throw DocumentError(msg::text(msg::kTextBadBom, result.encoding));
     result.utf8 = toUtf8(text);
     return result;
   }
@@ -398,9 +483,8 @@ DecodedText decodeText(const std::string& bytes) {
       return result;
     }
   }
-  if (!decodeGb18030(bytes, result.utf8))
-    throw DocumentError(kNoEncodingMessage);
-  result.encoding = "GB18030";
+  if (!decodeChinese(bytes, result))
+    throw DocumentError(msg::kTextNoEncoding);
   return result;
 }
 
@@ -433,20 +517,21 @@ std::unique_ptr<Package> makeTextPackage(const std::vector<std::string>& paragra
   return Package::fromEntries(std::move(entries));
 }
 
-std::unique_ptr<Package> importTextFile(const std::string& path, std::string* encoding) {
+std::unique_ptr<Package> importTextFile(const std::string& path, std::string* encoding,
+                                        bool* confident) {
   auto fail = [&](const std::string& reason) { return DocumentError(path, "", reason); };
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0)
-    throw fail(std::string("cannot open the file: ") + std::strerror(errno));
+    throw fail(msg::text(msg::kFileUnreadable, std::strerror(errno)));
   std::string bytes;
   struct stat st {};
   std::string error;
   if (::fstat(fd, &st) != 0) {
-    error = std::string("cannot read the file: ") + std::strerror(errno);
+    error = msg::text(msg::kFileUnreadable, std::strerror(errno));
   } else if (!S_ISREG(st.st_mode)) {
-    error = "not a regular file";
+    error = msg::kFileNotRegular;
   } else if (st.st_size > kMaxTextFileSize) {
-    error = "the text file is larger than 128 MiB";
+    error = msg::kTextTooLarge;
   } else {
     bytes.resize(static_cast<size_t>(st.st_size));
     size_t done = 0;
@@ -457,12 +542,12 @@ std::unique_ptr<Package> importTextFile(const std::string& path, std::string* en
       if (n < 0 && errno == EINTR)
         continue;
       if (n < 0)
-        error = std::string("cannot read the file: ") + std::strerror(errno);
+        error = msg::text(msg::kFileUnreadable, std::strerror(errno));
       if (n <= 0)
         break;
       done += static_cast<size_t>(n);
       if (done > static_cast<size_t>(kMaxTextFileSize))
-        error = "the text file is larger than 128 MiB";
+        error = msg::kTextTooLarge;
     }
     bytes.resize(done);
   }
@@ -473,6 +558,8 @@ std::unique_ptr<Package> importTextFile(const std::string& path, std::string* en
     DecodedText text = decodeText(bytes);
     if (encoding)
       *encoding = text.encoding;
+    if (confident)
+      *confident = text.confident;
     return makeTextPackage(splitLines(text.utf8));
   } catch (const DocumentError& e) {
     throw e.withFile(path);

@@ -11,14 +11,15 @@ namespace word {
 
 // Result of decoding a text file.
 struct DecodedText {
-  std::string utf8;     // the text in UTF-8, BOM removed
-  std::string encoding; // "UTF-8", "UTF-8 BOM", "UTF-16LE", "UTF-16BE", "GB18030"
+  std::string utf8;      // the text in UTF-8, BOM removed
+  std::string encoding;  // "UTF-8", "UTF-8 BOM", "UTF-16LE", "UTF-16BE", "GB18030", "Big5"
+  bool confident = true; // false when the bytes fit more than one encoding and none was told
 };
 
 // Decodes the bytes of a text file: a BOM (UTF-8, UTF-16 LE/BE) wins; then valid UTF-8;
 // then UTF-16 without BOM when the bytes look like it (many zero bytes at odd or even
-// positions); else GB18030 (a superset of GBK and GB2312). Throws DocumentError when the
-// bytes decode in none of these.
+// positions); else GB18030 (a superset of GBK and GB2312) or Big5, told apart by uchardet.
+// Throws DocumentError when the bytes decode in none of these.
 DecodedText decodeText(const std::string& bytes);
 
 // Splits text into lines: CR, LF and CRLF all end a line; a final line end does not start an
@@ -32,6 +33,7 @@ std::unique_ptr<Package> makeTextPackage(const std::vector<std::string>& paragra
 
 // Reads a .txt file into a package (decodeText + splitLines + makeTextPackage). The file is
 // opened read-only. Throws DocumentError naming `path`.
-std::unique_ptr<Package> importTextFile(const std::string& path, std::string* encoding = nullptr);
+std::unique_ptr<Package> importTextFile(const std::string& path, std::string* encoding = nullptr,
+                                        bool* confident = nullptr);
 
 } // namespace word

@@ -71,6 +71,225 @@ const char* WNames::localOf(pugi::xml_node n) const {
 }
 
 namespace {
+
+struct KnownNamespace {
+  const char* prefix;
+  const char* uri;
+};
+constexpr KnownNamespace kKnown[] = {
+    {"w", kWNamespace},
+    {"r", "http://schemas.openxmlformats.org/officeDocument/2006/relationships"},
+    {"wp", "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing"},
+    {"a", "http://schemas.openxmlformats.org/drawingml/2006/main"},
+    {"pic", "http://schemas.openxmlformats.org/drawingml/2006/picture"},
+    {"v", "urn:schemas-microsoft-com:vml"},
+    {"o", "urn:schemas-microsoft-com:office:office"},
+    {"w10", "urn:schemas-microsoft-com:office:word"},
+    {"mc", "http://schemas.openxmlformats.org/markup-compatibility/2006"},
+};
+constexpr int kKnownCount = static_cast<int>(std::size(kKnown));
+
+int knownIndex(std::string_view uri) {
+  for (int i = 0; i < kKnownCount; ++i)
+    if (uri == kKnown[i].uri)
+      return i;
+  return -1;
+}
+
+// The prefix a declaration attribute binds ("" for xmlns), or nullopt for other attributes.
+bool declaredPrefix(const char* name, std::string_view& prefix) {
+  if (std::strncmp(name, "xmlns", 5) != 0)
+    return false;
+  if (name[5] == '\0') {
+    prefix = {};
+    return true;
+  }
+  if (name[5] != ':')
+    return false;
+  prefix = name + 6;
+  return true;
+}
+
+// Next element in document order below `top` (without recursion); `depth` follows the level.
+pugi::xml_node nextElement(pugi::xml_node n, pugi::xml_node top, int& depth) {
+  if (pugi::xml_node c = n.first_child()) {
+    ++depth;
+    n = c;
+  } else {
+    while (n != top && !n.next_sibling()) {
+      n = n.parent();
+      --depth;
+    }
+    if (n == top)
+      return {};
+    n = n.next_sibling();
+  }
+  while (n && n.type() != pugi::node_element) {
+    if (pugi::xml_node s = n.next_sibling()) {
+      n = s;
+      continue;
+    }
+    while (n != top && !n.next_sibling()) {
+      n = n.parent();
+      --depth;
+    }
+    if (n == top)
+      return {};
+    n = n.next_sibling();
+  }
+  return n;
+}
+
+} // namespace
+
+namespace {
+
+// Drops from the root's mc:Ignorable the prefixes that no declaration on the root binds. Such a
+// list makes Word refuse the file; an undeclared prefix names no element, so nothing else
+// changes. Generic XML tools leave these behind: they declare only the namespaces in use.
+bool dropUndeclaredIgnorable(pugi::xml_node root) {
+  std::string_view mcPrefix;
+  for (pugi::xml_attribute a : root.attributes()) {
+    std::string_view prefix;
+    int k = knownIndex(a.value());
+    if (declaredPrefix(a.name(), prefix) && !prefix.empty() && k >= 0 &&
+        std::strcmp(kKnown[k].prefix, "mc") == 0)
+      mcPrefix = prefix;
+  }
+  if (mcPrefix.empty())
+    return false;
+  pugi::xml_attribute ignorable = root.attribute((std::string(mcPrefix) + ":Ignorable").c_str());
+  if (!ignorable)
+    return false;
+  std::string kept;
+  bool dropped = false;
+  std::string_view list = ignorable.value();
+  size_t at = 0;
+  while (at < list.size()) {
+    size_t end = list.find_first_of(" \t\r\n", at);
+    if (end == std::string_view::npos)
+      end = list.size();
+    std::string_view token = list.substr(at, end - at);
+    at = end + 1;
+    if (token.empty())
+      continue;
+    if (root.attribute(("xmlns:" + std::string(token)).c_str())) {
+      kept += (kept.empty() ? "" : " ") + std::string(token);
+    } else {
+      dropped = true;
+    }
+  }
+  if (dropped)
+    ignorable.set_value(kept.c_str());
+  return dropped;
+}
+
+} // namespace
+
+bool normalizeNamespaces(pugi::xml_document& doc) {
+  pugi::xml_node root = doc.document_element();
+  if (!root)
+    return false;
+  const bool ignorableRepaired = dropUndeclaredIgnorable(root);
+  // First pass: the declarations alone. Nothing to do when every known namespace is bound
+  // only to its usual prefix (documents written by Word and LibreOffice).
+  bool needed = false;
+  std::array<bool, kKnownCount> blocked{};
+  {
+    int depth = 0;
+    for (pugi::xml_node n = root; n; n = nextElement(n, root, depth)) {
+      for (pugi::xml_attribute a : n.attributes()) {
+        std::string_view prefix;
+        if (!declaredPrefix(a.name(), prefix))
+          continue;
+        int k = knownIndex(a.value());
+        if (k >= 0 && prefix != kKnown[k].prefix)
+          needed = true;
+        for (int i = 0; i < kKnownCount; ++i)
+          if (prefix == kKnown[i].prefix && i != k)
+            blocked[static_cast<size_t>(i)] = true;
+      }
+    }
+  }
+  if (!needed)
+    return ignorableRepaired;
+
+  // Second pass: resolve every name through the declarations in scope and rename those in a
+  // known namespace to its usual prefix.
+  struct Binding {
+    std::string prefix;
+    int known; // index into kKnown, -1 for any other namespace
+    int depth;
+  };
+  std::vector<Binding> scope;
+  auto resolve = [&](std::string_view prefix) -> int {
+    for (auto it = scope.rbegin(); it != scope.rend(); ++it)
+      if (it->prefix == prefix)
+        return it->known;
+    return -1;
+  };
+  std::array<bool, kKnownCount> used{};
+  bool changed = false;
+  std::string name;
+  auto rename = [&](auto node, int k, std::string_view local) {
+    name.assign(kKnown[k].prefix).append(":").append(local);
+    node.set_name(name.c_str());
+    used[static_cast<size_t>(k)] = true;
+    changed = true;
+  };
+  int depth = 0;
+  for (pugi::xml_node n = root; n; n = nextElement(n, root, depth)) {
+    while (!scope.empty() && scope.back().depth >= depth)
+      scope.pop_back();
+    for (pugi::xml_attribute a : n.attributes()) {
+      std::string_view prefix;
+      if (declaredPrefix(a.name(), prefix))
+        scope.push_back({std::string(prefix), knownIndex(a.value()), depth});
+    }
+    std::string_view qname = n.name();
+    size_t colon = qname.find(':');
+    std::string_view prefix =
+        colon == std::string_view::npos ? std::string_view() : qname.substr(0, colon);
+    std::string_view local = colon == std::string_view::npos ? qname : qname.substr(colon + 1);
+    int k = resolve(prefix);
+    const bool mainElement = k == 0;
+    if (k >= 0 && !blocked[static_cast<size_t>(k)] && prefix != kKnown[k].prefix)
+      rename(n, k, std::string(local));
+    for (pugi::xml_attribute a : n.attributes()) {
+      std::string_view aname = a.name();
+      std::string_view unused;
+      if (declaredPrefix(a.name(), unused))
+        continue;
+      size_t c = aname.find(':');
+      if (c == std::string_view::npos) {
+        // Unqualified attributes are in no namespace, except as read on main-namespace
+        // elements (see the header).
+        if (mainElement && !blocked[0])
+          rename(a, 0, std::string(aname));
+        continue;
+      }
+      std::string_view ap = aname.substr(0, c);
+      if (ap == "xml")
+        continue;
+      int ak = resolve(ap);
+      if (ak >= 0 && !blocked[static_cast<size_t>(ak)] && ap != kKnown[ak].prefix)
+        rename(a, ak, std::string(aname.substr(c + 1)));
+    }
+  }
+  // Declare the usual prefixes first on the root, so that they win for readers that take the
+  // first declaration of a namespace.
+  for (int i = kKnownCount - 1; i >= 0; --i) {
+    if (!used[static_cast<size_t>(i)])
+      continue;
+    std::string decl = std::string("xmlns:") + kKnown[i].prefix;
+    if (pugi::xml_attribute a = root.attribute(decl.c_str()))
+      root.remove_attribute(a);
+    root.prepend_attribute(decl.c_str()).set_value(kKnown[i].uri);
+  }
+  return changed || ignorableRepaired;
+}
+
+namespace {
 // Schema order of the property containers we write into.
 const std::vector<const char*> kPPrVector(kPPrOrder.begin(), kPPrOrder.end());
 const std::vector<const char*> kRPrOrder = {"ins",

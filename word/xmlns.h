@@ -57,6 +57,19 @@ private:
   mutable FastCache fast_;
 };
 
+// Rewrites a parsed part so that the WordprocessingML namespaces this model names in code (main,
+// relationships, DrawingML, VML, markup compatibility) use their usual prefixes (w, r, wp, a,
+// pic, v, o, w10, mc), whatever prefix the file bound them to (ns0:, or the default namespace as
+// generic XML tools write). Elements and attributes are found by namespace, not by spelling:
+// each name is resolved through the declarations in scope. The usual declarations are added to
+// the root; the file's own declarations stay (mc:Ignorable may name them). Attributes without a
+// prefix on main-namespace elements are taken as main-namespace attributes (no schema attribute
+// of that namespace is unqualified). A namespace whose usual prefix the part binds to another
+// namespace somewhere is left as written. Prefixes in the root's mc:Ignorable that the root
+// does not declare are dropped from it (Word refuses such a list). Returns true when anything
+// changed.
+bool normalizeNamespaces(pugi::xml_document& doc);
+
 // Schema order of w:pPr's children (CT_PPr), the order ensureChild() inserts them in.
 inline constexpr std::array<const char*, 36> kPPrOrder = {"pStyle",
                                                           "keepNext",

@@ -196,16 +196,17 @@ TEST_P(BatchFailure, IsReportedAndTheBatchGoesOn) {
 INSTANTIATE_TEST_SUITE_P(
     Inputs, BatchFailure,
     ::testing::Values(
-        BadInput{"Missing", "gone.docx", nullptr, "does not exist"},
+        BadInput{"Missing", "gone.docx", nullptr, "文件不存在"},
         BadInput{"Garbage", "bad.docx",
                  [](const fs::path& p) { batchtest::writeFile(p, "this is no document"); },
-                 "not a Word document"},
+                 "不是 Word 文档"},
         BadInput{"Empty", "empty.docx", [](const fs::path& p) { batchtest::writeFile(p, ""); },
-                 "empty"},
+                 "文件是空的"},
         BadInput{"Folder", "folder.docx", [](const fs::path& p) { fs::create_directory(p); },
-                 "not a document"},
+                 "文件夹"},
         BadInput{"Unsupported", "scan.pdf",
-                 [](const fs::path& p) { batchtest::writeFile(p, "%PDF-1.4\n"); }, "unsupported"}),
+                 [](const fs::path& p) { batchtest::writeFile(p, "%PDF-1.4\n"); },
+                 "不支持的文件类型"}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(Batch, ANameWithACommaWorksThroughTheNameList) {

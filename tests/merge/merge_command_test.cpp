@@ -81,7 +81,7 @@ TEST(MergeCommand, LinesAndExitStatus) {
     events.push_back(nlohmann::json::parse(line));
   ASSERT_EQ(events.size(), 4u);
   EXPECT_EQ(events[1]["ok"], false);
-  EXPECT_EQ(events[1]["message"], "无法合并：缺.docx：the file does not exist");
+  EXPECT_EQ(events[1]["message"], "无法合并：缺.docx：文件不存在；请检查文件名和所在的文件夹");
   EXPECT_EQ(events[3]["event"], "summary");
   EXPECT_EQ(events[3]["merged"], 2);
   EXPECT_EQ(events[3]["exitStatus"], 2);

@@ -269,7 +269,7 @@ TEST(MergeRun, ListOrderAndUnreadableDocumentsAndLegacyInputs) {
   EXPECT_EQ(r.merged, 4);
   ASSERT_EQ(r.failures.size(), 2u);
   EXPECT_EQ(fs::path(r.failures[0].file).filename(), "缺.docx");
-  EXPECT_EQ(r.failures[0].reason, "the file does not exist");
+  EXPECT_EQ(r.failures[0].reason, "文件不存在；请检查文件名和所在的文件夹");
   EXPECT_EQ(fs::path(r.failures[1].file).filename(), "坏.docx");
   EXPECT_NE(r.summary().find("有 2 个文件未能合并：缺.docx、坏.docx"), std::string::npos)
       << r.summary();
@@ -283,7 +283,7 @@ TEST(MergeRun, ListOrderAndUnreadableDocumentsAndLegacyInputs) {
   for (auto& c : calls)
     oks.push_back(std::get<4>(c));
   EXPECT_EQ(oks, (std::vector<bool>{true, false, true, false, true, true}));
-  EXPECT_EQ(std::get<3>(calls[1]), "无法合并：缺.docx：the file does not exist");
+  EXPECT_EQ(std::get<3>(calls[1]), "无法合并：缺.docx：文件不存在；请检查文件名和所在的文件夹");
   EXPECT_EQ(std::get<3>(calls[3]).rfind("无法合并：坏.docx：", 0), 0u);
   EXPECT_TRUE(fs::is_directory(dir / "深/层/out"));
   std::vector<std::string> texts = readBack(r.outputPath);

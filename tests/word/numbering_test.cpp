@@ -1,12 +1,17 @@
 #include "word/numbering.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
+
 #include <zip.h>
+
+#include "model_helpers.h"
+#include "word/story.h"
 
 namespace {
 
@@ -33,7 +38,10 @@ TEST_P(FormatListNumber, WritesWordsDigits) {
     auto eq = pair.find('=');
     ASSERT_NE(eq, std::string::npos) << pair;
     int n = std::stoi(pair.substr(0, eq));
-    EXPECT_EQ(formatListNumber(n, c.fmt), pair.substr(eq + 1)) << c.fmt << " " << n;
+    // "_" stands for a space inside a label.
+    std::string expected = pair.substr(eq + 1);
+    std::replace(expected.begin(), expected.end(), '_', ' ');
+    EXPECT_EQ(formatListNumber(n, c.fmt), expected) << c.fmt << " " << n;
   }
 }
 
@@ -42,8 +50,49 @@ const FormatCase kFormatCases[] = {
     {"decimal", "1=1 0=0 -3=-3"},
     {"decimalHalfWidth", "12=12"},
     {"unknownFormat", "7=7"},
-    {"ordinal", "2=2"},
-    {"cardinalText", "3=3"},
+    {"ordinal", "1=1st 2=2nd 3=3rd 4=4th 11=11th 12=12th 13=13th 21=21st 102=102nd"},
+    {"cardinalText", "3=Three 21=Twenty-one 100=One_hundred"},
+    {"ordinalText", "1=First 2=Second 12=Twelfth 20=Twentieth 21=Twenty-first"},
+    {"dollarText", "5=Five_and_00/100"},
+    {"hex", "9=9 10=A 255=FF"},
+    {"chicago", "1=* 2=† 4=§ 5=** 8=§§"},
+    {"numberInDash", "3=-_3_-"},
+    {"taiwaneseCounting", "1=一 10=十 11=十一 20=二十 21=二十一 100=一百 101=一百〇一"},
+    {"taiwaneseCountingThousand", "1=一 10=十 11=十一 99=九十九 1000=一千 10000=一萬"},
+    {"taiwaneseDigital", "10=一〇 205=二〇五"},
+    {"japaneseCounting", "1=一 10=十 11=十一 20=二十 100=百 101=百一 110=百十 1000=千 "
+                         "10000=一万 12345=一万二千三百四十五"},
+    {"japaneseLegal", "1=壱 2=弐 3=参 10=壱拾 11=壱拾壱 100=壱百 1000=壱阡 10000=壱萬"},
+    {"japaneseDigitalTenThousand", "10=一〇 10000=一万〇〇〇〇 12345=一万二三四五"},
+    {"ideographLegalTraditional", "1=壹 13=壹拾參 1000=壹仟"},
+    {"ideographZodiacTraditional", "1=甲子 2=乙丑 11=甲戌 60=癸亥 61=61"},
+    {"ideographEnclosedCircle", "1=㊀ 10=㊉ 11=11"},
+    {"decimalFullWidth2", "3=３"},
+    {"aiueo", "1=ｱ 2=ｲ 46=ﾝ 47=ｱｱ"},
+    {"aiueoFullWidth", "1=ア 6=カ 46=ン"},
+    {"iroha", "1=ｲ 2=ﾛ 3=ﾊ"},
+    {"irohaFullWidth", "1=イ 2=ロ 48=イイ"},
+    {"koreanDigital", "1=일 10=일영 205=이영오"},
+    {"koreanDigital2", "1=一 10=一零"},
+    {"koreanCounting", "1=하나 2=둘 10=열 11=열하나 20=스물 99=아흔아홉 100=백"},
+    {"koreanLegal", "1=일 10=십 11=십일 20=이십 100=백 101=백일 10000=만 20000=이만"},
+    {"ganada", "1=가 2=나 14=하 15=가가"},
+    {"chosung", "1=ㄱ 14=ㅎ"},
+    {"vietnameseCounting", "1=một 10=mười 15=mười_lăm 21=hai_mươi_mốt 105=một_trăm_linh_năm"},
+    {"russianLower", "1=а 6=е 7=ж 28=я 29=аа"},
+    {"russianUpper", "1=А 28=Я"},
+    {"hebrew1", "1=א 10=י 15=טו 16=טז 21=כא 100=ק"},
+    {"hebrew2", "1=א 22=ת 23=אא"},
+    {"arabicAlpha", "1=أ 2=ب 3=ت"},
+    {"arabicAbjad", "1=أ 2=ب 3=ج 4=د"},
+    {"hindiNumbers", "1=१ 10=१०"},
+    {"hindiVowels", "1=अ 2=आ"},
+    {"hindiConsonants", "1=क 2=ख"},
+    {"hindiCounting", "1=एक 2=दो 11=११"},
+    {"thaiNumbers", "1=๑ 10=๑๐"},
+    {"thaiLetters", "1=ก 2=ข 3=ค"},
+    {"thaiCounting", "1=หนึ่ง 10=สิบ 11=สิบเอ็ด 20=ยี่สิบ 21=ยี่สิบเอ็ด 35=สามสิบห้า"},
+    {"bahtText", "1=หนึ่งบาทถ้วน"},
     {"decimalZero", "1=01 9=09 10=10 123=123"},
     {"decimalFullWidth", "7=７ 12=１２"},
     {"decimalEnclosedCircle", "1=① 20=⑳ 21=21 0=0"},
@@ -82,6 +131,76 @@ TEST(FormatListNumberLimits, HugeValuesStayShort) {
   EXPECT_EQ(formatListNumber(-2147483647 - 1, "chineseCountingThousand"), "-2147483648");
   EXPECT_EQ(formatListNumber(2147483647, "chineseCountingThousand"),
             "二十一亿四千七百四十八万三千六百四十七");
+  for (const char* fmt : {"ganada", "russianLower", "chicago", "aiueo", "hebrew2", "thaiLetters"})
+    EXPECT_EQ(formatListNumber(2147483647, fmt), "2147483647") << fmt;
+}
+
+TEST(FormatListNumberKnown, EveryEcmaFormatIsKnown) {
+  // ST_NumberFormat of ECMA-376 Part 1 (custom is read from its w:format, see below).
+  for (const char* fmt : {"decimal",
+                          "upperRoman",
+                          "lowerRoman",
+                          "upperLetter",
+                          "lowerLetter",
+                          "ordinal",
+                          "cardinalText",
+                          "ordinalText",
+                          "hex",
+                          "chicago",
+                          "ideographDigital",
+                          "japaneseCounting",
+                          "aiueo",
+                          "iroha",
+                          "decimalFullWidth",
+                          "decimalHalfWidth",
+                          "japaneseLegal",
+                          "japaneseDigitalTenThousand",
+                          "decimalEnclosedCircle",
+                          "decimalFullWidth2",
+                          "aiueoFullWidth",
+                          "irohaFullWidth",
+                          "decimalZero",
+                          "bullet",
+                          "ganada",
+                          "chosung",
+                          "decimalEnclosedFullstop",
+                          "decimalEnclosedParen",
+                          "decimalEnclosedCircleChinese",
+                          "ideographEnclosedCircle",
+                          "ideographTraditional",
+                          "ideographZodiac",
+                          "ideographZodiacTraditional",
+                          "taiwaneseCounting",
+                          "ideographLegalTraditional",
+                          "taiwaneseCountingThousand",
+                          "taiwaneseDigital",
+                          "chineseCounting",
+                          "chineseLegalSimplified",
+                          "chineseCountingThousand",
+                          "koreanDigital",
+                          "koreanCounting",
+                          "koreanLegal",
+                          "koreanDigital2",
+                          "vietnameseCounting",
+                          "russianLower",
+                          "russianUpper",
+                          "none",
+                          "numberInDash",
+                          "hebrew1",
+                          "hebrew2",
+                          "arabicAlpha",
+                          "arabicAbjad",
+                          "hindiVowels",
+                          "hindiConsonants",
+                          "hindiNumbers",
+                          "hindiCounting",
+                          "thaiLetters",
+                          "thaiNumbers",
+                          "thaiCounting",
+                          "bahtText",
+                          "dollarText"})
+    EXPECT_TRUE(word::isKnownNumberFormat(fmt)) << fmt;
+  EXPECT_FALSE(word::isKnownNumberFormat("unknownFormat"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -374,6 +493,52 @@ TEST(ListNumberer, SuffixFollowsSuff) {
                      num(1, 0),
                  "", P(1, 0) + P(1, 1) + P(1, 2) + P(1, 3));
   EXPECT_EQ(l.suffix, (std::vector<std::string>{"\t", " ", "", "\t"}));
+}
+
+TEST(ConvertNumbersToText, WritesWhatWordShowsAndWarnsOfUnknownFormats) {
+  const std::string customChoice =
+      "<w:lvl w:ilvl=\"0\"><w:start w:val=\"1\"/><mc:AlternateContent xmlns:mc=\"http://"
+      "schemas.openxmlformats.org/markup-compatibility/2006\"><mc:Choice Requires=\"w14\">"
+      "<w:numFmt w:val=\"custom\" w:format=\"001, 002, 003, ...\"/></mc:Choice><mc:Fallback>"
+      "<w:numFmt w:val=\"decimal\"/></mc:Fallback></mc:AlternateContent><w:lvlText "
+      "w:val=\"%1.\"/></w:lvl>";
+  struct Case {
+    const char* name;
+    std::string level;
+    std::vector<std::string> labels; // of three paragraphs
+    const char* warning;             // a piece of the warning, or nullptr
+  };
+  const Case cases[] = {
+      {"taiwaneseCountingThousand",
+       lvl(0, "taiwaneseCountingThousand", "%1、"),
+       {"一、", "二、", "三、"},
+       nullptr},
+      {"chapter",
+       lvl(0, "chineseCountingThousand", "第%1章"),
+       {"第一章", "第二章", "第三章"},
+       nullptr},
+      {"japaneseCounting",
+       lvl(0, "japaneseCounting", "第%1条"),
+       {"第一条", "第二条", "第三条"},
+       nullptr},
+      {"custom", customChoice, {"001.", "002.", "003."}, nullptr},
+      {"unknown", lvl(0, "martianCounting", "%1)"), {"1)", "2)", "3)"}, "martianCounting"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto d = qftest::makeDoc(P(1) + P(1) + P(1), "", abstractNum(0, c.level) + num(1, 0));
+    d->convertNumbersToText();
+    for (int i = 1; i <= 3; ++i)
+      EXPECT_EQ(d->paragraphs().item(i).range().text(),
+                c.labels[static_cast<size_t>(i - 1)] + "\t\r");
+    auto& warnings = d->warnings();
+    if (c.warning) {
+      ASSERT_EQ(warnings.size(), 1u);
+      EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+    } else {
+      EXPECT_TRUE(warnings.empty());
+    }
+  }
 }
 
 TEST(ListNumberer, OtherPrefixesAreResolved) {

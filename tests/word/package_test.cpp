@@ -16,8 +16,13 @@
 #include <sys/resource.h>
 #include <zip.h>
 
+#include <iconv.h>
+
+#include "base/messages.h"
+#include "word/document.h"
 #include "word/error.h"
 #include "word/package.h"
+#include "word/xmlns.h"
 
 namespace fs = std::filesystem;
 using word::DocumentError;
@@ -542,6 +547,8 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
   smallTotal.maxTotalSize = 1 << 20;
   PackageLimits smallArchive;
   smallArchive.maxArchiveSize = 100;
+  PackageLimits lowRatioFloor;
+  lowRatioFloor.ratioFloor = 1 << 20;
 
   auto withDocument = [](std::string xml) {
     return [xml] { return zipWithLibzip(minimalEntries(xml)); };
@@ -549,22 +556,22 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
   auto raw = [](std::vector<RawEntry> e) { return [e] { return rawZip(e); }; };
 
   const std::vector<Case> cases = {
-      {"empty.docx", [] { return std::string(); }, {}, "the file is empty"},
+      {"empty.docx", [] { return std::string(); }, {}, msg::kFileEmpty},
       {"text.docx",
        [] { return std::string("Dear reader,\r\nthis is plain text.\r\n"); },
        {},
-       "not a Word document (no zip archive)"},
+       "不是 Word 文档（不是 zip 压缩包）"},
       {"legacy.docx",
        [] { return std::string("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1") + std::string(504, '\0'); },
        {},
-       "encrypted or password-protected document, or a legacy Word 97-2003 file"},
+       msg::kOleNotPackage},
       {"truncated.docx",
        [] {
          std::string b = corpusBytes();
          return b.substr(0, b.size() / 2);
        },
        {},
-       "the archive is damaged"},
+       "压缩包已损坏"},
       {"bad-directory.docx",
        [] {
          // Point the first central directory record at a bogus local header offset.
@@ -574,65 +581,58 @@ TEST_F(PackageTest, BadInputIsRefusedWithAReason) {
          return b;
        },
        {},
-       "the archive is damaged"},
+       "压缩包已损坏"},
       {"duplicate.docx",
        raw({{"word/document.xml", "<a/>"}, {"word/document.xml", "<b/>"}}),
        {},
-       "duplicate entry name word/document.xml"},
+       "压缩包中有重名的条目 word/document.xml"},
       {"case-duplicate.docx",
        raw({{"word/document.xml", "<a/>"}, {"Word/Document.xml", "<b/>"}}),
        {},
-       "duplicate entry name Word/Document.xml"},
-      {"dotdot.docx", raw({{"../x", "1"}}), {}, "unsafe entry name ../x"},
-      {"dotdot-inner.docx", raw({{"word/../../x", "1"}}), {}, "unsafe entry name word/../../x"},
-      {"absolute.docx", raw({{"/abs", "1"}}), {}, "unsafe entry name /abs"},
-      {"backslash.docx", raw({{"a\\b", "1"}}), {}, "unsafe entry name a\\b"},
-      {"drive.docx", raw({{"C:/x", "1"}}), {}, "unsafe entry name C:/x"},
+       "压缩包中有重名的条目 Word/Document.xml"},
+      {"dotdot.docx", raw({{"../x", "1"}}), {}, "不安全的条目名 ../x"},
+      {"dotdot-inner.docx", raw({{"word/../../x", "1"}}), {}, "不安全的条目名 word/../../x"},
+      {"absolute.docx", raw({{"/abs", "1"}}), {}, "不安全的条目名 /abs"},
+      {"backslash.docx", raw({{"a\\b", "1"}}), {}, "不安全的条目名 a\\b"},
+      {"drive.docx", raw({{"C:/x", "1"}}), {}, "不安全的条目名 C:/x"},
       {"encrypted.docx",
        raw({{"word/document.xml", "0123456789ab<a/>", 1}}),
        {},
-       "encrypted entry word/document.xml"},
-      {"method.docx",
-       raw({{"word/document.xml", "<a/>", 0, 97}}),
-       {},
-       "compression method that is not supported"},
+       "条目 word/document.xml 已加密"},
+      {"method.docx", raw({{"word/document.xml", "<a/>", 0, 97}}), {}, "不支持的压缩方式"},
       {"bomb.docx",
        [] {
          return zipWithLibzip({{"word/zeros.bin", std::string(8 << 20, '\0')}});
        },
-       {},
-       "suspicious compression ratio in entry word/zeros.bin"},
+       lowRatioFloor, "条目 word/zeros.bin 的压缩比异常"},
       {"big-part.docx",
        [] {
          return zipWithLibzip({{"word/big.bin", std::string((1 << 20) + 1, 'x')}});
        },
-       smallPart, "an entry is too large when unpacked (word/big.bin"},
+       smallPart, "条目解压后太大（word/big.bin"},
       {"big-total.docx",
        [] {
          return zipWithLibzip(
              {{"a.bin", std::string(600 << 10, 'x')}, {"b.bin", std::string(600 << 10, 'y')}});
        },
-       smallTotal, "too large when unpacked"},
+       smallTotal, "解压后太大"},
       {"big-archive.docx", [] { return zipWithLibzip(minimalEntries()); }, smallArchive,
-       "the file is too large"},
+       "文件太大"},
       {"many.docx",
        [] {
          return zipWithLibzip({{"1", ""}, {"2", ""}, {"3", ""}, {"4", ""}, {"5", ""}});
        },
-       few, "too many entries (5; the limit is 3)"},
+       few, "条目太多（5 个，上限为 3 个）"},
       {"doctype.docx",
        withDocument("<?xml version=\"1.0\"?><!DOCTYPE d [<!ENTITY e \"boom\">]><d>&e;</d>"),
        {},
-       "word/document.xml: DOCTYPE/entity declarations are not allowed"},
+       "word/document.xml: 含有 DOCTYPE 或实体声明"},
       {"malformed.docx",
        withDocument("<w:document><w:body></w:document>"),
        {},
-       "word/document.xml: malformed XML"},
-      {"deep.docx",
-       withDocument(deepXml(100000)),
-       {},
-       "word/document.xml: XML nested deeper than 256 levels"},
-      {"not-xml.docx", withDocument(""), {}, "word/document.xml: malformed XML"},
+       "word/document.xml: XML 格式错误"},
+      {"deep.docx", withDocument(deepXml(100000)), {}, "word/document.xml: XML 嵌套超过 256 层"},
+      {"not-xml.docx", withDocument(""), {}, "word/document.xml: XML 格式错误"},
   };
 
   for (const auto& c : cases) {
@@ -658,8 +658,8 @@ TEST_F(PackageTest, UnreadablePathsAreRefusedWithAReason) {
     fs::path path;
     const char* reason;
   } cases[] = {
-      {dir_ / "absent.docx", "the file does not exist"},
-      {dir_, "this is a folder, not a file"},
+      {dir_ / "absent.docx", msg::kFileMissing},
+      {dir_, msg::kFileIsFolder},
   };
   for (const auto& c : cases) {
     try {
@@ -690,10 +690,269 @@ TEST_F(PackageTest, HeaderSizesAreNotTrusted) {
     Package::openMemory(b, "lying.docx", limits);
     ADD_FAILURE() << "accepted";
   } catch (const DocumentError& e) {
-    EXPECT_NE(std::string(e.what()).find("lying.docx: an entry is too large when unpacked"),
-              std::string::npos)
+    EXPECT_NE(std::string(e.what()).find("lying.docx: 条目解压后太大"), std::string::npos)
         << e.what();
   }
+}
+
+// ---- documents that are valid or that Word repairs --------------------------------------------
+
+std::string documentWithText(const std::string& text, const char* declaration = "UTF-8") {
+  return std::string("<?xml version=\"1.0\" encoding=\"") + declaration +
+         "\" standalone=\"yes\"?>\r\n<w:document "
+         "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"><w:body><w:p>"
+         "<w:r><w:t>" +
+         text + "</w:t></w:r></w:p></w:body></w:document>";
+}
+
+std::string convertTo(const std::string& utf8, const char* encoding) {
+  iconv_t cd = iconv_open(encoding, "UTF-8");
+  std::string out(utf8.size() * 4 + 16, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size(), outLeft = out.size();
+  char* dst = out.data();
+  EXPECT_NE(iconv(cd, &in, &inLeft, &dst, &outLeft), static_cast<size_t>(-1)) << encoding;
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::unique_ptr<word::Document> openBytes(const std::string& zip, const std::string& name) {
+  return word::Document::fromPackage(Package::openMemory(zip, name), name);
+}
+
+std::string firstParagraph(word::Document& d) {
+  return d.paragraphs().item(1).range().text();
+}
+
+TEST(PackageLimitsTest, RepetitiveDocumentIsNotAZipBomb) {
+  std::string body;
+  for (int i = 0; i < 12000; ++i)
+    body += "<w:p><w:r><w:t>本行文字与其余各行完全相同，用来检验重复的文档。</w:t></w:r></w:p>";
+  std::string xml =
+      documentWithText("").replace(documentWithText("").find("<w:p>"),
+                                   std::string("<w:p><w:r><w:t></w:t></w:r></w:p>").size(), body);
+  std::string zip = zipWithLibzip(minimalEntries(xml));
+  // Deflate packs these lines far beyond the ratio limit: the case is the one that matters.
+  ASSERT_GT(xml.size() / zip.size(), PackageLimits{}.maxRatio);
+  auto d = openBytes(zip, "repetitive.docx");
+  EXPECT_EQ(d->paragraphs().count(), 12000);
+}
+
+TEST(PackageEncodingTest, PartsInOtherEncodingsAreReadAndWrittenAsUtf8) {
+  const std::string text = "关于印发《排版规范》的通知";
+  const std::string big5Text = "關於印發《排版規範》的通知";
+  struct Case {
+    const char* name;
+    std::string part;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"gbk", convertTo(documentWithText(text, "GBK"), "GBK"), text},
+      {"gb2312", convertTo(documentWithText(text, "gb2312"), "GB2312"), text},
+      {"gb18030", convertTo(documentWithText(text, "GB18030"), "GB18030"), text},
+      {"big5", convertTo(documentWithText(big5Text, "Big5"), "BIG5"), big5Text},
+      {"utf-16le-bom", "\xFF\xFE" + convertTo(documentWithText(text, "UTF-16"), "UTF-16LE"), text},
+      {"utf-16be-bom", "\xFE\xFF" + convertTo(documentWithText(text, "UTF-16"), "UTF-16BE"), text},
+      {"utf-16le-no-bom", convertTo(documentWithText(text, "UTF-16"), "UTF-16LE"), text},
+      {"utf-8-bom", "\xEF\xBB\xBF" + documentWithText(text), text},
+      {"utf-16-label-on-utf-8", documentWithText(text, "UTF-16"), text},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A part the model never parses is written back in UTF-8 too.
+    Entries entries = minimalEntries(c.part);
+    entries.emplace_back("customXml/item1.xml", c.part);
+    auto d = openBytes(zipWithLibzip(entries), std::string(c.name) + ".docx");
+    EXPECT_EQ(firstParagraph(*d), c.expected + "\r");
+    auto out = readWithLibzip(d->saveToString());
+    for (const char* name : {"word/document.xml", "customXml/item1.xml"}) {
+      auto part =
+          std::find_if(out.begin(), out.end(), [&](const auto& e) { return e.first == name; });
+      ASSERT_NE(part, out.end());
+      EXPECT_NE(part->second.find(c.expected), std::string::npos) << name;
+      EXPECT_NE(part->second.find("encoding=\"UTF-8\""), std::string::npos) << part->second;
+    }
+  }
+}
+
+TEST(PackageEncodingTest, BytesThatDoNotMatchTheDeclarationFailNamingFileAndPart) {
+  const std::string text = "关于印发的通知";
+  struct Case {
+    const char* name;
+    std::string part;
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"gbk-under-utf8", convertTo(documentWithText(text), "GBK"), "声明的编码为 UTF-8"},
+      {"gbk-undeclared",
+       convertTo(
+           documentWithText(text).substr(
+               std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n")
+                   .size()),
+           "GBK"),
+       "声明的编码为 UTF-8"},
+      {"bad-gbk", documentWithText("\x81\x20\xFF", "GBK"), "声明的编码为 GBK"},
+      {"unknown", documentWithText("a", "x-no-such-encoding"), "无法识别的编码 x-no-such-encoding"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string file = std::string(c.name) + ".docx";
+    try {
+      openBytes(zipWithLibzip(minimalEntries(c.part)), file);
+      ADD_FAILURE() << "accepted";
+    } catch (const DocumentError& e) {
+      EXPECT_EQ(e.file(), file);
+      EXPECT_EQ(e.part(), "word/document.xml");
+      EXPECT_NE(e.reason().find(c.reason), std::string::npos) << e.reason();
+    }
+  }
+}
+
+TEST(PackageRepairTest, CharactersXmlDoesNotAllowAreDroppedWithAWarning) {
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"ref-1", "前&#1;后", "前后"},
+      {"ref-0", "前&#0;后文不丢", "前后文不丢"},
+      {"hex-ref", "前&#x1F;后&#xFFFE;尾", "前后尾"},
+      {"raw-byte", "前\x01\x0B后", "前后"},
+      {"non-character", "前\xEF\xBF\xBF后", "前后"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto d = openBytes(zipWithLibzip(minimalEntries(documentWithText(c.text))), "c.docx");
+    EXPECT_EQ(firstParagraph(*d), c.expected + "\r");
+    ASSERT_EQ(d->warnings().size(), 1u);
+    EXPECT_NE(d->warnings()[0].find("word/document.xml"), std::string::npos);
+    auto again = openBytes(d->saveToString(), "again.docx");
+    EXPECT_EQ(firstParagraph(*again), c.expected + "\r");
+  }
+  // Allowed references stay as they are.
+  auto d =
+      openBytes(zipWithLibzip(minimalEntries(documentWithText("&#9;&#x4E2D;&#65;"))), "ok.docx");
+  EXPECT_EQ(firstParagraph(*d), "\t中A\r");
+  EXPECT_TRUE(d->warnings().empty());
+}
+
+TEST(PackageRepairTest, MissingContentTypesAndRootRelationshipsAreSupplied) {
+  const char* docRels =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Relationships "
+      "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+      "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+      "styles\" Target=\"styles.xml\"/><Relationship Id=\"rId2\" "
+      "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/image\" "
+      "Target=\"media/image1.png\"/></Relationships>";
+  const char* styles = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:styles "
+                       "xmlns:w=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"/>";
+  const std::string doc = documentWithText("正文");
+  struct Case {
+    const char* name;
+    Entries entries;
+    size_t warnings;
+  };
+  const Case cases[] = {
+      {"no-types",
+       {{"_rels/.rels", kRootRels},
+        {"word/document.xml", doc},
+        {"word/_rels/document.xml.rels", docRels},
+        {"word/styles.xml", styles},
+        {"word/media/image1.png", "\x89PNG"}},
+       1},
+      {"no-root-rels", {{"[Content_Types].xml", kTypes}, {"word/document.xml", doc}}, 1},
+      {"neither",
+       {{"word/document.xml", doc},
+        {"word/_rels/document.xml.rels", docRels},
+        {"word/styles.xml", styles},
+        {"word/media/image1.png", "\x89PNG"}},
+       2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto d = openBytes(zipWithLibzip(c.entries), std::string(c.name) + ".docx");
+    EXPECT_EQ(firstParagraph(*d), "正文\r");
+    EXPECT_EQ(d->warnings().size(), c.warnings);
+    auto pkg = Package::openMemory(d->saveToString(), "out.docx");
+    EXPECT_TRUE(pkg->warnings().empty());
+    EXPECT_EQ(pkg->mainPart(), "word/document.xml");
+    EXPECT_EQ(pkg->contentType("word/document.xml"),
+              "application/vnd.openxmlformats-officedocument.wordprocessingml.document.main+xml");
+    EXPECT_EQ(pkg->contentType("_rels/.rels"),
+              "application/vnd.openxmlformats-package.relationships+xml");
+    if (pkg->has("word/styles.xml") && std::string(c.name) != "no-root-rels") {
+      EXPECT_EQ(pkg->contentType("word/styles.xml"),
+                "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml");
+      EXPECT_EQ(pkg->contentType("word/media/image1.png"), "image/png");
+    }
+  }
+}
+
+TEST(NormalizeNamespaces, NamesAreResolvedThroughTheDeclarationsInScope) {
+  const std::string W = "\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\"";
+  const std::string R = "\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"";
+  const std::string MC = "\"http://schemas.openxmlformats.org/markup-compatibility/2006\"";
+  struct Case {
+    const char* name;
+    std::string in;
+    bool changed;
+    std::vector<std::string> names; // element and attribute names in document order
+  };
+  const Case cases[] = {
+      {"usual",
+       "<w:document xmlns:w=" + W + "><w:body w:a=\"1\"/></w:document>",
+       false,
+       {"w:document", "w:body", "w:a"}},
+      {"ns0",
+       "<ns0:document xmlns:ns0=" + W + " xmlns:ns1=" + R +
+           "><ns0:body><ns0:p ns0:rsidR=\"1\" ns1:id=\"rId1\"/></ns0:body></ns0:document>",
+       true,
+       {"w:document", "w:body", "w:p", "w:rsidR", "r:id"}},
+      {"nested",
+       "<w:document xmlns:w=" + W + "><w:body><x:p xmlns:x=" + W +
+           "><x:r x:a=\"1\"/></x:p><w:p/></w:body></w:document>",
+       true,
+       {"w:document", "w:body", "w:p", "w:r", "w:a", "w:p"}},
+      {"default",
+       "<document xmlns=" + W + " xmlns:wa=" + W +
+           "><body><foo xmlns=\"urn:other\" a=\"1\"><bar/></foo><p wa:b=\"2\" c=\"3\"/>"
+           "</body></document>",
+       true,
+       {"w:document", "w:body", "foo", "a", "bar", "w:p", "w:b", "w:c"}},
+      {"w-taken",
+       "<ns0:document xmlns:ns0=" + W + " xmlns:w=\"urn:other\"><w:x/></ns0:document>",
+       false,
+       {"ns0:document", "w:x"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(c.in.c_str()));
+    EXPECT_EQ(word::normalizeNamespaces(doc), c.changed);
+    std::vector<std::string> names;
+    std::function<void(pugi::xml_node)> walk = [&](pugi::xml_node n) {
+      names.push_back(n.name());
+      for (auto a : n.attributes())
+        if (std::string(a.name()).rfind("xmlns", 0) != 0)
+          names.push_back(a.name());
+      for (auto k : n.children())
+        walk(k);
+    };
+    walk(doc.document_element());
+    EXPECT_EQ(names, c.names);
+    if (c.changed) {
+      EXPECT_STREQ(doc.document_element().first_attribute().name(), "xmlns:w");
+    }
+  }
+  // Prefixes that mc:Ignorable names without a declaration are dropped from it.
+  pugi::xml_document doc;
+  ASSERT_TRUE(doc.load_string(("<w:document xmlns:w=" + W + " xmlns:mc=" + MC +
+                               " xmlns:w14=\"urn:w14\" mc:Ignorable=\"w14 wp14 w15\"/>")
+                                  .c_str()));
+  EXPECT_TRUE(word::normalizeNamespaces(doc));
+  EXPECT_STREQ(doc.document_element().attribute("mc:Ignorable").value(), "w14");
 }
 
 } // namespace

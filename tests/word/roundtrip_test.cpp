@@ -8,6 +8,7 @@
 
 #include "word/convert.h"
 #include "word/document.h"
+#include "word/filetypes.h"
 #include "word/story.h"
 
 namespace fs = std::filesystem;
@@ -143,4 +144,55 @@ TEST_F(RoundTrip, SaveRefusesItsOwnSource) {
   EXPECT_THROW(d.saveAs(path("self.docx")), word::DocumentError);
   EXPECT_THROW(d.saveAs(path("./self.docx")), word::DocumentError);
   EXPECT_TRUE(fs::exists(path("self.docx")));
+}
+
+TEST_F(RoundTrip, WordDocumentsAreToldByContentWhateverTheirNameOrStreamCase) {
+  std::string src = path("source.fodt");
+  std::ofstream(src) << kFodt;
+  word::convertFile(src, path("made.doc"));
+  std::ifstream in(path("made.doc"), std::ios::binary);
+  const std::string doc(std::istreambuf_iterator<char>(in), {});
+  // The directory entry of the main stream, in UTF-16LE; OLE compares such names case-blind.
+  auto utf16 = [](const std::string& s) {
+    std::string out;
+    for (char c : s)
+      out += std::string(1, c) + '\0';
+    return out;
+  };
+  const std::string stream = utf16("WordDocument");
+  ASSERT_NE(doc.find(stream), std::string::npos);
+  struct Case {
+    const char* name;
+    const char* streamName;
+  };
+  const Case cases[] = {
+      {"lower.doc", "worddocument"},
+      {"upper.doc", "WORDDOCUMENT"},
+      {"legacy.docx", "WordDocument"},
+      {"legacy-lower.docm", "worddocument"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = doc;
+    for (size_t at = bytes.find(stream); at != std::string::npos; at = bytes.find(stream, at + 1))
+      bytes.replace(at, stream.size(), utf16(c.streamName));
+    std::ofstream(path(c.name), std::ios::binary) << bytes;
+    EXPECT_TRUE(word::needsConversion(path(c.name)));
+    word::Application app;
+    word::Document& d = app.open(path(c.name));
+    EXPECT_NE(d.contentRange().text().find("第一段 text"), std::string::npos);
+  }
+}
+
+TEST(OpenText, EmptyTextFileIsAnEmptyDocument) {
+  char tmpl[] = "/tmp/qf-empty-XXXXXX";
+  ASSERT_NE(mkdtemp(tmpl), nullptr);
+  std::string file = std::string(tmpl) + "/空.txt";
+  std::ofstream(file).close();
+  word::Application app;
+  word::Document& d = app.open(file);
+  EXPECT_EQ(d.paragraphs().count(), 1);
+  EXPECT_EQ(d.contentRange().text(), "\r");
+  std::error_code ec;
+  fs::remove_all(tmpl, ec);
 }

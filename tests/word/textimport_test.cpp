@@ -11,6 +11,7 @@
 #include <pugixml.hpp>
 #include <unistd.h>
 
+#include "base/messages.h"
 #include "word/error.h"
 
 namespace {
@@ -38,6 +39,8 @@ std::string encoded(const std::string& utf8, const char* encoding) {
 }
 
 const std::string kChinese = "关于印发《公文排版规范》的通知\r\n第一条　总则。\r\n";
+const std::string kTraditional = "關於印發《公文排版規範》的通知\r\n第一條　為統一本機關公文格式，"
+                                 "特訂定本規範。\r\n";
 const std::string kAscii = "Hello, world\r\nLine two\r\n";
 // U+20087 lies outside GBK; GB18030 has it as a four-byte sequence.
 const std::string kRareHan = "\xF0\xA0\x82\x87";
@@ -47,6 +50,7 @@ struct DecodeCase {
   std::string bytes;
   std::string utf8;
   std::string encoding;
+  bool confident = true;
 };
 
 class DecodeText : public testing::TestWithParam<DecodeCase> {};
@@ -56,6 +60,13 @@ TEST_P(DecodeText, DetectsEncodingAndDecodes) {
   word::DecodedText got = word::decodeText(c.bytes);
   EXPECT_EQ(got.encoding, c.encoding);
   EXPECT_EQ(got.utf8, c.utf8);
+  EXPECT_EQ(got.confident, c.confident);
+}
+
+TEST(DecodeTextTest, BytesThatFitSeveralEncodingsAreReadButNotTrusted) {
+  // Two bytes that are a character in GB18030 and in Big5 alike, too few to tell by.
+  word::DecodedText got = word::decodeText("\xA4\x40");
+  EXPECT_FALSE(got.confident) << got.encoding;
 }
 
 std::vector<DecodeCase> decodeCases() {
@@ -67,7 +78,8 @@ std::vector<DecodeCase> decodeCases() {
       {"Utf8WithNulOddLength", std::string("abc\0def", 7), std::string("abc\0def", 7), "UTF-8"},
       {"Gbk", encoded(kChinese, "GBK"), kChinese, "GB18030"},
       {"Gb2312", encoded("中文", "GB2312"), "中文", "GB18030"},
-      {"Gb18030FourByte", encoded(mixed, "GB18030"), mixed, "GB18030"},
+      // Three Chinese characters are as much Big5 as GB18030: read, but not trusted.
+      {"Gb18030FourByte", encoded(mixed, "GB18030"), mixed, "GB18030", false},
       {"Utf16LeBom", "\xFF\xFE" + encoded(kChinese, "UTF-16LE"), kChinese, "UTF-16LE"},
       {"Utf16BeBom", "\xFE\xFF" + encoded(kChinese, "UTF-16BE"), kChinese, "UTF-16BE"},
       {"Utf16LeBomSurrogatePair", "\xFF\xFE" + encoded(mixed, "UTF-16LE"), mixed, "UTF-16LE"},
@@ -75,6 +87,9 @@ std::vector<DecodeCase> decodeCases() {
       {"Utf16BeNoBomAscii", encoded(kAscii, "UTF-16BE"), kAscii, "UTF-16BE"},
       {"Utf16LeNoBomChinese", encoded(kChinese, "UTF-16LE"), kChinese, "UTF-16LE"},
       {"Utf16BeNoBomChinese", encoded(kChinese, "UTF-16BE"), kChinese, "UTF-16BE"},
+      {"Big5", encoded(kTraditional, "BIG5"), kTraditional, "Big5"},
+      {"Big5Short", encoded("臺灣省政府公報", "BIG5"), "臺灣省政府公報", "Big5"},
+      {"GbkTraditionalCharacters", encoded(kTraditional, "GBK"), kTraditional, "GB18030"},
   };
 }
 
@@ -104,25 +119,24 @@ TEST_P(DecodeTextFails, ThrowsWithReason) {
   }
 }
 
-const std::string kNoEncoding = "the text is in no supported encoding (UTF-8, UTF-16, GB18030)";
+const std::string kNoEncoding = msg::kTextNoEncoding;
 
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, DecodeTextFails,
-    testing::Values(
-        BadCase{"InvalidGb18030Byte", "abc\x80xyz", kNoEncoding},
-        BadCase{"TruncatedGb18030", "\xD6\xD0\xCE", kNoEncoding},
-        BadCase{"Utf8BomThenLatin1",
-                "\xEF\xBB\xBF"
-                "caf\xE9",
-                "the text starts with a UTF-8 byte order mark but is not valid UTF-8"},
-        BadCase{"Utf16LeOddLength",
-                std::string("\xFF\xFE"
-                            "a\0b",
-                            5),
-                "the text starts with a UTF-16LE byte order mark but is not valid UTF-16LE"},
-        BadCase{"Utf16BeLoneSurrogate", std::string("\xFE\xFF\xD8\x00\x00\x41", 6),
-                "the text starts with a UTF-16BE byte order mark but is not valid UTF-16BE"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Encodings, DecodeTextFails,
+                         testing::Values(BadCase{"InvalidGb18030Byte", "abc\x80xyz", kNoEncoding},
+                                         BadCase{"TruncatedGb18030", "\xD6\xD0\xCE", kNoEncoding},
+                                         BadCase{"Utf8BomThenLatin1",
+                                                 "\xEF\xBB\xBF"
+                                                 "caf\xE9",
+                                                 msg::text(msg::kTextBadBom, "UTF-8")},
+                                         BadCase{"Utf16LeOddLength",
+                                                 std::string("\xFF\xFE"
+                                                             "a\0b",
+                                                             5),
+                                                 msg::text(msg::kTextBadBom, "UTF-16LE")},
+                                         BadCase{"Utf16BeLoneSurrogate",
+                                                 std::string("\xFE\xFF\xD8\x00\x00\x41", 6),
+                                                 msg::text(msg::kTextBadBom, "UTF-16BE")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct SplitCase {
   const char* name;
@@ -313,8 +327,8 @@ TEST_F(ImportTextFile, ErrorsNameTheFile) {
     std::string path, reasonStart;
   };
   const Case cases[] = {
-      {dir_ + "/missing.txt", "cannot open the file: "},
-      {dir_, "not a regular file"},
+      {dir_ + "/missing.txt", "无法读取文件（"},
+      {dir_, msg::kFileNotRegular},
       {write("bad.txt", "\xFF\xFF\xFF"), kNoEncoding},
   };
   for (const auto& c : cases) {
