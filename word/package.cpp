@@ -765,16 +765,6 @@ std::string xmlTextProblem(const std::string& data) {
   return {};
 }
 
-bool isXmlPartName(const std::string& name) {
-  std::string l = name;
-  for (char& ch : l)
-    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  auto endsWith = [&](std::string_view tail) {
-    return l.size() >= tail.size() && l.compare(l.size() - tail.size(), tail.size(), tail) == 0;
-  };
-  return endsWith(".xml") || endsWith(".rels");
-}
-
 // Why the bytes of an XML part would not read back ("" when they would): text and parse.
 std::string xmlPartProblem(const std::string& name, const std::string& bytes) {
   std::string problem = xmlTextProblem(bytes);
