@@ -116,7 +116,7 @@ void clsDoc::saveOutput() {
     const std::string docx =
         fmt::format("{}/out-{}-{}.docx", batchTemp(), curNum_, pendingOutputs_.size() + 1);
     doc.package().save(docx);
-    pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_});
+    pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_, curCensus_});
     if (!inBatch_)
       finishLegacyOutputs();
   }
@@ -139,6 +139,10 @@ void clsDoc::finishLegacyOutputs() {
     jobs[i].format = pending[i].format;
   }
   word::convertFiles(jobs);
+  std::vector<bool> written;
+  for (const auto& job : jobs)
+    written.push_back(job.ok);
+  checkLegacyOutputs(pending, written);
   std::string firstFailure;
   for (size_t i = 0; i < jobs.size(); ++i) {
     std::error_code ec;
