@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string_view>
 
@@ -411,6 +412,7 @@ Census takeCensus(word::Package& pkg) {
     return c;
   Walker body(c, Walker::Mode::Body, c.text);
   body.walkRoot(root);
+  c.sections = std::max(c.sections, 1); // a body without w:sectPr is one section
 
   std::map<std::string, std::string> targets; // relationship id -> part
   std::string settings;
@@ -503,6 +505,160 @@ Census takeCensus(word::Package& pkg) {
   c.defaultHeaders.assign(defaultHeaders.begin(), defaultHeaders.end());
   c.defaultFooters.assign(defaultFooters.begin(), defaultFooters.end());
   return c;
+}
+
+namespace {
+
+// The prefix of an element's name ("w" of "w:fldChar", "" for a default namespace).
+std::string prefixOf(pugi::xml_node n) {
+  std::string_view name = n.name();
+  size_t colon = name.find(':');
+  return colon == std::string_view::npos ? std::string() : std::string(name.substr(0, colon));
+}
+
+std::string localOf(pugi::xml_node n) {
+  std::string_view name = n.name();
+  size_t colon = name.find(':');
+  return std::string(colon == std::string_view::npos ? name : name.substr(colon + 1));
+}
+
+// The prompt of a FILLIN code (its first argument, without quotes), or nullopt when the code
+// is not FILLIN.
+std::optional<std::string> fillInPrompt(const std::string& code) {
+  size_t a = code.find_first_not_of(" \t\r\n");
+  if (a == std::string::npos || code.size() - a < 6)
+    return std::nullopt;
+  std::string word = code.substr(a, 6);
+  for (char& c : word)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  if (word != "FILLIN" || (a + 6 < code.size() && code[a + 6] != ' ' && code[a + 6] != '"'))
+    return std::nullopt;
+  size_t p = code.find_first_not_of(' ', a + 6);
+  if (p == std::string::npos || code[p] == '\\')
+    return std::string();
+  if (code[p] == '"') {
+    size_t q = code.find('"', p + 1);
+    return code.substr(p + 1, q == std::string::npos ? std::string::npos : q - p - 1);
+  }
+  size_t q = code.find_first_of(" \\", p);
+  return code.substr(p, q == std::string::npos ? std::string::npos : q - p);
+}
+
+// Adds w:ffData of a text form field named after `prompt` to a begin w:fldChar.
+void addTextFormData(pugi::xml_node fldChar, const std::string& prompt, const std::string& w) {
+  auto q = [&](const char* local) { return w.empty() ? std::string(local) : w + ":" + local; };
+  pugi::xml_node ff = fldChar.prepend_child(q("ffData").c_str());
+  // A form field's name is at most 20 characters.
+  std::u32string name = word::toU32(prompt).substr(0, 20);
+  ff.append_child(q("name").c_str()).append_attribute(q("val").c_str()) =
+      word::toUtf8(name).c_str();
+  ff.append_child(q("enabled").c_str());
+  ff.append_child(q("calcOnExit").c_str()).append_attribute(q("val").c_str()) = "0";
+  if (!prompt.empty()) {
+    pugi::xml_node status = ff.append_child(q("statusText").c_str());
+    status.append_attribute(q("type").c_str()) = "text";
+    status.append_attribute(q("val").c_str()) = prompt.substr(0, 138).c_str();
+  }
+  ff.append_child(q("textInput").c_str());
+}
+
+} // namespace
+
+int writeFillInAsFormText(word::Package& pkg) {
+  const std::string main = pkg.mainPart();
+  pugi::xml_node root = rootOf(pkg, main);
+  if (!root)
+    return 0;
+  // Complex fields: the begin marks and the code pieces up to the separator.
+  struct Open {
+    pugi::xml_node begin;
+    std::vector<pugi::xml_node> code;
+    bool separated = false;
+  };
+  std::vector<Open> stack;
+  std::vector<pugi::xml_node> simple;
+  int rewritten = 0;
+  auto finish = [&](Open& f) {
+    std::string code;
+    for (pugi::xml_node t : f.code)
+      code += t.text().get();
+    std::optional<std::string> prompt = fillInPrompt(code);
+    if (!prompt || f.code.empty() || localOf(f.begin.first_child()) == "ffData")
+      return;
+    f.code.front().text().set(" FORMTEXT ");
+    for (size_t i = 1; i < f.code.size(); ++i)
+      f.code[i].text().set("");
+    addTextFormData(f.begin, *prompt, prefixOf(f.begin));
+    ++rewritten;
+  };
+  for (pugi::xml_node n = root.first_child(); n;) {
+    const std::string local = localOf(n);
+    if (n.type() == pugi::node_element) {
+      if (local == "fldChar") {
+        std::string type;
+        for (pugi::xml_attribute a : n.attributes())
+          if (std::string_view(a.name()).ends_with("fldCharType"))
+            type = a.value();
+        if (type == "begin")
+          stack.push_back({n, {}, false});
+        else if (type == "separate" && !stack.empty()) {
+          stack.back().separated = true;
+          finish(stack.back());
+        } else if (type == "end" && !stack.empty()) {
+          if (!stack.back().separated)
+            finish(stack.back());
+          stack.pop_back();
+        }
+      } else if (local == "instrText" && !stack.empty() && !stack.back().separated) {
+        stack.back().code.push_back(n);
+      } else if (local == "fldSimple") {
+        simple.push_back(n);
+      }
+    }
+    if (n.first_child() && n.type() == pugi::node_element) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && n != root && !n.next_sibling())
+      n = n.parent();
+    if (!n || n == root)
+      break;
+    n = n.next_sibling();
+  }
+  // Simple fields become complex ones around the same result runs.
+  for (pugi::xml_node f : simple) {
+    std::string instr;
+    for (pugi::xml_attribute a : f.attributes())
+      if (std::string_view(a.name()).ends_with("instr"))
+        instr = a.value();
+    std::optional<std::string> prompt = fillInPrompt(instr);
+    if (!prompt)
+      continue;
+    const std::string w = prefixOf(f);
+    auto q = [&](const char* local) { return w.empty() ? std::string(local) : w + ":" + local; };
+    pugi::xml_node parent = f.parent();
+    auto mark = [&](const char* type, pugi::xml_node before) {
+      pugi::xml_node r = parent.insert_child_before(q("r").c_str(), before);
+      pugi::xml_node c = r.append_child(q("fldChar").c_str());
+      c.append_attribute(q("fldCharType").c_str()) = type;
+      return c;
+    };
+    addTextFormData(mark("begin", f), *prompt, w);
+    pugi::xml_node r = parent.insert_child_before(q("r").c_str(), f);
+    pugi::xml_node t = r.append_child(q("instrText").c_str());
+    t.append_attribute("xml:space") = "preserve";
+    t.text().set(" FORMTEXT ");
+    mark("separate", f);
+    while (pugi::xml_node k = f.first_child())
+      parent.insert_move_before(k, f);
+    mark("end", f);
+    parent.remove_child(f);
+    ++rewritten;
+  }
+  if (rewritten)
+    pkg.markDirty(main);
+  return rewritten;
 }
 
 Census takeCensus(word::Document& doc) {

@@ -115,6 +115,8 @@ void clsDoc::saveOutput() {
   } else {
     const std::string docx =
         fmt::format("{}/out-{}-{}.docx", batchTemp(), curNum_, pendingOutputs_.size() + 1);
+    writeFillInAsFormText(doc.package());
+    curCensus_ = takeCensus(doc); // the read-back is compared with what LibreOffice is given
     doc.package().save(docx);
     pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_, curCensus_});
     if (!inBatch_)

@@ -15,6 +15,7 @@
 #include "word/convert.h"
 #include "word/document.h"
 #include "word/package.h"
+#include "word/text.h"
 
 using batchtest::Folder;
 using batchtest::Recorder;
@@ -142,5 +143,136 @@ INSTANTIATE_TEST_SUITE_P(
                       CorpusRun{"page only", "YeMian", {}},
                       CorpusRun{"header only, header off", "YeMei", {{"使用页眉", "0"}}},
                       CorpusRun{"font sizes only", "ZiHao", {}}));
+
+} // namespace
+
+namespace {
+
+// ---- legacy outputs: written so that LibreOffice keeps them, read back and compared ----------
+
+const char* kRels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+
+// A section's properties with its own header (relationship id hN) on paper `size`.
+std::string sectPr(int n, const std::string& type, const std::string& size) {
+  return "<w:sectPr><w:headerReference w:type=\"default\" r:id=\"h" + std::to_string(n) + "\"/>" +
+         (type.empty() ? "" : "<w:type w:val=\"" + type + "\"/>") + "<w:pgSz " + size +
+         "/><w:pgMar w:top=\"1440\" w:right=\"1440\" w:bottom=\"1440\" w:left=\"1440\" "
+         "w:header=\"851\" w:footer=\"992\" w:gutter=\"0\"/></w:sectPr>";
+}
+const std::string kA4 = "w:w=\"11906\" w:h=\"16838\"";
+const std::string kA4Landscape = "w:w=\"16838\" w:h=\"11906\" w:orient=\"landscape\"";
+
+// Adds header parts "header1" … "headerN" with the relationships sectPr() refers to.
+void addHeaders(word::Package& pkg, int count) {
+  std::string rels = pkg.bytes("word/_rels/document.xml.rels");
+  std::string add;
+  for (int i = 1; i <= count; ++i) {
+    const std::string part = "header" + std::to_string(i) + ".xml";
+    pkg.setBytes("word/" + part, std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:hdr ") +
+                                     qftest::kWNs + ">" + para(run("页眉" + std::to_string(i))) +
+                                     "</w:hdr>");
+    pkg.setContentTypeOverride(
+        "/word/" + part,
+        "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml");
+    add += "<Relationship Id=\"h" + std::to_string(i) + "\" Type=\"" + kRels +
+           "header\" Target=\"" + part + "\"/>";
+  }
+  rels.insert(rels.find("</Relationships>"), add);
+  pkg.setBytes("word/_rels/document.xml.rels", rels);
+}
+
+std::string fillIn(const std::string& prompt, const std::string& result) {
+  return "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+         "xml:space=\"preserve\"> FILLIN \"" +
+         prompt + "\" </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+         run(result) + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+}
+
+class LegacyOutput : public ::testing::Test {
+protected:
+  Folder dir;
+  engine::clsDoc eng;
+  Recorder rec;
+  void SetUp() override {
+    if (word::findSoffice().empty())
+      GTEST_SKIP() << word::sofficeMissingMessage();
+    batchtest::configure(eng, rec, dir / "in", dir / "out");
+  }
+  // Makes `pkg` the engine's document under the name a.doc, runs `steps`, saves it as .doc.
+  void save(std::unique_ptr<word::Package> pkg, void (*steps)(engine::clsDoc&) = nullptr) {
+    engine::EngineAccess::adopt(
+        eng, word::Document::fromPackage(std::move(pkg), (dir / "in" / "a.doc").string()));
+    if (steps)
+      steps(eng);
+    engine::EngineAccess::saveOutput(eng);
+  }
+  // The output read back through LibreOffice.
+  std::unique_ptr<word::Package> readBack() {
+    std::vector<word::ConversionJob> jobs(1);
+    jobs[0].input = (dir / "out" / "a.doc").string();
+    jobs[0].output = (dir / "back.docx").string();
+    word::convertFiles(jobs);
+    EXPECT_TRUE(jobs[0].ok) << jobs[0].error;
+    return word::Package::open(jobs[0].output);
+  }
+  std::string warnings() const {
+    std::string all;
+    for (const auto& e : rec.withId("3"))
+      all += e.msg + "\n";
+    return all;
+  }
+};
+
+size_t occurrences(const std::string& text, const std::string& piece) {
+  size_t n = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+    ++n;
+  return n;
+}
+
+TEST_F(LegacyOutput, FillInFieldsWithChineseResultsComeOutOnce) {
+  save(qftest::makePackage(para(run("姓名：") + fillIn("姓名", "张三")) +
+                           para(run("单位：") +
+                                "<w:fldSimple w:instr=\" FILLIN &quot;单位&quot; \">" +
+                                run("李四公司") + "</w:fldSimple>")));
+  EXPECT_EQ(warnings(), "");
+  const std::string text = word::toUtf8(engine::takeCensus(*readBack()).text);
+  EXPECT_EQ(occurrences(text, "张三"), 1u) << text;
+  EXPECT_EQ(occurrences(text, "李四公司"), 1u) << text;
+}
+
+// Sections with headers of their own behind a continuous break: kept in the .doc when the
+// break starts a new page, else LibreOffice drops the header and the check says so.
+struct ContinuousCase {
+  const char* label;
+  std::string secondPaper;
+  bool setupPage;      // the page setup makes every section A4 portrait first
+  const char* warning; // "" for none
+};
+
+class ContinuousSections : public LegacyOutput,
+                           public ::testing::WithParamInterface<ContinuousCase> {};
+
+TEST_P(ContinuousSections, KeepTheirHeadersOrWarn) {
+  const ContinuousCase& c = GetParam();
+  auto pkg = qftest::makePackage(para(run("第一节"), sectPr(1, "", kA4)) + para(run("第二节")) +
+                                 sectPr(2, "continuous", c.secondPaper));
+  addHeaders(*pkg, 2);
+  save(std::move(pkg), c.setupPage ? engine::EngineAccess::setupPage : nullptr);
+  if (*c.warning) {
+    ASSERT_EQ(rec.withId("3").size(), 1u) << warnings();
+    EXPECT_NE(rec.withId("3")[0].msg.find(c.warning), std::string::npos) << warnings();
+    EXPECT_NE(rec.withId("3")[0].msg.find(".doc"), std::string::npos) << warnings();
+  } else {
+    EXPECT_EQ(warnings(), "");
+    EXPECT_EQ(engine::takeCensus(*readBack()).headers.size(), 2u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ContinuousSections,
+    ::testing::Values(ContinuousCase{"OtherPaperMadeEqual", kA4Landscape, true, ""},
+                      ContinuousCase{"SamePaper", kA4, false, "非空页眉由 2 个变为 1 个"}),
+    [](const auto& info) { return info.param.label; });
 
 } // namespace
