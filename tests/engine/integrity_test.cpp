@@ -26,6 +26,213 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// ---- the census ------------------------------------------------------------------------------
+
+// A package whose main part's body is `body`, written under the prefix `prefix` ("" for the
+// default namespace): "w:" in `body` is rewritten to it.
+std::unique_ptr<word::Package> packageUnder(const std::string& prefix, std::string body) {
+  const std::string to = prefix.empty() ? "" : prefix + ":";
+  for (size_t at = body.find("w:"); at != std::string::npos; at = body.find("w:", at + to.size()))
+    body.replace(at, 2, to);
+  const std::string decl = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
+  std::string doc =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + to + "document " + decl +
+      "=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
+      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+      "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
+      "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
+      "xmlns:v=\"urn:schemas-microsoft-com:vml\"><" +
+      to + "body>" + body + "</" + to + "body></" + to + "document>";
+  auto pkg = qftest::makePackage("");
+  pkg->setBytes("word/document.xml", doc);
+  return pkg;
+}
+
+struct CensusCase {
+  const char* label;
+  std::string body;
+  std::vector<int>
+      counts; // tables cells pictures fields formFields sdt bookmarks fn en cm sections
+  const char* text;
+};
+
+std::vector<int> countsOf(const engine::Census& c) {
+  return {c.tables,    c.cells,     c.pictures, c.fields,   c.formFields, c.contentControls,
+          c.bookmarks, c.footnotes, c.endnotes, c.comments, c.sections};
+}
+
+const std::string kCell = "<w:tc>" + para(run("格")) + "</w:tc>";
+const std::string kTable = "<w:tbl><w:tr>" + kCell + kCell + "</w:tr></w:tbl>";
+const std::string kDrawing = "<w:r><w:drawing><wp:inline><wp:docPr id=\"1\" name=\"Picture "
+                             "1\"/></wp:inline></w:drawing></w:r>";
+
+class CensusCounts : public ::testing::TestWithParam<CensusCase> {};
+
+TEST_P(CensusCounts, AreTheSameWhateverThePrefix) {
+  const CensusCase& c = GetParam();
+  for (const char* prefix : {"w", "ns0", ""}) {
+    const engine::Census got = engine::takeCensus(*packageUnder(prefix, c.body));
+    EXPECT_EQ(countsOf(got), c.counts) << "prefix \"" << prefix << "\"";
+    EXPECT_EQ(word::toUtf8(got.text), c.text) << "prefix \"" << prefix << "\"";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CensusCounts,
+    ::testing::Values(
+        CensusCase{"LettersAndDigitsFullWidthFolded",
+                   para(run("第１章，A-b 3。　Ⅱ②")),
+                   {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+                   "第1章Ab3Ⅱ②"},
+        CensusCase{"NestedTables",
+                   "<w:tbl><w:tr><w:tc>" + kTable + para("") + "</w:tc>" + kCell +
+                       "</w:tr></w:tbl>" + para(""),
+                   {2, 4, 0, 0, 0, 0, 0, 0, 0, 0, 1},
+                   "格格格"},
+        CensusCase{"AlternateContentCountsOnceWatermarksNever",
+                   para("<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing/>"
+                        "</mc:Choice><mc:Fallback><w:pict/></mc:Fallback></mc:AlternateContent>"
+                        "</w:r>" +
+                        kDrawing +
+                        "<w:r><w:pict><v:shape id=\"PowerPlusWaterMarkObject1\"/></w:pict></w:r>"),
+                   {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 1},
+                   ""},
+        CensusCase{"FieldsFormFieldsAndRecomputedResults",
+                   para("<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"a\"/>"
+                        "<w:textInput/></w:ffData></w:fldChar></w:r><w:r><w:instrText> FORMTEXT "
+                        "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+                        run("甲") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>" +
+                        "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE "
+                        "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+                        run("7") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>" +
+                        "<w:fldSimple w:instr=\" DATE \">" + run("2024") + "</w:fldSimple>" +
+                        "<w:fldSimple w:instr=\" REF x \">" + run("乙") + "</w:fldSimple>"),
+                   {0, 0, 0, 4, 1, 0, 0, 0, 0, 0, 1},
+                   "甲乙"},
+        CensusCase{"BookmarksControlsAndNotes",
+                   "<w:sdt><w:sdtContent>" +
+                       para("<w:bookmarkStart w:id=\"0\" w:name=\"a\"/><w:bookmarkEnd w:id=\"0\"/>"
+                            "<w:bookmarkStart w:id=\"1\" w:name=\"_GoBack\"/>"
+                            "<w:r><w:footnoteReference w:id=\"1\"/></w:r>"
+                            "<w:r><w:endnoteReference w:id=\"1\"/></w:r>"
+                            "<w:r><w:commentReference w:id=\"0\"/></w:r>") +
+                       "</w:sdtContent></w:sdt>",
+                   {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1},
+                   ""},
+        CensusCase{"SectionsButNotTheirEarlierStates",
+                   para(run("一"), "<w:sectPr/>") +
+                       para(run("二"), "<w:sectPr><w:sectPrChange><w:sectPr/></w:sectPrChange>"
+                                       "</w:sectPr>") +
+                       "<w:sectPr/>",
+                   {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3},
+                   "一二"}),
+    [](const auto& info) { return info.param.label; });
+
+TEST(CensusLetters, LettersAndDigitsOfEveryScriptButNoPunctuation) {
+  for (char32_t c : {U'a', U'Z', U'7', U'é', U'中', U'〇', U'ア', U'한', U'Ⅳ', U'①', U'０', U'Ａ'})
+    EXPECT_TRUE(engine::isCensusLetter(c)) << static_cast<uint32_t>(c);
+  for (char32_t c : {U' ', U'\u3000', U',', U'，', U'。', U'、', U'（', U'“', U'—', U'\uF06C',
+                     U'\t', U'・', U'\u00A0'})
+    EXPECT_FALSE(engine::isCensusLetter(c)) << static_cast<uint32_t>(c);
+}
+
+// ---- the comparison ----------------------------------------------------------------------------
+
+engine::Census sample() {
+  engine::Census c;
+  c.tables = 3;
+  c.sections = 2;
+  c.text = U"关于开展检查的通知";
+  c.headers = c.defaultHeaders = {"甲"};
+  c.footers = c.defaultFooters = {"页码"};
+  c.firstSectionHeaders = {"default:甲"};
+  return c;
+}
+
+struct CompareCase {
+  const char* label;
+  void (*change)(engine::Census&);
+  engine::IntendedChanges intended;
+  std::vector<std::string> expected;
+};
+
+class CensusComparison : public ::testing::TestWithParam<CompareCase> {};
+
+TEST_P(CensusComparison, NamesEachUnintendedDifference) {
+  engine::Census after = sample();
+  GetParam().change(after);
+  EXPECT_EQ(engine::compareCensus(sample(), after, GetParam().intended), GetParam().expected);
+}
+
+using H = engine::IntendedChanges::Headers;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CensusComparison,
+    ::testing::Values(
+        CompareCase{"Unchanged", [](engine::Census&) {}, {}, {}},
+        CompareCase{
+            "TablesJoined", [](engine::Census& c) { c.tables = 1; }, {}, {"表格由 3 个变为 1 个"}},
+        CompareCase{"TextChanged",
+                    [](engine::Census& c) { c.text = U"关于开展检查通知"; },
+                    {},
+                    {"正文的文字自第 7 个字起不同：原为“的通知”，现为“通知”"}},
+        CompareCase{"TextCut",
+                    [](engine::Census& c) { c.text = U"关于"; },
+                    {},
+                    {"正文的文字自第 3 个字起不同：原为“开展检查的通知”，现为“（无）”"}},
+        CompareCase{"SectionAddedByTheTitle",
+                    [](engine::Census& c) { c.sections = 3; },
+                    {H::Kept, false, false, 1},
+                    {}},
+        CompareCase{"SectionLostDespiteTheTitle",
+                    [](engine::Census& c) { c.sections = 1; },
+                    {H::Kept, false, false, 1},
+                    {"节由 2 个变为 1 个"}},
+        CompareCase{"HeaderRewrittenBySettings",
+                    [](engine::Census& c) {
+                      c.headers = c.defaultHeaders = {"乙"};
+                      c.firstSectionHeaders = {"default:乙"};
+                    },
+                    {H::Rewritten, false, false, 0},
+                    {}},
+        CompareCase{"HeaderKeptButChanged",
+                    [](engine::Census& c) {
+                      c.headers = c.defaultHeaders = {"乙"};
+                      c.firstSectionHeaders = {"default:乙"};
+                    },
+                    {H::FirstSection, false, false, 0},
+                    {"页眉的内容有变化：原为甲，现为乙"}},
+        CompareCase{"FooterLostWhenKept",
+                    [](engine::Census& c) { c.footers = c.defaultFooters = {}; },
+                    {},
+                    {"非空页脚由 1 个变为 0 个"}},
+        CompareCase{"FooterWrittenBySettings",
+                    [](engine::Census& c) { c.footers = c.defaultFooters = {}; },
+                    {H::Kept, true, false, 0},
+                    {}}),
+    [](const auto& info) { return info.param.label; });
+
+// ---- the engine's warning ----------------------------------------------------------------------
+
+TEST(IntegrityWarning, NamesTheLossInChineseForTheDocument) {
+  Folder dir;
+  engine::clsDoc eng;
+  Recorder rec;
+  batchtest::configure(eng, rec, dir.path(), dir / "out");
+  word::Document& doc = engine::EngineAccess::adopt(
+      eng, qftest::makeDoc(kTable + para(run("正文")) + kTable + para(run("结尾"))));
+  const engine::Census source = engine::takeCensus(doc);
+  pugi::xml_node body = doc.package().xml("word/document.xml")->document_element().first_child();
+  body.remove_child(body.child("w:tbl"));
+  engine::EngineAccess::checkIntegrity(eng, source, "YeMian");
+  ASSERT_EQ(rec.withId("3").size(), 3u);
+  EXPECT_EQ(rec.withId("3")[0].msg, msg::text(msg::kIntegrityWarning, "表格由 2 个变为 1 个"));
+  EXPECT_EQ(rec.withId("3")[1].msg,
+            msg::text(msg::kIntegrityWarning, "表格单元格由 4 个变为 2 个"));
+  EXPECT_EQ(rec.withId("3")[2].msg,
+            msg::text(msg::kIntegrityWarning,
+                      "正文的文字自第 1 个字起不同：原为“格格正文格格结尾”，现为“正文格格结尾”"));
+}
+
 // ---- every corpus document -------------------------------------------------------------------
 
 // Corpus documents whose run still shows a difference (or fails) because of a content fault
