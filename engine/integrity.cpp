@@ -324,11 +324,26 @@ private:
 };
 
 // The root element of a part, or an empty node.
+// The root element of a part, or an empty node. A part that cannot be parsed (the model never
+// needed it, so nothing reported it) has nothing the census can count: it is passed over, and
+// compares equal before and after since it is never written.
 pugi::xml_node rootOf(word::Package& pkg, const std::string& part) {
   if (part.empty())
     return {};
-  pugi::xml_document* doc = pkg.xml(part);
-  return doc ? doc->document_element() : pugi::xml_node();
+  try {
+    pugi::xml_document* doc = pkg.xml(part);
+    return doc ? doc->document_element() : pugi::xml_node();
+  } catch (const word::DocumentError&) {
+    return {};
+  }
+}
+
+std::vector<word::Relationship> relationshipsOf(word::Package& pkg, const std::string& part) {
+  try {
+    return pkg.relationships(part);
+  } catch (const word::DocumentError&) {
+    return {};
+  }
 }
 
 bool endsWith(const std::string& s, std::string_view tail) {
@@ -406,7 +421,12 @@ bool isCensusLetter(char32_t c) {
 
 Census takeCensus(word::Package& pkg) {
   Census c;
-  const std::string main = pkg.mainPart();
+  std::string main;
+  try {
+    main = pkg.mainPart();
+  } catch (const word::DocumentError&) {
+    return c;
+  }
   pugi::xml_node root = rootOf(pkg, main);
   if (!root)
     return c;
@@ -417,7 +437,7 @@ Census takeCensus(word::Package& pkg) {
   std::map<std::string, std::string> targets; // relationship id -> part
   std::string settings;
   std::vector<std::string> notes;
-  for (const word::Relationship& r : pkg.relationships(main)) {
+  for (const word::Relationship& r : relationshipsOf(pkg, main)) {
     if (r.targetMode == "External")
       continue;
     targets[r.id] = r.target;
@@ -566,7 +586,12 @@ void addTextFormData(pugi::xml_node fldChar, const std::string& prompt, const st
 } // namespace
 
 int writeFillInAsFormText(word::Package& pkg) {
-  const std::string main = pkg.mainPart();
+  std::string main;
+  try {
+    main = pkg.mainPart();
+  } catch (const word::DocumentError&) {
+    return 0;
+  }
   pugi::xml_node root = rootOf(pkg, main);
   if (!root)
     return 0;
