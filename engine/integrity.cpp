@@ -177,6 +177,21 @@ private:
     return {};
   }
 
+  // True when the element before table `k` (marks that hold no content passed over) is a table.
+  bool joinsPrevious(pugi::xml_node k) const {
+    for (pugi::xml_node p = k.previous_sibling(); p; p = p.previous_sibling()) {
+      if (p.type() != pugi::node_element)
+        continue;
+      std::string_view prefix;
+      std::string_view l = localName(p.name(), &prefix);
+      if (l == "bookmarkStart" || l == "bookmarkEnd" || l == "proofErr" || l == "permStart" ||
+          l == "permEnd" || l == "commentRangeStart" || l == "commentRangeEnd")
+        continue;
+      return l == "tbl";
+    }
+    return false;
+  }
+
   bool resultHidden() const {
     if (hiddenResults_ > 0)
       return true;
@@ -297,9 +312,11 @@ private:
     if (local.size() > 6 && local.substr(local.size() - 6) == "Change")
       return;
     if (mode_ == Mode::Body) {
-      if (local == "tbl")
-        ++c_.tables;
-      else if (local == "tc")
+      if (local == "tbl") {
+        // Tables with no paragraph between them are one table to Word and LibreOffice.
+        if (!joinsPrevious(k))
+          ++c_.tables;
+      } else if (local == "tc")
         ++c_.cells;
       else if (local == "sdt")
         ++c_.contentControls;

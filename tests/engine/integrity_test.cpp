@@ -89,6 +89,11 @@ INSTANTIATE_TEST_SUITE_P(
                        "</w:tr></w:tbl>" + para(""),
                    {2, 4, 0, 0, 0, 0, 0, 0, 0, 0, 1},
                    "格格格"},
+        CensusCase{"TablesWithNoParagraphBetweenAreOne",
+                   kTable + "<w:bookmarkStart w:id=\"0\" w:name=\"x\"/>" + kTable + para("") +
+                       kTable,
+                   {2, 6, 0, 0, 0, 0, 1, 0, 0, 0, 1},
+                   "格格格格格格"},
         CensusCase{"AlternateContentCountsOnceWatermarksNever",
                    para("<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing/>"
                         "</mc:Choice><mc:Fallback><w:pict/></mc:Fallback></mc:AlternateContent>"
@@ -250,7 +255,16 @@ const char* kHeaderOffDeletes =
 const char* kBreakInTable =
     "two columns with a title: a document that starts with a table fails (section break "
     "inside a table)";
+const std::set<std::string> kBlankLineRuns = {"full, header off, watermark",
+                                              "full, columns without title"};
+const char* kTablesJoined =
+    "removing blank paragraphs deletes the only paragraph between two tables, which joins them";
 const std::vector<KnownFault> kKnownFaults = {
+    {"tbl-cell-access.docx", kBlankLineRuns, kTablesJoined},
+    {"tbl-having-applied-style.docx", kBlankLineRuns, kTablesJoined},
+    {"tbl-having-tables.docx", kBlankLineRuns, kTablesJoined},
+    {"tbl-on-off-props.docx", kBlankLineRuns, kTablesJoined},
+    {"tbl-props.docx", kBlankLineRuns, kTablesJoined},
     {"blk-paras-and-tables.docx", kHeaderOffRuns, kHeaderOffDeletes},
     {"doc-add-section.docx", kHeaderOffRuns, kHeaderOffDeletes},
     {"doc-odd-even-hdrs.docx", kHeaderOffRuns, kHeaderOffDeletes},
