@@ -583,32 +583,61 @@ std::optional<std::string> fillInPrompt(const std::string& code) {
 }
 
 // Adds w:ffData of a text form field named after `prompt` to a begin w:fldChar.
-void addTextFormData(pugi::xml_node fldChar, const std::string& prompt, const std::string& w) {
-  auto q = [&](const char* local) { return w.empty() ? std::string(local) : w + ":" + local; };
+// Qualified names for new elements (under the prefix `w` of their neighbours) and their
+// attributes (which need a prefix even where WordprocessingML is the default namespace).
+struct NewNames {
+  std::string w, a;
+  std::string q(const char* local) const { return w.empty() ? local : w + ":" + local; }
+  std::string attr(const char* local) const { return a + ":" + local; }
+};
+
+// The names for new content next to `n`: its own prefix for elements; for attributes a prefix
+// the part's root binds to WordprocessingML, "w" declared on the root when it binds none.
+NewNames newNames(pugi::xml_node n) {
+  NewNames out{prefixOf(n), prefixOf(n)};
+  if (!out.a.empty())
+    return out;
+  pugi::xml_node root = n;
+  while (root.parent() && root.parent().type() == pugi::node_element)
+    root = root.parent();
+  for (pugi::xml_attribute a : root.attributes()) {
+    std::string_view name = a.name();
+    if (name.rfind("xmlns:", 0) == 0 && (a.value() == kW || a.value() == kWStrict)) {
+      out.a = std::string(name.substr(6));
+      return out;
+    }
+  }
+  out.a = "w";
+  if (!root.attribute("xmlns:w"))
+    root.append_attribute("xmlns:w") = std::string(kW).c_str();
+  return out;
+}
+
+void addTextFormData(pugi::xml_node fldChar, const std::string& prompt) {
+  const NewNames n = newNames(fldChar);
+  auto q = [&](const char* local) { return n.q(local); };
+  auto qa = [&](const char* local) { return n.attr(local); };
   pugi::xml_node ff = fldChar.prepend_child(q("ffData").c_str());
   // A form field's name is at most 20 characters.
   std::u32string name = word::toU32(prompt).substr(0, 20);
-  ff.append_child(q("name").c_str()).append_attribute(q("val").c_str()) =
+  ff.append_child(q("name").c_str()).append_attribute(qa("val").c_str()) =
       word::toUtf8(name).c_str();
   ff.append_child(q("enabled").c_str());
-  ff.append_child(q("calcOnExit").c_str()).append_attribute(q("val").c_str()) = "0";
+  ff.append_child(q("calcOnExit").c_str()).append_attribute(qa("val").c_str()) = "0";
   if (!prompt.empty()) {
     pugi::xml_node status = ff.append_child(q("statusText").c_str());
-    status.append_attribute(q("type").c_str()) = "text";
-    status.append_attribute(q("val").c_str()) = prompt.substr(0, 138).c_str();
+    status.append_attribute(qa("type").c_str()) = "text";
+    status.append_attribute(qa("val").c_str()) = prompt.substr(0, 138).c_str();
   }
   ff.append_child(q("textInput").c_str());
 }
 
 } // namespace
 
-int writeFillInAsFormText(word::Package& pkg) {
-  std::string main;
-  try {
-    main = pkg.mainPart();
-  } catch (const word::DocumentError&) {
-    return 0;
-  }
+namespace {
+
+// writeFillInAsFormText for one part.
+int fillInAsFormText(word::Package& pkg, const std::string& main) {
   pugi::xml_node root = rootOf(pkg, main);
   if (!root)
     return 0;
@@ -631,7 +660,7 @@ int writeFillInAsFormText(word::Package& pkg) {
     f.code.front().text().set(" FORMTEXT ");
     for (size_t i = 1; i < f.code.size(); ++i)
       f.code[i].text().set("");
-    addTextFormData(f.begin, *prompt, prefixOf(f.begin));
+    addTextFormData(f.begin, *prompt);
     ++rewritten;
   };
   for (pugi::xml_node n = root.first_child(); n;) {
@@ -677,16 +706,16 @@ int writeFillInAsFormText(word::Package& pkg) {
     std::optional<std::string> prompt = fillInPrompt(instr);
     if (!prompt)
       continue;
-    const std::string w = prefixOf(f);
-    auto q = [&](const char* local) { return w.empty() ? std::string(local) : w + ":" + local; };
+    const NewNames names = newNames(f);
+    auto q = [&](const char* local) { return names.q(local); };
     pugi::xml_node parent = f.parent();
     auto mark = [&](const char* type, pugi::xml_node before) {
       pugi::xml_node r = parent.insert_child_before(q("r").c_str(), before);
       pugi::xml_node c = r.append_child(q("fldChar").c_str());
-      c.append_attribute(q("fldCharType").c_str()) = type;
+      c.append_attribute(names.attr("fldCharType").c_str()) = type;
       return c;
     };
-    addTextFormData(mark("begin", f), *prompt, w);
+    addTextFormData(mark("begin", f), *prompt);
     pugi::xml_node r = parent.insert_child_before(q("r").c_str(), f);
     pugi::xml_node t = r.append_child(q("instrText").c_str());
     t.append_attribute("xml:space") = "preserve";
@@ -700,6 +729,24 @@ int writeFillInAsFormText(word::Package& pkg) {
   }
   if (rewritten)
     pkg.markDirty(main);
+  return rewritten;
+}
+
+} // namespace
+
+int writeFillInAsFormText(word::Package& pkg) {
+  std::string main;
+  try {
+    main = pkg.mainPart();
+  } catch (const word::DocumentError&) {
+    return 0;
+  }
+  int rewritten = fillInAsFormText(pkg, main);
+  for (const word::Relationship& r : relationshipsOf(pkg, main))
+    if (r.targetMode != "External" &&
+        (endsWith(r.type, "/header") || endsWith(r.type, "/footer") ||
+         endsWith(r.type, "/footnotes") || endsWith(r.type, "/endnotes")))
+      rewritten += fillInAsFormText(pkg, r.target);
   return rewritten;
 }
 

@@ -70,11 +70,12 @@ struct IntendedChanges {
 std::vector<std::string> compareCensus(const Census& before, const Census& after,
                                        const IntendedChanges& intended);
 
-// Before a Word 97-2003 export: writes every FILLIN field of the main text as a text form field
-// (FORMTEXT) with the same result, the form LibreOffice gives it in a .doc anyway. LibreOffice
-// writes a FILLIN field whose result holds CJK text several times over; a text form field it
-// writes once. The prompt becomes the form field's name and status text. Returns the number of
-// fields rewritten. The document is about to be saved: the model's cached text is not updated.
+// Before a Word 97-2003 export: writes every FILLIN field of the main text, the headers, the
+// footers and the notes as a text form field (FORMTEXT) with the same result, the form
+// LibreOffice gives it in a .doc anyway. LibreOffice writes a FILLIN field whose result holds
+// CJK text several times over; a text form field it writes once. The prompt becomes the form
+// field's name and status text. Returns the number of fields rewritten. The document is about
+// to be saved: the model's cached text is not updated.
 int writeFillInAsFormText(word::Package& pkg);
 
 // True for a letter or digit of the census signature (exposed for tests).

@@ -410,6 +410,31 @@ std::string fillIn(const std::string& prompt, const std::string& result) {
          run(result) + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
 }
 
+TEST(FillInForLegacyExport, BecomesATextFormFieldWithItsResultUnderTheDocumentsPrefix) {
+  for (const char* prefix : {"w", "ns0", ""}) {
+    auto pkg = packageUnder(
+        prefix,
+        para(run("姓名：") + fillIn("姓名", "张三")) +
+            para("<w:fldSimple w:instr=\" fillin 单位 \\d x \">" + run("李四公司") +
+                 "</w:fldSimple><w:fldSimple w:instr=\" PAGE \">" + run("1") + "</w:fldSimple>"));
+    const engine::Census before = engine::takeCensus(*pkg);
+    EXPECT_EQ(engine::writeFillInAsFormText(*pkg), 2) << prefix;
+    const engine::Census after = engine::takeCensus(*pkg);
+    EXPECT_EQ(after.fields, before.fields);
+    EXPECT_EQ(after.formFields, 2);
+    EXPECT_EQ(word::toUtf8(after.text), "姓名张三李四公司");
+    const std::string xml = pkg->bytes("word/document.xml");
+    EXPECT_EQ(xml.find("FILLIN"), std::string::npos) << xml;
+    EXPECT_EQ(xml.find("fillin"), std::string::npos) << xml;
+    // Attributes take a prefix even where the namespace is the default one.
+    const std::string to = *prefix ? std::string(prefix) + ":" : "";
+    const std::string attr = *prefix ? to : "w:";
+    EXPECT_NE(xml.find("<" + to + "name " + attr + "val=\"单位\"/>"), std::string::npos) << xml;
+    // Nothing else changes; a second pass finds nothing left to do.
+    EXPECT_EQ(engine::writeFillInAsFormText(*pkg), 0);
+  }
+}
+
 class LegacyOutput : public ::testing::Test {
 protected:
   Folder dir;
