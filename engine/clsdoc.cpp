@@ -268,8 +268,12 @@ bool clsDoc::runDocument(const std::string& runMode) {
             memoryShortfall(ActiveDocument().paragraphs().count(), runMode, availableMemory()))
       throw word::DocumentError(curPath_, "", *shortfall);
     HasTables = ActiveDocument().tablesCount() > 0 ? -1 : 0;
-    if (runMode == "0") {
+    // The census of the source: in the full run after the list numbers became text, which
+    // every later step reads as text.
+    if (runMode == "0")
       ActiveDocument().convertNumbersToText();
+    const Census source = takeCensus(ActiveDocument());
+    if (runMode == "0") {
       Selection().wholeStory();
       Selection().clearFormatting();
       cleanText();
@@ -295,6 +299,7 @@ bool clsDoc::runDocument(const std::string& runMode) {
     for (const auto& warning : ActiveDocument().warnings())
       notice("3", warning);
     ActiveDocument().warnings().clear();
+    checkIntegrity(source, runMode);
     saveOutput();
     closeCurrent();
     return true;

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/integrity.h"
 #include "word/document.h"
 
 namespace engine {
@@ -118,6 +119,19 @@ private:
   // Runs the current document in `runMode`; false when it failed (Error already sent).
   bool runDocument(const std::string& runMode);
   void closeCurrent();
+  // ---- the integrity check (integrity.cpp) ----
+  // Compares the document as it is now with `source`, the census taken when it was opened,
+  // and warns ("3") about every difference the run `runMode` and the settings do not intend.
+  // Keeps the census for the legacy output's check (curCensus_).
+  void checkIntegrity(const Census& source, const std::string& runMode);
+  // The changes that the run `runMode` and the settings intend.
+  IntendedChanges intendedChanges(const std::string& runMode) const;
+  // Reads the legacy outputs that were written (`written[i]` for outputs[i]) back through
+  // LibreOffice and warns about what they lost.
+  struct PendingOutput;
+  void checkLegacyOutputs(const std::vector<PendingOutput>& outputs,
+                          const std::vector<bool>& written);
+  Census curCensus_; // the census of the document being saved
   // The batch's private temporary folder, made on first use.
   const std::string& batchTemp();
   void endBatch();
@@ -143,6 +157,7 @@ private:
   struct PendingOutput {
     std::string docx, target, format, name;
     int num = 0;
+    Census census; // of the document written to `docx`
   };
   std::vector<PendingOutput> pendingOutputs_;
   std::map<std::string, std::string> outputsWritten_; // output path -> source name

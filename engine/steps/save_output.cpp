@@ -155,6 +155,10 @@ void clsDoc::saveOutput() {
   const OutputFormat format = outputFormat(outName, curViaLibreOffice_);
   // The document is closed once its bytes are made, before the written file is read back
   // through the model: a large document is never in memory twice.
+  if (!format.native) {
+    writeFillInAsFormText(doc.package());
+    curCensus_ = takeCensus(doc); // the read-back is compared with what LibreOffice is given
+  }
   std::string bytes = doc.saveToString();
   WordApp.close(doc);
   if (curDoc_ == &doc)
@@ -166,7 +170,7 @@ void clsDoc::saveOutput() {
     const std::string docx =
         fmt::format("{}/out-{}-{}.docx", batchTemp(), curNum_, pendingOutputs_.size() + 1);
     word::Document::savePackageBytes(docx, bytes);
-    pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_});
+    pendingOutputs_.push_back({docx, target.string(), format.format, name, curNum_, curCensus_});
     if (!inBatch_)
       finishLegacyOutputs();
   }
@@ -185,6 +189,10 @@ void clsDoc::finishLegacyOutputs() {
     jobs[i].format = pending[i].format;
   }
   word::convertFiles(jobs);
+  std::vector<bool> written;
+  for (const auto& job : jobs)
+    written.push_back(job.ok);
+  checkLegacyOutputs(pending, written);
   std::string firstFailure;
   for (size_t i = 0; i < jobs.size(); ++i) {
     std::error_code ec;

@@ -154,6 +154,8 @@ TEST_F(Batch, FourDocumentsOfTheFullRunInListOrder) {
     doc(name, "关于开展检查的通知");
   eng.setProperty("DocFileName", "d.docx,b.docx,a.docx,c.docx");
   eng.Main("0");
+  for (const auto& e : rec.withId("3"))
+    ADD_FAILURE() << e.msg;
   EXPECT_EQ(rec.outline(),
             (std::vector<std::string>{"0 1/4 d.docx", "100 1/4 d.docx", "0 2/4 b.docx",
                                       "100 2/4 b.docx", "0 3/4 a.docx", "100 3/4 a.docx",

@@ -27,6 +27,9 @@ struct EngineAccess {
   static void formatNumberedHeadings(clsDoc& e) { e.formatNumberedHeadings(); }
   static void saveOutput(clsDoc& e) { e.saveOutput(); }
   static void changeFontSizes(clsDoc& e) { e.changeFontSizes(); }
+  static void checkIntegrity(clsDoc& e, const Census& source, const std::string& runMode) {
+    e.checkIntegrity(source, runMode);
+  }
 
   // The engine's Word instance and working state.
   static word::Application& app(clsDoc& e) { return e.WordApp; }

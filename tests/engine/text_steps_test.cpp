@@ -494,7 +494,7 @@ TEST_F(TextSteps, CorpusKeepsObjectsAndTables) {
   namespace fs = std::filesystem;
   fs::path dir = fs::path(QF_CORPUS_DIR) / "word";
   if (!fs::is_directory(dir))
-    GTEST_SKIP() << "no corpus at " << dir;
+    FAIL() << "the corpus is missing from " << dir;
   auto objects = [](const std::string& s) {
     return std::count_if(s.begin(), s.end(), [](char c) { return c == '\x01' || c == '\x02'; });
   };

@@ -602,7 +602,7 @@ TEST(InsertAnnotations, ParagraphIdsStayUnique) {
 
 TEST(InsertAnnotations, SelectionInsertFileMovesToTheEnd) {
   if (!haveCorpus())
-    GTEST_SKIP() << "no corpus";
+    FAIL() << "the corpus is missing from " << QF_CORPUS_DIR;
   auto target = makeDoc(para(run("开头")));
   target->selection().insertFile(corpus("par-hyperlinks.docx"));
   word::Story& main = target->content();
@@ -615,7 +615,7 @@ TEST(InsertAnnotations, SelectionInsertFileMovesToTheEnd) {
 
 TEST(InsertCorpus, PicturesAreCopiedAndDeduplicated) {
   if (!haveCorpus())
-    GTEST_SKIP() << "no corpus";
+    FAIL() << "the corpus is missing from " << QF_CORPUS_DIR;
   auto target = word::Document::openPackage(corpus("having-images.docx"));
   auto source = word::Document::openPackage(corpus("having-images.docx"));
   auto mediaCount = [](word::Package& p) {
@@ -647,7 +647,7 @@ TEST(InsertCorpus, PicturesAreCopiedAndDeduplicated) {
 
 TEST(InsertCorpus, PicturesOfAnotherDocumentGetNewNames) {
   if (!haveCorpus())
-    GTEST_SKIP() << "no corpus";
+    FAIL() << "the corpus is missing from " << QF_CORPUS_DIR;
   auto target = word::Document::openPackage(corpus("having-images.docx"));
   auto source = word::Document::openPackage(corpus("shp-inline-shape-access.docx"));
   std::set<std::string> before;
@@ -668,7 +668,7 @@ TEST(InsertCorpus, PicturesOfAnotherDocumentGetNewNames) {
 
 TEST(InsertCorpus, HyperlinksStayExternal) {
   if (!haveCorpus())
-    GTEST_SKIP() << "no corpus";
+    FAIL() << "the corpus is missing from " << QF_CORPUS_DIR;
   auto target = makeDoc(para(run("a")));
   auto source = word::Document::openPackage(corpus("par-hyperlinks.docx"));
   target->insertDocument(*source);
@@ -685,7 +685,7 @@ TEST(InsertCorpus, HyperlinksStayExternal) {
 
 TEST(InsertCorpus, HeadersOfInsertedSectionsAreCopied) {
   if (!haveCorpus())
-    GTEST_SKIP() << "no corpus";
+    FAIL() << "the corpus is missing from " << QF_CORPUS_DIR;
   auto target = word::Document::openPackage(corpus("hdr-header-footer.docx"));
   auto source = word::Document::openPackage(corpus("doc-access-sections.docx"));
   size_t before = target->headerFooters().size();
@@ -700,7 +700,7 @@ class InsertEveryCorpusDocument : public testing::TestWithParam<std::string> {};
 
 TEST_P(InsertEveryCorpusDocument, TextFollowsAndPackageStaysConsistent) {
   if (!haveCorpus())
-    GTEST_SKIP() << "no corpus";
+    FAIL() << "the corpus is missing from " << QF_CORPUS_DIR;
   auto target = word::Document::openPackage(corpus("test.docx"));
   auto source = word::Document::openPackage(corpus(GetParam()));
   std::vector<std::string> want = paragraphTexts(*target);

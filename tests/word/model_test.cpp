@@ -314,7 +314,7 @@ TEST(Corpus, OpenReadEditSaveReopen) {
   namespace fs = std::filesystem;
   fs::path dir = fs::path(QF_CORPUS_DIR) / "word";
   if (!fs::exists(dir))
-    GTEST_SKIP() << "corpus not found at " << dir;
+    FAIL() << "the corpus is missing from " << dir;
   int docs = 0;
   for (const auto& e : fs::directory_iterator(dir)) {
     if (e.path().extension() != ".docx")
