@@ -240,50 +240,15 @@ TEST(IntegrityWarning, NamesTheLossInChineseForTheDocument) {
 
 // ---- every corpus document -------------------------------------------------------------------
 
-// Corpus documents whose run still shows a difference (or fails) because of a content fault
-// that is being mended elsewhere: the document, the runs it concerns, the fault. The check must
-// keep finding it; once the fault is mended the entry must go (the test says so).
+// Corpus documents whose run still shows a difference (or fails) because of a known content
+// fault: the document, the runs it concerns, the fault. The check must keep finding it; once
+// the fault is mended the entry must go (the test says so). Empty: every known fault is mended.
 struct KnownFault {
   const char* doc;
   std::set<std::string> runs;
   const char* fault;
 };
-const std::set<std::string> kHeaderOffRuns = {
-    "full, header off, watermark", "full, columns without title", "header only, header off"};
-const char* kHeaderOffDeletes =
-    "with the header off, the header step deletes the header's first character or picture";
-const char* kBreakInTable =
-    "two columns with a title: a document that starts with a table fails (section break "
-    "inside a table)";
-const std::set<std::string> kBlankLineRuns = {"full, header off, watermark",
-                                              "full, columns without title"};
-const char* kTablesJoined =
-    "removing blank paragraphs deletes the only paragraph between two tables, which joins them";
-const std::vector<KnownFault> kKnownFaults = {
-    {"tbl-cell-access.docx", kBlankLineRuns, kTablesJoined},
-    {"tbl-having-applied-style.docx", kBlankLineRuns, kTablesJoined},
-    {"tbl-having-tables.docx", kBlankLineRuns, kTablesJoined},
-    {"tbl-on-off-props.docx", kBlankLineRuns, kTablesJoined},
-    {"tbl-props.docx", kBlankLineRuns, kTablesJoined},
-    {"blk-paras-and-tables.docx", kHeaderOffRuns, kHeaderOffDeletes},
-    {"doc-add-section.docx", kHeaderOffRuns, kHeaderOffDeletes},
-    {"doc-odd-even-hdrs.docx", kHeaderOffRuns, kHeaderOffDeletes},
-    {"having-images.docx", kHeaderOffRuns, kHeaderOffDeletes},
-    {"hdr-header-footer.docx", kHeaderOffRuns, kHeaderOffDeletes},
-    {"sct-first-page-hdrftr.docx", kHeaderOffRuns, kHeaderOffDeletes},
-    {"blk-containing-table.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"blk-paras-and-tables.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-2x2-table.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-cell-access.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-cell-props.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-col-props.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-having-applied-style.docx",
-     {"full, header on, columns, title, watermark"},
-     kBreakInTable},
-    {"tbl-having-tables.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-on-off-props.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-    {"tbl-props.docx", {"full, header on, columns, title, watermark"}, kBreakInTable},
-};
+const std::vector<KnownFault> kKnownFaults = {};
 
 std::vector<fs::path> corpusDocuments() {
   std::vector<fs::path> out;
