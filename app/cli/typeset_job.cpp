@@ -1,4 +1,5 @@
 #include "app/cli/typeset_job.h"
+#include "app/cli/render_command.h"
 
 #include <algorithm>
 #include <charconv>
@@ -261,6 +262,8 @@ void EventPrinter::Message(const std::string& msgId, const std::string& msg,
     line = style_ == OutputStyle::Lines ? counter + "正在处理：" + docName : "";
   else if (msgId == "2")
     line = counter + "提示：" + msg + ":" + docName;
+  else if (msgId == "3" && cur <= 0 && docName.empty()) // about the whole batch
+    line = "警告：" + msg;
   else if (msgId == "3")
     line = counter + "警告：" + msg + ":" + docName;
   else if (msgId == "100")
@@ -355,7 +358,10 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
   EventPrinter printer(request.style, out, err, request.terminalWidth);
   engine::clsDoc engine;
   engine.SetEventSink(&printer);
+  engine.setReportFontStandIns(true);
   configureAndRun(engine, properties, input, outFolder, runMode);
+  if (request.pdf)
+    writeBatchPdfs(printer, outFolder, request.style, out);
   printer.summary(outFolder);
   return printer.report().exitStatus();
 }
