@@ -252,6 +252,7 @@ inline constexpr const char* kNo = "否";
 inline constexpr const char* kFontsNote =
     "未安装的字体由同类的免费字体代替（字体配置：{}）。安装原字体后，预览、PDF 和打印即用原字体。";
 inline constexpr const char* kFontsBuiltIn = "程序内置";
+inline constexpr const char* kFontsHelpTitle = "公文字体在本机的显示";
 
 // PDF output: quillfold render and typeset --pdf.
 inline constexpr const char* kRenderCannotRead = "无法读取文件（{}）";
