@@ -58,7 +58,10 @@ void BM_PreviewFirstPageEmptyCache(benchmark::State& state) {
       state.SkipWithError("the document could not be rendered");
   }
 }
-BENCHMARK(BM_PreviewFirstPageEmptyCache)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_PreviewFirstPageEmptyCache)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 
 void BM_PreviewFirstPageSecondLook(benchmark::State& state) {
   Scratch s;

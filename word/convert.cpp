@@ -559,8 +559,8 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   milliseconds limit = options.baseTimeLimit +
                        milliseconds(static_cast<long long>(options.perMiBTimeLimit.count() * mib)) +
                        options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
-  RunResult run = runProcess(argv, root.path() + "/soffice.log", tmpDir, limit,
-                             writeFontConfig(root.path()));
+  RunResult run =
+      runProcess(argv, root.path() + "/soffice.log", tmpDir, limit, writeFontConfig(root.path()));
 
   for (size_t k : todo) {
     ConversionJob& job = jobs[batch[k]];

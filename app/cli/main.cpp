@@ -197,7 +197,8 @@ int main(int argc, char** argv) {
   render->footer(kRenderFooter);
   bool fontsJson = false;
   auto* fontsCmd = app.add_subcommand(
-      "fonts", "List the official Chinese font names, whether each is installed and what stands in");
+      "fonts",
+      "List the official Chinese font names, whether each is installed and what stands in");
   fontsCmd->add_flag("-j,--json", fontsJson, "Print a JSON object");
   bool printersJson = false;
   auto* printersCmd = app.add_subcommand("printers", "List the printers");

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -30,13 +31,12 @@
 #include <QResizeEvent>
 #include <QSocketNotifier>
 #include <QSplitter>
-#include <QtConcurrent/QtConcurrentRun>
-#include <QFutureWatcher>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <thread>
