@@ -615,4 +615,55 @@ inline constexpr const char* kOutputFolderIs = "输出目录：{}";
 inline constexpr const char* kPrintFailed = "打印失败！共 {} 个文件，均未能打印：{}";
 inline constexpr const char* kListSeparator = "、";
 
+// ---- Fonts, PDF output and the preview ---------------------------------------------------------
+
+// The batch's notice about fonts that are not installed: {} = the names and their stand-ins.
+inline constexpr const char* kFontStandIns =
+    "本批文档用到的字体本机没有安装，预览、PDF 和打印时以相近字体代替：{}。"
+    "安装原字体（例如放入 ~/.local/share/fonts）后即按原字体显示";
+// One name and the face that stands in for it.
+inline constexpr const char* kFontStandInItem = "{}（以 {} 代替）";
+inline constexpr const char* kFontNoFace = "无可用字体";
+
+// quillfold fonts.
+inline constexpr const char* kFontsHeaderName = "字体名称";
+inline constexpr const char* kFontsHeaderInstalled = "已安装";
+inline constexpr const char* kFontsHeaderUsed = "实际使用";
+inline constexpr const char* kYes = "是";
+inline constexpr const char* kNo = "否";
+inline constexpr const char* kFontsNote =
+    "未安装的字体由同类的免费字体代替（字体配置：{}）。安装原字体后，预览、PDF 和打印即用原字体。";
+inline constexpr const char* kFontsBuiltIn = "程序内置";
+inline constexpr const char* kFontsHelpTitle = "公文字体在本机的显示";
+
+// PDF output: quillfold render and typeset --pdf.
+inline constexpr const char* kRenderCannotRead = "无法读取文件（{}）";
+inline constexpr const char* kRenderNotAFile = "这不是一个文件";
+inline constexpr const char* kPdfWritten = "已生成 PDF：{}";
+inline constexpr const char* kPdfFailed = "无法生成 PDF：{}：{}";
+inline constexpr const char* kPdfSummary = "共 {} 个文档：生成 PDF {} 个，失败 {} 个。PDF 在 {}";
+inline constexpr const char* kPdfNoOutput = "没有排版结果，不生成 PDF";
+inline constexpr const char* kPdfCannotCreateFolder = "无法创建输出目录 {}：{}";
+inline constexpr const char* kPdfSameName = "与本批的“{}”同名，PDF 会互相覆盖；请分两批生成";
+
+// The window: PDF checkbox and the preview pane.
+inline constexpr const char* kAlsoPdf = "同时输出 PDF";
+inline constexpr const char* kPreviewTitle = "预览";
+inline constexpr const char* kPreviewSource = "原文";
+inline constexpr const char* kPreviewOutput = "排版后";
+inline constexpr const char* kPreviewPick = "选择一个文档即可在此预览";
+inline constexpr const char* kPreviewRendering = "正在生成“{}”的预览…";
+inline constexpr const char* kPreviewFailed = "无法预览“{}”：{}";
+inline constexpr const char* kPreviewNoOutput =
+    "输出目录中还没有“{}”的排版结果。排版后即可在此查看。";
+inline constexpr const char* kPreviewDamagedPdf = "LibreOffice 生成的 PDF 无法打开";
+inline constexpr const char* kPreviewPages = "第 {} 页，共 {} 页";
+inline constexpr const char* kPreviewPrevPage = "上一页";
+inline constexpr const char* kPreviewNextPage = "下一页";
+inline constexpr const char* kPreviewZoomIn = "放大";
+inline constexpr const char* kPreviewZoomOut = "缩小";
+inline constexpr const char* kPreviewFitWidth = "适合宽度";
+inline constexpr const char* kPreviewCacheFailed = "无法写入预览缓存目录 {}：{}";
+inline constexpr const char* kPdfWriting = "正在生成 {} 个 PDF…";
+
 } // namespace msg

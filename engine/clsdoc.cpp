@@ -21,6 +21,7 @@
 #include "base/messages.h"
 #include "engine/memory_budget.h"
 #include "word/convert.h"
+#include "word/fonts.h"
 #include "word/package.h"
 
 namespace fs = std::filesystem;
@@ -300,6 +301,14 @@ bool clsDoc::runDocument(const std::string& runMode) {
       notice("3", warning);
     ActiveDocument().warnings().clear();
     checkIntegrity(source, runMode);
+    if (reportFontStandIns_) {
+      try {
+        auto used = word::fontsUsedIn(ActiveDocument().package());
+        batchFonts_.insert(used.begin(), used.end());
+      } catch (...) {
+        // Only a notice depends on it: the document goes on.
+      }
+    }
     saveOutput();
     closeCurrent();
     return true;
@@ -325,6 +334,7 @@ bool clsDoc::runDocument(const std::string& runMode) {
 }
 
 void clsDoc::Main(const std::string& runMode) {
+  batchFonts_.clear();
   try {
     endBatch();
     const std::vector<std::string> names = batchNames();
@@ -373,6 +383,11 @@ void clsDoc::Main(const std::string& runMode) {
     try {
       finishLegacyOutputs();
     } catch (...) {
+    }
+    if (!batchFonts_.empty()) {
+      const std::string standIns = word::standInNotice(batchFonts_);
+      if (!standIns.empty())
+        sendMessage("3", standIns, 0, allNum_, "");
     }
     sendMessage("101", "处理完毕！", allNum_, allNum_, "");
   } catch (...) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -52,6 +53,9 @@ public:
   void setDocFiles(std::vector<std::string> names);
 
   void SetEventSink(IQuillfoldEvents* sink);
+  // When on, a batch whose outputs ask for official Chinese fonts that are not installed ends
+  // with one notice (msgId "3", document number 0) naming the faces that stand in for them.
+  void setReportFontStandIns(bool on) { reportFontStandIns_ = on; }
   // Runs the batch in `runMode` ("0", "YeMei", "YeMian" or "ZiHao"). Never throws.
   void Main(const std::string& runMode);
 
@@ -146,6 +150,8 @@ private:
   int curNum_ = 0, allNum_ = 0;
   std::string batchTemp_;
   bool inBatch_ = false;
+  bool reportFontStandIns_ = false;
+  std::set<std::string> batchFonts_; // font names the batch's outputs ask for
   // Identities (device, inode) of the batch's sources and of their folders: outputs never
   // replace them.
   std::vector<std::pair<uint64_t, uint64_t>> sourceFiles_, sourceFolders_;

@@ -90,6 +90,7 @@ constexpr KeyInfo kKeys[] = {
     {"tool", "JuHao",             "0",           C::Check,       L::None,             false, "句号",       40, "chkJuHao"},
     {"sys", "docpath",            "",            C::Text,        L::None,             false, "",            0, "File1"},
     {"sys", "outpath",            "",            C::Text,        L::None,             false, "",            0, "txtOut"},
+    {"sys", "pdf",                "0",           C::Check,       L::None,             false, "",            0, "chkPdf"},
 };
 // clang-format on
 

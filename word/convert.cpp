@@ -24,6 +24,7 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "word/error.h"
+#include "word/fonts.h"
 
 extern char** environ;
 
@@ -315,7 +316,8 @@ bool groupRunning(pid_t pgid) {
 // Runs argv[0] in a process group of its own with stdin from /dev/null and stdout and stderr
 // into `logPath`. When it has not ended by the time limit, the whole group is killed.
 RunResult runProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                     const std::string& tmpDir, milliseconds limit) {
+                     const std::string& tmpDir, milliseconds limit,
+                     const std::string& fontConfig = {}) {
   RunResult result;
   posix_spawn_file_actions_t actions;
   posix_spawnattr_t attr;
@@ -340,9 +342,14 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   // temporary files there that it leaves behind when killed.
   std::vector<std::string> envStrings;
   for (char** e = environ; e && *e; ++e)
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0)
+    if (std::strncmp(*e, "TMPDIR=", 7) != 0 &&
+        (fontConfig.empty() || std::strncmp(*e, "FONTCONFIG_FILE=", 16) != 0))
       envStrings.emplace_back(*e);
   envStrings.push_back("TMPDIR=" + tmpDir);
+  // Our font configuration (the system's plus the official Chinese names mapped to faces of
+  // the same class), for this child only.
+  if (!fontConfig.empty())
+    envStrings.push_back("FONTCONFIG_FILE=" + fontConfig);
   std::vector<char*> env;
   for (auto& e : envStrings)
     env.push_back(e.data());
@@ -580,7 +587,8 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   milliseconds limit = options.baseTimeLimit +
                        milliseconds(static_cast<long long>(options.perMiBTimeLimit.count() * mib)) +
                        options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
-  RunResult run = runProcess(argv, root.path() + "/soffice.log", tmpDir, limit);
+  RunResult run =
+      runProcess(argv, root.path() + "/soffice.log", tmpDir, limit, writeFontConfig(root.path()));
 
   for (size_t k : todo) {
     ConversionJob& job = jobs[batch[k]];

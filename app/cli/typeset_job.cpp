@@ -1,4 +1,5 @@
 #include "app/cli/typeset_job.h"
+#include "app/cli/render_command.h"
 
 #include <algorithm>
 #include <charconv>
@@ -269,6 +270,8 @@ void EventPrinter::Message(const std::string& msgId, const std::string& msg,
     line = style_ == OutputStyle::Lines ? counter + msg::kCliProcessing + name : "";
   else if (msgId == "2")
     line = counter + msg::kCliNotice + text + ":" + name;
+  else if (msgId == "3" && cur <= 0 && docName.empty()) // about the whole batch
+    line = msg::kCliWarning + text;
   else if (msgId == "3")
     line = counter + msg::kCliWarning + text + ":" + name;
   else if (msgId == "100")
@@ -364,7 +367,10 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
   EventPrinter printer(request.style, out, err, request.terminalWidth);
   engine::clsDoc engine;
   engine.SetEventSink(&printer);
+  engine.setReportFontStandIns(true);
   configureAndRun(engine, properties, input, outFolder, runMode);
+  if (request.pdf)
+    writeBatchPdfs(printer, outFolder, request.style, out);
   printer.summary(outFolder);
   return printer.report().exitStatus();
 }

@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -29,11 +30,13 @@
 #include <QRadioButton>
 #include <QResizeEvent>
 #include <QSocketNotifier>
+#include <QSplitter>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
 #include <thread>
@@ -41,13 +44,16 @@
 
 #include "app/gui/filelist.h"
 #include "app/gui/frmabout.h"
+#include "app/gui/preview.h"
 #include "app/gui/printers.h"
 #include "app/merge/merge.h"
 #include "app/print/print.h"
+#include "app/render/render.h"
 #include "app/server/engine_client.h"
 #include "app/server/process_sweep.h"
 #include "base/messages.h"
 #include "settings/settings.h"
+#include "word/fonts.h"
 
 #ifndef QF_VERSION
 #define QF_VERSION "0.0.0"
@@ -495,9 +501,18 @@ QWidget* FrmMain::buildPage1() {
 
   label36_ = label(QString(), page, "Label1_36");
   layout->addWidget(label36_);
-  file1_ = new FileListBox(page);
+  // The file list and, beside it, the preview of the current file.
+  auto* splitter = new QSplitter(Qt::Horizontal, page);
+  splitter->setObjectName(QStringLiteral("splPreview"));
+  file1_ = new FileListBox(splitter);
   file1_->setObjectName(QStringLiteral("File1"));
-  layout->addWidget(file1_, 1);
+  preview_ = new PreviewPane(splitter);
+  splitter->addWidget(file1_);
+  splitter->addWidget(preview_);
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
+  layout->addWidget(splitter, 1);
+  connect(file1_, &QListWidget::currentItemChanged, this, [this] { updatePreview(); });
 
   auto* filter = new QHBoxLayout;
   filter->addWidget(label(t(msg::kFilter), page));
@@ -539,6 +554,14 @@ QWidget* FrmMain::buildPage2() {
   openRow->addWidget(cmdOpenOut);
   openRow->addStretch(1);
   layout->addLayout(openRow);
+  layout->addSpacing(12);
+  chkPdf_ = new QCheckBox(t(msg::kAlsoPdf), page);
+  chkPdf_->setObjectName(QStringLiteral("chkPdf"));
+  layout->addWidget(chkPdf_);
+  connect(chkPdf_, &QCheckBox::toggled, this, [this](bool on) {
+    if (!loading_)
+      (void)ini_.set("sys", "pdf", on ? "1" : "0");
+  });
   layout->addStretch(1);
   return page;
 }
@@ -986,8 +1009,11 @@ void FrmMain::formLoad() {
   label36_->setText(t(msg::kCurrentFolder, s(file1_->path())));
   // 3. The extension filter; its handler sets the pattern and the progress range.
   cbFilter_->setCurrentIndex(0);
-  // 4. The last output folder (not created here).
+  // 4. The last output folder (not created here), and whether PDFs go beside the outputs.
   txtOut_->setText(q(settings::lastOutputFolder(ini_, program)));
+  loading_ = true;
+  chkPdf_->setChecked(ini_.get("sys", "pdf", "0") == "1");
+  loading_ = false;
   // 5. Every settings page.
   getPageInfo();
   getHeaderFooterInfo();
@@ -1052,6 +1078,8 @@ void FrmMain::showHelpPage() {
     webBrowser1_->setSource(QUrl::fromLocalFile(file.canonicalFilePath()));
   else
     webBrowser1_->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
+  // The official fonts and what stands in for them on this computer.
+  webBrowser1_->append(fontsHelpHtml());
 }
 
 bool FrmMain::askBeforeClosing() {
@@ -1215,6 +1243,7 @@ void FrmMain::cmd排版_Click(int index) {
   batchRunning_ = true;
   setStartEnabled(false);
   tally_ = BatchTally{};
+  batchOutputs_.clear();
   tally_.total = static_cast<int>(names.size());
   tally_.legacy = static_cast<int>(std::count_if(names.begin(), names.end(), isLegacyInput));
   tally_.outFolder = txtOut_->text();
@@ -1382,6 +1411,8 @@ void FrmMain::batchEnded() {
   emit batchFinished();
   if (summary)
     showBatchSummary();
+  preview_->refresh();
+  writeBatchPdfs();
 }
 
 void FrmMain::showBatchSummary() {
@@ -1461,7 +1492,7 @@ void FrmMain::Message(const std::string& msgId, const std::string& msg,
   } else if (msgId == "2" || msgId == "3") {
     if (msgId == "3" && number > 0)
       tally_.warned.insert(number);
-    addLine(q(msg) + QStringLiteral(":") + q(docName));
+    addLine(docName.empty() ? q(msg) : q(msg) + QStringLiteral(":") + q(docName));
   } else if (msgId == "100") {
     if (number > 0)
       tally_.ended.insert(number);
@@ -1469,6 +1500,8 @@ void FrmMain::Message(const std::string& msgId, const std::string& msg,
     QString output;
     if (!failed && !docName.empty() && !tally_.outFolder.isEmpty())
       output = QDir(tally_.outFolder).filePath(outputNameFor(q(docName)));
+    if (!output.isEmpty())
+      batchOutputs_ << output;
     addLine(q(msg), output);
     if (curOk && allOk && all != 0) {
       double percent = cur / all * 100.0;
@@ -1509,6 +1542,67 @@ void FrmMain::info(const QString& title, const QString& text) {
 
 void FrmMain::errorMessage(const QString& title, const QString& text) {
   options_.errorBox(this, title, text);
+}
+
+// ---- preview, PDF output and the fonts on the help page -----------------------------------
+
+void FrmMain::updatePreview() {
+  QListWidgetItem* item = file1_->currentItem();
+  if (!item) {
+    preview_->showDocument({}, {});
+    return;
+  }
+  const QString name = item->text();
+  const QString output =
+      txtOut_->text().isEmpty() ? QString() : QDir(txtOut_->text()).filePath(outputNameFor(name));
+  preview_->showDocument(QDir(file1_->path()).filePath(name), output);
+}
+
+void FrmMain::writeBatchPdfs() {
+  const QStringList outputs = batchOutputs_;
+  batchOutputs_.clear();
+  if (!chkPdf_->isChecked() || outputs.isEmpty() || closing_)
+    return;
+  std::vector<std::string> files;
+  for (const QString& output : outputs)
+    files.push_back(s(output));
+  const std::string folder = s(QFileInfo(outputs.first()).absolutePath());
+  label54_->setText(t(msg::kPdfWriting, files.size()));
+  // LibreOffice renders them on a worker thread; each result becomes a line of the list.
+  auto* watcher = new QFutureWatcher<std::vector<app::render::PdfJob>>(this);
+  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
+    watcher->deleteLater();
+    if (!batchRunning_)
+      label54_->setText(QString());
+    for (const auto& job : watcher->result()) {
+      if (job.ok)
+        addLine(t(msg::kPdfWritten, job.pdf), q(job.pdf));
+      else
+        addLine(t(msg::kPdfFailed, fs::path(job.input).filename().string(), job.error));
+    }
+  });
+  watcher->setFuture(QtConcurrent::run([files, folder] {
+    auto jobs = app::render::pdfJobsFor(files, folder);
+    app::render::renderPdfs(jobs);
+    return jobs;
+  }));
+}
+
+QString FrmMain::fontsHelpHtml() const {
+  QString rows;
+  for (const auto& m : word::matchFonts(word::officialFontNames())) {
+    QString used = m.family.empty() ? t(msg::kFontNoFace) : q(m.family + " " + m.style);
+    rows += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td></tr>")
+                .arg(q(m.name).toHtmlEscaped(), t(m.installed ? msg::kYes : msg::kNo),
+                     used.toHtmlEscaped());
+  }
+  const std::string conf = word::installedFontConfigPath();
+  return QStringLiteral("<h3>%1</h3><table border=\"1\" cellpadding=\"4\" cellspacing=\"0\">"
+                        "<tr><th>%2</th><th>%3</th><th>%4</th></tr>%5</table><p>%6</p>")
+      .arg(t(msg::kFontsHelpTitle), t(msg::kFontsHeaderName), t(msg::kFontsHeaderInstalled),
+           t(msg::kFontsHeaderUsed), rows,
+           t(msg::kFontsNote, conf.empty() ? std::string(msg::kFontsBuiltIn) : conf)
+               .toHtmlEscaped());
 }
 
 } // namespace app::gui

@@ -46,6 +46,7 @@ class EngineClient;
 namespace app::gui {
 
 class FileListBox;
+class PreviewPane;
 
 // What the window needs from its surroundings. The defaults are those of the program; tests
 // replace the dialogs and the printer list and point at their own folders.
@@ -212,6 +213,11 @@ private:
   void info(const QString& title, const QString& text);
   void errorMessage(const QString& title, const QString& text);
 
+  // The preview of the current file and the PDFs of a batch (app/gui/preview.h).
+  void updatePreview();
+  void writeBatchPdfs();
+  QString fontsHelpHtml() const;
+
   FrmMainOptions options_;
   settings::IniFile ini_;
   bool loading_ = false;
@@ -253,6 +259,9 @@ private:
   QTextBrowser* webBrowser1_ = nullptr;
   std::vector<QPushButton*> startButtons_; // cmd排版(0..3)
   QComboBox* cbPrinter_ = nullptr;
+  PreviewPane* preview_ = nullptr;
+  QCheckBox* chkPdf_ = nullptr;
+  QStringList batchOutputs_; // outputs of the running batch's documents that did not fail
   QProgressBar* progressBar1_ = nullptr;
   QListWidget* list1_ = nullptr;
   QLabel* label54_ = nullptr;

@@ -131,6 +131,7 @@ int serveEngine(int inFd, int outFd) {
   Sink sink(out);
   engine::clsDoc doc;
   doc.SetEventSink(&sink);
+  doc.setReportFontStandIns(true);
 
   Event ready;
   ready.kind = Event::Kind::Ready;

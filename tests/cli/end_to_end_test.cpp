@@ -176,8 +176,9 @@ TEST(Tool, TypesetsAFolderAndReportsOneLinePerEvent) {
                                 quote((dir / "out").string()),
                             dir.path());
   EXPECT_EQ(r.status, kExitDone) << r.out << r.err;
-  EXPECT_EQ(r.out.rfind("[1/1] 正在处理：a.docx\n[1/1] 完成：a.docx\n处理完毕！\n", 0), 0u)
-      << r.out;
+  EXPECT_EQ(r.out.rfind("[1/1] 正在处理：a.docx\n[1/1] 完成：a.docx\n", 0), 0u) << r.out;
+  // Between them, on a machine without 宋体, the one notice about the face standing in for it.
+  EXPECT_NE(r.out.find("\n处理完毕！\n"), std::string::npos) << r.out;
   EXPECT_EQ(clitest::names(dir / "out"), std::set<std::string>{"a.docx"});
 
   auto set = clitest::runTool("settings set font/fontsizezw 二号 --settings " +

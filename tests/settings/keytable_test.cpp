@@ -27,7 +27,7 @@ const KeyInfo& key(const char* section, const char* name) {
 
 TEST(KeyTable, HoldsEverySettingOnce) {
   auto table = settings::keyTable();
-  EXPECT_EQ(table.size(), 48u);
+  EXPECT_EQ(table.size(), 49u);
   std::set<std::string> sections, properties;
   for (const KeyInfo& k : table) {
     sections.insert(std::string(k.section));
