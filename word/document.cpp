@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/system_error.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/format.h"
@@ -34,7 +35,7 @@ struct TempDir {
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
-      throw DocumentError("cannot create a temporary folder");
+      throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
     path = tmpl;
   }
   ~TempDir() {
@@ -333,7 +334,7 @@ std::string Document::saveToString() {
 
 void Document::saveAs(const std::string& path) {
   if (!path_.empty() && sameFile(path, path_))
-    throw DocumentError(path, "", "refusing to save over the source document");
+    throw DocumentError(path, "", msg::kSaveOverSource);
   std::string ext = lowerExtension(path);
   if (isOoxmlExtension(ext)) {
     pkg_->save(path);
@@ -357,7 +358,8 @@ void Document::saveAs(const std::string& path) {
       throw DocumentError(path, "", jobs[0].error);
     return;
   }
-  throw DocumentError(path, "", "cannot save in the format " + (ext.empty() ? "(none)" : ext));
+  throw DocumentError(path, "",
+                      msg::text(msg::kSaveFormatUnknown, ext.empty() ? msg::kNoExtension : ext));
 }
 
 // ---- Selection ---------------------------------------------------------------------------
@@ -544,7 +546,7 @@ Document& Application::adopt(std::unique_ptr<Document> doc) {
 
 Selection& Application::selection() {
   if (docs_.empty())
-    throw DocumentError("no document is open");
+    throw DocumentError(msg::kNoDocumentOpen);
   return docs_.back()->selection();
 }
 

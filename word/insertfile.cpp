@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/messages.h"
 #include "word/format.h"
 #include "word/story.h"
 
@@ -653,12 +654,11 @@ std::string Inserter::mapRel(const Ctx& ctx, const std::string& id) {
       rel = &r;
   std::string out;
   if (!rel) {
-    rep_.warnings.push_back("relationship " + id + " of " + ctx.src + " does not exist");
+    rep_.warnings.push_back(msg::text(msg::kInsertRelationshipMissing, ctx.src, id));
     out = "qfMissing" + id; // keeps the reference from pointing at a target relationship
   } else if (rel->mode == "External" || rel->resolved.empty()) {
     if (rel->mode != "External")
-      rep_.warnings.push_back("relationship " + id + " of " + ctx.src + " points at " +
-                              rel->target + ", which is not in the document");
+      rep_.warnings.push_back(msg::text(msg::kInsertRelationshipTarget, ctx.src, id, rel->target));
     out = addTargetRel(ctx.dst, rel->type, rel->target, rel->mode);
   } else {
     std::string part = copyPart(rel->resolved);
@@ -1296,7 +1296,7 @@ std::string Inserter::copyNote(Notes& notes, const std::string& sId) {
   }
   auto s = notes.sById.find(sId);
   if (!notes.tRoot || s == notes.sById.end()) {
-    rep_.warnings.push_back(std::string(notes.kind->entry) + " " + sId + " does not exist");
+    rep_.warnings.push_back(msg::text(msg::kInsertNoteMissing, sId));
     notes.map.emplace(sId, sId);
     return sId;
   }
@@ -1677,7 +1677,7 @@ void Inserter::run() {
 
 InsertFileReport Document::insertDocument(Document& source) {
   if (&source == this || &source.package() == pkg_.get())
-    throw DocumentError(path_, "", "a document cannot be inserted into itself");
+    throw DocumentError(path_, "", msg::kInsertIntoItself);
   InsertFileReport report;
   Inserter ins(*pkg_, mainPart_, main_->root(), source.package(), source.mainPart_,
                source.main_->root(), report);
