@@ -13,6 +13,8 @@
 
 #include <fmt/format.h>
 
+#include "base/messages.h"
+#include "base/system_error.h"
 #include "engine/clsdoc.h"
 #include "word/convert.h"
 
@@ -64,12 +66,12 @@ void clsDoc::saveOutput() {
   word::Document& doc = ActiveDocument();
   const std::string& outDir = property("DocOutLocation");
   if (outDir.empty())
-    throw StepError("没有指定输出文件夹");
+    throw StepError(msg::kNoOutputFolder);
   std::error_code ec;
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
-    throw StepError(fmt::format("无法创建输出文件夹“{}”：{}", outDir,
-                                ec ? ec.message() : std::string("a file of that name exists")));
+    throw StepError(msg::text(msg::kOutputFolderCannotCreate, outDir,
+                              ec ? msg::systemError(ec.value()) : msg::kOutputFolderIsFile));
   WordApp.changeFileOpenDirectory(outDir);
 
   const std::string source = curPath_.empty() ? doc.fullName() : curPath_;
@@ -77,7 +79,7 @@ void clsDoc::saveOutput() {
       curName_.empty() ? fs::path(doc.fullName()).filename().string() : curName_;
   const std::string outName = outputName(name);
   if (outName.empty())
-    throw StepError("没有输出文件名");
+    throw StepError(msg::kNoOutputName);
   const fs::path target = fs::path(outDir) / outName;
 
   // Never over a source: the batch's sources and this document's own, and no existing file of
@@ -95,19 +97,16 @@ void clsDoc::saveOutput() {
         folders.emplace_back(s2.st_dev, s2.st_ino);
     }
     if (std::find(sources.begin(), sources.end(), id) != sources.end())
-      throw StepError(
-          fmt::format("输出文件“{}”就是源文件，不能覆盖；请另选输出文件夹", target.string()));
+      throw StepError(msg::text(msg::kOutputIsSource, target.string()));
     if (::stat(target.parent_path().c_str(), &s2) == 0 &&
         std::find(folders.begin(), folders.end(),
                   std::pair<uint64_t, uint64_t>(s2.st_dev, s2.st_ino)) != folders.end())
-      throw StepError(fmt::format("输出文件夹就是源文件夹，其中已有“{}”；为免覆盖源文件，"
-                                  "请另选输出文件夹",
-                                  outName));
+      throw StepError(msg::text(msg::kOutputInSourceFolder, outName));
   }
 
   const std::string key = target.lexically_normal().string();
   if (auto it = outputsWritten_.find(key); it != outputsWritten_.end())
-    notice("3", fmt::format("输出文件“{}”与本批的“{}”同名，替换了它的结果", outName, it->second));
+    notice("3", msg::text(msg::kEventSameOutputName, outName, it->second));
 
   const OutputFormat format = outputFormat(outName, curViaLibreOffice_);
   if (format.native) {
@@ -145,12 +144,11 @@ void clsDoc::finishLegacyOutputs() {
     fs::remove(pending[i].docx, ec);
     if (jobs[i].ok)
       continue;
-    const std::string reason =
-        jobs[i].error.empty() ? "LibreOffice could not write the file" : jobs[i].error;
+    const std::string reason = jobs[i].error.empty() ? msg::kLibreOfficeCannotWrite : jobs[i].error;
     if (inBatch_)
-      sendError(pending[i].num, fmt::format("保存失败：{}：{}", pending[i].name, reason));
+      sendError(pending[i].num, msg::text(msg::kEventSaveFailed, pending[i].name, reason));
     else if (firstFailure.empty())
-      firstFailure = fmt::format("无法保存“{}”：{}", pending[i].target, reason);
+      firstFailure = msg::text(msg::kCannotSave, pending[i].target, reason);
   }
   if (!inBatch_) {
     std::error_code ec;
