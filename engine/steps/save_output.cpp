@@ -68,6 +68,9 @@ void clsDoc::saveOutput() {
   if (outDir.empty())
     throw StepError(msg::kNoOutputFolder);
   std::error_code ec;
+  // A file where the folder should be is named as such, not by the system's error number.
+  if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
+    throw StepError(msg::text(msg::kOutputFolderCannotCreate, outDir, msg::kOutputFolderIsFile));
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
     throw StepError(msg::text(msg::kOutputFolderCannotCreate, outDir,
