@@ -41,9 +41,6 @@ inline constexpr const char* kTextBadBom =
     "文本以 {0} 字节顺序标记开头，但内容不是有效的 {0}；文件可能已损坏，请另存为 UTF-8 后重试";
 inline constexpr const char* kTextTooLarge =
     "文本文件大于 128 MiB，无法排版；请拆分成几个文件后再试";
-inline constexpr const char* kTempFolderFailed =
-    "无法创建临时文件夹；请检查系统临时目录（/tmp）的剩余空间和权限";
-inline constexpr const char* kNoDocumentOpen = "没有打开的文档";
 inline constexpr const char* kTextEncodingUsed = "文本文件按 {} 编码读取";
 inline constexpr const char* kTextEncodingUncertain =
     "无法确定文本文件的编码，已按 {} 读取；如有乱码，请将文件另存为 UTF-8 后重试";
@@ -124,7 +121,6 @@ inline constexpr const char* kHeaderPartMissing =
 inline constexpr const char* kAlignmentInvalid = "段落对齐方式的值无效（内部错误）";
 inline constexpr const char* kFindUnsupported = "不支持通配符、同音和词形查找（内部错误）";
 inline constexpr const char* kSectionBreakInTable = "分节符不能插在表格中间";
-inline constexpr const char* kValueOutOfRange = "{} 的值超出范围（{}）";
 inline constexpr const char* kValueOutOfRangeBare = "{} 的值超出范围";
 inline constexpr const char* kColumnsOutOfRange = "分栏数超出范围（{}）";
 inline constexpr const char* kFormatNotStandalone =
@@ -138,6 +134,116 @@ inline constexpr const char* kInsertRelationshipOutside =
 inline constexpr const char* kInsertMissingNote = "插入的文档中，{} {} 不存在，该引用保持原样";
 inline constexpr const char* kListFormatUnknown =
     "列表编号格式 {} 无法识别，这些编号已按阿拉伯数字写成文字；请核对编号";
+
+// Documents as a whole.
+inline constexpr const char* kTempFolderFailed =
+    "无法建立临时文件夹：{}；请检查临时文件夹（TMPDIR）所在磁盘的空间和权限";
+inline constexpr const char* kSaveFormatUnknown =
+    "无法保存为“{}”格式：输出文件名应以 .docx、.doc、.rtf、.odt 或 .wps 结尾";
+inline constexpr const char* kNoDocumentOpen = "没有打开的文档（内部错误）";
+// Values a member of the model refuses. {0} is one of the names below, {1} the value (with its
+// unit where it has one). Out of range: a value that may come from a setting. Invalid: a value
+// only the program itself can pass, so an internal fault.
+inline constexpr const char* kValueOutOfRange = "{}的值 {} 超出允许的范围，请检查相应的设置";
+inline constexpr const char* kValueInvalid = "{}的值 {} 无效（内部错误），文档没有保存";
+inline constexpr const char* kUnitPoints = "{} 磅";
+inline constexpr const char* kUnitCharacters = "{} 字符";
+inline constexpr const char* kUnitLines = "{} 行";
+// Paragraph format.
+inline constexpr const char* kWhatLeftIndent = "左缩进";
+inline constexpr const char* kWhatRightIndent = "右缩进";
+inline constexpr const char* kWhatFirstLineIndent = "首行缩进";
+inline constexpr const char* kWhatSpaceBefore = "段前间距";
+inline constexpr const char* kWhatSpaceAfter = "段后间距";
+inline constexpr const char* kWhatLineSpacing = "行距";
+inline constexpr const char* kWhatLineSpacingRule = "行距规则";
+inline constexpr const char* kWhatOutlineLevel = "大纲级别";
+inline constexpr const char* kWhatBaselineAlignment = "文字的垂直对齐方式";
+inline constexpr const char* kFormatNeedsStandalone = "段落格式只能从独立的格式复制（内部错误）";
+// Page setup.
+inline constexpr const char* kWhatTopMargin = "上边距";
+inline constexpr const char* kWhatBottomMargin = "下边距";
+inline constexpr const char* kWhatLeftMargin = "左边距";
+inline constexpr const char* kWhatRightMargin = "右边距";
+inline constexpr const char* kWhatGutter = "装订线";
+inline constexpr const char* kWhatHeaderDistance = "页眉距边界";
+inline constexpr const char* kWhatFooterDistance = "页脚距边界";
+inline constexpr const char* kWhatPageWidth = "纸张宽度";
+inline constexpr const char* kWhatPageHeight = "纸张高度";
+inline constexpr const char* kWhatOrientation = "纸张方向";
+inline constexpr const char* kWhatGutterPos = "装订线位置";
+inline constexpr const char* kWhatLayoutMode = "文档网格";
+inline constexpr const char* kWhatColumnCount = "分栏数";
+inline constexpr const char* kWhatColumnSpacing = "栏间距";
+inline constexpr const char* kSettingsPartInvalid =
+    "文档的设置部件“{}”内容无效，文档可能已损坏：请用 Word 或 LibreOffice 打开后另存，再排版";
+// Headers, footers, page numbers, fields, breaks and borders.
+inline constexpr const char* kWhatHeaderFooterIndex = "页眉页脚的类型";
+inline constexpr const char* kWhatBorderSide = "段落边框的位置";
+inline constexpr const char* kWhatView = "视图类型";
+inline constexpr const char* kWhatPane = "窗格";
+inline constexpr const char* kWhatSeekView = "要转到的视图";
+inline constexpr const char* kWhatPageNumberStyle = "页码样式";
+inline constexpr const char* kWhatChapterLevel = "页码中章节号的标题级别";
+inline constexpr const char* kWhatChapterSeparator = "章节号与页码的分隔符";
+inline constexpr const char* kWhatStartingNumber = "起始页码";
+inline constexpr const char* kWhatFieldType = "域类型";
+inline constexpr const char* kWhatBreakType = "分隔符类型";
+inline constexpr const char* kWhatBorderLineStyle = "边框线型";
+inline constexpr const char* kWhatBorderWidth = "边框线宽";
+inline constexpr const char* kWhatBorderColour = "边框颜色";
+inline constexpr const char* kHeaderNeedsPrintLayout =
+    "只有在页面视图中才能编辑页眉和页脚（内部错误）";
+inline constexpr const char* kOnlyPaneCannotClose = "窗口只有一个窗格，不能关闭（内部错误）";
+inline constexpr const char* kSelectionNotInHeader = "所选内容不在页眉或页脚中（内部错误）";
+inline constexpr const char* kMoveDownUnit = "向下移动只能按段落或按行（内部错误）";
+inline constexpr const char* kFieldNeedsStory = "域只能插在正文、页眉或页脚中（内部错误）";
+inline constexpr const char* kSectionBreakOnlyInMainText = "分节符只能插在正文中（内部错误）";
+inline constexpr const char* kBordersNeedParagraphs = "边框只能设在段落上（内部错误）";
+// Shapes, pictures and WordArt.
+inline constexpr const char* kWhatShapeIndex = "图形序号";
+inline constexpr const char* kWhatRelativePosition = "图形位置的参照";
+inline constexpr const char* kWhatShapeAlignment = "图形的对齐方式";
+inline constexpr const char* kWhatShapeWidth = "图形宽度";
+inline constexpr const char* kWhatShapeHeight = "图形高度";
+inline constexpr const char* kWhatZOrder = "图形的叠放次序";
+inline constexpr const char* kWhatColour = "颜色";
+inline constexpr const char* kWhatTransparency = "透明度";
+inline constexpr const char* kWhatLineWeight = "线条粗细";
+inline constexpr const char* kWhatDashStyle = "虚线线型";
+inline constexpr const char* kWhatLineStyle = "线型";
+inline constexpr const char* kWhatBrightness = "亮度";
+inline constexpr const char* kWhatContrast = "对比度";
+inline constexpr const char* kWhatCrop = "裁剪量";
+inline constexpr const char* kWhatWrapSide = "文字环绕的一侧";
+inline constexpr const char* kWhatWrapDistance = "文字与图形的距离";
+inline constexpr const char* kWhatWrapType = "文字环绕方式";
+inline constexpr const char* kWhatWordArtPreset = "艺术字样式";
+inline constexpr const char* kWhatWordArtShape = "艺术字形状";
+inline constexpr const char* kShapeRangeEmpty = "没有选中任何图形（内部错误）";
+inline constexpr const char* kShapeNotForDrawingMl =
+    "该操作不适用于 Word 2007 以后的新式图形（内部错误）";
+inline constexpr const char* kShapeNotAnchored = "图形不在文档的这一部分中（内部错误）";
+inline constexpr const char* kShapeMissing = "第 {} 个图形不存在（内部错误）";
+inline constexpr const char* kPicturesOnly = "该操作只适用于图片（内部错误）";
+inline constexpr const char* kWordArtOnly = "该操作只适用于艺术字（内部错误）";
+inline constexpr const char* kWordArtTextEmpty = "艺术字没有文字";
+inline constexpr const char* kWordArtSizeInvalid = "艺术字的字号 {} 磅超出范围（1 至 1638 磅）";
+inline constexpr const char* kPictureNeedsDocument = "图片只能插入到文档中（内部错误）";
+// A picture file to insert. {0} is its path.
+inline constexpr const char* kPictureNoPath = "没有给出图片文件（路径为空）";
+inline constexpr const char* kPictureNotFound = "图片文件“{}”不存在";
+inline constexpr const char* kPictureIsFolder = "“{}”是文件夹，不是图片文件";
+inline constexpr const char* kPictureNotRegular = "“{}”不是普通文件，不能用作图片";
+inline constexpr const char* kPictureTooLarge = "图片文件“{}”太大（超过 64 MB）";
+inline constexpr const char* kPictureCannotRead = "无法读取图片文件“{}”：{}";
+inline constexpr const char* kPictureUnknownFormat = "“{}”不是 PNG、JPEG、GIF 或 BMP 图片";
+// Inserting one document into another (merge).
+inline constexpr const char* kInsertRelationshipMissing =
+    "“{}”引用的关系 {} 不存在，该引用原样保留";
+inline constexpr const char* kInsertRelationshipTarget =
+    "“{}”引用的关系 {} 指向不存在的部件“{}”，该引用原样保留";
+inline constexpr const char* kInsertNoteMissing = "引用的脚注或尾注 {} 不存在，该引用原样保留";
 
 // ---- LibreOffice conversion ------------------------------------------------------------------
 
@@ -276,6 +382,59 @@ inline constexpr const char* kWithGutter = "及装订线 {} 厘米";
 // A font size setting outside what Word accepts (1 to 1638 points).
 inline constexpr const char* kFontSizeOutOfRange =
     "设置“{}”的值 {} 磅超出字号的范围（1 至 1638 磅），请改为这个范围内的字号";
+
+// Events of a batch (see docs/messages.md). {} is the document's bare name.
+inline constexpr const char* kEventProcessing = "正在处理";
+inline constexpr const char* kEventDone = "完成：{}";
+inline constexpr const char* kEventFailed = "失败：{}";
+inline constexpr const char* kEventBatchDone = "处理完毕！";
+// {0} the document's name, {1} the reason.
+inline constexpr const char* kEventTypesetFailed = "排版失败：{}：{}";
+inline constexpr const char* kEventSaveFailed = "保存失败：{}：{}";
+inline constexpr const char* kEventNoFileName = "（空文件名）";
+inline constexpr const char* kEventUnknownMode =
+    "未知的运行模式“{}”（应为 0、YeMei、YeMian 或 ZiHao），没有处理任何文档";
+inline constexpr const char* kEventInterrupted = "排版中断：内部错误";
+inline constexpr const char* kEventConverted = "已用 LibreOffice 从 {} 格式转换";
+inline constexpr const char* kEventLegacyWord = "旧版 Word";
+inline constexpr const char* kEventSameOutputName = "输出文件“{}”与本批的“{}”同名，替换了它的结果";
+inline constexpr const char* kEventFontSizesUnchanged = "有 {} 处文字的字号未能修改";
+
+// Reasons of a failed document.
+inline constexpr const char* kUnknownFailure = "未知的内部错误，文档没有保存";
+// {0} the file or folder, {1} the system's reason.
+inline constexpr const char* kFileSystemFailed = "无法访问“{}”：{}";
+inline constexpr const char* kUnknownProperty = "未知的引擎属性“{}”";
+inline constexpr const char* kFileNameEmpty = "文件名为空";
+inline constexpr const char* kLibreOfficeCannotConvert =
+    "LibreOffice 无法转换该文件（文件可能已损坏）；请用 Word 或 LibreOffice 打开它，"
+    "另存为 .docx 后再排版";
+inline constexpr const char* kLibreOfficeCannotWrite =
+    "LibreOffice 无法写出该文件；请改用 .docx 格式输出，或检查输出文件夹";
+inline constexpr const char* kConvertedUnreadable = "LibreOffice 转换得到的文档无法读取：{}";
+
+// Settings a step reads. {0} is the setting's name, {1} its value.
+inline constexpr const char* kSettingEmpty = "设置“{}”的值为空，应为数字";
+inline constexpr const char* kSettingNotNumber = "设置“{}”的值“{}”不是数字";
+inline constexpr const char* kSettingNotInteger = "设置“{}”的值“{}”超出整数范围";
+inline constexpr const char* kSettingSpacingRange = "设置“{}”的值“{}”超出段落间距范围";
+inline constexpr const char* kWatermarkTextEmpty =
+    "设置“水印文字”为空：文字水印需要文字；请在“水印设置”中填写水印文字，或选择无水印";
+inline constexpr const char* kWatermarkPictureEmpty =
+    "设置“水印图片”为空：图片水印需要图片文件的路径；请在“水印设置”中选择图片";
+// {} is the model's reason about the picture file.
+inline constexpr const char* kWatermarkPictureUnusable =
+    "水印图片无法使用：{}；请在“水印设置”中另选一个图片文件，或改用文字水印";
+
+// Saving the output.
+inline constexpr const char* kNoOutputFolder = "没有指定输出文件夹";
+inline constexpr const char* kOutputFolderCannotCreate = "无法创建输出文件夹“{}”：{}";
+inline constexpr const char* kOutputFolderIsFile = "同名的文件已经存在，它不是文件夹";
+inline constexpr const char* kNoOutputName = "没有输出文件名";
+inline constexpr const char* kOutputIsSource = "输出文件“{}”就是源文件，不能覆盖；请另选输出文件夹";
+inline constexpr const char* kOutputInSourceFolder =
+    "输出文件夹就是源文件夹，其中已有“{}”；为免覆盖源文件，请另选输出文件夹";
+inline constexpr const char* kCannotSave = "无法保存“{}”：{}";
 
 // ---- The integrity check of an output against its source ------------------------------------
 

@@ -19,6 +19,7 @@
 #include <fmt/format.h>
 
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "engine/memory_budget.h"
 #include "word/convert.h"
 #include "word/fonts.h"
@@ -71,14 +72,14 @@ const std::vector<std::string>& clsDoc::propertyNames() {
 void clsDoc::setProperty(const std::string& name, const std::string& value) {
   auto it = props_.find(name);
   if (it == props_.end())
-    throw std::invalid_argument("unknown engine property: " + name);
+    throw std::invalid_argument(msg::text(msg::kUnknownProperty, name));
   it->second = value;
 }
 
 const std::string& clsDoc::property(const std::string& name) const {
   auto it = props_.find(name);
   if (it == props_.end())
-    throw std::invalid_argument("unknown engine property: " + name);
+    throw std::invalid_argument(msg::text(msg::kUnknownProperty, name));
   return it->second;
 }
 
@@ -98,14 +99,14 @@ float clsDoc::number(const std::string& name) const {
   while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
     t.remove_suffix(1);
   if (t.empty())
-    throw StepError(fmt::format("设置“{}”的值为空，应为数字", name));
+    throw StepError(msg::text(msg::kSettingEmpty, name));
   if (t.size() > 1 && t.front() == '+' && t[1] != '-')
     t.remove_prefix(1);
   float value = 0;
   auto [end, ec] =
       std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
   if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
-    throw StepError(fmt::format("设置“{}”的值“{}”不是数字", name, text));
+    throw StepError(msg::text(msg::kSettingNotNumber, name, text));
   return value;
 }
 
@@ -174,8 +175,7 @@ const std::string& clsDoc::batchTemp() {
   if (batchTemp_.empty()) {
     std::string tmpl = (fs::temp_directory_path() / "quillfold-batch-XXXXXX").string();
     if (!::mkdtemp(tmpl.data()))
-      throw word::DocumentError("cannot create a temporary folder: " +
-                                std::string(std::strerror(errno)));
+      throw word::DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
     batchTemp_ = tmpl;
   }
   return batchTemp_;
@@ -218,7 +218,7 @@ void clsDoc::convertLegacyInputs(const std::vector<std::string>& paths) {
     if (job.ok)
       in.docx = job.output;
     else
-      in.error = job.error.empty() ? "LibreOffice could not convert the file" : job.error;
+      in.error = job.error.empty() ? msg::kLibreOfficeCannotConvert : job.error;
   }
 }
 
@@ -233,8 +233,7 @@ void clsDoc::openCurrent() {
       doc = word::Document::fromPackage(word::Package::open(it->second.docx), curPath_);
     } catch (const word::DocumentError& e) {
       throw word::DocumentError(curPath_, e.part(),
-                                "the document converted by LibreOffice cannot be read: " +
-                                    e.reason());
+                                msg::text(msg::kConvertedUnreadable, e.reason()));
     }
     doc->originalFormat = word::lowerExtension(curPath_);
     curDoc_ = &WordApp.adopt(std::move(doc));
@@ -245,7 +244,7 @@ void clsDoc::openCurrent() {
   }
   if (curViaLibreOffice_) {
     std::string ext = word::lowerExtension(curPath_);
-    notice("2", fmt::format("已用 LibreOffice 从 {} 格式转换", ext.empty() ? "旧版 Word" : ext));
+    notice("2", msg::text(msg::kEventConverted, ext.empty() ? msg::kEventLegacyWord : ext));
   }
   for (const auto& text : curDoc_->notices())
     notice("2", text);
@@ -263,7 +262,7 @@ bool clsDoc::runDocument(const std::string& runMode) {
   std::string reason;
   try {
     if (curName_.empty())
-      throw word::DocumentError("the file name is empty");
+      throw word::DocumentError(msg::kFileNameEmpty);
     openCurrent();
     if (auto shortfall =
             memoryShortfall(ActiveDocument().paragraphs().count(), runMode, availableMemory()))
@@ -318,18 +317,22 @@ bool clsDoc::runDocument(const std::string& runMode) {
     reason = e.what();
   } catch (const std::bad_alloc&) {
     reason = msg::kOutOfMemory;
-  } catch (const std::exception& e) {
-    reason = e.what();
+  } catch (const fs::filesystem_error& e) {
+    reason =
+        msg::text(msg::kFileSystemFailed, e.path1().string(), msg::systemError(e.code().value()));
+  } catch (const std::exception&) {
+    // A library's own text (English, and meaningless to the user) stays out of the reason.
+    reason = msg::kUnknownFailure;
   } catch (...) {
-    reason = "unknown failure";
+    reason = msg::kUnknownFailure;
   }
   // The document is dropped unsaved; nothing of it reaches the output folder.
   try {
     closeCurrent();
   } catch (...) {
   }
-  sendError(curNum_,
-            fmt::format("排版失败：{}：{}", curName_.empty() ? "（空文件名）" : curName_, reason));
+  sendError(curNum_, msg::text(msg::kEventTypesetFailed,
+                               curName_.empty() ? msg::kEventNoFileName : curName_, reason));
   return false;
 }
 
@@ -342,10 +345,8 @@ void clsDoc::Main(const std::string& runMode) {
     const bool known =
         runMode == "0" || runMode == "YeMei" || runMode == "YeMian" || runMode == "ZiHao";
     if (!known) {
-      sendError(0, fmt::format("未知的运行模式“{}”（应为 0、YeMei、YeMian 或 ZiHao），"
-                               "没有处理任何文档",
-                               runMode));
-      sendMessage("101", "处理完毕！", 0, allNum_, "");
+      sendError(0, msg::text(msg::kEventUnknownMode, runMode));
+      sendMessage("101", msg::kEventBatchDone, 0, allNum_, "");
       allNum_ = 0;
       return;
     }
@@ -373,9 +374,10 @@ void clsDoc::Main(const std::string& runMode) {
       curNum_ = static_cast<int>(i + 1);
       curPath_ = names[i].empty() ? std::string() : paths[i];
       curName_ = fs::path(names[i]).filename().string();
-      sendMessage("0", "正在处理", curNum_, allNum_, curName_);
+      sendMessage("0", msg::kEventProcessing, curNum_, allNum_, curName_);
       const bool ok = runDocument(runMode);
-      sendMessage("100", (ok ? "完成：" : "失败：") + curName_, curNum_, allNum_, curName_);
+      sendMessage("100", msg::text(ok ? msg::kEventDone : msg::kEventFailed, curName_), curNum_,
+                  allNum_, curName_);
     }
     curName_.clear();
     curPath_.clear();
@@ -389,11 +391,11 @@ void clsDoc::Main(const std::string& runMode) {
       if (!standIns.empty())
         sendMessage("3", standIns, 0, allNum_, "");
     }
-    sendMessage("101", "处理完毕！", allNum_, allNum_, "");
+    sendMessage("101", msg::kEventBatchDone, allNum_, allNum_, "");
   } catch (...) {
     // Main never throws: whatever escaped the per-document handling ends the batch here.
-    sendError(curNum_, "排版中断：内部错误");
-    sendMessage("101", "处理完毕！", allNum_, allNum_, "");
+    sendError(curNum_, msg::kEventInterrupted);
+    sendMessage("101", msg::kEventBatchDone, allNum_, allNum_, "");
   }
   endBatch();
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/integrity.h"
+#include "base/messages.h"
 #include "word/document.h"
 
 namespace engine {
@@ -89,7 +90,7 @@ private:
   // The document being run; throws DocumentError when none is open (a step called out of turn).
   word::Document& ActiveDocument() {
     if (!WordApp.activeDocument())
-      throw word::DocumentError("no document is open");
+      throw word::DocumentError(msg::kNoDocumentOpen);
     return *WordApp.activeDocument();
   }
   word::Selection& Selection() { return WordApp.selection(); }

@@ -1,6 +1,7 @@
 #include "settings/inifile.h"
 
 #include "base/messages.h"
+#include "base/system_error.h"
 
 #include <fmt/format.h>
 
@@ -447,33 +448,7 @@ bool utf8ToGb18030(std::string_view utf8, std::string& out) {
 }
 
 std::string systemErrorText(int errnum) {
-  switch (errnum) {
-  case EACCES:
-  case EPERM:
-    return msg::kErrNoAccess;
-  case ENOENT:
-    return msg::kErrNotFound;
-  case EISDIR:
-    return msg::kErrIsFolder;
-  case ENOTDIR:
-    return msg::kErrNotFolder;
-  case EROFS:
-    return msg::kErrReadOnlyFs;
-  case ENOSPC:
-    return msg::kErrNoSpace;
-  case EDQUOT:
-    return msg::kErrQuota;
-  case ENAMETOOLONG:
-    return msg::kErrNameTooLong;
-  case ELOOP:
-    return msg::kErrLoop;
-  case EFBIG:
-    return msg::kErrTooBig;
-  case EIO:
-    return msg::kErrIo;
-  default:
-    return msg::text(msg::kErrOther, errnum);
-  }
+  return msg::systemError(errnum);
 }
 
 IniWriteResult writeFileAtomically(const fs::path& path, std::string_view bytes) {

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/format.h"
@@ -37,7 +38,7 @@ struct TempDir {
   TempDir() {
     std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
     if (!mkdtemp(tmpl.data()))
-      throw DocumentError(msg::kTempFolderFailed);
+      throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
     path = tmpl;
   }
   ~TempDir() {
@@ -390,7 +391,8 @@ void Document::saveAs(const std::string& path) {
       throw DocumentError(path, "", jobs[0].error);
     return;
   }
-  throw DocumentError(path, "", msg::text(msg::kSaveUnknownFormat, ext.empty() ? "（无）" : ext));
+  throw DocumentError(path, "",
+                      msg::text(msg::kSaveFormatUnknown, ext.empty() ? msg::kNoExtension : ext));
 }
 
 // ---- Selection ---------------------------------------------------------------------------

@@ -74,7 +74,7 @@ const char* refTypeName(int index) {
 void checkIndex(int index) {
   if (index != wdHeaderFooterPrimary && index != wdHeaderFooterFirstPage &&
       index != wdHeaderFooterEvenPages)
-    throw DocumentError("invalid header or footer index " + std::to_string(index));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatHeaderFooterIndex, index));
 }
 
 pugi::xml_node mainRoot(Document& doc) {
@@ -274,7 +274,7 @@ const char* borderSide(int which) {
   case wdBorderRight:
     return "right";
   default:
-    throw DocumentError("invalid paragraph border " + std::to_string(which));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBorderSide, which));
   }
 }
 
@@ -458,7 +458,7 @@ int View::type() const {
 
 void View::setType(int wdView) {
   if (wdView < wdNormalView || wdView > wdReadingView)
-    throw DocumentError("invalid view type " + std::to_string(wdView));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatView, wdView));
   if (wdView == type())
     return;
   type_ = wdView;
@@ -490,7 +490,7 @@ int View::splitSpecial() const {
 
 void View::setSplitSpecial(int pane) {
   if (pane < 0)
-    throw DocumentError("invalid pane " + std::to_string(pane));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatPane, pane));
   split_ = pane;
 }
 
@@ -549,10 +549,10 @@ void View::setSeekView(int wdSeek) {
     index = wdHeaderFooterEvenPages, header = false;
     break;
   default:
-    throw DocumentError("View.SeekView " + std::to_string(wdSeek) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatSeekView, wdSeek));
   }
   if (type() != wdPrintView)
-    throw DocumentError("headers and footers can be reached only in the print layout");
+    throw DocumentError(msg::kHeaderNeedsPrintLayout);
   int section = section_;
   if (inMain) {
     mainSelection_ = sel.range();
@@ -571,7 +571,7 @@ View& Pane::view() {
 
 void Pane::close() {
   if (window_->panes().count() < 2)
-    throw DocumentError("the only pane of a window cannot be closed");
+    throw DocumentError(msg::kOnlyPaneCannotClose);
   window_->view().setSplitSpecial(wdPaneNone);
 }
 
@@ -581,7 +581,7 @@ int Panes::count() const {
 
 Pane Panes::item(int index) const {
   if (index < 1 || index > count())
-    throw DocumentError("the window has no pane " + std::to_string(index));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatPane, index));
   return Pane(window_, index);
 }
 
@@ -804,7 +804,7 @@ void PageNumbers::setNumberStyle(int style) {
     if (f.style == style)
       fmt = f.fmt;
   if (!fmt)
-    throw DocumentError("page number style " + std::to_string(style) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatPageNumberStyle, style));
   editPgNumType(doc_, sections_,
                 [&](pugi::xml_node e, const WNames& n) { setAttr(e, "fmt", fmt, n); });
 }
@@ -834,7 +834,7 @@ int PageNumbers::headingLevelForChapter() const {
 
 void PageNumbers::setHeadingLevelForChapter(int level) {
   if (level < 0 || level > 8)
-    throw DocumentError("heading level for chapter numbers out of range: " + std::to_string(level));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatChapterLevel, level));
   editPgNumType(doc_, sections_, [&](pugi::xml_node e, const WNames& n) {
     if (e.attribute(n.q("chapStyle")))
       setAttr(e, "chapStyle", std::to_string(level + 1), n);
@@ -851,7 +851,7 @@ int PageNumbers::chapterPageSeparator() const {
 
 void PageNumbers::setChapterPageSeparator(int sep) {
   if (sep < 0 || sep > 4)
-    throw DocumentError("invalid chapter page separator " + std::to_string(sep));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatChapterSeparator, sep));
   editPgNumType(doc_, sections_, [&](pugi::xml_node e, const WNames& n) {
     if (e.attribute(n.q("chapStyle")))
       setAttr(e, "chapSep", kSeparators[sep], n);
@@ -878,7 +878,7 @@ int PageNumbers::startingNumber() const {
 
 void PageNumbers::setStartingNumber(int number) {
   if (number < 0)
-    throw DocumentError("invalid starting page number " + std::to_string(number));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatStartingNumber, number));
   editPgNumType(doc_, sections_, [&](pugi::xml_node e, const WNames& n) {
     if (number == 0)
       e.remove_attribute(n.q("start"));
@@ -892,7 +892,7 @@ void PageNumbers::setStartingNumber(int number) {
 HeaderFooter Selection::headerFooter() const {
   Story* st = range_.story();
   if (!st || st->type() == StoryType::Main)
-    throw DocumentError("the selection is not in a header or footer");
+    throw DocumentError(msg::kSelectionNotInHeader);
   bool header = st->type() == StoryType::Header;
   std::vector<pugi::xml_node> secs = documentSections(*doc_);
   for (int s = 1; s <= static_cast<int>(secs.size()); ++s)
@@ -908,7 +908,7 @@ Fields Selection::fields() {
 
 int Selection::moveDown(int unit, int count, int extend) {
   if (unit != wdParagraph && unit != wdLine)
-    throw DocumentError("Selection.MoveDown supports paragraphs and lines only");
+    throw DocumentError(msg::kMoveDownUnit);
   Story* st = range_.story();
   if (!st || count <= 0)
     return 0;
@@ -954,7 +954,7 @@ Field Fields::item(int index) const {
 Field Fields::add(const Range& range, int type, const std::string& text) {
   Story* st = range.story();
   if (!st)
-    throw DocumentError("a field needs a range of a story");
+    throw DocumentError(msg::kFieldNeedsStory);
   std::string code;
   std::string result = "1";
   if (type == wdFieldPage || type == wdFieldNumPages) {
@@ -965,7 +965,7 @@ Field Fields::add(const Range& range, int type, const std::string& text) {
     code = text;
     result.clear();
   } else {
-    throw DocumentError("field type " + std::to_string(type) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatFieldType, type));
   }
   bool fromSelection = owner_ && owner_->story() == st && owner_->start() == range.start() &&
                        owner_->end() == range.end();
@@ -1151,11 +1151,11 @@ void Range::insertBreak(int type) {
                      : type == wdSectionBreakOddPage  ? "oddPage"
                                                       : nullptr;
   if (!kind)
-    throw DocumentError("break type " + std::to_string(type) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBreakType, type));
   Story* st = story_;
   Document* doc = st->document();
   if (st->type() != StoryType::Main || !doc)
-    throw DocumentError("a section break can be inserted only in the main text");
+    throw DocumentError(msg::kSectionBreakOnlyInMainText);
   const WNames& n = st->names();
   if (end_ > start_)
     deleteText();
@@ -1229,7 +1229,7 @@ void Range::insertBreak(int type) {
 
 Borders ParagraphFormat::borders() const {
   if (!range_ || !range_->story())
-    throw DocumentError("borders belong to the paragraphs of a range, not to a standalone format");
+    throw DocumentError(msg::kBordersNeedParagraphs);
   return Borders(*range_);
 }
 
@@ -1250,7 +1250,7 @@ void Border::setLineStyle(int style) {
     if (l.style == style)
       val = l.val;
   if (!val)
-    throw DocumentError("border line style " + std::to_string(style) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBorderLineStyle, style));
   Story* st = range_.story();
   const WNames& n = st->names();
   for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs()) {
@@ -1285,7 +1285,7 @@ int Border::lineWidth() const {
 void Border::setLineWidth(int width) {
   static constexpr int kWidths[] = {2, 4, 6, 8, 12, 18, 24, 36, 48};
   if (std::find(std::begin(kWidths), std::end(kWidths), width) == std::end(kWidths))
-    throw DocumentError("invalid border line width " + std::to_string(width));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBorderWidth, width));
   Story* st = range_.story();
   const WNames& n = st->names();
   for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs()) {
@@ -1311,7 +1311,7 @@ void Border::setColor(int color) {
   std::string val = "auto";
   if (color != wdColorAutomatic) {
     if (color < 0 || color > 0xFFFFFF)
-      throw DocumentError("invalid border colour " + std::to_string(color));
+      throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBorderColour, color));
     char buf[8];
     std::snprintf(buf, sizeof buf, "%02X%02X%02X", color & 0xFF, (color >> 8) & 0xFF,
                   (color >> 16) & 0xFF);

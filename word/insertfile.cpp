@@ -654,11 +654,11 @@ std::string Inserter::mapRel(const Ctx& ctx, const std::string& id) {
       rel = &r;
   std::string out;
   if (!rel) {
-    rep_.warnings.push_back(msg::text(msg::kInsertMissingRelationship, ctx.src, id));
+    rep_.warnings.push_back(msg::text(msg::kInsertRelationshipMissing, ctx.src, id));
     out = "qfMissing" + id; // keeps the reference from pointing at a target relationship
   } else if (rel->mode == "External" || rel->resolved.empty()) {
     if (rel->mode != "External")
-      rep_.warnings.push_back(msg::text(msg::kInsertRelationshipOutside, ctx.src, id, rel->target));
+      rep_.warnings.push_back(msg::text(msg::kInsertRelationshipTarget, ctx.src, id, rel->target));
     out = addTargetRel(ctx.dst, rel->type, rel->target, rel->mode);
   } else {
     std::string part = copyPart(rel->resolved);
@@ -1296,7 +1296,7 @@ std::string Inserter::copyNote(Notes& notes, const std::string& sId) {
   }
   auto s = notes.sById.find(sId);
   if (!notes.tRoot || s == notes.sById.end()) {
-    rep_.warnings.push_back(msg::text(msg::kInsertMissingNote, notes.kind->entry, sId));
+    rep_.warnings.push_back(msg::text(msg::kInsertNoteMissing, sId));
     notes.map.emplace(sId, sId);
     return sId;
   }

@@ -260,7 +260,7 @@ pugi::xml_node settingsRoot(Document& doc, bool create, std::string* partOut) {
   WNames n = WNames::forRoot(root);
   if (!n.is(root, "settings")) {
     if (create)
-      throw DocumentError(doc.fullName(), part, msg::kSettingsNoRoot);
+      throw DocumentError(doc.fullName(), part, msg::text(msg::kSettingsPartInvalid, part));
     return {};
   }
   if (partOut)
@@ -308,9 +308,11 @@ T common(const std::vector<pugi::xml_node>& sections, Get get, T undefined) {
   return v.value_or(undefined);
 }
 
+// `what` names the value in the catalogue's words (msg::kWhat…).
 void checkLength(float points, float low, const char* what) {
   if (!std::isfinite(points) || points < low || points > kMaxPagePoints)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, what, std::to_string(points) + " pt"));
+    throw DocumentError(
+        msg::text(msg::kValueOutOfRange, what, msg::text(msg::kUnitPoints, points)));
 }
 
 void setOnOffChild(pugi::xml_node sectPr, const char* local, bool on, const WNames& n) {
@@ -414,15 +416,18 @@ void PageSetup::writeTwips(const char* element, const char* attribute, float poi
     writeTwips(element, attribute, points);                                                        \
   }
 
-QF_TWIPS_MEMBER(topMargin, setTopMargin, "pgMar", "top", -kMaxPagePoints, "TopMargin")
-QF_TWIPS_MEMBER(bottomMargin, setBottomMargin, "pgMar", "bottom", -kMaxPagePoints, "BottomMargin")
-QF_TWIPS_MEMBER(leftMargin, setLeftMargin, "pgMar", "left", 0.0f, "LeftMargin")
-QF_TWIPS_MEMBER(rightMargin, setRightMargin, "pgMar", "right", 0.0f, "RightMargin")
-QF_TWIPS_MEMBER(gutter, setGutter, "pgMar", "gutter", 0.0f, "Gutter")
-QF_TWIPS_MEMBER(headerDistance, setHeaderDistance, "pgMar", "header", 0.0f, "HeaderDistance")
-QF_TWIPS_MEMBER(footerDistance, setFooterDistance, "pgMar", "footer", 0.0f, "FooterDistance")
-QF_TWIPS_MEMBER(pageWidth, setPageWidth, "pgSz", "w", 7.2f, "PageWidth")
-QF_TWIPS_MEMBER(pageHeight, setPageHeight, "pgSz", "h", 7.2f, "PageHeight")
+QF_TWIPS_MEMBER(topMargin, setTopMargin, "pgMar", "top", -kMaxPagePoints, msg::kWhatTopMargin)
+QF_TWIPS_MEMBER(bottomMargin, setBottomMargin, "pgMar", "bottom", -kMaxPagePoints,
+                msg::kWhatBottomMargin)
+QF_TWIPS_MEMBER(leftMargin, setLeftMargin, "pgMar", "left", 0.0f, msg::kWhatLeftMargin)
+QF_TWIPS_MEMBER(rightMargin, setRightMargin, "pgMar", "right", 0.0f, msg::kWhatRightMargin)
+QF_TWIPS_MEMBER(gutter, setGutter, "pgMar", "gutter", 0.0f, msg::kWhatGutter)
+QF_TWIPS_MEMBER(headerDistance, setHeaderDistance, "pgMar", "header", 0.0f,
+                msg::kWhatHeaderDistance)
+QF_TWIPS_MEMBER(footerDistance, setFooterDistance, "pgMar", "footer", 0.0f,
+                msg::kWhatFooterDistance)
+QF_TWIPS_MEMBER(pageWidth, setPageWidth, "pgSz", "w", 7.2f, msg::kWhatPageWidth)
+QF_TWIPS_MEMBER(pageHeight, setPageHeight, "pgSz", "h", 7.2f, msg::kWhatPageHeight)
 
 #undef QF_TWIPS_MEMBER
 
@@ -439,7 +444,7 @@ int PageSetup::orientation() const {
 
 void PageSetup::setOrientation(int wdOrient) {
   if (wdOrient != wdOrientPortrait && wdOrient != wdOrientLandscape)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, "Orientation", wdOrient));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatOrientation, wdOrient));
   const WNames& n = mainNames(*doc_);
   bool landscape = wdOrient == wdOrientLandscape;
   for (pugi::xml_node s : sections_) {
@@ -472,7 +477,7 @@ int PageSetup::gutterPos() const {
 
 void PageSetup::setGutterPos(int pos) {
   if (pos != wdGutterPosLeft && pos != wdGutterPosTop && pos != wdGutterPosRight)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, "GutterPos", pos));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatGutterPos, pos));
   const WNames& n = mainNames(*doc_);
   for (pugi::xml_node s : sections_)
     setOnOffChild(s, "rtlGutter", pos == wdGutterPosRight, n);
@@ -500,7 +505,7 @@ int PageSetup::layoutMode() const {
 void PageSetup::setLayoutMode(int mode) {
   static const char* const kTypes[] = {"default", "linesAndChars", "lines", "snapToChars"};
   if (mode < wdLayoutModeDefault || mode > wdLayoutModeGenko)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, "LayoutMode", mode));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatLayoutMode, mode));
   const WNames& n = mainNames(*doc_);
   for (pugi::xml_node s : sections_) {
     pugi::xml_node g = s.child(n.q("docGrid"));
@@ -576,7 +581,7 @@ int TextColumns::count() const {
 
 void TextColumns::setCount(int count) {
   if (count < 1 || count > 45)
-    throw DocumentError(msg::text(msg::kColumnsOutOfRange, count));
+    throw DocumentError(msg::text(msg::kValueOutOfRange, msg::kWhatColumnCount, count));
   const WNames& n = mainNames(*doc_);
   for (pugi::xml_node s : sections_) {
     pugi::xml_node cols = ensureChild(s, "cols", n);
@@ -656,7 +661,7 @@ float TextColumns::spacing() const {
 }
 
 void TextColumns::setSpacing(float points) {
-  checkLength(points, 0.0f, "TextColumns.Spacing");
+  checkLength(points, 0.0f, msg::kWhatColumnSpacing);
   const WNames& n = mainNames(*doc_);
   std::string v = std::to_string(toTwips(points));
   for (pugi::xml_node s : sections_) {

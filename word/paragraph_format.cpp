@@ -45,15 +45,18 @@ std::string num(long v) {
   return std::to_string(v);
 }
 
-long twips(float points, const char* member) {
+// `what` names the value in the catalogue's words (msg::kWhat…).
+long twips(float points, const char* what) {
   if (!std::isfinite(points) || std::fabs(points) > 1584.0f)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, member, std::to_string(points)));
+    throw DocumentError(
+        msg::text(msg::kValueOutOfRange, what, msg::text(msg::kUnitPoints, points)));
   return std::lround(static_cast<double>(points) * 20.0);
 }
 
-long hundredths(float v, const char* member) {
+// `unit` is msg::kUnitCharacters or msg::kUnitLines.
+long hundredths(float v, const char* what, const char* unit) {
   if (!std::isfinite(v) || std::fabs(v) > 1000.0f)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, member, std::to_string(v)));
+    throw DocumentError(msg::text(msg::kValueOutOfRange, what, msg::text(unit, v)));
   return std::lround(static_cast<double>(v) * 100.0);
 }
 
@@ -341,7 +344,7 @@ ParagraphFormat::ParagraphFormat()
 
 void ParagraphFormat::apply(const ParagraphFormat& changes) {
   if (!changes.changes_)
-    throw DocumentError(msg::kFormatNotStandalone);
+    throw DocumentError(msg::kFormatNeedsStandalone);
   if (changes_) {
     std::vector<Change> copy = changes.changes_->list; // `changes` may be this format
     for (Change& c : copy)
@@ -644,7 +647,7 @@ using PFC = ParagraphFormatChanges;
 
 void ParagraphFormat::setLeftIndent(float points) {
   PFC::submit(*this, {rankOf("ind"),
-                      {{"left", Action::Set, num(twips(points, "LeftIndent"))},
+                      {{"left", Action::Set, num(twips(points, msg::kWhatLeftIndent))},
                        {"start", Action::Remove, {}},
                        {"leftChars", Action::Set, "0"},
                        {"startChars", Action::Remove, {}}}});
@@ -652,14 +655,14 @@ void ParagraphFormat::setLeftIndent(float points) {
 
 void ParagraphFormat::setRightIndent(float points) {
   PFC::submit(*this, {rankOf("ind"),
-                      {{"right", Action::Set, num(twips(points, "RightIndent"))},
+                      {{"right", Action::Set, num(twips(points, msg::kWhatRightIndent))},
                        {"end", Action::Remove, {}},
                        {"rightChars", Action::Set, "0"},
                        {"endChars", Action::Remove, {}}}});
 }
 
 void ParagraphFormat::setFirstLineIndent(float points) {
-  long t = twips(points, "FirstLineIndent");
+  long t = twips(points, msg::kWhatFirstLineIndent);
   if (t >= 0)
     PFC::submit(*this, {rankOf("ind"),
                         {{"firstLine", Action::Set, num(t)},
@@ -675,21 +678,21 @@ void ParagraphFormat::setFirstLineIndent(float points) {
 }
 
 void ParagraphFormat::setCharacterUnitLeftIndent(float chars) {
-  PFC::submit(*this,
-              {rankOf("ind"),
-               {{"leftChars", Action::Set, num(hundredths(chars, "CharacterUnitLeftIndent"))},
-                {"startChars", Action::Remove, {}}}});
+  PFC::submit(*this, {rankOf("ind"),
+                      {{"leftChars", Action::Set,
+                        num(hundredths(chars, msg::kWhatLeftIndent, msg::kUnitCharacters))},
+                       {"startChars", Action::Remove, {}}}});
 }
 
 void ParagraphFormat::setCharacterUnitRightIndent(float chars) {
-  PFC::submit(*this,
-              {rankOf("ind"),
-               {{"rightChars", Action::Set, num(hundredths(chars, "CharacterUnitRightIndent"))},
-                {"endChars", Action::Remove, {}}}});
+  PFC::submit(*this, {rankOf("ind"),
+                      {{"rightChars", Action::Set,
+                        num(hundredths(chars, msg::kWhatRightIndent, msg::kUnitCharacters))},
+                       {"endChars", Action::Remove, {}}}});
 }
 
 void ParagraphFormat::setCharacterUnitFirstLineIndent(float chars) {
-  long h = hundredths(chars, "CharacterUnitFirstLineIndent");
+  long h = hundredths(chars, msg::kWhatFirstLineIndent, msg::kUnitCharacters);
   if (h >= 0)
     PFC::submit(*this,
                 {rankOf("ind"),
@@ -701,17 +704,19 @@ void ParagraphFormat::setCharacterUnitFirstLineIndent(float chars) {
 }
 
 void ParagraphFormat::setSpaceBefore(float points) {
-  long t = twips(points, "SpaceBefore");
+  long t = twips(points, msg::kWhatSpaceBefore);
   if (t < 0)
-    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "SpaceBefore"));
+    throw DocumentError(msg::text(msg::kValueOutOfRange, msg::kWhatSpaceBefore,
+                                  msg::text(msg::kUnitPoints, points)));
   PFC::submit(*this, {rankOf("spacing"),
                       {{"before", Action::Set, num(t)}, {"beforeLines", Action::Set, "0"}}});
 }
 
 void ParagraphFormat::setSpaceAfter(float points) {
-  long t = twips(points, "SpaceAfter");
+  long t = twips(points, msg::kWhatSpaceAfter);
   if (t < 0)
-    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "SpaceAfter"));
+    throw DocumentError(msg::text(msg::kValueOutOfRange, msg::kWhatSpaceAfter,
+                                  msg::text(msg::kUnitPoints, points)));
   PFC::submit(*this, {rankOf("spacing"),
                       {{"after", Action::Set, num(t)}, {"afterLines", Action::Set, "0"}}});
 }
@@ -725,16 +730,18 @@ void ParagraphFormat::setSpaceAfterAuto(bool on) {
 }
 
 void ParagraphFormat::setLineUnitBefore(float lines) {
-  long h = hundredths(lines, "LineUnitBefore");
+  long h = hundredths(lines, msg::kWhatSpaceBefore, msg::kUnitLines);
   if (h < 0)
-    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "LineUnitBefore"));
+    throw DocumentError(
+        msg::text(msg::kValueOutOfRange, msg::kWhatSpaceBefore, msg::text(msg::kUnitLines, lines)));
   PFC::submit(*this, {rankOf("spacing"), {{"beforeLines", Action::Set, num(h)}}});
 }
 
 void ParagraphFormat::setLineUnitAfter(float lines) {
-  long h = hundredths(lines, "LineUnitAfter");
+  long h = hundredths(lines, msg::kWhatSpaceAfter, msg::kUnitLines);
   if (h < 0)
-    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "LineUnitAfter"));
+    throw DocumentError(
+        msg::text(msg::kValueOutOfRange, msg::kWhatSpaceAfter, msg::text(msg::kUnitLines, lines)));
   PFC::submit(*this, {rankOf("spacing"), {{"afterLines", Action::Set, num(h)}}});
 }
 
@@ -760,7 +767,7 @@ void ParagraphFormat::setLineSpacingRule(int rule) {
   case wdLineSpaceMultiple:
     break;
   default:
-    throw DocumentError(msg::text(msg::kValueOutOfRange, "LineSpacingRule", rule));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatLineSpacingRule, rule));
   }
   PFC::submit(*this,
               {rankOf("spacing"),
@@ -769,9 +776,10 @@ void ParagraphFormat::setLineSpacingRule(int rule) {
 }
 
 void ParagraphFormat::setLineSpacing(float points) {
-  long t = twips(points, "LineSpacing");
+  long t = twips(points, msg::kWhatLineSpacing);
   if (t <= 0)
-    throw DocumentError(msg::text(msg::kValueOutOfRangeBare, "LineSpacing"));
+    throw DocumentError(msg::text(msg::kValueOutOfRange, msg::kWhatLineSpacing,
+                                  msg::text(msg::kUnitPoints, points)));
   PFC::submit(*this, {rankOf("spacing"), {{"line", Action::Set, num(t)}}});
 }
 
@@ -799,13 +807,13 @@ QF_ONOFF_SET(setAddSpaceBetweenFarEastAndDigit, "autoSpaceDN", false)
 
 void ParagraphFormat::setOutlineLevel(int level) {
   if (level < wdOutlineLevel1 || level > wdOutlineLevelBodyText)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, "OutlineLevel", level));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatOutlineLevel, level));
   PFC::submit(*this, {rankOf("outlineLvl"), {{"val", Action::Set, num(level - 1)}}});
 }
 
 void ParagraphFormat::setBaseLineAlignment(int align) {
   if (align < wdBaselineAlignTop || align > wdBaselineAlignAuto)
-    throw DocumentError(msg::text(msg::kValueOutOfRange, "BaseLineAlignment", align));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBaselineAlignment, align));
   PFC::submit(*this, {rankOf("textAlignment"), {{"val", Action::Set, kBaseline[align]}}});
 }
 

@@ -1,4 +1,6 @@
 #include "word/shapes.h"
+#include "base/messages.h"
+#include "base/system_error.h"
 
 #include <sys/stat.h>
 
@@ -714,14 +716,14 @@ long maxDocPrId(Document& doc) {
 
 // ---- dispatch over the shapes of a range ----
 
-const Shape& firstShape(const std::vector<Shape>& shapes, const char* member) {
+const Shape& firstShape(const std::vector<Shape>& shapes, const char* /*member*/) {
   if (shapes.empty())
-    throw DocumentError(std::string(member) + ": the shape range is empty");
+    throw DocumentError(msg::kShapeRangeEmpty);
   return shapes.front();
 }
 
-[[noreturn]] void notForDml(const char* member) {
-  throw DocumentError(std::string(member) + " is not supported for DrawingML shapes");
+[[noreturn]] void notForDml(const char* /*member*/) {
+  throw DocumentError(msg::kShapeNotForDrawingMl);
 }
 
 template <class V, class D> void each(const std::vector<Shape>& shapes, V vml, D dml) {
@@ -791,7 +793,7 @@ void Shape::select() {
   pugi::xml_node h = holder();
   ParaRec* rec = story_->recOf(paragraphOf(h, n));
   if (!rec)
-    throw DocumentError({}, story_->part(), "the shape is not anchored in the story");
+    throw DocumentError({}, story_->part(), msg::kShapeNotAnchored);
   story_->content(rec);
   int64_t pos = story_->startOf(rec);
   for (const Seg& sg : rec->segs)
@@ -867,18 +869,18 @@ int Shapes::count() const {
 Shape Shapes::item(int index) const {
   std::vector<Shape> list = all();
   if (index < 1 || index > static_cast<int>(list.size()))
-    throw DocumentError("shape " + std::to_string(index) + " does not exist");
+    throw DocumentError(msg::text(msg::kShapeMissing, index));
   return list[static_cast<size_t>(index - 1)];
 }
 
 Shape Shapes::addTextEffect(int preset, const std::string& text, const std::string& fontName,
                             float fontSize, int fontBold, int fontItalic, float left, float top) {
   if (preset < 0 || preset > 29)
-    throw DocumentError("WordArt preset " + std::to_string(preset) + " does not exist");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatWordArtPreset, preset));
   if (text.empty())
-    throw DocumentError("WordArt needs a text; the text is empty");
+    throw DocumentError(msg::kWordArtTextEmpty);
   if (!(fontSize >= 1.0f && fontSize <= 1638.0f))
-    throw DocumentError("WordArt font size out of range (1 to 1638 points)");
+    throw DocumentError(msg::text(msg::kWordArtSizeInvalid, fontSize));
   Document* doc = story_->document();
   long id = doc ? std::max(2048L, maxShapeId(*doc)) + 1 : 2049;
   int ordinal = count() + 1;
@@ -924,34 +926,32 @@ Shape Shapes::addTextEffect(int preset, const std::string& text, const std::stri
 }
 
 Shape Shapes::addPicture(const std::string& fileName) {
-  auto fail = [&](const std::string& why) {
-    throw DocumentError("the picture \"" + fileName + "\" " + why);
-  };
+  auto fail = [&](const char* pattern) { throw DocumentError(msg::text(pattern, fileName)); };
   if (fileName.empty())
-    throw DocumentError("no picture file is given (the path is empty)");
+    throw DocumentError(msg::kPictureNoPath);
   struct stat info {};
   if (stat(fileName.c_str(), &info) != 0)
-    fail("does not exist");
+    fail(msg::kPictureNotFound);
   if (S_ISDIR(info.st_mode))
-    fail("is a folder, not a picture");
+    fail(msg::kPictureIsFolder);
   if (!S_ISREG(info.st_mode))
-    fail("is not a regular file");
+    fail(msg::kPictureNotRegular);
   if (static_cast<uint64_t>(info.st_size) > kMaxPictureBytes)
-    fail("is too large (over 64 MiB)");
+    fail(msg::kPictureTooLarge);
   std::string bytes;
   {
     std::ifstream in(fileName, std::ios::binary);
     if (!in)
-      fail("cannot be read");
+      throw DocumentError(msg::text(msg::kPictureCannotRead, fileName, msg::systemError(errno)));
     bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   std::optional<PictureInfo> pic = probePicture(bytes);
   if (!pic)
-    fail("is not a picture (PNG, JPEG, GIF or BMP)");
+    fail(msg::kPictureUnknownFormat);
 
   Document* doc = story_->document();
   if (!doc)
-    throw DocumentError("a picture needs a document");
+    throw DocumentError(msg::kPictureNeedsDocument);
   Package& pkg = doc->package();
   const std::string& mainPart = doc->content().part();
   std::string dir = mainPart.substr(0, mainPart.rfind('/') + 1);
@@ -1045,7 +1045,7 @@ ShapeRange Selection::shapeRange() const {
 
 Shape ShapeRange::item(int index) const {
   if (index < 1 || index > count())
-    throw DocumentError("shape " + std::to_string(index) + " is not in the range");
+    throw DocumentError(msg::text(msg::kShapeMissing, index));
   return shapes_[static_cast<size_t>(index - 1)];
 }
 
@@ -1165,7 +1165,7 @@ int relative(const std::vector<Shape>& shapes, bool horizontal) {
 
 void setRelative(const std::vector<Shape>& shapes, int value, bool horizontal) {
   if (value < 0 || value > 3)
-    throw DocumentError("invalid relative position " + std::to_string(value));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatRelativePosition, value));
   each(
       shapes,
       [&](pugi::xml_node s) {
@@ -1233,7 +1233,7 @@ void setPosition(const std::vector<Shape>& shapes, float v, bool horizontal) {
       if (std::fabs(a.value - v) < 0.5f)
         name = a.name;
     if (!name)
-      throw DocumentError("invalid shape alignment " + number(v));
+      throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatShapeAlignment, number(v)));
   }
   each(
       shapes,
@@ -1271,8 +1271,9 @@ float sizeOf(const Shape& shape, bool width) {
 
 void setSize(const std::vector<Shape>& shapes, float points, bool width) {
   if (!(points > 0.0f && points <= 1584.0f))
-    throw DocumentError(std::string(width ? "Width" : "Height") +
-                        " out of range: " + number(points));
+    throw DocumentError(msg::text(msg::kValueOutOfRange,
+                                  width ? msg::kWhatShapeWidth : msg::kWhatShapeHeight,
+                                  msg::text(msg::kUnitPoints, number(points))));
   for (const Shape& shape : shapes) {
     bool locked = ShapeRange({shape}).lockAspectRatio() == msoTrue;
     double oldW = sizeOf(shape, true), oldH = sizeOf(shape, false);
@@ -1404,7 +1405,7 @@ void ShapeRange::setHeight(float points) {
 
 void ShapeRange::zOrder(int cmd) {
   if (cmd < msoBringToFront || cmd > msoSendBehindText)
-    throw DocumentError("invalid z-order command " + std::to_string(cmd));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatZOrder, cmd));
   bool front = cmd == msoBringToFront || cmd == msoBringForward || cmd == msoBringInFrontOfText;
   for (const Shape& s : shapes_)
     setZ(s, front);
@@ -1431,7 +1432,7 @@ int ColorFormat::rgb() const {
 
 void ColorFormat::setRgb(int rgb) {
   if (rgb < 0 || rgb > 0xFFFFFF)
-    throw DocumentError("invalid RGB colour " + std::to_string(rgb));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatColour, rgb));
   std::string hex = vmlColor(rgb);
   each(
       shapes_, [&](pugi::xml_node s) { setAttribute(s, "fillcolor", hex); },
@@ -1502,7 +1503,7 @@ float FillFormat::transparency() const {
 
 void FillFormat::setTransparency(float t) {
   if (!(t >= 0.0f && t <= 1.0f))
-    throw DocumentError("transparency out of range (0 to 1)");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatTransparency, number(t)));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1568,7 +1569,7 @@ float LineFormat::weight() const {
 
 void LineFormat::setWeight(float points) {
   if (!(points >= 0.0f && points <= 1584.0f))
-    throw DocumentError("line weight out of range");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatLineWeight, number(points)));
   each(
       shapes_, [&](pugi::xml_node s) { setAttribute(s, "strokeweight", number(points) + "pt"); },
       [&](const Dml& d) { setAttribute(lineOf(d), "w", emu(points)); });
@@ -1604,7 +1605,7 @@ int LineFormat::dashStyle() const {
 
 void LineFormat::setDashStyle(int v) {
   if (v < msoLineSolid || v > msoLineLongDashDot)
-    throw DocumentError("invalid line dash style " + std::to_string(v));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatDashStyle, v));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1626,7 +1627,7 @@ int LineFormat::style() const {
 
 void LineFormat::setStyle(int v) {
   if (v < msoLineSingle || v > msoLineThickBetweenThin)
-    throw DocumentError("invalid line style " + std::to_string(v));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatLineStyle, v));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1649,7 +1650,7 @@ float LineFormat::transparency() const {
 
 void LineFormat::setTransparency(float t) {
   if (!(t >= 0.0f && t <= 1.0f))
-    throw DocumentError("transparency out of range (0 to 1)");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatTransparency, number(t)));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1671,16 +1672,16 @@ void LineFormat::setTransparency(float t) {
 // ---- PictureFormat -----------------------------------------------------------------------
 
 namespace {
-pugi::xml_node imageData(pugi::xml_node s, const char* member) {
+pugi::xml_node imageData(pugi::xml_node s, const char* /*member*/) {
   pugi::xml_node d = nsChild(s, kVmlNs, "v", "imagedata", false);
   if (!d)
-    throw DocumentError(std::string(member) + " applies to pictures only");
+    throw DocumentError(msg::kPicturesOnly);
   return d;
 }
 
-pugi::xml_node blipOf(const Dml& d, const char* member) {
+pugi::xml_node blipOf(const Dml& d, const char* /*member*/) {
   if (!d.blip)
-    throw DocumentError(std::string(member) + " applies to pictures only");
+    throw DocumentError(msg::kPicturesOnly);
   return d.blip;
 }
 
@@ -1724,7 +1725,7 @@ float PictureFormat::brightness() const {
 
 void PictureFormat::setBrightness(float b) {
   if (!(b >= 0.0f && b <= 1.0f))
-    throw DocumentError("brightness out of range (0 to 1)");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBrightness, number(b)));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1749,7 +1750,7 @@ float PictureFormat::contrast() const {
 
 void PictureFormat::setContrast(float c) {
   if (!(c >= 0.0f && c <= 1.0f))
-    throw DocumentError("contrast out of range (0 to 1)");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatContrast, number(c)));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1791,7 +1792,7 @@ float PictureFormat::crop(const char* attribute, bool horizontal) const {
 
 void PictureFormat::setCrop(const char* attribute, bool horizontal, float points) {
   if (!(points >= 0.0f))
-    throw DocumentError("crop out of range");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatCrop, number(points)));
   for (const Shape& shape : shapes_) {
     float size = sizeOf(shape, horizontal);
     double fraction = points == 0.0f || size <= 0.0f ? 0.0 : points / size;
@@ -1906,7 +1907,7 @@ int WrapFormat::side() const {
 
 void WrapFormat::setSide(int side) {
   if (side < wdWrapBoth || side > wdWrapLargest)
-    throw DocumentError("invalid wrap side " + std::to_string(side));
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatWrapSide, side));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1929,7 +1930,7 @@ float WrapFormat::distance(const char* key) const {
 
 void WrapFormat::setDistance(const char* key, float points) {
   if (!(points >= 0.0f && points <= 1584.0f))
-    throw DocumentError("wrap distance out of range");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatWrapDistance, number(points)));
   each(
       shapes_,
       [&](pugi::xml_node s) {
@@ -1996,7 +1997,7 @@ void WrapFormat::setType(int type) {
                      : type == wdWrapTopBottom ? "topAndBottom"
                                                : nullptr;
   if (!name && type != wdWrapNone && type != wdWrapBehind)
-    throw DocumentError("wrap type " + std::to_string(type) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatWrapType, type));
   for (const Shape& shape : shapes_) {
     each(
         {shape},
@@ -2049,7 +2050,7 @@ pugi::xml_node textPath(const std::vector<Shape>& shapes, const char* member) {
   pugi::xml_node p =
       shape.isVml() ? nsChild(shape.node(), kVmlNs, "v", "textpath", false) : pugi::xml_node();
   if (!p)
-    throw DocumentError(std::string(member) + " applies to WordArt only");
+    throw DocumentError(msg::kWordArtOnly);
   return p;
 }
 } // namespace
@@ -2061,10 +2062,10 @@ int TextEffectFormat::presetShape() const {
 
 void TextEffectFormat::setPresetShape(int shape) {
   if (shape != msoTextEffectShapePlainText)
-    throw DocumentError("WordArt shape " + std::to_string(shape) + " is not supported");
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatWordArtShape, shape));
   eachVml(shapes_, "TextEffect.PresetShape", [&](pugi::xml_node s) {
     if (!nsChild(s, kVmlNs, "v", "textpath", false))
-      throw DocumentError("TextEffect.PresetShape applies to WordArt only");
+      throw DocumentError(msg::kWordArtOnly);
     setAttribute(s, "type", "#_x0000_t136");
   });
 }

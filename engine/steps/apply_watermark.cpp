@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 #include "word/headerfooter.h"
 #include "word/shapes.h"
@@ -97,7 +98,7 @@ void clsDoc::applyWatermark() {
     if (kind == "2") {
       const std::string& text = property("水印文字");
       if (text.empty())
-        throw StepError("设置“水印文字”为空：文字水印需要文字");
+        throw StepError(msg::kWatermarkTextEmpty);
       word::Shape shape = Selection().headerFooter().shapes().addTextEffect(
           word::msoTextEffect1, text, property("水印字体"), 96.0f, word::msoFalse, word::msoFalse,
           0.0f, 0.0f);
@@ -120,8 +121,16 @@ void clsDoc::applyWatermark() {
     } else if (kind == "1") {
       const std::string& path = property("水印图片");
       if (path.empty())
-        throw StepError("设置“水印图片”为空：图片水印需要图片文件的路径");
-      word::Shape shape = Selection().headerFooter().shapes().addPicture(path);
+        throw StepError(msg::kWatermarkPictureEmpty);
+      // The model names the picture file and what is wrong with it; the user chose that file
+      // in the watermark settings, so the reason says where to choose another.
+      word::Shape shape = [&] {
+        try {
+          return Selection().headerFooter().shapes().addPicture(path);
+        } catch (const word::DocumentError& e) {
+          throw StepError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
+        }
+      }();
       shape.setName(std::string(kPictureWatermark) + "1");
       shape.select();
       word::ShapeRange range = Selection().shapeRange();

@@ -8,6 +8,7 @@
 
 #include <fmt/format.h>
 
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 
 namespace engine {
@@ -38,7 +39,7 @@ void clsDoc::changeFontSizes() {
     }
   }
   if (failed > 0)
-    notice("3", fmt::format("有 {} 处文字的字号未能修改", failed));
+    notice("3", msg::text(msg::kEventFontSizesUnchanged, failed));
 }
 
 } // namespace engine

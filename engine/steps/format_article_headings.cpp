@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 #include "engine/recognisers/article_number.h"
 #include "word/text.h"
@@ -29,7 +30,7 @@ int32_t integerSetting(const clsDoc& doc, const std::string& name) {
   float r = std::nearbyint(v);
   if (r < static_cast<float>(std::numeric_limits<int32_t>::min()) ||
       r >= static_cast<float>(std::numeric_limits<int32_t>::max()))
-    throw StepError(fmt::format("设置“{}”的值“{}”超出整数范围", name, doc.property(name)));
+    throw StepError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
   return static_cast<int32_t>(r);
 }
 
@@ -38,8 +39,7 @@ int32_t integerSetting(const clsDoc& doc, const std::string& name) {
 float headingSpacing(const clsDoc& doc, const std::string& setting) {
   float lines = doc.number(setting) + 0.2f;
   if (lines < 0.0f || lines > 1000.0f)
-    throw StepError(
-        fmt::format("设置“{}”的值“{}”超出段落间距范围", setting, doc.property(setting)));
+    throw StepError(msg::text(msg::kSettingSpacingRange, setting, doc.property(setting)));
   return lines;
 }
 

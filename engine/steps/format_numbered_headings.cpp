@@ -10,6 +10,7 @@
 
 #include <fmt/format.h>
 
+#include "base/messages.h"
 #include "engine/clsdoc.h"
 #include "engine/recognisers/article_number.h"
 #include "engine/recognisers/dian_hao.h"
@@ -27,7 +28,7 @@ int32_t integerSetting(const clsDoc& doc, const std::string& name) {
   float r = std::nearbyint(v);
   if (r < static_cast<float>(std::numeric_limits<int32_t>::min()) ||
       r >= static_cast<float>(std::numeric_limits<int32_t>::max()))
-    throw StepError(fmt::format("设置“{}”的值“{}”超出整数范围", name, doc.property(name)));
+    throw StepError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
   return static_cast<int32_t>(r);
 }
 

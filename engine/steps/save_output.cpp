@@ -16,6 +16,8 @@
 
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/messages.h"
+#include "base/system_error.h"
 #include "engine/clsdoc.h"
 #include "word/convert.h"
 
@@ -87,10 +89,13 @@ void clsDoc::saveOutput() {
   if (outDir.empty())
     throw StepError(msg::kSaveNoOutputFolder);
   std::error_code ec;
+  // A file where the folder should be is named as such, not by the system's error number.
+  if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
+    throw StepError(msg::text(msg::kOutputFolderCannotCreate, outDir, msg::kOutputFolderIsFile));
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
     throw StepError(msg::text(msg::kSaveCannotMakeFolder, outDir,
-                              ec ? ec.message() : std::string(msg::kSaveFolderIsFile)));
+                              ec ? msg::systemError(ec.value()) : std::string(msg::kSaveFolderIsFile)));
   WordApp.changeFileOpenDirectory(outDir);
 
   const std::string source = curPath_.empty() ? doc.fullName() : curPath_;
