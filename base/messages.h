@@ -123,8 +123,6 @@ inline constexpr const char* kFindUnsupported = "不支持通配符、同音和�
 inline constexpr const char* kSectionBreakInTable = "分节符不能插在表格中间";
 inline constexpr const char* kValueOutOfRangeBare = "{} 的值超出范围";
 inline constexpr const char* kColumnsOutOfRange = "分栏数超出范围（{}）";
-inline constexpr const char* kFormatNotStandalone =
-    "内部错误：段落格式只能从独立的格式对象复制（ParagraphFormat::apply）";
 inline constexpr const char* kSettingsNoRoot = "settings 部件没有 w:settings 元素；文件已损坏";
 inline constexpr const char* kInsertIntoItself = "不能把文档插入它自身";
 inline constexpr const char* kInsertMissingRelationship =
@@ -273,6 +271,14 @@ inline constexpr const char* kConvertNoLibreOffice =
     "libreoffice-writer-nogui";
 
 // ---- Saving -----------------------------------------------------------------------------------
+
+inline constexpr const char* kArchiveBuildFailed =
+    "无法生成要保存的压缩包（{}）；请检查磁盘空间和内存后重试";
+inline constexpr const char* kArchiveBuildNoMemory = "内存不足";
+inline constexpr const char* kArchiveBuildReadBack = "无法读回刚生成的压缩包";
+inline constexpr const char* kArchiveBuildEntry = "条目 {}：{}";
+inline constexpr const char* kArchiveBuildTempFile =
+    "条目 {}：临时文件写入失败，请检查临时文件夹所在磁盘的剩余空间";
 
 inline constexpr const char* kSaveIsFolder = "无法保存：输出路径是一个文件夹";
 inline constexpr const char* kSaveNoFolder = "无法保存：文件夹“{}”不存在";
@@ -490,7 +496,8 @@ inline constexpr const char* kCliFilterNeedsDir =
 inline constexpr const char* kCliNoDocuments = "没有给出文档：请列出文件，或用 --dir 指定文件夹";
 inline constexpr const char* kCliCannotList = "无法列出文件夹“{}”中的文件：{}";
 inline constexpr const char* kCliNothingToTypeset = "文件夹“{}”中没有可排版的文档";
-inline constexpr const char* kCliUnknownMode = "未知的 --mode“{}”（应为 full、header、page 或 size）";
+inline constexpr const char* kCliUnknownMode =
+    "未知的 --mode“{}”（应为 full、header、page 或 size）";
 inline constexpr const char* kCliOutNeedsFolder = "--out 需要一个文件夹";
 
 // The output folder, checked before anything is typeset or merged.
@@ -520,7 +527,8 @@ inline constexpr const char* kCliNoSuchKeyForce =
     "没有键 {}（quillfold settings show 列出所有的键；加 --force 仍然写入）";
 inline constexpr const char* kCliValueDoesNotFit = "{}：“{}”不合适：{}（加 --force 仍然写入）";
 inline constexpr const char* kCliCheckTakes = "复选框只能取 0 或 1";
-inline constexpr const char* kCliOptionTakes = "水印选项只能取 0（无水印）、1（图片水印）或 2（文字水印）";
+inline constexpr const char* kCliOptionTakes =
+    "水印选项只能取 0（无水印）、1（图片水印）或 2（文字水印）";
 inline constexpr const char* kCliListTakes = "这个列表取位置或名称：{}{}";
 inline constexpr const char* kCliListFixedSpacing = "；或大于 2 的固定行距（磅）";
 inline constexpr const char* kCliNumberTakes = "这个键只能取数字";

@@ -1477,7 +1477,7 @@ std::string Package::readBackProblem() const {
 
 std::string Package::saveToString() const {
   auto fail = [&](const std::string& reason) {
-    throw DocumentError(sourcePath_, "", "cannot write the archive (" + reason + ")");
+    throw DocumentError(sourcePath_, "", msg::text(msg::kArchiveBuildFailed, reason));
   };
   if (entries_.empty())
     return std::string("PK\x05\x06", 4) + std::string(18, '\0');
@@ -1487,7 +1487,7 @@ std::string Package::saveToString() const {
   zip_source_t* out = zip_source_buffer_create(nullptr, 0, 0, &err);
   if (!out) {
     zip_error_fini(&err);
-    fail("out of memory");
+    fail(msg::kArchiveBuildNoMemory);
   }
   zip_t* za = zip_open_from_source(out, ZIP_CREATE | ZIP_TRUNCATE, &err);
   if (!za) {
@@ -1519,7 +1519,7 @@ std::string Package::saveToString() const {
       if (w.failed()) {
         if (file)
           std::fclose(file);
-        abandon("entry " + e->name + ": the temporary file could not be written");
+        abandon(msg::text(msg::kArchiveBuildTempFile, e->name));
       }
       if (file) {
         s = zip_source_filep(za, file, 0, -1); // libzip closes the file
@@ -1539,13 +1539,13 @@ std::string Package::saveToString() const {
     zip_int64_t idx = zip_file_add(za, e->name.c_str(), s, ZIP_FL_ENC_UTF_8);
     if (idx < 0) {
       zip_source_free(s);
-      abandon("entry " + e->name + ": " + zip_strerror(za));
+      abandon(msg::text(msg::kArchiveBuildEntry, e->name, zip_strerror(za)));
     }
     auto i = static_cast<zip_uint64_t>(idx);
     // A fixed time stamp (1980-01-01 00:00) makes equal packages give equal archives.
     if (zip_set_file_compression(za, i, e->stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) != 0 ||
         zip_file_set_dostime(za, i, 0, (0 << 9) | (1 << 5) | 1, 0) != 0)
-      abandon("entry " + e->name + ": " + zip_strerror(za));
+      abandon(msg::text(msg::kArchiveBuildEntry, e->name, zip_strerror(za)));
   }
   if (zip_close(za) != 0)
     abandon(zip_strerror(za));
@@ -1555,7 +1555,7 @@ std::string Package::saveToString() const {
   zip_stat_init(&st);
   if (zip_source_open(out) != 0) {
     zip_source_free(out);
-    fail("cannot read back the archive");
+    fail(msg::kArchiveBuildReadBack);
   }
   if (zip_source_stat(out, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
     bytes.reserve(static_cast<size_t>(st.size));
@@ -1565,7 +1565,7 @@ std::string Package::saveToString() const {
     if (n < 0) {
       zip_source_close(out);
       zip_source_free(out);
-      fail("cannot read back the archive");
+      fail(msg::kArchiveBuildReadBack);
     }
     if (n == 0)
       break;

@@ -16,7 +16,6 @@
 
 #include "base/interrupt.h"
 #include "base/messages.h"
-#include "base/messages.h"
 #include "base/system_error.h"
 #include "engine/clsdoc.h"
 #include "word/convert.h"
@@ -94,8 +93,9 @@ void clsDoc::saveOutput() {
     throw StepError(msg::text(msg::kOutputFolderCannotCreate, outDir, msg::kOutputFolderIsFile));
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
-    throw StepError(msg::text(msg::kSaveCannotMakeFolder, outDir,
-                              ec ? msg::systemError(ec.value()) : std::string(msg::kSaveFolderIsFile)));
+    throw StepError(
+        msg::text(msg::kSaveCannotMakeFolder, outDir,
+                  ec ? msg::systemError(ec.value()) : std::string(msg::kSaveFolderIsFile)));
   WordApp.changeFileOpenDirectory(outDir);
 
   const std::string source = curPath_.empty() ? doc.fullName() : curPath_;

@@ -55,6 +55,23 @@ inline const std::set<std::string> kAllowedWords = {
     "header",
     "page",
     "size",
+    // Formats and names of parts, units and systems a reason may name.
+    "MiB",
+    "zip",
+    "RTF",
+    "DOCTYPE",
+    "WordprocessingML",
+    "Content_Types",
+    "Debian",
+    "JSON",
+    // The engine protocol's own members, named in its replies to programs.
+    "Ready",
+    "op",
+    "set",
+    "get",
+    "setFiles",
+    "names",
+    "event",
 };
 
 // The words of `text` that are English: runs of ASCII letters (with the digits and marks that
@@ -84,6 +101,9 @@ inline std::vector<std::string> englishWords(const std::string& text) {
       longestRun = std::max(longestRun, run);
     }
     if (longestRun < 2 || kAllowedWords.count(token) || token.rfind("--", 0) == 0)
+      continue;
+    // A path (~/.local/share/fonts, /tmp).
+    if (token.find('/') != std::string::npos && token.find('/') < 2)
       continue;
     // A file name or extension: letters after a dot, like .docx or setup.ini.
     size_t dot = token.rfind('.');
