@@ -47,13 +47,14 @@ std::string programFolder() {
 }
 
 // The system's configuration file (FONTCONFIG_FILE, else fontconfig's default).
+// Read from the environment rather than asked of fontconfig: asking would load the whole
+// default configuration into this process, which only needs the file's name.
 std::string systemFontConfig() {
-  std::string path;
-  if (FcChar8* name = FcConfigGetFilename(nullptr, nullptr)) {
-    path = reinterpret_cast<const char*>(name);
-    FcStrFree(name);
-  }
-  return path.empty() ? std::string("/etc/fonts/fonts.conf") : path;
+  if (const char* file = std::getenv("FONTCONFIG_FILE"); file && *file)
+    return file;
+  if (const char* dir = std::getenv("FONTCONFIG_PATH"); dir && *dir)
+    return (fs::path(dir) / "fonts.conf").string();
+  return "/etc/fonts/fonts.conf";
 }
 
 bool writeText(const fs::path& path, std::string_view text) {
@@ -186,7 +187,7 @@ std::vector<FontMatch> matchFonts(const std::vector<std::string>& names) {
   std::vector<FontMatch> matches;
   ScratchFolder scratch;
   std::unique_ptr<FcConfig, ConfigDeleter> config;
-  if (FcInit() && !scratch.path().empty()) {
+  if (!scratch.path().empty()) {
     const std::string file = writeFontConfig(scratch.path());
     config.reset(FcConfigCreate());
     if (file.empty() || !config ||

@@ -110,7 +110,7 @@ TEST(PdfCommands, TypesetPdfWritesOneBesideEachOutputAndReportsAFailedDocument) 
   clitest::Folder dir;
   fs::create_directories(dir / "in");
   rendertest::writeDocx(dir / "in" / "通知.docx", {{"通知正文", "宋体"}});
-  clitest::writeFile(dir / "in" / "坏.docx", std::string("PK\x03\x04 not a package", 21));
+  clitest::writeFile(dir / "in" / "坏.docx", std::string("PK\x03\x04") + " not a package");
   auto r = clitest::runTool(
       "typeset --dir " + quote((dir / "in").string()) + " --ext docx --mode page --pdf --out " +
           quote((dir / "out").string()) + " --settings " + quote((dir / "setup.ini").string()),
