@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "base/encoding.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "word/error.h"
@@ -259,35 +260,6 @@ bool isXmlPartName(const std::string& name) {
   return lower.ends_with(".xml") || lower.ends_with(".rels");
 }
 
-// `bytes` in `encoding` to UTF-8 through iconv; false when they are not valid in it (or iconv
-// does not know it).
-bool iconvToUtf8(std::string_view bytes, const char* encoding, std::string& out) {
-  iconv_t cd = iconv_open("UTF-8", encoding);
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    return false;
-  out.assign(bytes.size() * 2 + 64, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size(), used = 0;
-  bool ok = true;
-  while (inLeft > 0) {
-    char* dst = out.data() + used;
-    size_t outLeft = out.size() - used;
-    size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    used = out.size() - outLeft;
-    if (r != static_cast<size_t>(-1))
-      break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    ok = false;
-    break;
-  }
-  iconv_close(cd);
-  out.resize(ok ? used : 0);
-  return ok;
-}
-
 // The value of encoding="..." in an XML declaration at the start of `data` (ASCII-compatible
 // encodings), with [begin, end) its position; "" when there is none.
 std::string declaredEncoding(const std::string& data, size_t& begin, size_t& end) {
@@ -470,7 +442,7 @@ void normalizeXmlBytes(std::string& data, const std::string& file, const std::st
   std::string declared;
   if (utf16) {
     std::string decoded;
-    if (!iconvToUtf8(std::string_view(data).substr(skip), utf16, decoded))
+    if (!base::convertToUtf8(std::string_view(data).substr(skip), utf16, decoded))
       fail(msg::text(msg::kPartEncodingMismatch, utf16));
     data.swap(decoded);
     size_t b = 0, e = 0;
@@ -484,9 +456,9 @@ void normalizeXmlBytes(std::string& data, const std::string& file, const std::st
     if (!declared.empty() && !isUtf8Name(declared) && !isUnicodeFamily(declared)) {
       std::string decoded;
       std::string from = iconvNameFor(declared);
-      bool ok = iconvToUtf8(data, from.c_str(), decoded);
+      bool ok = base::convertToUtf8(data, from.c_str(), decoded);
       if (!ok && from == "CP950")
-        ok = iconvToUtf8(data, "BIG5-HKSCS", decoded);
+        ok = base::convertToUtf8(data, "BIG5-HKSCS", decoded);
       if (!ok) {
         iconv_t probe = iconv_open("UTF-8", from.c_str());
         if (probe == reinterpret_cast<iconv_t>(-1))

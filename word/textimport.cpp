@@ -11,6 +11,7 @@
 #include <uchardet/uchardet.h>
 #include <unistd.h>
 
+#include "base/encoding.h"
 #include "base/messages.h"
 #include "word/error.h"
 #include "word/text.h"
@@ -104,36 +105,6 @@ bool decodeUtf16WithoutBom(const std::string& bytes, bool strict, DecodedText& r
   return true;
 }
 
-// `bytes` in `encoding` to UTF-8 through iconv. Returns false when the bytes are not valid in
-// that encoding or iconv lacks it.
-bool decodeWithIconv(const std::string& bytes, const char* encoding, std::string& out) {
-  iconv_t cd = iconv_open("UTF-8", encoding);
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    return false;
-  out.assign(bytes.size() * 2 + 16, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size();
-  size_t used = 0;
-  bool ok = true;
-  while (inLeft > 0) {
-    char* dst = out.data() + used;
-    size_t outLeft = out.size() - used;
-    size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    used = out.size() - outLeft;
-    if (r != static_cast<size_t>(-1))
-      break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    ok = false; // EILSEQ (invalid sequence) or EINVAL (truncated sequence at the end)
-    break;
-  }
-  iconv_close(cd);
-  out.resize(ok ? used : 0);
-  return ok;
-}
-
 // What uchardet takes the bytes for, upper-cased ("" when it cannot tell).
 std::string uchardetGuess(const std::string& bytes) {
   uchardet_t ud = uchardet_new();
@@ -192,10 +163,10 @@ bool wellFormedBig5(const std::string& bytes) {
 // with the GB2312 repertoire as a second opinion. `confident` is false when neither tells.
 bool decodeChinese(const std::string& bytes, DecodedText& result) {
   std::string gb, big5;
-  const bool gbOk = decodeWithIconv(bytes, "GB18030", gb);
+  const bool gbOk = base::convertToUtf8(bytes, "GB18030", gb);
   // CP950 is Big5 as Windows writes it (with its extensions); BIG5-HKSCS reads Hong Kong text.
-  const bool big5Ok = wellFormedBig5(bytes) && (decodeWithIconv(bytes, "CP950", big5) ||
-                                                decodeWithIconv(bytes, "BIG5-HKSCS", big5));
+  const bool big5Ok = wellFormedBig5(bytes) && (base::convertToUtf8(bytes, "CP950", big5) ||
+                                                base::convertToUtf8(bytes, "BIG5-HKSCS", big5));
   const std::string guess = uchardetGuess(bytes);
   const bool saysBig5 = guess.rfind("BIG5", 0) == 0 || guess == "EUC-TW";
   const bool saysGb =
