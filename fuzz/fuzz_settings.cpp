@@ -124,30 +124,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 }
 
 #ifdef QF_FUZZ_REPLAY
-
-#include <algorithm>
-
-// Runs every file of the given folders (or the given files) through the target.
-int main(int argc, char** argv) {
-  std::vector<fs::path> inputs;
-  for (int i = 1; i < argc; ++i) {
-    fs::path p(argv[i]);
-    if (fs::is_directory(p)) {
-      for (const auto& e : fs::directory_iterator(p))
-        if (e.is_regular_file() && e.path().filename().string()[0] != '.')
-          inputs.push_back(e.path());
-    } else if (fs::exists(p)) {
-      inputs.push_back(p);
-    }
-  }
-  std::sort(inputs.begin(), inputs.end());
-  for (const auto& p : inputs) {
-    std::ifstream in(p, std::ios::binary);
-    std::string bytes{std::istreambuf_iterator<char>(in), {}};
-    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
-  }
-  std::printf("%zu inputs replayed\n", inputs.size());
-  return 0;
-}
-
+#include "replay_main.h"
 #endif
