@@ -240,16 +240,6 @@ TEST(IntegrityWarning, NamesTheLossInChineseForTheDocument) {
 
 // ---- every corpus document -------------------------------------------------------------------
 
-// Corpus documents whose run still shows a difference (or fails) because of a known content
-// fault: the document, the runs it concerns, the fault. The check must keep finding it; once
-// the fault is mended the entry must go (the test says so). Empty: every known fault is mended.
-struct KnownFault {
-  const char* doc;
-  std::set<std::string> runs;
-  const char* fault;
-};
-const std::vector<KnownFault> kKnownFaults = {};
-
 std::vector<fs::path> corpusDocuments() {
   std::vector<fs::path> out;
   for (const char* sub : {"word", "mine"}) {
@@ -305,15 +295,8 @@ TEST_P(CorpusIntegrity, NoUnexpectedDifference) {
     for (const auto& d : docs)
       if (e.msg.find(d.filename().string()) != std::string::npos)
         found[d.filename().string()] += e.msg + "\n";
-  std::set<std::string> known;
-  for (const KnownFault& k : kKnownFaults)
-    if (k.runs.count(GetParam().name)) {
-      known.insert(k.doc);
-      EXPECT_TRUE(found.count(k.doc)) << k.doc << " is listed with a fault (" << k.fault
-                                      << ") but shows no difference any more: take it off the list";
-    }
   for (const auto& [doc, what] : found)
-    if (doc.find(".") != std::string::npos && !known.count(doc))
+    if (doc.find(".") != std::string::npos)
       ADD_FAILURE() << doc << ":\n" << what;
 }
 
