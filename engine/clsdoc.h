@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/integrity.h"
 #include "base/messages.h"
+#include "engine/integrity.h"
 #include "word/document.h"
 
 namespace engine {

@@ -109,8 +109,8 @@ void exercise(const uint8_t* data, size_t size) {
     if (&table[i] == &key)
       continue;
     if (after[i] != before[i])
-      finding("a write of " + std::string(key.section) + "/" + std::string(key.key) +
-              " changed " + std::string(table[i].section) + "/" + std::string(table[i].key));
+      finding("a write of " + std::string(key.section) + "/" + std::string(key.key) + " changed " +
+              std::string(table[i].section) + "/" + std::string(table[i].key));
   }
 }
 

@@ -12,8 +12,8 @@
 #include "app/cli/render_command.h"
 #include "app/cli/settings_command.h"
 #include "app/cli/typeset_job.h"
-#include "base/messages.h"
 #include "base/interrupt.h"
+#include "base/messages.h"
 #include "settings/settings.h"
 
 namespace qc = quillfold::cli;

@@ -33,7 +33,7 @@ struct TypesetRequest {
   std::filesystem::path settings; // setup.ini; empty = settings::defaultSettingsPath()
   OutputStyle style = OutputStyle::Lines;
   int terminalWidth = 0; // ProgressBar: columns to fill (0 = 80)
-  bool pdf = false;       // also a PDF beside each output
+  bool pdf = false;      // also a PDF beside each output
 };
 
 // The engine's run mode for a --mode word: full "0", header "YeMei", page "YeMian",
