@@ -121,15 +121,7 @@ inline constexpr const char* kHeaderPartMissing =
 inline constexpr const char* kAlignmentInvalid = "段落对齐方式的值无效（内部错误）";
 inline constexpr const char* kFindUnsupported = "不支持通配符、同音和词形查找（内部错误）";
 inline constexpr const char* kSectionBreakInTable = "分节符不能插在表格中间";
-inline constexpr const char* kValueOutOfRangeBare = "{} 的值超出范围";
-inline constexpr const char* kColumnsOutOfRange = "分栏数超出范围（{}）";
-inline constexpr const char* kSettingsNoRoot = "settings 部件没有 w:settings 元素；文件已损坏";
 inline constexpr const char* kInsertIntoItself = "不能把文档插入它自身";
-inline constexpr const char* kInsertMissingRelationship =
-    "插入的文档中，{} 引用的关系 {} 不存在，该引用保持原样";
-inline constexpr const char* kInsertRelationshipOutside =
-    "插入的文档中，{} 的关系 {} 指向 {}，而文档中没有该部件，该引用保持原样";
-inline constexpr const char* kInsertMissingNote = "插入的文档中，{} {} 不存在，该引用保持原样";
 inline constexpr const char* kListFormatUnknown =
     "列表编号格式 {} 无法识别，这些编号已按阿拉伯数字写成文字；请核对编号";
 
@@ -199,7 +191,6 @@ inline constexpr const char* kFieldNeedsStory = "域只能插在正文、页眉�
 inline constexpr const char* kSectionBreakOnlyInMainText = "分节符只能插在正文中（内部错误）";
 inline constexpr const char* kBordersNeedParagraphs = "边框只能设在段落上（内部错误）";
 // Shapes, pictures and WordArt.
-inline constexpr const char* kWhatShapeIndex = "图形序号";
 inline constexpr const char* kWhatRelativePosition = "图形位置的参照";
 inline constexpr const char* kWhatShapeAlignment = "图形的对齐方式";
 inline constexpr const char* kWhatShapeWidth = "图形宽度";
@@ -295,7 +286,6 @@ inline constexpr const char* kSaveNoContentTypes = "缺少内容类型部件 [Co
 inline constexpr const char* kSaveNoRootRels = "缺少包关系部件 _rels/.rels";
 inline constexpr const char* kSaveNoMainPart = "包关系没有指向正文部件";
 inline constexpr const char* kSaveOverSource = "不能保存在源文档“{}”上";
-inline constexpr const char* kSaveUnknownFormat = "不能以“{}”格式保存";
 inline constexpr const char* kSaveNoOutputFolder = "没有指定输出文件夹";
 inline constexpr const char* kSaveCannotMakeFolder = "无法创建输出文件夹“{}”：{}";
 inline constexpr const char* kSaveFolderIsFile = "已有同名文件";
@@ -396,14 +386,12 @@ inline constexpr const char* kEventFailed = "失败：{}";
 inline constexpr const char* kEventBatchDone = "处理完毕！";
 // {0} the document's name, {1} the reason.
 inline constexpr const char* kEventTypesetFailed = "排版失败：{}：{}";
-inline constexpr const char* kEventSaveFailed = "保存失败：{}：{}";
 inline constexpr const char* kEventNoFileName = "（空文件名）";
 inline constexpr const char* kEventUnknownMode =
     "未知的运行模式“{}”（应为 0、YeMei、YeMian 或 ZiHao），没有处理任何文档";
 inline constexpr const char* kEventInterrupted = "排版中断：内部错误";
 inline constexpr const char* kEventConverted = "已用 LibreOffice 从 {} 格式转换";
 inline constexpr const char* kEventLegacyWord = "旧版 Word";
-inline constexpr const char* kEventSameOutputName = "输出文件“{}”与本批的“{}”同名，替换了它的结果";
 inline constexpr const char* kEventFontSizesUnchanged = "有 {} 处文字的字号未能修改";
 
 // Reasons of a failed document.
@@ -415,8 +403,6 @@ inline constexpr const char* kFileNameEmpty = "文件名为空";
 inline constexpr const char* kLibreOfficeCannotConvert =
     "LibreOffice 无法转换该文件（文件可能已损坏）；请用 Word 或 LibreOffice 打开它，"
     "另存为 .docx 后再排版";
-inline constexpr const char* kLibreOfficeCannotWrite =
-    "LibreOffice 无法写出该文件；请改用 .docx 格式输出，或检查输出文件夹";
 inline constexpr const char* kConvertedUnreadable = "LibreOffice 转换得到的文档无法读取：{}";
 
 // Settings a step reads. {0} is the setting's name, {1} its value.
@@ -433,14 +419,8 @@ inline constexpr const char* kWatermarkPictureUnusable =
     "水印图片无法使用：{}；请在“水印设置”中另选一个图片文件，或改用文字水印";
 
 // Saving the output.
-inline constexpr const char* kNoOutputFolder = "没有指定输出文件夹";
 inline constexpr const char* kOutputFolderCannotCreate = "无法创建输出文件夹“{}”：{}";
 inline constexpr const char* kOutputFolderIsFile = "同名的文件已经存在，它不是文件夹";
-inline constexpr const char* kNoOutputName = "没有输出文件名";
-inline constexpr const char* kOutputIsSource = "输出文件“{}”就是源文件，不能覆盖；请另选输出文件夹";
-inline constexpr const char* kOutputInSourceFolder =
-    "输出文件夹就是源文件夹，其中已有“{}”；为免覆盖源文件，请另选输出文件夹";
-inline constexpr const char* kCannotSave = "无法保存“{}”：{}";
 
 // ---- The integrity check of an output against its source ------------------------------------
 
@@ -767,8 +747,6 @@ inline constexpr const char* kAskClose =
     "排版尚未结束。要停止排版并退出吗？\n已处理完的文档保留在输出目录中。";
 inline constexpr const char* kKeepWorking = "继续排版";
 inline constexpr const char* kStopAndQuit = "停止并退出";
-inline constexpr const char* kAskCloseMergePrint = "文档合并或打印尚未结束。要在结束后退出吗？";
-inline constexpr const char* kQuitWhenDone = "结束后退出";
 inline constexpr const char* kCannotOpen =
     "无法打开：{}。请确认文件仍在，并且系统中有能打开它的程序。";
 
@@ -776,7 +754,6 @@ inline constexpr const char* kCannotOpen =
 inline constexpr const char* kProcessing = "正在处理：{}";
 inline constexpr const char* kConverting = "正在转换 {} 个旧格式文档…";
 inline constexpr const char* kWritingLegacy = "正在写出 {} 个旧格式文档…";
-inline constexpr const char* kFinishing = "正在结束…";
 inline constexpr const char* kBatchSummary = "排版结束：成功 {} 个，失败 {} 个，有警告 {} 个。";
 inline constexpr const char* kOutputFolderIs = "输出目录：{}";
 inline constexpr const char* kPrintFailed = "打印失败！共 {} 个文件，均未能打印：{}";
@@ -809,13 +786,10 @@ inline constexpr const char* kRenderNotAFile = "这不是一个文件";
 inline constexpr const char* kPdfWritten = "已生成 PDF：{}";
 inline constexpr const char* kPdfFailed = "无法生成 PDF：{}：{}";
 inline constexpr const char* kPdfSummary = "共 {} 个文档：生成 PDF {} 个，失败 {} 个。PDF 在 {}";
-inline constexpr const char* kPdfNoOutput = "没有排版结果，不生成 PDF";
 inline constexpr const char* kPdfCannotCreateFolder = "无法创建输出目录 {}：{}";
-inline constexpr const char* kPdfSameName = "与本批的“{}”同名，PDF 会互相覆盖；请分两批生成";
 
 // The window: PDF checkbox and the preview pane.
 inline constexpr const char* kAlsoPdf = "同时输出 PDF";
-inline constexpr const char* kPreviewTitle = "预览";
 inline constexpr const char* kPreviewSource = "原文";
 inline constexpr const char* kPreviewOutput = "排版后";
 inline constexpr const char* kPreviewPick = "选择一个文档即可在此预览";
