@@ -288,7 +288,7 @@ inline constexpr const char* kSaveNoMainPart = "包关系没有指向正文部�
 inline constexpr const char* kSaveOverSource = "不能保存在源文档“{}”上";
 inline constexpr const char* kSaveNoOutputFolder = "没有指定输出文件夹";
 inline constexpr const char* kSaveCannotMakeFolder = "无法创建输出文件夹“{}”：{}";
-inline constexpr const char* kSaveFolderIsFile = "已有同名文件";
+inline constexpr const char* kSaveFolderIsFile = "同名的文件已经存在，它不是文件夹";
 inline constexpr const char* kSaveNoOutputName = "没有输出文件名";
 inline constexpr const char* kSaveOutputIsSource =
     "输出文件“{}”就是源文件，不能覆盖；请另选输出文件夹";
@@ -419,8 +419,6 @@ inline constexpr const char* kWatermarkPictureUnusable =
     "水印图片无法使用：{}；请在“水印设置”中另选一个图片文件，或改用文字水印";
 
 // Saving the output.
-inline constexpr const char* kOutputFolderCannotCreate = "无法创建输出文件夹“{}”：{}";
-inline constexpr const char* kOutputFolderIsFile = "同名的文件已经存在，它不是文件夹";
 
 // ---- The integrity check of an output against its source ------------------------------------
 

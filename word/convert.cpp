@@ -23,6 +23,7 @@
 
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/error.h"
 #include "word/fonts.h"
 
@@ -79,7 +80,7 @@ bool isExecutableFile(const std::string& path) {
 }
 
 std::string errnoText(int e) {
-  return std::strerror(e);
+  return msg::systemError(e);
 }
 
 // Reads up to `n` bytes from the start of a file.
@@ -558,7 +559,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     std::error_code ec;
     fs::copy_file(job.input, copies[k], ec);
     if (ec) {
-      job.error = msg::text(msg::kConvertCannotRead, ec.message());
+      job.error = msg::text(msg::kConvertCannotRead, msg::systemError(ec.value()));
       continue;
     }
     auto size = fs::file_size(copies[k], ec);

@@ -529,7 +529,7 @@ Document& Application::open(const std::string& path) {
   if (stat(path.c_str(), &st) != 0)
     throw DocumentError(path, "",
                         errno == ENOENT ? std::string(msg::kFileMissing)
-                                        : msg::text(msg::kFileUnreadable, std::strerror(errno)));
+                                        : msg::text(msg::kFileUnreadable, msg::systemError(errno)));
   if (S_ISDIR(st.st_mode))
     throw DocumentError(path, "", msg::kFileIsFolder);
   if (!S_ISREG(st.st_mode))

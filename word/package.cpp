@@ -21,6 +21,7 @@
 #include "base/encoding.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/error.h"
 #include "word/xmlns.h"
 
@@ -579,7 +580,7 @@ mode_t currentUmask() {
 }
 
 std::string errnoText(int e) {
-  return std::strerror(e);
+  return msg::systemError(e);
 }
 
 // The temporary file beside an output: a short fixed-length name (".qf" and six random
@@ -930,7 +931,7 @@ std::unique_ptr<Package> Package::open(const std::string& path, const PackageLim
   fs::file_status st = fs::status(path, ec);
   if (ec || !fs::exists(st)) {
     if (ec && ec != std::errc::no_such_file_or_directory)
-      fail(msg::text(msg::kFileUnreadable, ec.message()));
+      fail(msg::text(msg::kFileUnreadable, msg::systemError(ec.value())));
     fail(msg::kFileMissing);
   }
   if (fs::is_directory(st))
@@ -939,7 +940,7 @@ std::unique_ptr<Package> Package::open(const std::string& path, const PackageLim
     fail(msg::kFileNotRegular);
   uintmax_t size = fs::file_size(path, ec);
   if (ec)
-    fail(msg::text(msg::kFileUnreadable, ec.message()));
+    fail(msg::text(msg::kFileUnreadable, msg::systemError(ec.value())));
   if (size == 0)
     fail(msg::kFileEmpty);
   if (size > limits.maxArchiveSize)

@@ -13,6 +13,7 @@
 
 #include "base/encoding.h"
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/error.h"
 #include "word/text.h"
 
@@ -493,12 +494,12 @@ std::unique_ptr<Package> importTextFile(const std::string& path, std::string* en
   auto fail = [&](const std::string& reason) { return DocumentError(path, "", reason); };
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
   if (fd < 0)
-    throw fail(msg::text(msg::kFileUnreadable, std::strerror(errno)));
+    throw fail(msg::text(msg::kFileUnreadable, msg::systemError(errno)));
   std::string bytes;
   struct stat st {};
   std::string error;
   if (::fstat(fd, &st) != 0) {
-    error = msg::text(msg::kFileUnreadable, std::strerror(errno));
+    error = msg::text(msg::kFileUnreadable, msg::systemError(errno));
   } else if (!S_ISREG(st.st_mode)) {
     error = msg::kFileNotRegular;
   } else if (st.st_size > kMaxTextFileSize) {
@@ -513,7 +514,7 @@ std::unique_ptr<Package> importTextFile(const std::string& path, std::string* en
       if (n < 0 && errno == EINTR)
         continue;
       if (n < 0)
-        error = msg::text(msg::kFileUnreadable, std::strerror(errno));
+        error = msg::text(msg::kFileUnreadable, msg::systemError(errno));
       if (n <= 0)
         break;
       done += static_cast<size_t>(n);

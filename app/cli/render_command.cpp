@@ -7,6 +7,7 @@
 
 #include "app/render/render.h"
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/fonts.h"
 
 namespace quillfold::cli {
@@ -41,7 +42,8 @@ int runRender(const RenderCommand& command, std::ostream& out, std::ostream& err
   std::error_code ec;
   fs::create_directories(command.out, ec);
   if (ec || !fs::is_directory(command.out, ec)) {
-    err << "quillfold: " << msg::text(msg::kPdfCannotCreateFolder, command.out, ec.message())
+    err << "quillfold: "
+        << msg::text(msg::kPdfCannotCreateFolder, command.out, msg::systemError(ec.value()))
         << '\n';
     return kExitUsage;
   }

@@ -12,6 +12,7 @@
 
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/filetypes.h"
@@ -105,8 +106,9 @@ MergeResult mergeDocuments(const MergeRequest& request) {
   } else {
     fs::create_directories(request.outputFolder, ec);
     if (ec || !fs::is_directory(request.outputFolder))
-      result.saveError = msg::text(msg::kSaveCannotMakeFolder, request.outputFolder,
-                                   ec ? ec.message() : std::string(msg::kSaveFolderIsFile));
+      result.saveError =
+          msg::text(msg::kSaveCannotMakeFolder, request.outputFolder,
+                    ec ? msg::systemError(ec.value()) : std::string(msg::kSaveFolderIsFile));
   }
   if (!result.saveError.empty()) {
     for (const std::string& f : request.files)
@@ -203,7 +205,7 @@ MergeResult mergeDocuments(const MergeRequest& request) {
       result.outputName = mergeFileName(stamp, attempt);
     } else if (errno != EEXIST) {
       result.saveError =
-          msg::text(msg::kMergeCannotCreate, request.outputFolder, std::strerror(errno));
+          msg::text(msg::kMergeCannotCreate, request.outputFolder, msg::systemError(errno));
       return result;
     }
   }

@@ -11,6 +11,7 @@
 #include <fmt/format.h>
 
 #include "base/messages.h"
+#include "base/system_error.h"
 
 namespace app::render {
 
@@ -100,7 +101,7 @@ std::vector<CachedPdf> cachedPdfs(const std::vector<std::string>& inputs,
     if (r.pdf.empty()) {
       struct stat st {};
       r.error = ::stat(inputs[i].c_str(), &st) != 0
-                    ? msg::text(msg::kRenderCannotRead, std::strerror(errno))
+                    ? msg::text(msg::kRenderCannotRead, msg::systemError(errno))
                     : std::string(msg::kRenderNotAFile);
       r.pdf.clear();
       continue;
@@ -110,7 +111,8 @@ std::vector<CachedPdf> cachedPdfs(const std::vector<std::string>& inputs,
       continue;
     }
     if (!fs::is_directory(cacheFolder, ec)) {
-      r.error = msg::text(msg::kPreviewCacheFailed, cacheFolder, ec ? ec.message() : "");
+      r.error =
+          msg::text(msg::kPreviewCacheFailed, cacheFolder, ec ? msg::systemError(ec.value()) : "");
       continue;
     }
     PdfJob job;

@@ -16,6 +16,7 @@
 
 #include "app/server/process_sweep.h"
 #include "app/server/protocol.h"
+#include "base/system_error.h"
 
 extern char** environ;
 
@@ -37,7 +38,7 @@ std::optional<long long> number(const std::string& text) {
 }
 
 std::string errnoText(int error) {
-  return std::strerror(error);
+  return msg::systemError(error);
 }
 
 // Waits for the child to end, up to `limit`; true when it has ended (and was reaped).

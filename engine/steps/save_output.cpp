@@ -90,7 +90,7 @@ void clsDoc::saveOutput() {
   std::error_code ec;
   // A file where the folder should be is named as such, not by the system's error number.
   if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
-    throw StepError(msg::text(msg::kOutputFolderCannotCreate, outDir, msg::kOutputFolderIsFile));
+    throw StepError(msg::text(msg::kSaveCannotMakeFolder, outDir, msg::kSaveFolderIsFile));
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
     throw StepError(

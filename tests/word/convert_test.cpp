@@ -20,6 +20,7 @@
 #include <pugixml.hpp>
 
 #include "base/messages.h"
+#include "base/system_error.h"
 #include "word/error.h"
 #include "word/package.h"
 #include "word/textimport.h"
@@ -252,7 +253,7 @@ TEST_F(Convert, RefusalsBeforeAnyStart) {
       {job(input, "out.xyz"), msg::text(msg::kConvertUnknownFormat, ".xyz")},
       {job(input, "noextension"), msg::kConvertNoExtension},
       {job(dir_ / "missing.rtf", "out.docx"),
-       msg::text(msg::kConvertCannotRead, "No such file or directory")},
+       msg::text(msg::kConvertCannotRead, msg::systemError(ENOENT))},
       {job(dir_, "out.docx"), msg::kConvertNotRegular},
       {job(same, "same.doc"), msg::text(msg::kConvertOutputIsInput, same.string())},
       {job(input, "no/such/folder/out.docx"),
