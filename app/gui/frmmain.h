@@ -125,14 +125,13 @@ public:
   EngineClient* engineClient() const { return engine_.get(); }
   const std::filesystem::path& settingsPath() const { return ini_.path(); }
 
-  // ---- command handlers (the Unicode names are plain members: the meta-object compiler
-  // reads only ASCII names, so these are connected directly) ----
-  // Start button n (0 full run, 1 header only, 2 page only, 3 font sizes only).
-  void cmd排版_Click(int index);
-  // Document merge and print: wired to their buttons and menu entries; the work itself is
-  // done by the merge and print modules.
-  void cmd合并_Click();
-  void cmd打印_Click();
+  // ---- commands ----
+  // Start button n, cmd排版_n (0 full run, 1 header only, 2 page only, 3 font sizes only).
+  void startBatch(int index);
+  // Document merge (cmd合并) and print (cmd打印) of the selected files: wired to their
+  // buttons and menu entries; the work itself is done by the merge and print modules.
+  void mergeSelected();
+  void printSelected();
   // Opens the output folder in the system's file manager.
   void openOutputFolder();
   // Closes the window without the question a running batch asks (a termination request).
@@ -146,15 +145,22 @@ signals:
   void batchFinished();
 
 public slots:
-  void Option1_Click(int index);
-  void opClose_Click();
-  void cmdOpen_Click();
-  void cmdBrowser_Click();
-  void cmdBrowse_Click();
-  void txtPath_Change();
-  void cbFilter_Click();
-  void cbHangJu_Click();
-  void mnuAbout_Click();
+  // Shows page `index` (0 to 10) and checks its navigation button.
+  void showPage(int index);
+  // The navigation column's close button (opClose).
+  void closeClicked();
+  // Folder pickers: the source folder (cmdOpen, then the files page), the output folder
+  // (cmdBrowser); the picture for the watermark (cmdBrowse).
+  void chooseSourceFolder();
+  void chooseOutputFolder();
+  void chooseWatermarkPicture();
+  // The file list shows the names matching the name filter (txtPath) and the type (cbFilter).
+  void applyFileFilter();
+  void fileTypeChosen();
+  // The line spacing list (cbHangJu) changed: the fixed value's field (txtBang) and its labels
+  // show only for its fourth entry (固定值), and the paragraph section is saved.
+  void lineSpacingChosen();
+  void showAbout();
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -163,17 +169,17 @@ private:
   // Building the window.
   void buildMenus();
   QWidget* buildNavigation();
-  QWidget* buildPage0();
-  QWidget* buildPage1();
-  QWidget* buildPage2();
-  QWidget* buildPage3();
-  QWidget* buildPage4();
-  QWidget* buildPage5();
-  QWidget* buildPage6();
-  QWidget* buildPage7();
-  QWidget* buildPage8();
-  QWidget* buildPage9();
-  QWidget* buildPage10();
+  QWidget* buildWelcomePage();
+  QWidget* buildFilesPage();
+  QWidget* buildOutputPage();
+  QWidget* buildPageSetupPage();
+  QWidget* buildHeaderFooterPage();
+  QWidget* buildFontsPage();
+  QWidget* buildParagraphPage();
+  QWidget* buildWatermarkPage();
+  QWidget* buildOtherSettingsPage();
+  QWidget* buildSupportPage();
+  QWidget* buildWorkbenchPage();
   QComboBox* combo(const char* name, settings::ValueList list);
   QComboBox* combo(const char* name, const QStringList& entries);
   QLineEdit* textBox(const char* name);
@@ -237,34 +243,35 @@ private:
     int total = 0;
     int legacy = 0;                      // inputs LibreOffice converts (and writes back)
     std::set<int> ended, failed, warned; // document numbers
-    bool ended101 = false;               // the engine said the batch is over
+    bool endReported = false;            // the engine said the batch is over
     QString outFolder;
   };
   BatchTally tally_;
 
-  // Controls the code refers to directly (all of them can also be found by objectName).
-  std::vector<QPushButton*> option1_;
+  // Controls the code refers to directly (all of them can also be found by objectName). A
+  // control whose objectName says what it is (txtOut, cbHangJu) lends it to its member.
+  std::vector<QPushButton*> navigationButtons_;
   QTabWidget* tab_ = nullptr;
-  FileListBox* file1_ = nullptr;
-  QLabel* label36_ = nullptr;
+  FileListBox* fileList_ = nullptr;
+  QLabel* currentFolderLabel_ = nullptr;
   QLineEdit* txtPath_ = nullptr;
   QComboBox* cbFilter_ = nullptr;
   QLineEdit* txtOut_ = nullptr;
   QComboBox* cbHangJu_ = nullptr;
   QLineEdit* txtBang_ = nullptr;
-  QLabel* label30_ = nullptr;
-  QLabel* label31_ = nullptr;
-  QRadioButton* op_[3] = {};
+  QLabel* fixedSpacingLabel_ = nullptr;
+  QLabel* fixedSpacingUnitLabel_ = nullptr;
+  QRadioButton* watermarkKinds_[3] = {};
   QLineEdit* txtJpg_ = nullptr;
-  QTextBrowser* webBrowser1_ = nullptr;
+  QTextBrowser* helpBrowser_ = nullptr;
   std::vector<QPushButton*> startButtons_; // cmd排版(0..3)
   QComboBox* cbPrinter_ = nullptr;
   PreviewPane* preview_ = nullptr;
   QCheckBox* chkPdf_ = nullptr;
   QStringList batchOutputs_; // outputs of the running batch's documents that did not fail
-  QProgressBar* progressBar1_ = nullptr;
-  QListWidget* list1_ = nullptr;
-  QLabel* label54_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QListWidget* messageList_ = nullptr;
+  QLabel* statusLabel_ = nullptr;
   QAction* mnuStart_ = nullptr;
   QAction* mnuMerge_ = nullptr;
   QAction* mnuPrint_ = nullptr;

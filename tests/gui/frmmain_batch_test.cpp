@@ -238,7 +238,7 @@ void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
   for (const char* name : {"mnuMerge", "mnuPrint"})
     QVERIFY2(!h.find<QAction>(name)->isEnabled(), name);
   // A second start is refused, even from code.
-  h.window->cmd排版_Click(2);
+  h.window->startBatch(2);
   h.find<QAction>("mnuStart")->trigger();
   // The window keeps working: events arrive and the status line moves while the batch runs.
   QTRY_COMPARE_WITH_TIMEOUT(h.label("Label1_54")->text(), QStringLiteral("正在处理：slow2.docx"),
@@ -504,7 +504,7 @@ void FrmMainBatchTest::screenshots() {
   h.window->Message("100", "完成：关于召开年度工作会议的通知.docx", "1", "2", "");
   h.window->Message("0", "正在处理", "2", "2", "安全生产管理办法.doc");
   for (int page = 0; page < 11; ++page) {
-    h.window->Option1_Click(page);
+    h.window->showPage(page);
     QApplication::processEvents();
     QVERIFY(h.window->grab().save(
         QStringLiteral("%1/page-%2.png").arg(dir).arg(page, 2, 10, QChar('0'))));

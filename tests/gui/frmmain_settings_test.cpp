@@ -385,7 +385,7 @@ void FrmMainSettingsTest::layoutAtLaptopWidth() {
   h.printers = {"Office-Laser"};
   h.window->resize(1366, 768);
   auto besideItsNote = [&](const char* list, const char* note) {
-    h.window->Option1_Click(10);
+    h.window->showPage(10);
     QApplication::processEvents();
     QComboBox* box = h.combo(list);
     QLabel* label = nullptr;
@@ -400,7 +400,7 @@ void FrmMainSettingsTest::layoutAtLaptopWidth() {
   besideItsNote("cbFontJJ", "仅将【字号>10.5】的字号全部减小或增大1号。");
   besideItsNote("cbPrinter", "将选定的文档输出到选定打印机：");
 
-  h.window->Option1_Click(4);
+  h.window->showPage(4);
   QApplication::processEvents();
   QComboBox* style = h.combo("cbStyle");
   style->setCurrentIndex(1);
@@ -825,7 +825,7 @@ void FrmMainSettingsTest::selectionGivesNamesInListOrder() {
   QCOMPARE(h.window->selectedFileList(), QStringLiteral("a.docx"));
   // Shift and Ctrl with the mouse.
   QListWidget* files = h.list("File1");
-  h.window->Option1_Click(1);
+  h.window->showPage(1);
   QApplication::processEvents();
   auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
     QRect r = files->visualItemRect(files->item(row));
@@ -931,7 +931,7 @@ void FrmMainSettingsTest::helpPage() {
   auto* browser = h.find<QTextBrowser>("WebBrowser1");
   QVERIFY(browser->toPlainText().contains(QStringLiteral("使用说明")));
   QVERIFY(browser->toPlainText().contains(QStringLiteral("快速开始")));
-  h.window->Option1_Click(9);
+  h.window->showPage(9);
   QCOMPARE(h.find<QTabWidget>("SSTab1")->currentWidget()->findChild<QTextBrowser*>(), browser);
 }
 
