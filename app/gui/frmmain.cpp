@@ -45,7 +45,6 @@
 #include "app/gui/filelist.h"
 #include "app/gui/frmabout.h"
 #include "app/gui/preview.h"
-#include "app/gui/printers.h"
 #include "app/merge/merge.h"
 #include "app/print/print.h"
 #include "app/render/render.h"
@@ -291,7 +290,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
       return resolveEnginePath(settings::programFolder(), path ? path : "");
     };
   if (!options_.printers)
-    options_.printers = systemPrinters;
+    options_.printers = [] { return app::print::printers().names; };
   if (!options_.chooseFolder)
     options_.chooseFolder = [](QWidget* parent, const QString& caption, const QString& start) {
       QFileDialog dialog(parent, caption, start);

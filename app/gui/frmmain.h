@@ -63,7 +63,7 @@ struct FrmMainOptions {
   std::function<std::string()> locateEngine;
   // Marker given to the engine server's processes; empty: a new one.
   std::string engineMarker;
-  // The printers to offer; empty: the CUPS destinations.
+  // The printers to offer; empty: the CUPS destinations, as app::print::printers() lists them.
   std::function<std::vector<std::string>()> printers;
   // Folder picker: the chosen folder, or an empty text when cancelled.
   std::function<QString(QWidget* parent, const QString& caption, const QString& start)>
