@@ -400,8 +400,7 @@ void FrmMain::buildMenus() {
   mnuMerge_ = add(file, "mnuMerge", msg::kMenuMerge);
   connect(mnuMerge_, &QAction::triggered, this, [this] { mergeSelected(); });
   file->addSeparator();
-  connect(add(file, "mnuClose", msg::kMenuClose), &QAction::triggered, this,
-          &FrmMain::closeClicked);
+  connect(add(file, "mnuClose", msg::kMenuClose), &QAction::triggered, this, &FrmMain::close);
 
   auto* help = menuBar()->addMenu(t(msg::kMenuHelp));
   help->setObjectName(QStringLiteral("mnuHelp"));
@@ -436,7 +435,7 @@ QWidget* FrmMain::buildNavigation() {
   auto* close = new QPushButton(t(msg::kNavClose), column);
   close->setObjectName(QStringLiteral("opClose"));
   close->setMinimumHeight(34);
-  connect(close, &QPushButton::clicked, this, &FrmMain::closeClicked);
+  connect(close, &QPushButton::clicked, this, &FrmMain::close);
   layout->addWidget(close);
   column->setFixedWidth(160);
   return column;
@@ -524,7 +523,7 @@ QWidget* FrmMain::buildFilesPage() {
   layout->addLayout(filter);
   layout->addWidget(label(t(msg::kSelectHint), page));
   connect(txtPath_, &QLineEdit::textChanged, this, &FrmMain::applyFileFilter);
-  connect(cbFilter_, &QComboBox::currentIndexChanged, this, &FrmMain::fileTypeChosen);
+  connect(cbFilter_, &QComboBox::currentIndexChanged, this, &FrmMain::applyFileFilter);
   return page;
 }
 
@@ -1141,10 +1140,6 @@ void FrmMain::showPage(int index) {
   navigationButtons_[static_cast<std::size_t>(index)]->setChecked(true);
 }
 
-void FrmMain::closeClicked() {
-  close();
-}
-
 QString FrmMain::pickFolder() {
   return options_.chooseFolder(this, t(msg::kFolderPrompt), q(options_.programFolder.string()));
 }
@@ -1179,10 +1174,6 @@ void FrmMain::applyFileFilter() {
   fileList_->setPattern(QStringLiteral("*") + txtPath_->text() + QStringLiteral("*") +
                         cbFilter_->currentText().mid(1));
   setProgressRangeToFileCount();
-}
-
-void FrmMain::fileTypeChosen() {
-  applyFileFilter();
 }
 
 void FrmMain::lineSpacingChosen() {

@@ -147,8 +147,6 @@ signals:
 public slots:
   // Shows page `index` (0 to 10) and checks its navigation button.
   void showPage(int index);
-  // The navigation column's close button (opClose).
-  void closeClicked();
   // Folder pickers: the source folder (cmdOpen, then the files page), the output folder
   // (cmdBrowser); the picture for the watermark (cmdBrowse).
   void chooseSourceFolder();
@@ -156,7 +154,6 @@ public slots:
   void chooseWatermarkPicture();
   // The file list shows the names matching the name filter (txtPath) and the type (cbFilter).
   void applyFileFilter();
-  void fileTypeChosen();
   // The line spacing list (cbHangJu) changed: the fixed value's field (txtBang) and its labels
   // show only for its fourth entry (固定值), and the paragraph section is saved.
   void lineSpacingChosen();
