@@ -21,6 +21,7 @@
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "engine/memory_budget.h"
+#include "engine/standard/settings.h"
 #include "word/convert.h"
 #include "word/fonts.h"
 #include "word/package.h"
@@ -58,6 +59,8 @@ std::string reasonOf(const word::DocumentError& e) {
 clsDoc::clsDoc() {
   for (const auto& name : kPropertyNames)
     props_.emplace(name, std::string());
+  for (const auto& p : standard::properties())
+    props_.emplace(std::string(p.name), std::string(p.defaultText));
 }
 
 clsDoc::~clsDoc() {
@@ -270,8 +273,10 @@ bool clsDoc::runDocument(const std::string& runMode) {
     HasTables = ActiveDocument().tablesCount() > 0 ? -1 : 0;
     // The census of the source: in the full run after the list numbers became text, which
     // every later step reads as text.
-    if (runMode == "0")
+    if (runMode == "0" || runMode == "Standard")
       ActiveDocument().convertNumbersToText();
+    if (runMode == "Standard")
+      standardText();
     const Census source = takeCensus(ActiveDocument());
     if (runMode == "0") {
       Selection().wholeStory();
@@ -295,6 +300,8 @@ bool clsDoc::runDocument(const std::string& runMode) {
       applyHeaderRule();
     } else if (runMode == "ZiHao") {
       changeFontSizes();
+    } else if (runMode == "Standard") {
+      standardLayout();
     }
     for (const auto& warning : ActiveDocument().warnings())
       notice("3", warning);
@@ -343,7 +350,8 @@ void clsDoc::Main(const std::string& runMode) {
     const std::vector<std::string> names = batchNames();
     allNum_ = static_cast<int>(names.size());
     const bool known =
-        runMode == "0" || runMode == "YeMei" || runMode == "YeMian" || runMode == "ZiHao";
+        runMode == "0" || runMode == "YeMei" || runMode == "YeMian" || runMode == "ZiHao" ||
+        runMode == "Standard";
     if (!known) {
       sendError(0, msg::text(msg::kEventUnknownMode, runMode));
       sendMessage("101", msg::kEventBatchDone, 0, allNum_, "");

@@ -44,7 +44,8 @@ public:
   ~clsDoc();
 
   // The 49 properties in interface order: the 46 settings (Chinese names) then DocPath,
-  // DocFileName, DocOutLocation.
+  // DocFileName, DocOutLocation. The properties of the standard run
+  // (engine::standard::properties()) are accepted as well, with their defaults until set.
   static const std::vector<std::string>& propertyNames();
   // Sets / reads a property by name. Throws std::invalid_argument for an unknown name.
   void setProperty(const std::string& name, const std::string& value);
@@ -57,7 +58,8 @@ public:
   // When on, a batch whose outputs ask for official Chinese fonts that are not installed ends
   // with one notice (msgId "3", document number 0) naming the faces that stand in for them.
   void setReportFontStandIns(bool on) { reportFontStandIns_ = on; }
-  // Runs the batch in `runMode` ("0", "YeMei", "YeMian" or "ZiHao"). Never throws.
+  // Runs the batch in `runMode` ("0", "YeMei", "YeMian", "ZiHao", or "Standard": the layout of
+  // the national standard for official documents, engine/standard/). Never throws.
   void Main(const std::string& runMode);
 
   // Switch test used by every step: off only for exactly "0".
@@ -86,6 +88,10 @@ private:
   void formatNumberedHeadings();
   void saveOutput();
   void changeFontSizes(); // the "ZiHao" run
+  // The "Standard" run (engine/standard/): the text as the standard writes it (before the
+  // census), then the layout.
+  void standardText();
+  void standardLayout();
 
   // The document being run; throws DocumentError when none is open (a step called out of turn).
   word::Document& ActiveDocument() {

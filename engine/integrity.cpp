@@ -822,7 +822,11 @@ IntendedChanges clsDoc::intendedChanges(const std::string& runMode) const {
                                         : IntendedChanges::Headers::FirstSection;
     intended.footersRewritten = true;
   }
-  intended.defaultFurnitureOnly = runMode == "0" || runMode == "YeMian";
+  // The standard run writes the page numbers of odd and even pages, and turns the first-page
+  // header and footer off.
+  if (runMode == "Standard")
+    intended.footersRewritten = true;
+  intended.defaultFurnitureOnly = runMode == "0" || runMode == "YeMian" || runMode == "Standard";
   if (runMode == "0" && isOn("分栏") && isOn("一段标题"))
     intended.addedSections = 1;
   return intended;

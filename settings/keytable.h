@@ -62,7 +62,9 @@ struct KeyInfo {
   // IndexToSize only: the entry worth 10 points (五号) reaches the engine as "10.5".
   bool tenPointsIsTenAndAHalf;
   std::string_view property; // engine property (UTF-8 Chinese name); "" for the sys keys
-  int propertyNumber;        // position in the engine's property order, 1..46; 0 for sys keys
+  // Position in the engine's property order, 1..46; 0 for the sys keys and for the keys of the
+  // [standard] section, whose properties only the standard run reads.
+  int propertyNumber;
   std::string_view control;  // objectName(s) of the window control(s) showing the value
 };
 
@@ -70,8 +72,9 @@ struct KeyInfo {
 inline constexpr int kEnginePropertyCount = 46;
 
 // All keys, section by section in the order the save operations write them: font, shuiyin,
-// pageinfo, headerfooter, paragraph, tool (46 keys), then sys/docpath and sys/outpath, whose
-// defaults depend on the program folder (settings.h) and whose defaultText is therefore "".
+// pageinfo, headerfooter, paragraph, tool (46 keys), standard (the standard run's 17 keys),
+// then sys/docpath and sys/outpath, whose defaults depend on the program folder (settings.h)
+// and whose defaultText is therefore "".
 std::span<const KeyInfo> keyTable();
 
 // The 46 engine keys in the engine's property order (纸张大小 first, 水印颜色 last).

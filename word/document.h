@@ -57,6 +57,11 @@ public:
   // -1 (true), 0 (false) or wdUndefined.
   int bold() const;
   void setBold(bool on);
+  // The East Asian font (w:rFonts @eastAsia), which Chinese text is drawn in.
+  std::string nameFarEast() const;
+  // Character spacing in points (w:spacing, twips): positive expands, negative condenses.
+  float spacing() const;
+  void setSpacing(float points);
 
 private:
   std::shared_ptr<Range> range_;

@@ -54,6 +54,16 @@ void setRunBold(pugi::xml_node rPr, bool on, const WNames& n) {
   }
 }
 
+void setRunSpacing(pugi::xml_node rPr, float points, const WNames& n) {
+  long twips = std::lround(points * 20.0f);
+  if (twips == 0) {
+    if (pugi::xml_node e = rPr.child(n.q("spacing")))
+      rPr.remove_child(e);
+    return;
+  }
+  setAttr(ensureChild(rPr, "spacing", n), "val", std::to_string(twips), n);
+}
+
 namespace {
 
 // Looks a run property up through direct formatting, the character style chain, the
@@ -146,6 +156,34 @@ std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
         return std::nullopt;
       });
   return v.value_or("Times New Roman");
+}
+
+std::string effectiveFarEastFontName(Document& doc, Story* st, pugi::xml_node run) {
+  auto v = lookupRun<std::string>(
+      doc, st, run, [&](pugi::xml_node rPr, const WNames& n) -> std::optional<std::string> {
+        pugi::xml_node f = rPr.child(n.q("rFonts"));
+        if (!f)
+          return std::nullopt;
+        std::string theme = attr(f, "eastAsiaTheme", n);
+        if (!theme.empty())
+          return doc.themeFont(theme);
+        std::string a = attr(f, "eastAsia", n);
+        if (!a.empty())
+          return a;
+        return std::nullopt;
+      });
+  return v.value_or("宋体");
+}
+
+float effectiveSpacing(Document& doc, Story* st, pugi::xml_node run) {
+  auto v = lookupRun<float>(doc, st, run,
+                            [](pugi::xml_node rPr, const WNames& n) -> std::optional<float> {
+                              pugi::xml_node e = rPr.child(n.q("spacing"));
+                              if (!e)
+                                return std::nullopt;
+                              return static_cast<float>(e.attribute(n.q("val")).as_double()) / 20;
+                            });
+  return v.value_or(0.0f);
 }
 
 int effectiveAlignment(Document& doc, Story* st, pugi::xml_node p) {

@@ -23,11 +23,16 @@ pugi::xml_node markProps(pugi::xml_node p, const WNames& n);
 void setRunFontName(pugi::xml_node rPr, const std::string& name, const WNames& n);
 void setRunSize(pugi::xml_node rPr, float points, const WNames& n);
 void setRunBold(pugi::xml_node rPr, bool on, const WNames& n);
+// Character spacing (w:spacing, twips): expanded above 0, condensed below.
+void setRunSpacing(pugi::xml_node rPr, float points, const WNames& n);
 
 // Effective values for a run (an empty run node reads the paragraph style and defaults).
 float effectiveSize(Document& doc, Story* st, pugi::xml_node run);
 bool effectiveBold(Document& doc, Story* st, pugi::xml_node run);
 std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run);
+// The East Asian font name (w:rFonts @eastAsia or @eastAsiaTheme), read the same way.
+std::string effectiveFarEastFontName(Document& doc, Story* st, pugi::xml_node run);
+float effectiveSpacing(Document& doc, Story* st, pugi::xml_node run);
 // Whether the character style, the paragraph style chain or the document defaults of a run
 // (or of a paragraph's mark, given the w:p) mention bold; its direct properties are not read.
 bool boldMentionedAbove(Document& doc, Story* st, pugi::xml_node runOrParagraph);

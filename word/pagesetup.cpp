@@ -7,6 +7,7 @@
 
 #include "base/messages.h"
 #include "word/constants.h"
+#include "word/format.h"
 #include "word/story.h"
 
 namespace word {
@@ -515,6 +516,83 @@ void PageSetup::setLayoutMode(int mode) {
     if (!g)
       g = ensureChild(s, "docGrid", n);
     setAttr(g, "type", kTypes[mode], n);
+  }
+  doc_->content().touch();
+}
+
+namespace {
+
+// Text area of a section in twips: page size less the margins (and the gutter on its side).
+struct TextArea {
+  double width = 0, height = 0;
+};
+TextArea textAreaOf(pugi::xml_node s, const WNames& n) {
+  auto get = [&](const char* element, const char* attribute) {
+    return twipsOf(s.child(n.q(element)), attribute, n)
+        .value_or(static_cast<double>(defaultTwips(element, attribute)));
+  };
+  TextArea a;
+  a.width = get("pgSz", "w") - get("pgMar", "left") - get("pgMar", "right") -
+            get("pgMar", "gutter");
+  a.height = get("pgSz", "h") - std::abs(get("pgMar", "top")) - std::abs(get("pgMar", "bottom"));
+  return a;
+}
+
+// Word's base of the character pitch: the default paragraph style's font size, in points.
+double defaultStyleSize(Document& doc) {
+  return effectiveSize(doc, &doc.content(), pugi::xml_node());
+}
+
+void checkGridCount(int n) {
+  if (n < 1 || n > 1000)
+    throw DocumentError(msg::text(msg::kValueOutOfRange, msg::kWhatLayoutMode, n));
+}
+
+} // namespace
+
+int PageSetup::linesPage() const {
+  const WNames& n = mainNames(*doc_);
+  return common<int>(
+      sections_,
+      [&](pugi::xml_node s) {
+        double pitch = twipsOf(s.child(n.q("docGrid")), "linePitch", n).value_or(360.0);
+        return pitch > 0 ? static_cast<int>(std::floor(textAreaOf(s, n).height / pitch)) : 0;
+      },
+      wdUndefined);
+}
+
+void PageSetup::setLinesPage(int count) {
+  checkGridCount(count);
+  const WNames& n = mainNames(*doc_);
+  for (pugi::xml_node s : sections_) {
+    long pitch = static_cast<long>(std::floor(textAreaOf(s, n).height / count));
+    setAttr(ensureChild(s, "docGrid", n), "linePitch", std::to_string(std::max(pitch, 1L)), n);
+  }
+  doc_->content().touch();
+}
+
+int PageSetup::charsLine() const {
+  const WNames& n = mainNames(*doc_);
+  const double base = defaultStyleSize(*doc_);
+  return common<int>(
+      sections_,
+      [&](pugi::xml_node s) {
+        double space = twipsOf(s.child(n.q("docGrid")), "charSpace", n).value_or(0.0);
+        double pitch = base + space / 4096.0;
+        return pitch > 0 ? static_cast<int>(std::floor(textAreaOf(s, n).width / 20.0 / pitch))
+                         : 0;
+      },
+      wdUndefined);
+}
+
+void PageSetup::setCharsLine(int count) {
+  checkGridCount(count);
+  const WNames& n = mainNames(*doc_);
+  const double base = defaultStyleSize(*doc_);
+  for (pugi::xml_node s : sections_) {
+    double pitch = textAreaOf(s, n).width / 20.0 / count;
+    long space = static_cast<long>(std::floor((pitch - base) * 4096.0));
+    setAttr(ensureChild(s, "docGrid", n), "charSpace", std::to_string(space), n);
   }
   doc_->content().touch();
 }

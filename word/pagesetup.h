@@ -94,6 +94,15 @@ public:
   // wdLayoutModeDefault (no document grid) … wdLayoutModeGenko (w:docGrid @type).
   int layoutMode() const;
   void setLayoutMode(int mode);
+  // The document grid's lines per page and characters per line (w:docGrid @linePitch in twips,
+  // @charSpace in 4096ths of a point added to the default paragraph style's font size). Reading
+  // gives what fits in the text area: floor(text height / line pitch), floor(text width /
+  // character pitch); setting writes the largest pitch that fits `n` of them. The character
+  // pitch is based on the default paragraph style's size as it is when set.
+  int linesPage() const;
+  void setLinesPage(int n);
+  int charsLine() const;
+  void setCharsLine(int n);
 
   // Document-wide (w:evenAndOddHeaders in settings.xml): -1 / 0.
   int oddAndEvenPagesHeaderFooter() const;

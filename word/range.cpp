@@ -209,6 +209,36 @@ void Font::setName(const std::string& name) {
   st->touch();
 }
 
+std::string Font::nameFarEast() const {
+  Story* st = range_->story();
+  return uniform<std::string>(
+      *range_,
+      [&](pugi::xml_node run) { return effectiveFarEastFontName(*st->document(), st, run); },
+      std::string());
+}
+
+float Font::spacing() const {
+  Story* st = range_->story();
+  return uniform<float>(
+      *range_, [&](pugi::xml_node run) { return effectiveSpacing(*st->document(), st, run); },
+      kUndefined);
+}
+
+void Font::setSpacing(float points) {
+  if (!(points >= -1584.0f && points <= 1584.0f))
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatCharacterSpacing,
+                                  msg::text(msg::kUnitPoints, points)));
+  Story* st = range_->story();
+  if (!st)
+    return;
+  std::vector<ParaRec*> marks;
+  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
+    setRunSpacing(runProps(run, st->names()), points, st->names());
+  for (ParaRec* m : marks)
+    setRunSpacing(markProps(m->p, st->names()), points, st->names());
+  st->touch();
+}
+
 float Font::size() const {
   Story* st = range_->story();
   return uniform<float>(

@@ -37,6 +37,9 @@ const char* kTypesetFooter = R"(
   header  仅页眉和页码设置
   page    仅页面设置
   size    仅字号：大于 10.5 磅（16 磅除外）的字号按 font/fontJJ 增大（0）或减小（1）2 磅
+  standard  按 GB/T 9704-2012《党政机关公文格式》排版：A4，版心 156×225 毫米，每页 22 行、
+          每行 28 字，标题、主送机关、层次标题、附件说明、落款、附注、版记和奇偶页页码
+          各按标准排；字体与所处理的要素见 setup.ini 的 [standard] 节
 
 退出状态：
   0  所有文档都已排版
@@ -169,8 +172,9 @@ int main(int argc, char** argv) {
       ->add_option("-o,--out", request.out,
                    "Output folder, created with its parents (default: ./quillfold-out)")
       ->type_name("DIR");
-  typeset->add_option("-m,--mode", request.mode, "Run mode: full, header, page or size")
-      ->check(CLI::IsMember({"full", "header", "page", "size"}))
+  typeset
+      ->add_option("-m,--mode", request.mode, "Run mode: full, header, page, size or standard")
+      ->check(CLI::IsMember({"full", "header", "page", "size", "standard"}))
       ->type_name("MODE");
   typeset
       ->add_option("-s,--settings", settingsFile,

@@ -77,6 +77,8 @@ std::optional<std::string> runModeFor(std::string_view mode) {
     return "YeMian";
   if (mode == "size")
     return "ZiHao";
+  if (mode == "standard")
+    return "Standard";
   return std::nullopt;
 }
 
@@ -352,6 +354,8 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
     if (!ini.readWarning().empty())
       reportUsage(err, ini.readWarning());
     properties = settings::loadEngineProperties(ini);
+    for (auto& property : settings::loadStandardProperties(ini))
+      properties.push_back(std::move(property));
 
     std::error_code ec;
     const fs::path outAbs = fs::absolute(request.out, ec);

@@ -29,7 +29,7 @@ struct TypesetRequest {
   std::string filter;             // with dir: only names containing this text
   std::vector<std::string> exts;  // with dir: only these extensions ("doc", ".TXT"…)
   std::string out = "quillfold-out";
-  std::string mode = "full";      // full | header | page | size
+  std::string mode = "full";      // full | header | page | size | standard
   std::filesystem::path settings; // setup.ini; empty = settings::defaultSettingsPath()
   OutputStyle style = OutputStyle::Lines;
   int terminalWidth = 0; // ProgressBar: columns to fill (0 = 80)
@@ -37,7 +37,7 @@ struct TypesetRequest {
 };
 
 // The engine's run mode for a --mode word: full "0", header "YeMei", page "YeMian",
-// size "ZiHao". Nothing for other words.
+// size "ZiHao", standard "Standard". Nothing for other words.
 std::optional<std::string> runModeFor(std::string_view mode);
 
 // Extensions taken from a folder when --ext is not given.
@@ -104,7 +104,7 @@ private:
   bool barShown_ = false;
 };
 
-// Hands the engine the 46 settings, the documents and the output folder (DocFileName joined
+// Hands the engine the settings (the 46, and those of the standard run), the documents and the output folder (DocFileName joined
 // by ","; the names also go through setDocFiles so that a name with "," works) and runs Main.
 void configureAndRun(engine::clsDoc& engine,
                      const std::vector<std::pair<std::string, std::string>>& settings,
