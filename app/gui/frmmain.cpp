@@ -46,6 +46,7 @@
 #include "app/gui/frmabout.h"
 #include "app/gui/preview.h"
 #include "app/gui/printers.h"
+#include "app/gui/settings_controls.h"
 #include "app/merge/merge.h"
 #include "app/print/print.h"
 #include "app/render/render.h"
@@ -125,21 +126,6 @@ constexpr StartCommand kStartCommands[] = {
     {msg::kStartSizes, "ZiHao", msg::kStartSizesNote},
 };
 
-// The keys of a section in the order its load operation reads them. The tool section is read
-// with lower-case names (the file's names are matched without regard to case).
-std::vector<const char*> readOrder(const char* section) {
-  std::string_view name = section;
-  if (name == "shuiyin")
-    return {"txtfontname", "txtstyle", "jpg", "txt", "op", "color"};
-  if (name == "tool")
-    return {"biaodian", "kongge", "konghang", "toukongge", "xiaokuohao", "fenlan", "juhao"};
-  std::vector<const char*> keys;
-  for (const KeyInfo& key : settings::keyTable())
-    if (key.section == name)
-      keys.push_back(key.key.data());
-  return keys;
-}
-
 // The program folder for documents: the executable's folder, or the home folder when that
 // cannot be written (an installed copy lives in a system folder).
 fs::path defaultProgramFolder() {
@@ -165,7 +151,7 @@ bool isListKind(Conversion kind) {
 // the font defaults and hand-written files give it); nothing when it selects no entry ("-1",
 // a position past the end, any other text).
 std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored) {
-  std::optional<int> state = settings::controlState(key, stored);
+  std::optional<int> state = controlState(key, stored);
   if (state && *state >= 0)
     return state;
   if (state)
@@ -181,6 +167,12 @@ std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored)
 // The entry a list shows when the stored text selects none: the key's default, else the first.
 int defaultPosition(const KeyInfo& key) {
   return selectedPosition(key, key.defaultText).value_or(0);
+}
+
+// The objectName of the control showing `key` (the first of several).
+QString controlName(const KeyInfo& key) {
+  const SettingsControl* row = controlOf(key);
+  return row ? q(row->control).section(',', 0, 0) : QString();
 }
 
 // Inputs LibreOffice converts on the way in (and back on the way out).
@@ -817,12 +809,12 @@ void FrmMain::connectSettings() {
       {"pageinfo", &FrmMain::SavePageInfo},       {"headerfooter", &FrmMain::SaveHeaderFooterInfo},
       {"paragraph", &FrmMain::SaveParagraphInfo}, {"tool", &FrmMain::SaveToolInfo},
   };
-  for (const KeyInfo& key : settings::keyTable()) {
-    auto it = saves.find(key.section);
-    if (key.propertyNumber == 0 || it == saves.end())
+  for (const SettingsControl& row : settingsControls()) {
+    auto it = saves.find(row.section);
+    if (it == saves.end())
       continue;
     Save save = it->second;
-    const QStringList names = q(key.control).split(',');
+    const QStringList names = q(row.control).split(',');
     for (const QString& name : names) {
       QWidget* w = findChild<QWidget*>(name);
       if (auto* box = qobject_cast<QComboBox*>(w)) {
@@ -845,16 +837,16 @@ void FrmMain::connectSettings() {
 }
 
 void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
-  std::optional<int> state = settings::controlState(key, stored);
+  std::optional<int> state = controlState(key, stored);
   switch (key.conversion) {
   case Conversion::Text:
-    if (auto* box = findChild<QLineEdit*>(q(key.control)))
+    if (auto* box = findChild<QLineEdit*>(controlName(key)))
       box->setText(q(stored));
     break;
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control))) {
+    if (auto* box = findChild<QComboBox*>(controlName(key))) {
       // A list never shows "no selection": a stored "-1", or a text that selects nothing
       // while the list has no entry selected yet, shows the key's default entry, and the
       // next save writes that entry's position.
@@ -865,7 +857,7 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
     }
     break;
   case Conversion::Check:
-    if (auto* box = findChild<QCheckBox*>(q(key.control)); box && state)
+    if (auto* box = findChild<QCheckBox*>(controlName(key)); box && state)
       box->setChecked(*state == 1);
     break;
   case Conversion::Option:
@@ -885,17 +877,17 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
 std::string FrmMain::fromControl(const KeyInfo& key) const {
   switch (key.conversion) {
   case Conversion::Text:
-    if (auto* box = findChild<QLineEdit*>(q(key.control)))
+    if (auto* box = findChild<QLineEdit*>(controlName(key)))
       return s(box->text());
     return {};
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control)))
+    if (auto* box = findChild<QComboBox*>(controlName(key)))
       return std::to_string(box->currentIndex());
     return "-1";
   case Conversion::Check:
-    if (auto* box = findChild<QCheckBox*>(q(key.control)))
+    if (auto* box = findChild<QCheckBox*>(controlName(key)))
       return box->isChecked() ? "1" : "0";
     return "0";
   case Conversion::Option:
@@ -907,13 +899,13 @@ std::string FrmMain::fromControl(const KeyInfo& key) const {
   return {};
 }
 
-void FrmMain::loadSection(const char* section, const std::vector<const char*>& order) {
+void FrmMain::loadSection(std::string_view section) {
   loading_ = true;
   ini_.reload();
   // Every value is read before any control is filled: the change handlers of some sections
   // write the file while it is being loaded.
   std::vector<std::pair<const KeyInfo*, std::string>> stored;
-  for (const char* name : order) {
+  for (std::string_view name : loadOrder(section)) {
     const KeyInfo* key = settings::findKey(section, name);
     if (!key)
       continue;
@@ -933,29 +925,28 @@ void FrmMain::loadSection(const char* section, const std::vector<const char*>& o
   loading_ = false;
 }
 
-void FrmMain::saveSection(const char* section) {
-  for (const KeyInfo& key : settings::keyTable())
-    if (key.section == section)
-      (void)ini_.set(key.section, key.key, fromControl(key)); // a failed write is ignored
+void FrmMain::saveSection(std::string_view section) {
+  for (const KeyInfo* key : saveOrder(section))
+    (void)ini_.set(key->section, key->key, fromControl(*key)); // a failed write is ignored
 }
 
 void FrmMain::getFontInfo() {
-  loadSection("font", readOrder("font"));
+  loadSection("font");
 }
 void FrmMain::getShuiYinInfo() {
-  loadSection("shuiyin", readOrder("shuiyin"));
+  loadSection("shuiyin");
 }
 void FrmMain::getPageInfo() {
-  loadSection("pageinfo", readOrder("pageinfo"));
+  loadSection("pageinfo");
 }
 void FrmMain::getHeaderFooterInfo() {
-  loadSection("headerfooter", readOrder("headerfooter"));
+  loadSection("headerfooter");
 }
 void FrmMain::getParagraphInfo() {
-  loadSection("paragraph", readOrder("paragraph"));
+  loadSection("paragraph");
 }
 void FrmMain::getToolInfo() {
-  loadSection("tool", readOrder("tool"));
+  loadSection("tool");
 }
 
 // Four sections stay untouched while a load fills their controls.
@@ -992,10 +983,10 @@ void FrmMain::SaveToolInfo() {
 
 std::vector<std::pair<std::string, std::string>> FrmMain::engineProperties() const {
   std::vector<std::pair<std::string, std::string>> properties;
-  for (const KeyInfo* key : settings::keysInPropertyOrder()) {
-    auto it = fields_.find(key);
-    properties.emplace_back(std::string(key->property),
-                            it != fields_.end() ? it->second : std::string(key->defaultText));
+  for (const KeyInfo& key : settings::engineKeys()) {
+    auto it = fields_.find(&key);
+    properties.emplace_back(std::string(key.property),
+                            it != fields_.end() ? it->second : std::string(key.defaultText));
   }
   return properties;
 }

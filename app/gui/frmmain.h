@@ -189,8 +189,8 @@ private:
   void showHelpPage();
 
   // Settings.
-  void loadSection(const char* section, const std::vector<const char*>& readOrder);
-  void saveSection(const char* section);
+  void loadSection(std::string_view section);
+  void saveSection(std::string_view section);
   void putIntoControl(const settings::KeyInfo& key, const std::string& stored);
   std::string fromControl(const settings::KeyInfo& key) const;
 
