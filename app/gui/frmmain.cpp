@@ -39,6 +39,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <thread>
 #include <unistd.h>
 
@@ -140,11 +141,6 @@ constexpr const char* kEngineProgram = "quillfold-engine";
 bool isExecutableFile(const fs::path& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
-
-bool isListKind(Conversion kind) {
-  return kind == Conversion::Index || kind == Conversion::IndexToName ||
-         kind == Conversion::IndexToSize;
 }
 
 // The entry of a list key that `stored` selects: a position, or an entry's own text (宋体, as
@@ -905,23 +901,11 @@ void FrmMain::loadSection(std::string_view section) {
   // Every value is read before any control is filled: the change handlers of some sections
   // write the file while it is being loaded.
   std::vector<std::pair<const KeyInfo*, std::string>> stored;
-  for (std::string_view name : loadOrder(section)) {
-    const KeyInfo* key = settings::findKey(section, name);
-    if (!key)
-      continue;
-    stored.emplace_back(key, ini_.get(section, name, key->defaultText));
-    fields_[key] = stored.back().second;
-  }
+  for (std::string_view name : loadOrder(section))
+    if (const KeyInfo* key = settings::findKey(section, name))
+      stored.emplace_back(key, ini_.get(section, name, key->defaultText));
   for (const auto& [key, text] : stored)
     putIntoControl(*key, text);
-  for (const auto& [key, text] : stored) {
-    // A list whose stored text selects no entry hands the engine the entry its control
-    // shows, never the stored text (a font called "-1").
-    if (isListKind(key->conversion) && !selectedPosition(*key, text))
-      fields_[key] = settings::engineValue(*key, fromControl(*key));
-    else
-      fields_[key] = settings::engineValue(*key, text);
-  }
   loading_ = false;
 }
 
@@ -982,13 +966,7 @@ void FrmMain::SaveToolInfo() {
 }
 
 std::vector<std::pair<std::string, std::string>> FrmMain::engineProperties() const {
-  std::vector<std::pair<std::string, std::string>> properties;
-  for (const KeyInfo& key : settings::engineKeys()) {
-    auto it = fields_.find(&key);
-    properties.emplace_back(std::string(key.property),
-                            it != fields_.end() ? it->second : std::string(key.defaultText));
-  }
-  return properties;
+  return settings::loadEngineProperties(ini_);
 }
 
 // ---- start and exit -----------------------------------------------------------------------
@@ -1359,7 +1337,9 @@ void FrmMain::cmd打印_Click() {
 
 void FrmMain::runEngine(const std::string& runMode, const QString& folder,
                         const QStringList& names) {
-  // The file is the one source of the settings: read it again, section by section.
+  // The file is the one source of the settings: read it again into the controls, section by
+  // section (loading writes the paragraph and tool sections back), then hand the engine what
+  // the file now holds, converted as the command line converts it.
   getFontInfo();
   getHeaderFooterInfo();
   getPageInfo();

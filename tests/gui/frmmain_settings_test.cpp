@@ -563,12 +563,12 @@ void FrmMainSettingsTest::loadingRewritesParagraphAndToolOnly() {
   QCOMPARE(h.ini("tool", "BiaoDian"), std::string("1"));
   QCOMPARE(h.ini("tool", "JuHao"), std::string("0"));
   // A stored text the check box cannot take: the box keeps its state, the file gets that
-  // state, and the engine still receives the stored text.
+  // state, and the engine receives what the file now holds.
   QCOMPARE(h.ini("tool", "KongGe"), std::string("0"));
   QVERIFY(!h.check("chkKongGe")->isChecked());
   for (const auto& [name, value] : h.window->engineProperties())
     if (name == "空格")
-      QCOMPARE(value, std::string("abc"));
+      QCOMPARE(value, std::string("0"));
   // The controls show the loaded values.
   QVERIFY(h.check("chkBzw")->isChecked());
   QVERIFY(h.radio("op3")->isChecked());
@@ -620,7 +620,8 @@ void FrmMainSettingsTest::storedValuesReachControlsAndEngine_data() {
   QTest::newRow("font by name selects it")
       << QByteArray("[font]\nfontnamebt=黑体\n") << "cbFontBt" << 1 << "标题字体"
       << "黑体";
-  // A list never shows "no selection", and the engine gets what the list shows.
+  // A list never shows "no selection"; the engine gets the stored text converted as the
+  // command line converts it: a font or size list's default entry, an Index key's text itself.
   QTest::newRow("body font -1 is 宋体")
       << QByteArray("[font]\nfontnamezw=-1\n") << "cbFontZw" << 0 << "正文字体"
       << "宋体";
@@ -635,10 +636,10 @@ void FrmMainSettingsTest::storedValuesReachControlsAndEngine_data() {
       << "宋体";
   QTest::newRow("-1 shows the default")
       << QByteArray("[font]\nbtAlign=-1\n") << "cbBtAlign" << 0 << "标题对齐"
-      << "0";
+      << "-1";
   QTest::newRow("position past the end shows the default")
       << QByteArray("[shuiyin]\ncolor=9\n") << "cbColor" << 0 << "水印颜色"
-      << "0";
+      << "9";
   QTest::newRow("op 7 is the text watermark")
       << QByteArray("[shuiyin]\nop=7\n") << "op" << 3 << "水印"
       << "7";
