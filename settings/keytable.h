@@ -51,7 +51,7 @@ struct ListEntry {
   int points = 0;
 };
 
-// The entries of `list` in window order (empty for ValueList::None).
+// The entries of `list` by position, 0 first (empty for ValueList::None).
 std::span<const ListEntry> listEntries(ValueList list);
 
 // One row of the key table.
