@@ -22,6 +22,7 @@
 #include "base/system_error.h"
 #include "engine/memory_budget.h"
 #include "engine/standard/settings.h"
+#include "settings/keytable.h"
 #include "word/convert.h"
 #include "word/fonts.h"
 #include "word/package.h"
@@ -32,16 +33,16 @@ namespace engine {
 
 namespace {
 
-// The 46 settings in interface order, then the three document properties.
-const std::vector<std::string> kPropertyNames = {
-    "纸张大小", "页方向",     "上边距",   "下边距",   "左边距",   "右边距",      "页眉边距",
-    "页脚边距", "装订线位置", "装订线",   "使用页眉", "组合页眉", "使用页码",    "页眉",
-    "页眉对齐", "页眉字体",   "页眉字号", "页码格式", "页码对齐", "正文字体",    "正文字号",
-    "正文加粗", "标题字体",   "标题字号", "标题加粗", "一段标题", "标题对齐",    "字号增减",
-    "行距",     "左缩进",     "右缩进",   "段前",     "段后",     "标点",        "空格",
-    "空行",     "头空格",     "小括号",   "分栏",     "句号",     "水印",        "水印图片",
-    "水印文字", "水印字体",   "水印样式", "水印颜色", "DocPath",  "DocFileName", "DocOutLocation",
-};
+// The 46 settings in interface order (the settings key table's), then the engine's own three
+// document properties.
+const std::vector<std::string> kPropertyNames = [] {
+  std::vector<std::string> names;
+  for (const settings::KeyInfo& key : settings::engineKeys())
+    names.emplace_back(key.property);
+  for (const char* own : {"DocPath", "DocFileName", "DocOutLocation"})
+    names.emplace_back(own);
+  return names;
+}();
 
 std::pair<uint64_t, uint64_t> identity(const struct stat& st) {
   return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};

@@ -39,12 +39,14 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <thread>
 #include <unistd.h>
 
 #include "app/gui/filelist.h"
 #include "app/gui/frmabout.h"
 #include "app/gui/preview.h"
+#include "app/gui/settings_controls.h"
 #include "app/merge/merge.h"
 #include "app/print/print.h"
 #include "app/render/render.h"
@@ -124,21 +126,6 @@ constexpr StartCommand kStartCommands[] = {
     {msg::kStartSizes, "ZiHao", msg::kStartSizesNote},
 };
 
-// The keys of a section in the order its load operation reads them. The tool section is read
-// with lower-case names (the file's names are matched without regard to case).
-std::vector<const char*> readOrder(const char* section) {
-  std::string_view name = section;
-  if (name == "shuiyin")
-    return {"txtfontname", "txtstyle", "jpg", "txt", "op", "color"};
-  if (name == "tool")
-    return {"biaodian", "kongge", "konghang", "toukongge", "xiaokuohao", "fenlan", "juhao"};
-  std::vector<const char*> keys;
-  for (const KeyInfo& key : settings::keyTable())
-    if (key.section == name)
-      keys.push_back(key.key.data());
-  return keys;
-}
-
 // The program folder for documents: the executable's folder, or the home folder when that
 // cannot be written (an installed copy lives in a system folder).
 fs::path defaultProgramFolder() {
@@ -155,16 +142,11 @@ bool isExecutableFile(const fs::path& path) {
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
-bool isListKind(Conversion kind) {
-  return kind == Conversion::Index || kind == Conversion::IndexToName ||
-         kind == Conversion::IndexToSize;
-}
-
 // The entry of a list key that `stored` selects: a position, or an entry's own text (宋体, as
 // the font defaults and hand-written files give it); nothing when it selects no entry ("-1",
 // a position past the end, any other text).
 std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored) {
-  std::optional<int> state = settings::controlState(key, stored);
+  std::optional<int> state = controlState(key, stored);
   if (state && *state >= 0)
     return state;
   if (state)
@@ -180,6 +162,12 @@ std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored)
 // The entry a list shows when the stored text selects none: the key's default, else the first.
 int defaultPosition(const KeyInfo& key) {
   return selectedPosition(key, key.defaultText).value_or(0);
+}
+
+// The objectName of the control showing `key` (the first of several).
+QString controlName(const KeyInfo& key) {
+  const SettingsControl* row = controlOf(key);
+  return row ? q(row->control).section(',', 0, 0) : QString();
 }
 
 // Inputs LibreOffice converts on the way in (and back on the way out).
@@ -816,12 +804,12 @@ void FrmMain::connectSettings() {
       {"pageinfo", &FrmMain::SavePageInfo},       {"headerfooter", &FrmMain::SaveHeaderFooterInfo},
       {"paragraph", &FrmMain::SaveParagraphInfo}, {"tool", &FrmMain::SaveToolInfo},
   };
-  for (const KeyInfo& key : settings::keyTable()) {
-    auto it = saves.find(key.section);
-    if (key.propertyNumber == 0 || it == saves.end())
+  for (const SettingsControl& row : settingsControls()) {
+    auto it = saves.find(row.section);
+    if (it == saves.end())
       continue;
     Save save = it->second;
-    const QStringList names = q(key.control).split(',');
+    const QStringList names = q(row.control).split(',');
     for (const QString& name : names) {
       QWidget* w = findChild<QWidget*>(name);
       if (auto* box = qobject_cast<QComboBox*>(w)) {
@@ -844,16 +832,16 @@ void FrmMain::connectSettings() {
 }
 
 void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
-  std::optional<int> state = settings::controlState(key, stored);
+  std::optional<int> state = controlState(key, stored);
   switch (key.conversion) {
   case Conversion::Text:
-    if (auto* box = findChild<QLineEdit*>(q(key.control)))
+    if (auto* box = findChild<QLineEdit*>(controlName(key)))
       box->setText(q(stored));
     break;
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control))) {
+    if (auto* box = findChild<QComboBox*>(controlName(key))) {
       // A list never shows "no selection": a stored "-1", or a text that selects nothing
       // while the list has no entry selected yet, shows the key's default entry, and the
       // next save writes that entry's position.
@@ -864,7 +852,7 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
     }
     break;
   case Conversion::Check:
-    if (auto* box = findChild<QCheckBox*>(q(key.control)); box && state)
+    if (auto* box = findChild<QCheckBox*>(controlName(key)); box && state)
       box->setChecked(*state == 1);
     break;
   case Conversion::Option:
@@ -884,17 +872,17 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
 std::string FrmMain::fromControl(const KeyInfo& key) const {
   switch (key.conversion) {
   case Conversion::Text:
-    if (auto* box = findChild<QLineEdit*>(q(key.control)))
+    if (auto* box = findChild<QLineEdit*>(controlName(key)))
       return s(box->text());
     return {};
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control)))
+    if (auto* box = findChild<QComboBox*>(controlName(key)))
       return std::to_string(box->currentIndex());
     return "-1";
   case Conversion::Check:
-    if (auto* box = findChild<QCheckBox*>(q(key.control)))
+    if (auto* box = findChild<QCheckBox*>(controlName(key)))
       return box->isChecked() ? "1" : "0";
     return "0";
   case Conversion::Option:
@@ -906,55 +894,42 @@ std::string FrmMain::fromControl(const KeyInfo& key) const {
   return {};
 }
 
-void FrmMain::loadSection(const char* section, const std::vector<const char*>& order) {
+void FrmMain::loadSection(std::string_view section) {
   loading_ = true;
   ini_.reload();
   // Every value is read before any control is filled: the change handlers of some sections
   // write the file while it is being loaded.
   std::vector<std::pair<const KeyInfo*, std::string>> stored;
-  for (const char* name : order) {
-    const KeyInfo* key = settings::findKey(section, name);
-    if (!key)
-      continue;
-    stored.emplace_back(key, ini_.get(section, name, key->defaultText));
-    fields_[key] = stored.back().second;
-  }
+  for (std::string_view name : loadOrder(section))
+    if (const KeyInfo* key = settings::findKey(section, name))
+      stored.emplace_back(key, ini_.get(section, name, key->defaultText));
   for (const auto& [key, text] : stored)
     putIntoControl(*key, text);
-  for (const auto& [key, text] : stored) {
-    // A list whose stored text selects no entry hands the engine the entry its control
-    // shows, never the stored text (a font called "-1").
-    if (isListKind(key->conversion) && !selectedPosition(*key, text))
-      fields_[key] = settings::engineValue(*key, fromControl(*key));
-    else
-      fields_[key] = settings::engineValue(*key, text);
-  }
   loading_ = false;
 }
 
-void FrmMain::saveSection(const char* section) {
-  for (const KeyInfo& key : settings::keyTable())
-    if (key.section == section)
-      (void)ini_.set(key.section, key.key, fromControl(key)); // a failed write is ignored
+void FrmMain::saveSection(std::string_view section) {
+  for (const KeyInfo* key : saveOrder(section))
+    (void)ini_.set(key->section, key->key, fromControl(*key)); // a failed write is ignored
 }
 
 void FrmMain::getFontInfo() {
-  loadSection("font", readOrder("font"));
+  loadSection("font");
 }
 void FrmMain::getShuiYinInfo() {
-  loadSection("shuiyin", readOrder("shuiyin"));
+  loadSection("shuiyin");
 }
 void FrmMain::getPageInfo() {
-  loadSection("pageinfo", readOrder("pageinfo"));
+  loadSection("pageinfo");
 }
 void FrmMain::getHeaderFooterInfo() {
-  loadSection("headerfooter", readOrder("headerfooter"));
+  loadSection("headerfooter");
 }
 void FrmMain::getParagraphInfo() {
-  loadSection("paragraph", readOrder("paragraph"));
+  loadSection("paragraph");
 }
 void FrmMain::getToolInfo() {
-  loadSection("tool", readOrder("tool"));
+  loadSection("tool");
 }
 
 // Four sections stay untouched while a load fills their controls.
@@ -990,13 +965,7 @@ void FrmMain::SaveToolInfo() {
 }
 
 std::vector<std::pair<std::string, std::string>> FrmMain::engineProperties() const {
-  std::vector<std::pair<std::string, std::string>> properties;
-  for (const KeyInfo* key : settings::keysInPropertyOrder()) {
-    auto it = fields_.find(key);
-    properties.emplace_back(std::string(key->property),
-                            it != fields_.end() ? it->second : std::string(key->defaultText));
-  }
-  return properties;
+  return settings::loadEngineProperties(ini_);
 }
 
 // ---- start and exit -----------------------------------------------------------------------
@@ -1359,7 +1328,9 @@ void FrmMain::printSelected() {
 
 void FrmMain::runEngine(const std::string& runMode, const QString& folder,
                         const QStringList& names) {
-  // The file is the one source of the settings: read it again, section by section.
+  // The file is the one source of the settings: read it again into the controls, section by
+  // section (loading writes the paragraph and tool sections back), then hand the engine what
+  // the file now holds, converted as the command line converts it.
   getFontInfo();
   getHeaderFooterInfo();
   getPageInfo();

@@ -4,9 +4,10 @@
 // its own name as objectName (arrays as "Option1_3", "cmd排版_2", "Label1_36").
 //
 // Every settings change is written to setup.ini at once; before each batch the window reads
-// the file again into its controls and fields and hands the fields to the engine server. The
-// batch runs in the server's process; its events arrive through the engine client while the
-// window stays responsive, and the start commands are disabled until it ends.
+// the file again into its controls and hands the engine server what loadEngineProperties
+// (settings/settings.h) gives for the file, as the command line does. The batch runs in the
+// server's process; its events arrive through the engine client while the window stays
+// responsive, and the start commands are disabled until it ends.
 
 #include <QMainWindow>
 #include <QString>
@@ -15,7 +16,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -117,7 +117,9 @@ public:
   bool loading() const { return loading_; }
 
   // ---- state the batch uses ----
-  // The 46 engine properties (name, value) from the window's fields, in the engine's order.
+  // The 46 engine properties (name, value) in the engine's order, as a batch hands them to
+  // the engine: settings::loadEngineProperties over setup.ini as the window last read or
+  // wrote it.
   std::vector<std::pair<std::string, std::string>> engineProperties() const;
   // The selected names of the file list in list order, joined by ",".
   QString selectedFileList() const;
@@ -192,8 +194,8 @@ private:
   void showHelpPage();
 
   // Settings.
-  void loadSection(const char* section, const std::vector<const char*>& readOrder);
-  void saveSection(const char* section);
+  void loadSection(std::string_view section);
+  void saveSection(std::string_view section);
   void putIntoControl(const settings::KeyInfo& key, const std::string& stored);
   std::string fromControl(const settings::KeyInfo& key) const;
 
@@ -224,8 +226,6 @@ private:
   FrmMainOptions options_;
   settings::IniFile ini_;
   bool loading_ = false;
-  // One field per settings key: the value kept for the engine.
-  std::map<const settings::KeyInfo*, std::string> fields_;
 
   std::unique_ptr<EngineClient> engine_;
   QSocketNotifier* engineNotifier_ = nullptr;

@@ -1,37 +1,44 @@
 #include "engine/standard/settings.h"
 
+#include "settings/keytable.h"
+
 namespace engine::standard {
 
 namespace {
 
-// Each property with the member it fills.
+// The member each key of the [standard] section fills (the key table holds the property names
+// and defaults).
 struct Binding {
-  PropertyInfo info;
+  std::string_view key;
   bool Settings::*flag;
   std::string Settings::*font;
 };
 
-const std::vector<Binding>& bindings() {
-  static const std::vector<Binding> list = {
-      {{"国标标题", "1"}, &Settings::title, nullptr},
-      {{"国标主送机关", "1"}, &Settings::addressee, nullptr},
-      {{"国标层次标题", "1"}, &Settings::headings, nullptr},
-      {{"国标附件说明", "1"}, &Settings::attachment, nullptr},
-      {{"国标落款", "1"}, &Settings::signature, nullptr},
-      {{"国标附注", "1"}, &Settings::note, nullptr},
-      {{"国标版记", "1"}, &Settings::record, nullptr},
-      {{"国标发文字号", "1"}, &Settings::docNumber, nullptr},
-      {{"国标页码", "1"}, &Settings::pageNumbers, nullptr},
-      {{"国标标题字体", "方正小标宋简体"}, nullptr, &Settings::titleFont},
-      {{"国标正文字体", "仿宋_GB2312"}, nullptr, &Settings::bodyFont},
-      {{"国标一级标题字体", "黑体"}, nullptr, &Settings::heading1Font},
-      {{"国标二级标题字体", "楷体_GB2312"}, nullptr, &Settings::heading2Font},
-      {{"国标三级标题字体", "仿宋_GB2312"}, nullptr, &Settings::heading3Font},
-      {{"国标四级标题字体", "仿宋_GB2312"}, nullptr, &Settings::heading4Font},
-      {{"国标页码字体", "宋体"}, nullptr, &Settings::pageNumberFont},
-      {{"国标版记字体", "仿宋_GB2312"}, nullptr, &Settings::recordFont},
-  };
-  return list;
+constexpr Binding kBindings[] = {
+    {"title", &Settings::title, nullptr},
+    {"addressee", &Settings::addressee, nullptr},
+    {"headings", &Settings::headings, nullptr},
+    {"attachment", &Settings::attachment, nullptr},
+    {"signature", &Settings::signature, nullptr},
+    {"note", &Settings::note, nullptr},
+    {"record", &Settings::record, nullptr},
+    {"docnumber", &Settings::docNumber, nullptr},
+    {"pagenumbers", &Settings::pageNumbers, nullptr},
+    {"titlefont", nullptr, &Settings::titleFont},
+    {"bodyfont", nullptr, &Settings::bodyFont},
+    {"heading1font", nullptr, &Settings::heading1Font},
+    {"heading2font", nullptr, &Settings::heading2Font},
+    {"heading3font", nullptr, &Settings::heading3Font},
+    {"heading4font", nullptr, &Settings::heading4Font},
+    {"pagenumberfont", nullptr, &Settings::pageNumberFont},
+    {"recordfont", nullptr, &Settings::recordFont},
+};
+
+const Binding* bindingOf(std::string_view key) {
+  for (const Binding& b : kBindings)
+    if (b.key == key)
+      return &b;
+  return nullptr;
 }
 
 } // namespace
@@ -52,8 +59,8 @@ const std::string& Settings::headingFont(int level) const {
 const std::vector<PropertyInfo>& properties() {
   static const std::vector<PropertyInfo> list = [] {
     std::vector<PropertyInfo> out;
-    for (const Binding& b : bindings())
-      out.push_back(b.info);
+    for (const settings::KeyInfo& key : settings::standardKeys())
+      out.push_back({key.property, key.defaultText});
     return out;
   }();
   return list;
@@ -61,12 +68,15 @@ const std::vector<PropertyInfo>& properties() {
 
 Settings fromProperties(const std::function<std::string(std::string_view)>& value) {
   Settings s;
-  for (const Binding& b : bindings()) {
-    std::string text = value(b.info.name);
-    if (b.flag)
-      s.*b.flag = text != "0";
+  for (const settings::KeyInfo& key : settings::standardKeys()) {
+    const Binding* b = bindingOf(key.key);
+    if (!b)
+      continue;
+    std::string text = value(key.property);
+    if (b->flag)
+      s.*(b->flag) = text != "0";
     else
-      s.*b.font = text.empty() ? std::string(b.info.defaultText) : text;
+      s.*(b->font) = text.empty() ? std::string(key.defaultText) : text;
   }
   return s;
 }

@@ -43,11 +43,13 @@ struct PropertyInfo {
   std::string_view defaultText;
 };
 
-// The properties in order: the nine switches, then the eight fonts.
+// The properties in order (the [standard] rows of the settings key table): the nine switches,
+// then the eight fonts.
 const std::vector<PropertyInfo>& properties();
 
 // Settings from property texts: `value(name)` gives the text of each property of properties().
-// A switch is off only for exactly "0"; an empty font name gives the default font.
+// A switch is off only for exactly "0"; an empty font name gives the default font. The member
+// defaults above are the key table's defaults (a test holds them equal).
 Settings fromProperties(const std::function<std::string(std::string_view)>& value);
 
 } // namespace engine::standard
