@@ -239,7 +239,9 @@ const KeyInfo* findKey(std::string_view section, std::string_view key) {
 }
 
 const KeyInfo* findProperty(std::string_view property) {
-  for (const KeyInfo& k : engineKeys())
+  if (property.empty())
+    return nullptr;
+  for (const KeyInfo& k : keyTable())
     if (k.property == property)
       return &k;
   return nullptr;

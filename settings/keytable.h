@@ -86,7 +86,8 @@ std::span<const KeyInfo> standardKeys();
 // The row of section/key (both matched without regard to ASCII case), or null.
 const KeyInfo* findKey(std::string_view section, std::string_view key);
 
-// The row whose engine property is `property` (exact UTF-8 match), or null.
+// The row whose engine property (or standard-run property) is `property` (exact UTF-8
+// match), or null.
 const KeyInfo* findProperty(std::string_view property);
 
 // `text` read as a decimal number (blanks around it, an optional sign, digits with an optional
