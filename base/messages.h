@@ -617,6 +617,16 @@ inline constexpr const char* kCliPrintNothing = "{}（请列出要打印的文�
 inline constexpr const char* kCliNoPrinters = "没有可用的打印机（CUPS 没有打印机，或没有运行）";
 inline constexpr const char* kCliDefaultPrinter = "默认";
 
+// `check`. {0} the file.
+inline constexpr const char* kCliCheckConforms = "{}：符合 GB/T 9704-2012 的各项可测条款";
+// {0} the file, {1} how many findings.
+inline constexpr const char* kCliCheckBreaks = "{}：有 {} 处不符合 GB/T 9704-2012：";
+// {0} the file, {1} the reason.
+inline constexpr const char* kCliCheckUnreadable = "{}：无法读取，没有检查：{}";
+// {0} documents, {1} conforming, {2} not conforming, {3} unreadable.
+inline constexpr const char* kCliCheckSummary =
+    "共检查 {} 个文档：符合 {} 个，不符合 {} 个，无法读取 {} 个。";
+
 // Mistakes on the command line found by the parser.
 inline constexpr const char* kCliParseExtra = "多余的参数：{}";
 inline constexpr const char* kCliParseRequired = "缺少必需的参数或子命令：{}";

@@ -50,8 +50,8 @@ bool sameFont(const std::string& found, const std::string& wanted) {
 }
 
 std::string number(float v) {
-  float r = std::round(v * 10.0f) / 10.0f;
-  if (std::abs(r) < 0.05f)
+  float r = std::round(v * 100.0f) / 100.0f;
+  if (std::abs(r) < 0.005f)
     r = 0.0f;
   return fmt::format("{:g}", r);
 }
