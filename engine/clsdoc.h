@@ -76,6 +76,18 @@ private:
   void saveOutput();
   void changeFontSizes(); // the "ZiHao" run
 
+  // A run mode: the steps a document goes through, in order.
+  using Step = void (clsDoc::*)();
+  struct RunMode {
+    std::string name; // as Main takes it
+    // The list numbers become text before the source's census is taken (every later step
+    // reads them as text).
+    bool numbersAsText = false;
+    std::vector<Step> steps;
+  };
+  // The run mode called `name`, or null for an unknown name.
+  static const RunMode* findRunMode(const std::string& name);
+
   // The document being run; throws DocumentError when none is open (a step called out of turn).
   word::Document& ActiveDocument() {
     if (!WordApp.activeDocument())
@@ -107,17 +119,6 @@ private:
   void convertLegacyInputs(const std::vector<std::string>& paths);
   // Opens curPath_ (from its converted copy when there is one) and makes it active.
   void openCurrent();
-  // A run mode: the steps a document goes through, in order.
-  using Step = void (clsDoc::*)();
-  struct RunMode {
-    std::string name; // as Main takes it
-    // The list numbers become text before the source's census is taken (every later step
-    // reads them as text).
-    bool numbersAsText = false;
-    std::vector<Step> steps;
-  };
-  // The run mode called `name`, or null for an unknown name.
-  static const RunMode* findRunMode(const std::string& name);
   // Runs the current document in `mode`; false when it failed (Error already sent).
   bool runDocument(const RunMode& mode);
   void closeCurrent();
