@@ -8,8 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -90,32 +88,6 @@ void clsDoc::setDocFiles(std::vector<std::string> names) {
 
 void clsDoc::SetEventSink(IQuillfoldEvents* sink) {
   sink_ = sink;
-}
-
-float clsDoc::number(const std::string& name) const {
-  const std::string& text = property(name);
-  std::string_view t = text;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
-    t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
-    t.remove_suffix(1);
-  if (t.empty())
-    throw StepError(msg::text(msg::kSettingEmpty, name));
-  if (t.size() > 1 && t.front() == '+' && t[1] != '-')
-    t.remove_prefix(1);
-  float value = 0;
-  auto [end, ec] =
-      std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
-    throw StepError(msg::text(msg::kSettingNotNumber, name, text));
-  return value;
-}
-
-float clsDoc::fontSize(const std::string& name) const {
-  float points = number(name);
-  if (!(points >= 1.0f && points <= 1638.0f))
-    throw StepError(msg::text(msg::kFontSizeOutOfRange, name, property(name)));
-  return points;
 }
 
 // ---- events ------------------------------------------------------------------------------
@@ -259,7 +231,31 @@ void clsDoc::closeCurrent() {
   }
 }
 
-bool clsDoc::runDocument(const std::string& runMode) {
+const clsDoc::RunMode* clsDoc::findRunMode(const std::string& name) {
+  static const std::vector<RunMode> kRunModes = {
+      // The full run.
+      {"0",
+       true,
+       {&clsDoc::clearFormatting, &clsDoc::cleanText, &clsDoc::fixPunctuation,
+        &clsDoc::indentParagraphs, &clsDoc::formatSignature, &clsDoc::setupPage,
+        &clsDoc::formatParagraphs, &clsDoc::applyFonts, &clsDoc::setHeaderFooter,
+        &clsDoc::setColumns, &clsDoc::applyWatermark, &clsDoc::formatArticleHeadings,
+        &clsDoc::formatNumberedHeadings}},
+      // Header and page numbers only.
+      {"YeMei", false, {&clsDoc::setHeaderFooter, &clsDoc::applyHeaderRule}},
+      // Page setup only.
+      {"YeMian", false, {&clsDoc::setupPage}},
+      // Font sizes only.
+      {"ZiHao", false, {&clsDoc::changeFontSizes}},
+  };
+  for (const RunMode& mode : kRunModes)
+    if (mode.name == name)
+      return &mode;
+  return nullptr;
+}
+
+bool clsDoc::runDocument(const RunMode& mode) {
+  const std::string& runMode = mode.name;
   std::string reason;
   try {
     if (curName_.empty())
@@ -268,35 +264,11 @@ bool clsDoc::runDocument(const std::string& runMode) {
     if (auto shortfall =
             memoryShortfall(ActiveDocument().paragraphs().count(), runMode, availableMemory()))
       throw word::DocumentError(curPath_, "", *shortfall);
-    HasTables = ActiveDocument().tablesCount() > 0 ? -1 : 0;
-    // The census of the source: in the full run after the list numbers became text, which
-    // every later step reads as text.
-    if (runMode == "0")
+    if (mode.numbersAsText)
       ActiveDocument().convertNumbersToText();
     const Census source = takeCensus(ActiveDocument());
-    if (runMode == "0") {
-      Selection().wholeStory();
-      Selection().clearFormatting();
-      cleanText();
-      fixPunctuation();
-      indentParagraphs();
-      formatSignature();
-      setupPage();
-      formatParagraphs();
-      applyFonts();
-      setHeaderFooter();
-      setColumns();
-      applyWatermark();
-      formatArticleHeadings();
-      formatNumberedHeadings();
-    } else if (runMode == "YeMian") {
-      setupPage();
-    } else if (runMode == "YeMei") {
-      setHeaderFooter();
-      applyHeaderRule();
-    } else if (runMode == "ZiHao") {
-      changeFontSizes();
-    }
+    for (Step step : mode.steps)
+      (this->*step)();
     for (const auto& warning : ActiveDocument().warnings())
       notice("3", warning);
     ActiveDocument().warnings().clear();
@@ -343,9 +315,8 @@ void clsDoc::Main(const std::string& runMode) {
     endBatch();
     const std::vector<std::string> names = batchNames();
     allNum_ = static_cast<int>(names.size());
-    const bool known =
-        runMode == "0" || runMode == "YeMei" || runMode == "YeMian" || runMode == "ZiHao";
-    if (!known) {
+    const RunMode* mode = findRunMode(runMode);
+    if (!mode) {
       sendError(0, msg::text(msg::kEventUnknownMode, runMode));
       sendMessage("101", msg::kEventBatchDone, 0, allNum_, "");
       allNum_ = 0;
@@ -376,7 +347,7 @@ void clsDoc::Main(const std::string& runMode) {
       curPath_ = names[i].empty() ? std::string() : paths[i];
       curName_ = fs::path(names[i]).filename().string();
       sendMessage("0", msg::kEventProcessing, curNum_, allNum_, curName_);
-      const bool ok = runDocument(runMode);
+      const bool ok = runDocument(*mode);
       sendMessage("100", msg::text(ok ? msg::kEventDone : msg::kEventFailed, curName_), curNum_,
                   allNum_, curName_);
     }

@@ -7,13 +7,14 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/messages.h"
 #include "engine/integrity.h"
+#include "engine/settings.h"
+#include "engine/step_error.h"
 #include "word/document.h"
 
 namespace engine {
@@ -32,12 +33,6 @@ public:
                        const std::string& docName) = 0;
 };
 
-// A failure of one step on one document (for example a setting that is not a number).
-class StepError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
 class clsDoc {
 public:
   clsDoc();
@@ -49,6 +44,8 @@ public:
   // Sets / reads a property by name. Throws std::invalid_argument for an unknown name.
   void setProperty(const std::string& name, const std::string& value);
   const std::string& property(const std::string& name) const;
+  // The settings among the properties, typed; each is read from its text when asked for.
+  const Settings& settings() const { return settings_; }
   // The names to process, bypassing DocFileName's "," joining (names may then contain ",").
   // An empty list means: split DocFileName.
   void setDocFiles(std::vector<std::string> names);
@@ -60,17 +57,9 @@ public:
   // Runs the batch in `runMode` ("0", "YeMei", "YeMian" or "ZiHao"). Never throws.
   void Main(const std::string& runMode);
 
-  // Switch test used by every step: off only for exactly "0".
-  bool isOn(const std::string& name) const { return property(name) != "0"; }
-  // A setting read as a number ("." decimal separator, whatever the locale). Throws
-  // StepError naming the setting and the text when it is not a number.
-  float number(const std::string& name) const;
-  // A font size setting in points: a number from 1 to 1638, as Word accepts. Throws StepError
-  // naming the setting otherwise (a size Word would refuse is not silently clamped).
-  float fontSize(const std::string& name) const;
-
 private:
   // One source file per step, in engine/steps/.
+  void clearFormatting();
   void cleanText();
   void fixPunctuation();
   void indentParagraphs();
@@ -87,6 +76,18 @@ private:
   void saveOutput();
   void changeFontSizes(); // the "ZiHao" run
 
+  // A run mode: the steps a document goes through, in order.
+  using Step = void (clsDoc::*)();
+  struct RunMode {
+    std::string name; // as Main takes it
+    // The list numbers become text before the source's census is taken (every later step
+    // reads them as text).
+    bool numbersAsText = false;
+    std::vector<Step> steps;
+  };
+  // The run mode called `name`, or null for an unknown name.
+  static const RunMode* findRunMode(const std::string& name);
+
   // The document being run; throws DocumentError when none is open (a step called out of turn).
   word::Document& ActiveDocument() {
     if (!WordApp.activeDocument())
@@ -96,12 +97,9 @@ private:
   word::Selection& Selection() { return WordApp.selection(); }
 
   word::Application WordApp;
-  int16_t HasTables = 0; // -1 when the open document has tables
-  word::Paragraph CurPara;
-  word::Range CurRange;
-  int16_t ChapterFlag = 0;
 
   std::map<std::string, std::string> props_;
+  Settings settings_{props_};
   std::vector<std::string> docFiles_;
   IQuillfoldEvents* sink_ = nullptr;
   std::string curName_; // bare name of the document being run
@@ -121,8 +119,8 @@ private:
   void convertLegacyInputs(const std::vector<std::string>& paths);
   // Opens curPath_ (from its converted copy when there is one) and makes it active.
   void openCurrent();
-  // Runs the current document in `runMode`; false when it failed (Error already sent).
-  bool runDocument(const std::string& runMode);
+  // Runs the current document in `mode`; false when it failed (Error already sent).
+  bool runDocument(const RunMode& mode);
   void closeCurrent();
   // ---- the integrity check (integrity.cpp) ----
   // Compares the document as it is now with `source`, the census taken when it was opened,

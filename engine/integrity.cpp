@@ -818,12 +818,12 @@ IntendedChanges clsDoc::intendedChanges(const std::string& runMode) const {
     // The header is written with the header on; with it off the first section's header stays,
     // and later sections follow the first one's header and footer. The footer is written or
     // emptied by the page-number setting.
-    intended.headers = isOn("使用页眉") ? IntendedChanges::Headers::Rewritten
-                                        : IntendedChanges::Headers::FirstSection;
+    intended.headers = settings().useHeader() ? IntendedChanges::Headers::Rewritten
+                                              : IntendedChanges::Headers::FirstSection;
     intended.footersRewritten = true;
   }
   intended.defaultFurnitureOnly = runMode == "0" || runMode == "YeMian";
-  if (runMode == "0" && isOn("分栏") && isOn("一段标题"))
+  if (runMode == "0" && settings().twoColumns() && settings().firstParagraphIsTitle())
     intended.addedSections = 1;
   return intended;
 }
