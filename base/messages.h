@@ -128,8 +128,6 @@ inline constexpr const char* kListFormatUnknown =
 // Documents as a whole.
 inline constexpr const char* kTempFolderFailed =
     "无法建立临时文件夹：{}；请检查临时文件夹（TMPDIR）所在磁盘的空间和权限";
-inline constexpr const char* kSaveFormatUnknown =
-    "无法保存为“{}”格式：输出文件名应以 .docx、.doc、.rtf、.odt 或 .wps 结尾";
 inline constexpr const char* kNoDocumentOpen = "没有打开的文档（内部错误）";
 // Values a member of the model refuses. {0} is one of the names below, {1} the value (with its
 // unit where it has one). Out of range: a value that may come from a setting. Invalid: a value
