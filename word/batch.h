@@ -77,8 +77,9 @@ public:
   // existing file of their folders or of the source folders (the output folder being one, a
   // symbolic link to such a file, a hard link of a file of the folder of `out.source` or of a
   // source folder). The entry at the path is replaced, never written through.
-  // The document is closed (dropped from the application) once its bytes are made, before the
-  // written file is read back through the model, so that a large one is never in memory twice.
+  // The document is closed (dropped from the application) whatever happens: once its bytes are
+  // made, before the written file is read back through the model, so that a large one is never
+  // in memory twice; on a refusal or a failure before that, when save() is left.
   // OOXML is written at once; a legacy format is written as OOXML into the temporary folder and
   // exported by flush(). Returns true when the output waits for flush(). Throws DocumentError;
   // nothing is then written at the path.
@@ -91,7 +92,7 @@ public:
   // Exports the deferred outputs, one LibreOffice start per format, each atomically into place.
   // With `readBack`, the written ones are then read back through LibreOffice (one start) and
   // handed over one at a time. Returns one result per deferred output, in the order save()
-  // deferred them, and forgets them. Never throws.
+  // deferred them, and forgets them. A failed export is reported in its result, not thrown.
   std::vector<Export> flush(const ReadBack& readBack = {});
 
   // The batch's private temporary folder, made on first use. Throws DocumentError when it
