@@ -549,7 +549,6 @@ inline constexpr const char* kMergeLeftOut = "\n有 {} 个文件未能合并："
 inline constexpr const char* kMergeCannotMerge = "无法合并：{}：{}";
 inline constexpr const char* kMergeMerged = "已合并：{}";
 inline constexpr const char* kMergeNoTempFolder = "无法创建临时文件夹";
-inline constexpr const char* kMergeLibreOfficeCannotRead = "LibreOffice 未能读取该文件";
 inline constexpr const char* kMergeUnreadableText =
     "文档的内容无法正确读取（{}），已跳过该文档；请用 Word 或 WPS 打开后另存为 .docx 再试";
 inline constexpr const char* kMergeInternalError = "内部错误：{}";
