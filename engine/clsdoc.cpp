@@ -4,9 +4,6 @@
 #include "engine/clsdoc.h"
 #include "word/filetypes.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -14,15 +11,11 @@
 #include <fstream>
 #include <new>
 
-#include <fmt/format.h>
-
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "engine/memory_budget.h"
 #include "settings/keytable.h"
-#include "word/convert.h"
 #include "word/fonts.h"
-#include "word/package.h"
 
 namespace fs = std::filesystem;
 
@@ -40,10 +33,6 @@ const std::vector<std::string> kPropertyNames = [] {
     names.emplace_back(own);
   return names;
 }();
-
-std::pair<uint64_t, uint64_t> identity(const struct stat& st) {
-  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
 
 // The reason of a DocumentError without the file name (the batch names the document itself).
 std::string reasonOf(const word::DocumentError& e) {
@@ -144,27 +133,17 @@ std::string clsDoc::sourcePath(const std::string& name) const {
   return (fs::path(folder) / name).string();
 }
 
-const std::string& clsDoc::batchTemp() {
-  if (batchTemp_.empty()) {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-batch-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-      throw word::DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
-    batchTemp_ = tmpl;
+word::Batch& clsDoc::batch() {
+  if (!batch_) {
+    batch_ = std::make_unique<word::Batch>(WordApp);
+    batch_->addSourceFolder(property("DocPath"));
   }
-  return batchTemp_;
+  return *batch_;
 }
 
 void clsDoc::endBatch() {
-  if (!batchTemp_.empty()) {
-    std::error_code ec;
-    fs::remove_all(batchTemp_, ec);
-    batchTemp_.clear();
-  }
-  convertedInputs_.clear();
-  pendingOutputs_.clear();
-  outputsWritten_.clear();
-  sourceFiles_.clear();
-  sourceFolders_.clear();
+  batch_.reset();
+  deferredCensus_.clear();
   inBatch_ = false;
   curNum_ = allNum_ = 0;
   curName_.clear();
@@ -172,50 +151,9 @@ void clsDoc::endBatch() {
   curDoc_ = nullptr;
 }
 
-void clsDoc::convertLegacyInputs(const std::vector<std::string>& paths) {
-  std::vector<word::ConversionJob> jobs;
-  for (const auto& path : paths) {
-    if (convertedInputs_.count(path) || !word::needsConversion(path))
-      continue;
-    word::ConversionJob job;
-    job.input = path;
-    job.output = fmt::format("{}/in-{}.docx", batchTemp(), jobs.size() + 1);
-    jobs.push_back(std::move(job));
-    convertedInputs_[path] = {};
-  }
-  if (jobs.empty())
-    return;
-  word::convertFiles(jobs);
-  for (const auto& job : jobs) {
-    ConvertedInput& in = convertedInputs_[job.input];
-    if (job.ok)
-      in.docx = job.output;
-    else
-      in.error = job.error.empty() ? msg::kLibreOfficeCannotConvert : job.error;
-  }
-}
-
 void clsDoc::openCurrent() {
-  curViaLibreOffice_ = false;
-  auto it = convertedInputs_.find(curPath_);
-  if (it != convertedInputs_.end()) {
-    if (!it->second.error.empty())
-      throw word::DocumentError(curPath_, "", it->second.error);
-    std::unique_ptr<word::Document> doc;
-    try {
-      doc = word::Document::fromPackage(word::Package::open(it->second.docx), curPath_);
-    } catch (const word::DocumentError& e) {
-      throw word::DocumentError(curPath_, e.part(),
-                                msg::text(msg::kConvertedUnreadable, e.reason()));
-    }
-    doc->originalFormat = word::lowerExtension(curPath_);
-    curDoc_ = &WordApp.adopt(std::move(doc));
-    curViaLibreOffice_ = true;
-  } else {
-    curDoc_ = &WordApp.open(curPath_);
-    curViaLibreOffice_ = word::needsConversion(curPath_);
-  }
-  if (curViaLibreOffice_) {
+  curDoc_ = &batch().open(curPath_);
+  if (curDoc_->readThroughLibreOffice()) {
     std::string ext = word::lowerExtension(curPath_);
     notice("2", msg::text(msg::kEventConverted, ext.empty() ? msg::kEventLegacyWord : ext));
   }
@@ -324,27 +262,16 @@ void clsDoc::Main(const std::string& runMode) {
     }
     inBatch_ = true;
 
+    // The sources are known to the batch (no output replaces one), and the legacy ones are
+    // converted in one LibreOffice call.
     std::vector<std::string> paths;
-    for (const auto& name : names) {
-      paths.push_back(sourcePath(name));
-      struct stat st {};
-      if (!name.empty() && ::stat(paths.back().c_str(), &st) == 0) {
-        sourceFiles_.push_back(identity(st));
-        fs::path folder = fs::path(paths.back()).parent_path();
-        if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0)
-          sourceFolders_.push_back(identity(st));
-      }
-    }
-    try {
-      convertLegacyInputs(paths);
-    } catch (...) {
-      // Without the batch conversion every legacy document converts on its own when opened.
-      convertedInputs_.clear();
-    }
+    for (const auto& name : names)
+      paths.push_back(name.empty() ? std::string() : sourcePath(name));
+    batch().addSources(paths);
 
     for (size_t i = 0; i < names.size(); ++i) {
       curNum_ = static_cast<int>(i + 1);
-      curPath_ = names[i].empty() ? std::string() : paths[i];
+      curPath_ = paths[i];
       curName_ = fs::path(names[i]).filename().string();
       sendMessage("0", msg::kEventProcessing, curNum_, allNum_, curName_);
       const bool ok = runDocument(*mode);

@@ -15,6 +15,7 @@
 #include "engine/integrity.h"
 #include "engine/settings.h"
 #include "engine/step_error.h"
+#include "word/batch.h"
 #include "word/document.h"
 
 namespace engine {
@@ -115,9 +116,8 @@ private:
   std::vector<std::string> batchNames() const;
   // Full path of a name: DocPath joined with it (an absolute name stands for itself).
   std::string sourcePath(const std::string& name) const;
-  // Converts every legacy input of the batch to OOXML in one LibreOffice call.
-  void convertLegacyInputs(const std::vector<std::string>& paths);
-  // Opens curPath_ (from its converted copy when there is one) and makes it active.
+  // Opens curPath_ through the batch (from its converted copy when there is one) and makes it
+  // active.
   void openCurrent();
   // Runs the current document in `mode`; false when it failed (Error already sent).
   bool runDocument(const RunMode& mode);
@@ -129,45 +129,31 @@ private:
   void checkIntegrity(const Census& source, const std::string& runMode);
   // The changes that the run `runMode` and the settings intend.
   IntendedChanges intendedChanges(const std::string& runMode) const;
-  // Reads the legacy outputs that were written (`written[i]` for outputs[i]) back through
-  // LibreOffice and warns about what they lost.
-  struct PendingOutput;
-  void checkLegacyOutputs(const std::vector<PendingOutput>& outputs,
-                          const std::vector<bool>& written);
+  // Compares a legacy output read back through LibreOffice (`back`, null when it could not be
+  // read: `failure` says why) with `census`, the census of what LibreOffice was given, and
+  // warns about what it lost.
+  void checkLegacyOutput(const Census& census, const word::Export& output, word::Package* back,
+                         const std::string& failure);
   Census curCensus_; // the census of the document being saved
-  // The batch's private temporary folder, made on first use.
-  const std::string& batchTemp();
   void endBatch();
 
-  struct ConvertedInput {
-    std::string docx;  // converted copy in batchTemp()
-    std::string error; // why the conversion failed; empty when it worked
-  };
-  std::map<std::string, ConvertedInput> convertedInputs_; // by source path
+  // The batch's opening and saving (sources converted ahead, legacy outputs deferred), made on
+  // first use with DocPath as its source folder; endBatch() ends it.
+  word::Batch& batch();
+  std::unique_ptr<word::Batch> batch_;
   word::Document* curDoc_ = nullptr; // the open document of the current name, or null
-  bool curViaLibreOffice_ = false;   // it was read through LibreOffice (a legacy format)
   int curNum_ = 0, allNum_ = 0;
-  std::string batchTemp_;
   bool inBatch_ = false;
   bool reportFontStandIns_ = false;
   std::set<std::string> batchFonts_; // font names the batch's outputs ask for
-  // Identities (device, inode) of the batch's sources and of their folders: outputs never
-  // replace them.
-  std::vector<std::pair<uint64_t, uint64_t>> sourceFiles_, sourceFolders_;
 
   // ---- output saving (steps/save_output.cpp) ----
   // The output name of a source name: ".txt" (any case) becomes ".doc", others stay.
   static std::string outputName(const std::string& fileName);
-  // A .docx waiting in batchTemp() to be converted into a legacy output after the batch.
-  struct PendingOutput {
-    std::string docx, target, format, name;
-    int num = 0;
-    Census census; // of the document written to `docx`
-  };
-  std::vector<PendingOutput> pendingOutputs_;
-  std::map<std::string, std::string> outputsWritten_; // output path -> source name
-  // Converts the pending legacy outputs in one LibreOffice call per format; failures go to
-  // Error with the document's number.
+  // The census of each legacy output the batch deferred, in the batch's order.
+  std::vector<Census> deferredCensus_;
+  // Exports the deferred legacy outputs (one LibreOffice call per format), checks what they
+  // lost, and sends Error with the document's number for each that failed.
   void finishLegacyOutputs();
   friend struct EngineAccess; // tests reach the steps through this
 };
