@@ -1,10 +1,11 @@
 #include "settings/keytable.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
+#include <array>
 #include <cmath>
 #include <fmt/format.h>
+
+#include "base/number.h"
 
 namespace settings {
 
@@ -145,32 +146,8 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// `text` as a decimal number, or nothing. Blanks around it are allowed, as in stored values
-// written by hand.
-std::optional<double> parseNumber(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blank(text.back()))
-    text.remove_suffix(1);
-  // from_chars takes no '+' and would take "inf" and "nan": only a sign, a digit or a point
-  // may begin the number.
-  bool plus = !text.empty() && text.front() == '+';
-  if (plus)
-    text.remove_prefix(1);
-  auto startsNumber = [](std::string_view t) {
-    return !t.empty() && (std::isdigit(static_cast<unsigned char>(t.front())) || t.front() == '.');
-  };
-  if (!startsNumber(text) &&
-      (plus || text.empty() || text.front() != '-' || !startsNumber(text.substr(1))))
-    return std::nullopt;
-  double value = 0;
-  auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
+// Stored numbers are read as the engine reads its settings.
+using base::parseNumber;
 
 std::optional<int> listPosition(ValueList list, std::string_view stored, std::size_t usable) {
   std::optional<int> n = roundedNumber(stored);
@@ -251,11 +228,10 @@ std::optional<int> roundedNumber(std::string_view text) {
   std::optional<double> value = parseNumber(text);
   if (!value)
     return std::nullopt;
-  // The default rounding mode rounds halves to the even neighbour.
-  double r = std::nearbyint(*value);
-  if (r < -32768.0 || r > 32767.0)
+  std::optional<int64_t> r = base::roundHalfEven(*value, -32768, 32767);
+  if (!r)
     return std::nullopt;
-  return static_cast<int>(r);
+  return static_cast<int>(*r);
 }
 
 std::optional<int> storedPosition(const KeyInfo& key, std::string_view stored) {

@@ -1,7 +1,5 @@
 #include "word/document.h"
 
-#include "base/messages.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -364,35 +362,36 @@ void Document::savePackageBytes(const std::string& path, const std::string& byte
   Package::saveBytes(path, bytes, readBackThroughTheModel);
 }
 
+std::string Document::readBackProblem() const {
+  return pkg_->readBackProblem();
+}
+
 void Document::saveAs(const std::string& path) {
+  saveAs(path, ConvertOptions{});
+}
+
+void Document::saveAs(const std::string& path, const ConvertOptions& options) {
   if (!path_.empty() && sameFile(path, path_))
     throw DocumentError(path, "",
                         msg::text(msg::kSaveOverSource, fs::path(path_).filename().string()));
-  std::string ext = lowerExtension(path);
-  if (isOoxmlExtension(ext)) {
+  const SaveFormat format = saveFormatFor(path, readThroughLibreOffice_);
+  if (format == SaveFormat::Ooxml) {
     savePackage(path);
     return;
   }
-  if (ext == ".doc" || ext == ".rtf" || ext == ".odt" || ext == ".pdf" || ext == ".wps") {
-    TempDir tmp;
-    std::string stem = fs::path(path).stem().string();
-    if (stem.empty())
-      stem = "document";
-    std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
-    savePackage(docx);
-    // LibreOffice cannot write .wps: such a name gets Word 97-2003 content.
-    std::vector<ConversionJob> jobs(1);
-    jobs[0].input = docx;
-    jobs[0].output = path;
-    if (ext == ".wps")
-      jobs[0].format = "doc";
-    convertFiles(jobs);
-    if (!jobs[0].ok)
-      throw DocumentError(path, "", jobs[0].error);
-    return;
-  }
-  throw DocumentError(path, "",
-                      msg::text(msg::kSaveFormatUnknown, ext.empty() ? msg::kNoExtension : ext));
+  TempDir tmp;
+  std::string stem = fs::path(path).stem().string();
+  if (stem.empty())
+    stem = "document";
+  std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
+  savePackage(docx);
+  std::vector<ConversionJob> jobs(1);
+  jobs[0].input = docx;
+  jobs[0].output = path;
+  jobs[0].format = converterFormat(format);
+  convertFiles(jobs, options);
+  if (!jobs[0].ok)
+    throw DocumentError(path, "", jobs[0].error);
 }
 
 // ---- Selection ---------------------------------------------------------------------------
@@ -568,6 +567,7 @@ Document& Application::open(const std::string& path) {
     convertFile(path, out);
     doc = Document::fromPackage(Package::open(out), path);
     doc->originalFormat = ext;
+    doc->readThroughLibreOffice_ = true;
   } else {
     throw DocumentError(
         path, "",

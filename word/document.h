@@ -27,6 +27,7 @@ namespace word {
 
 class Document;
 class Story;
+struct ConvertOptions;
 struct ParaRec;
 class Range;
 class PageSetup;
@@ -413,9 +414,11 @@ public:
   // notes and bookmarks made to fit (word/insertfile.h). `source` is not changed.
   InsertFileReport insertDocument(Document& source);
 
-  // Saves by the extension of `path`: .docx/.docm/.dotx natively, .doc/.rtf/.odt through
-  // LibreOffice. Atomic; refuses the document's own source path. Throws DocumentError.
+  // Saves in the format saveFormatFor (word/filetypes.h) gives `path`: OOXML natively as
+  // savePackage() does, a legacy format through LibreOffice (run as `options` say). Atomic;
+  // refuses the document's own source path. Throws DocumentError naming `path`.
   void saveAs(const std::string& path);
+  void saveAs(const std::string& path, const ConvertOptions& options);
   // Saves the package natively (OOXML whatever the extension) with Package::save, and reads
   // the written file back through the model (main story and its paragraphs) before it replaces
   // anything at `path`. Throws DocumentError; `path` is then left as it was.
@@ -441,12 +444,20 @@ public:
   pugi::xml_node docDefaultsPPr();
   std::string themeFont(const std::string& themeRef);
   const WNames& stylesNames();
+  // Why the document, written as it is now, would not read back (Package::readBackProblem);
+  // "" when it would.
+  std::string readBackProblem() const;
   // The converted source file (set when the document came through LibreOffice or text import).
   std::string originalFormat;
+  // True when LibreOffice read the source (a legacy format): an output whose extension names
+  // no format is then written as Word 97-2003 (saveFormatFor).
+  bool readThroughLibreOffice() const { return readThroughLibreOffice_; }
 
 private:
   Document();
   friend class Application;
+  friend class Batch;
+  bool readThroughLibreOffice_ = false;
   std::unique_ptr<Package> pkg_;
   std::string path_, mainPart_;
   std::unique_ptr<Story> main_;

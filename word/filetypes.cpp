@@ -63,4 +63,31 @@ bool needsConversion(const std::string& path) {
   return sourceKind(path, magic) == SourceKind::Legacy;
 }
 
+SaveFormat saveFormatFor(const std::string& path, bool readThroughLibreOffice) {
+  const std::string ext = lowerExtension(path);
+  if (isOoxmlExtension(ext))
+    return SaveFormat::Ooxml;
+  if (ext == ".doc" || ext == ".dot" || ext == ".wps" || ext == ".wpt")
+    return SaveFormat::Doc;
+  if (ext == ".rtf")
+    return SaveFormat::Rtf;
+  if (ext == ".odt" || ext == ".ott")
+    return SaveFormat::Odt;
+  return readThroughLibreOffice ? SaveFormat::Doc : SaveFormat::Ooxml;
+}
+
+const char* converterFormat(SaveFormat format) {
+  switch (format) {
+  case SaveFormat::Doc:
+    return "doc";
+  case SaveFormat::Rtf:
+    return "rtf";
+  case SaveFormat::Odt:
+    return "odt";
+  case SaveFormat::Ooxml:
+    break;
+  }
+  return "";
+}
+
 } // namespace word

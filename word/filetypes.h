@@ -23,4 +23,20 @@ SourceKind sourceKind(const std::string& path, const char* magic);
 // converting (missing, empty, unreadable, folders) answer false, so open() reports them.
 bool needsConversion(const std::string& path);
 
+// The format a document is saved in.
+enum class SaveFormat {
+  Ooxml, // natively, whatever the extension
+  Doc,   // Word 97-2003, through LibreOffice
+  Rtf,   // through LibreOffice
+  Odt,   // through LibreOffice
+};
+// The format of an output named `path`, by its extension (any case): .docx .docm .dotx .dotm
+// OOXML; .doc .dot Word 97-2003, and .wps .wpt too (LibreOffice writes no WPS format; WPS
+// opens Word 97-2003 content); .rtf; .odt .ott. Any other extension, or none, keeps the family
+// the document came in: Word 97-2003 when LibreOffice read it (`readThroughLibreOffice`),
+// OOXML otherwise.
+SaveFormat saveFormatFor(const std::string& path, bool readThroughLibreOffice);
+// The converter's name of a format LibreOffice writes ("doc", "rtf", "odt"); "" for OOXML.
+const char* converterFormat(SaveFormat format);
+
 } // namespace word

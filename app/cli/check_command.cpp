@@ -1,22 +1,16 @@
 #include "app/cli/check_command.h"
 
-#include <stdlib.h>
-
 #include <map>
 #include <ostream>
 
-#include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
 #include "app/cli/common.h"
 #include "base/messages.h"
-#include "base/system_error.h"
 #include "engine/standard/check.h"
 #include "settings/settings.h"
-#include "word/convert.h"
+#include "word/batch.h"
 #include "word/document.h"
-#include "word/filetypes.h"
-#include "word/package.h"
 
 namespace quillfold::cli {
 
@@ -26,60 +20,6 @@ namespace {
 
 std::string dumpJson(const nlohmann::json& j) {
   return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-// A private temporary folder, removed with everything in it when the check ends.
-class TempFolder {
-public:
-  TempFolder() {
-    std::string pattern = (fs::temp_directory_path() / "quillfold-check-XXXXXX").string();
-    if (::mkdtemp(pattern.data()))
-      path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    if (!path_.empty())
-      fs::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
-// The legacy inputs converted by LibreOffice in one start (into a private folder; the sources
-// are only read): for each file index, the converted copy or why there is none.
-struct Converted {
-  std::string docx, error;
-};
-std::map<size_t, Converted> convertLegacy(const std::vector<std::string>& files,
-                                          const std::string& folder) {
-  std::map<size_t, Converted> out;
-  std::vector<word::ConversionJob> jobs;
-  std::vector<size_t> fileOf;
-  for (size_t i = 0; i < files.size(); ++i) {
-    if (!word::needsConversion(files[i]))
-      continue;
-    if (folder.empty()) {
-      out[i].error = msg::text(msg::kTempFolderFailed, msg::systemError(errno));
-      continue;
-    }
-    word::ConversionJob job;
-    job.input = files[i];
-    job.output = fmt::format("{}/in-{}.docx", folder, jobs.size() + 1);
-    jobs.push_back(std::move(job));
-    fileOf.push_back(i);
-  }
-  if (!jobs.empty())
-    word::convertFiles(jobs);
-  for (size_t k = 0; k < jobs.size(); ++k) {
-    Converted& c = out[fileOf[k]];
-    if (jobs[k].ok)
-      c.docx = jobs[k].output;
-    else
-      c.error = jobs[k].error.empty() ? msg::kLibreOfficeCannotConvert : jobs[k].error;
-  }
-  return out;
 }
 
 std::string reasonOf(const word::DocumentError& e) {
@@ -103,9 +43,11 @@ int runCheck(const CheckCommand& command, std::ostream& out, std::ostream& err) 
         [&](std::string_view name) { return values[std::string(name)]; });
   }
 
-  TempFolder temp;
-  const std::map<size_t, Converted> converted = convertLegacy(command.files, temp.path());
+  // The documents are read as typeset reads them: the legacy ones converted by LibreOffice in
+  // one start (into the batch's private folder; the sources are only read).
   word::Application app;
+  word::Batch batch(app);
+  batch.addSources(command.files);
   int conforming = 0, breaking = 0, unreadable = 0;
   for (size_t i = 0; i < command.files.size(); ++i) {
     const std::string& file = command.files[i];
@@ -114,14 +56,7 @@ int runCheck(const CheckCommand& command, std::ostream& out, std::ostream& err) 
     // One document in memory at a time: opened, checked, closed.
     word::Document* doc = nullptr;
     try {
-      if (auto it = converted.find(i); it != converted.end()) {
-        if (!it->second.error.empty())
-          throw word::DocumentError(file, "", it->second.error);
-        doc = &app.adopt(
-            word::Document::fromPackage(word::Package::open(it->second.docx), file));
-      } else {
-        doc = &app.open(file);
-      }
+      doc = &batch.open(file);
       findings = engine::standard::checkDocument(*doc, standard);
     } catch (const word::DocumentError& e) {
       error = reasonOf(e);
