@@ -535,7 +535,8 @@ inline constexpr const char* kStdNoCharGrid = "未设字符网格";
 inline constexpr const char* kStdExactly = "固定值 {}";
 inline constexpr const char* kStdAtLeast = "最小值 {}";
 inline constexpr const char* kStdMultiple = "{} 倍行距";
-inline constexpr const char* kStdLineSpacingExpected = "每行占一个网格行（固定值 {} 磅，每页 22 行）";
+inline constexpr const char* kStdLineSpacingExpected =
+    "每行占一个网格行（固定值 {} 磅，每页 22 行）";
 inline constexpr const char* kStdAlignLeft = "左对齐";
 inline constexpr const char* kStdAlignCentre = "居中";
 inline constexpr const char* kStdAlignRight = "右对齐";

@@ -824,7 +824,7 @@ IntendedChanges clsDoc::intendedChanges(const std::string& runMode) const {
   // The standard run writes the page numbers of odd and even pages, and turns the first-page
   // header and footer off.
   if (runMode == "Standard")
-    intended.footersRewritten = true;
+    intended.footersRewritten = property("国标页码") != "0";
   intended.defaultFurnitureOnly = runMode == "0" || runMode == "YeMian" || runMode == "Standard";
   if (runMode == "0" && settings().twoColumns() && settings().firstParagraphIsTitle())
     intended.addedSections = 1;

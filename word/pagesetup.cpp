@@ -532,8 +532,8 @@ TextArea textAreaOf(pugi::xml_node s, const WNames& n) {
         .value_or(static_cast<double>(defaultTwips(element, attribute)));
   };
   TextArea a;
-  a.width = get("pgSz", "w") - get("pgMar", "left") - get("pgMar", "right") -
-            get("pgMar", "gutter");
+  a.width =
+      get("pgSz", "w") - get("pgMar", "left") - get("pgMar", "right") - get("pgMar", "gutter");
   a.height = get("pgSz", "h") - std::abs(get("pgMar", "top")) - std::abs(get("pgMar", "bottom"));
   return a;
 }
@@ -579,8 +579,7 @@ int PageSetup::charsLine() const {
       [&](pugi::xml_node s) {
         double space = twipsOf(s.child(n.q("docGrid")), "charSpace", n).value_or(0.0);
         double pitch = base + space / 4096.0;
-        return pitch > 0 ? static_cast<int>(std::floor(textAreaOf(s, n).width / 20.0 / pitch))
-                         : 0;
+        return pitch > 0 ? static_cast<int>(std::floor(textAreaOf(s, n).width / 20.0 / pitch)) : 0;
       },
       wdUndefined);
 }

@@ -40,8 +40,8 @@ std::vector<TabStop> TabStops::list() const {
     std::string val = attr(t, "val", n);
     if (val == "clear")
       continue;
-    out.push_back({static_cast<float>(t.attribute(n.q("pos")).as_double()) / 20.0f,
-                   alignmentOf(val)});
+    out.push_back(
+        {static_cast<float>(t.attribute(n.q("pos")).as_double()) / 20.0f, alignmentOf(val)});
   }
   std::stable_sort(out.begin(), out.end(),
                    [](const TabStop& a, const TabStop& b) { return a.position < b.position; });

@@ -112,8 +112,7 @@ int runCheck(const CheckCommand& command, std::ostream& out, std::ostream& err) 
                      {"exitStatus", status}})
         << '\n';
   else
-    out << msg::text(msg::kCliCheckSummary, command.files.size(), conforming, breaking,
-                     unreadable)
+    out << msg::text(msg::kCliCheckSummary, command.files.size(), conforming, breaking, unreadable)
         << '\n';
   out << std::flush;
   return status;

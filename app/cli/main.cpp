@@ -186,8 +186,7 @@ int main(int argc, char** argv) {
       ->add_option("-o,--out", request.out,
                    "Output folder, created with its parents (default: ./quillfold-out)")
       ->type_name("DIR");
-  typeset
-      ->add_option("-m,--mode", request.mode, "Run mode: full, header, page, size or standard")
+  typeset->add_option("-m,--mode", request.mode, "Run mode: full, header, page, size or standard")
       ->check(CLI::IsMember({"full", "header", "page", "size", "standard"}))
       ->type_name("MODE");
   typeset

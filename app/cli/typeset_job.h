@@ -104,8 +104,9 @@ private:
   bool barShown_ = false;
 };
 
-// Hands the engine the settings (the 46, and those of the standard run), the documents and the output folder (DocFileName joined
-// by ","; the names also go through setDocFiles so that a name with "," works) and runs Main.
+// Hands the engine the settings (the 46, and those of the standard run), the documents and the
+// output folder (DocFileName joined by ","; the names also go through setDocFiles so that a name
+// with "," works) and runs Main.
 void configureAndRun(engine::clsDoc& engine,
                      const std::vector<std::pair<std::string, std::string>>& settings,
                      const BatchInput& input, const std::string& outputFolder,

@@ -145,8 +145,8 @@ private:
   float textWidth_ = 0;
 
   void onPage(Clause c, const char* what, std::string found, std::string expected) {
-    findings_.push_back({c, 0, "", msg::kStdWherePage, what, std::move(found),
-                         std::move(expected)});
+    findings_.push_back(
+        {c, 0, "", msg::kStdWherePage, what, std::move(found), std::move(expected)});
   }
   void at(Clause c, size_t i, const char* what, std::string found, std::string expected) {
     findings_.push_back({c, static_cast<int>(i) + 1, firstWords(texts_[i].text),
@@ -156,9 +156,13 @@ private:
   void checkPage() {
     word::PageSetup page = doc_.pageSetup();
     const float w = page.pageWidth(), h = page.pageHeight();
+    // A measure the sections do not agree on reads as undefined.
+    auto lengthText = [](float v) {
+      return v == word::kUndefined ? std::string(msg::kStdMixed) : mmText(v);
+    };
     if (!near(w, mmToPoints(kPageWidthMm), 1.5f) || !near(h, mmToPoints(kPageHeightMm), 1.5f))
       onPage(Clause::Paper, msg::kStdWhatPaper,
-           msg::text(msg::kStdPaperFound, mmText(w), mmText(h)), msg::kStdPaperExpected);
+             msg::text(msg::kStdPaperFound, lengthText(w), lengthText(h)), msg::kStdPaperExpected);
     struct Margin {
       Clause clause;
       const char* what;
@@ -173,25 +177,28 @@ private:
     };
     for (const Margin& m : margins)
       if (!near(m.found, mmToPoints(m.wanted), 1.5f))
-        onPage(m.clause, m.what, mmText(m.found),
-             msg::text(msg::kStdMillimetres, number(m.wanted)));
+        onPage(m.clause, m.what, lengthText(m.found),
+               msg::text(msg::kStdMillimetres, number(m.wanted)));
     textWidth_ = w - page.leftMargin() - page.rightMargin() - page.gutter();
 
     const int mode = page.layoutMode();
     const bool grid = mode == word::wdLayoutModeGrid || mode == word::wdLayoutModeLineGrid ||
                       mode == word::wdLayoutModeGenko;
+    auto countText = [](int n, const char* unit) {
+      return n == word::wdUndefined ? std::string(msg::kStdMixed) : msg::text(unit, n);
+    };
     const int lines = grid ? page.linesPage() : 0;
     if (lines != kLinesPerPage)
       onPage(Clause::LinesPerPage, msg::kStdWhatLinesPerPage,
-           grid ? msg::text(msg::kStdLines, lines) : std::string(msg::kStdNoGrid),
-           msg::text(msg::kStdLines, kLinesPerPage));
+             grid ? countText(lines, msg::kStdLines) : std::string(msg::kStdNoGrid),
+             msg::text(msg::kStdLines, kLinesPerPage));
     gridSnaps_ = lines == kLinesPerPage;
     const bool charGrid = mode == word::wdLayoutModeGrid || mode == word::wdLayoutModeGenko;
     const int chars = charGrid ? page.charsLine() : 0;
     if (chars != kCharsPerLine)
       onPage(Clause::CharsPerLine, msg::kStdWhatCharsPerLine,
-           charGrid ? msg::text(msg::kStdChars, chars) : std::string(msg::kStdNoCharGrid),
-           msg::text(msg::kStdChars, kCharsPerLine));
+             charGrid ? countText(chars, msg::kStdChars) : std::string(msg::kStdNoCharGrid),
+             msg::text(msg::kStdChars, kCharsPerLine));
   }
 
   bool handled(Element e) const {
@@ -232,8 +239,7 @@ private:
       return;
     const std::string name = r.font().nameFarEast();
     if (!sameFont(name, font))
-      at(fontClause, i, msg::kStdWhatFont, name.empty() ? std::string(msg::kStdMixed) : name,
-         font);
+      at(fontClause, i, msg::kStdWhatFont, name.empty() ? std::string(msg::kStdMixed) : name, font);
     const float found = r.font().size();
     if (!near(found, size, 0.25f))
       at(sizeClause, i, msg::kStdWhatSize,
@@ -535,8 +541,7 @@ private:
   void checkFooter(word::HeaderFooterPart* part, bool odd) {
     const char* where = odd ? msg::kStdWhereOddFooter : msg::kStdWhereEvenFooter;
     auto finding = [&](Clause c, const char* what, std::string found, std::string expected) {
-      findings_.push_back(
-          {c, 0, "", where, what, std::move(found), std::move(expected)});
+      findings_.push_back({c, 0, "", where, what, std::move(found), std::move(expected)});
     };
     if (!part) {
       finding(Clause::PageNumberForm, msg::kStdWhatPageNumber, msg::kStdNone,
@@ -578,11 +583,10 @@ private:
       word::ParagraphFormat f = all.paragraphFormat();
       Placement pl = placementOf(f, kPageNumberSize);
       const int a = f.alignment();
-      const bool placed = odd ? a == word::wdAlignParagraphRight &&
-                                    near(pl.right, kPageNumberSize, 1.0f)
-                              : (a == word::wdAlignParagraphLeft ||
-                                 a == word::wdAlignParagraphJustify) &&
-                                    near(pl.left + pl.firstLine, kPageNumberSize, 1.0f);
+      const bool placed =
+          odd ? a == word::wdAlignParagraphRight && near(pl.right, kPageNumberSize, 1.0f)
+              : (a == word::wdAlignParagraphLeft || a == word::wdAlignParagraphJustify) &&
+                    near(pl.left + pl.firstLine, kPageNumberSize, 1.0f);
       if (!placed)
         finding(Clause::PageNumberPlace, msg::kStdWhatPlace,
                 msg::text(odd ? msg::kStdAlignedWithRight : msg::kStdAlignedWithLeft,

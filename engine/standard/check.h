@@ -55,12 +55,12 @@ enum class Clause {
 
 struct Finding {
   Clause clause;
-  int paragraph = 0;     // 1-based in the main text; 0 for the page and the page numbers
-  std::string words;     // the paragraph's first words
-  std::string element;   // what the paragraph is (标题, 正文 …), or where (页面, 页码)
-  std::string what;      // the measure (字号, 首行缩进 …)
-  std::string found;     // what the document has
-  std::string expected;  // what the standard asks
+  int paragraph = 0;    // 1-based in the main text; 0 for the page and the page numbers
+  std::string words;    // the paragraph's first words
+  std::string element;  // what the paragraph is (标题, 正文 …), or where (页面, 页码)
+  std::string what;     // the measure (字号, 首行缩进 …)
+  std::string found;    // what the document has
+  std::string expected; // what the standard asks
   // The whole finding as one Chinese sentence.
   std::string text() const;
 };

@@ -24,8 +24,8 @@ bool isWide(char32_t c) {
          (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
          (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
          (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD) || c == U'—' ||
-         c == U'“' || c == U'”' || c == U'‘' || c == U'’';
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD) || c == U'—' || c == U'“' ||
+         c == U'”' || c == U'‘' || c == U'’';
 }
 
 // A paragraph's text without its mark (and a cell's end mark).
@@ -218,9 +218,8 @@ word::Range headingPart(const word::Paragraph& p, const std::u32string& text) {
 // Number of blank paragraphs directly before paragraph `index` (1-based).
 int blanksBefore(word::Document& doc, int index) {
   int n = 0;
-  for (int i = index - 1; i >= 1 && doc.paragraphs().item(i).isBlank() &&
-                          !doc.paragraphs().item(i).inTable();
-       --i)
+  for (int i = index - 1;
+       i >= 1 && doc.paragraphs().item(i).isBlank() && !doc.paragraphs().item(i).inTable(); --i)
     ++n;
   return n;
 }
@@ -306,7 +305,6 @@ void setPage(word::Document& doc) {
   page.setGutterPos(word::wdGutterPosLeft);
   page.setFooterDistance(mmToPoints(kFooterDistanceMm));
   page.setDifferentFirstPageHeaderFooter(false);
-  page.setOddAndEvenPagesHeaderFooter(true);
   page.textColumns().setCount(1);
   // The grid's character pitch is measured against the default paragraph style's size; Word
   // reads it through the style chain, LibreOffice only from the style itself: the style states
@@ -349,7 +347,27 @@ void writePageNumber(const word::HeaderFooter& footer, const Settings& s, bool o
   f.setDisableLineHeightGrid(true);
 }
 
+// Whether a header or footer part of `type` and reference `refType` shows anything.
+bool holdsText(word::Document& doc, word::StoryType type, const char* refType) {
+  for (const word::HeaderFooterPart& part : doc.headerFooters())
+    if (part.type == type && part.refType == refType && part.story) {
+      std::u32string text = storyRange(part.story).text32();
+      if (std::any_of(text.begin(), text.end(),
+                      [](char32_t c) { return !isBlankChar(c) && (c >= 0x20 || c == 1); }))
+        return true;
+    }
+  return false;
+}
+
 void setPageNumbers(word::Document& doc, const Settings& s, std::vector<std::string>& notices) {
+  // Odd and even pages get footers of their own. A header of ordinary pages then shows on odd
+  // pages only, unless the document has one for even pages already.
+  word::PageSetup page = doc.pageSetup();
+  if (page.oddAndEvenPagesHeaderFooter() == 0 &&
+      holdsText(doc, word::StoryType::Header, "default") &&
+      !holdsText(doc, word::StoryType::Header, "even"))
+    notices.push_back(msg::kStdHeaderOddPagesOnly);
+  page.setOddAndEvenPagesHeaderFooter(true);
   word::Sections sections = doc.sections();
   // One numbering through the whole document: later sections show the first one's footers.
   for (int i = 2; i <= sections.count(); ++i)
@@ -365,16 +383,6 @@ void setPageNumbers(word::Document& doc, const Settings& s, std::vector<std::str
   numbers.setIncludeChapterNumber(false);
   numbers.setRestartNumberingAtSection(false);
   numbers.setStartingNumber(0);
-  // A header of ordinary pages now shows on odd pages only (even pages have their own).
-  for (const word::HeaderFooterPart& part : doc.headerFooters())
-    if (part.type == word::StoryType::Header && part.refType == "default" && part.story) {
-      std::u32string text = storyRange(part.story).text32();
-      if (std::any_of(text.begin(), text.end(),
-                      [](char32_t c) { return !isBlankChar(c) && c >= 0x20; })) {
-        notices.push_back(msg::kStdHeaderOddPagesOnly);
-        break;
-      }
-    }
 }
 
 } // namespace
@@ -423,9 +431,8 @@ void normaliseText(word::Document& doc, const Settings& s) {
     while (trail > lead && isBlankChar(text[trail - 1]))
       --trail;
     const std::u32string core = text.substr(lead, trail - lead);
-    const bool holdsObject = std::any_of(core.begin(), core.end(), [](char32_t c) {
-      return c < 0x20 && c != U'\t';
-    });
+    const bool holdsObject =
+        std::any_of(core.begin(), core.end(), [](char32_t c) { return c < 0x20 && c != U'\t'; });
     // From the end, so that the earlier positions stay valid.
     replaceSpan(doc, index, trail, text.size(), U"");
     if (!holdsObject)
@@ -448,8 +455,8 @@ std::vector<std::string> layOut(word::Document& doc, const Settings& s) {
   float signatureWidth = 0;
   for (size_t i = 0; i < el.size(); ++i)
     if (el[i] == Element::Signature)
-      signatureWidth = std::max(signatureWidth,
-                                textWidth(trimBlanks(r.texts[i].text), kBodySize, kBodyCharSpacing));
+      signatureWidth = std::max(
+          signatureWidth, textWidth(trimBlanks(r.texts[i].text), kBodySize, kBodyCharSpacing));
   // The closing block's first and last lines, and its last 抄送 line, carry its rules.
   int recordFirst = 0, recordLast = 0, lastCopyTo = 0;
   bool anyPrinted = false;

@@ -33,8 +33,8 @@ constexpr Element B = Element::Blank, M = Element::Masthead, N = Element::DocNum
                   T = Element::Title, A = Element::Addressee, P = Element::Body,
                   H1 = Element::Heading1, H2 = Element::Heading2, H3 = Element::Heading3,
                   H4 = Element::Heading4, X = Element::Attachment, S = Element::Signature,
-                  D = Element::Date, O = Element::Note, C = Element::CopyTo,
-                  Y = Element::PrintedBy, Tb = Element::Table;
+                  D = Element::Date, O = Element::Note, C = Element::CopyTo, Y = Element::PrintedBy,
+                  Tb = Element::Table;
 
 struct DocCase {
   const char* name;

@@ -155,7 +155,7 @@ TEST(StandardRun, OneBlankLineAfterTheTitleAndAboveAttachmentAndSignature) {
     }
     return n;
   };
-  EXPECT_EQ(blanksAbove(Element::Addressee), 1); // none in the source
+  EXPECT_EQ(blanksAbove(Element::Addressee), 1);  // none in the source
   EXPECT_EQ(blanksAbove(Element::Attachment), 1); // two in the source
   EXPECT_EQ(blanksAbove(Element::Signature), 1);
 }
@@ -167,18 +167,17 @@ TEST(StandardRun, PageNumbersWithEmDashesRightOnOddPagesLeftOnEven) {
     int which, alignment;
     bool rightSpace;
   };
-  for (const Footer& f : {Footer{word::wdHeaderFooterPrimary, word::wdAlignParagraphRight, true},
-                          Footer{word::wdHeaderFooterEvenPages, word::wdAlignParagraphLeft,
-                                 false}}) {
+  for (const Footer& f :
+       {Footer{word::wdHeaderFooterPrimary, word::wdAlignParagraphRight, true},
+        Footer{word::wdHeaderFooterEvenPages, word::wdAlignParagraphLeft, false}}) {
     word::Range r = first.footers(f.which).range();
     EXPECT_EQ(r.text(), "\u2014 1 \u2014\r");
     word::Fields fields(r.story(), r.start(), r.end());
     ASSERT_EQ(fields.count(), 1);
     EXPECT_NE(fields.item(1).code().find("PAGE"), std::string::npos);
     EXPECT_EQ(r.paragraphFormat().alignment(), f.alignment);
-    EXPECT_FLOAT_EQ(f.rightSpace ? r.paragraphFormat().rightIndent()
-                                 : r.paragraphFormat().leftIndent(),
-                    14.0f);
+    EXPECT_FLOAT_EQ(
+        f.rightSpace ? r.paragraphFormat().rightIndent() : r.paragraphFormat().leftIndent(), 14.0f);
     word::Range text(r.story(), r.start(), r.end() - 1);
     EXPECT_EQ(text.font().nameFarEast(), "宋体");
     EXPECT_FLOAT_EQ(text.font().size(), 14.0f);
@@ -245,9 +244,8 @@ TEST(StandardSettings, DefaultsAreTheKeyTablesAndTheClauseValues) {
   for (const auto& p : std_::properties())
     EXPECT_EQ(eng.property(std::string(p.name)), p.defaultText) << p.name;
   // A switch is off for exactly "0".
-  std_::Settings off = std_::fromProperties([](std::string_view name) {
-    return std::string(name == "国标版记" ? "0" : "1");
-  });
+  std_::Settings off = std_::fromProperties(
+      [](std::string_view name) { return std::string(name == "国标版记" ? "0" : "1"); });
   EXPECT_FALSE(off.record);
   EXPECT_TRUE(off.title);
 }
@@ -276,6 +274,22 @@ TEST(StandardRun, BatchWritesAnOutputThatPassesTheCheckAndLeavesTheSource) {
   ASSERT_TRUE(fs::exists(dir / "out" / "通知.docx"));
   auto out = word::Document::openPackage((dir / "out" / "通知.docx").string());
   EXPECT_EQ(findingsText(std_::checkDocument(*out, {})), "");
+}
+
+// A header of ordinary pages would vanish from even pages once they have footers of their own:
+// the run says so, unless the document already has even-page headers.
+TEST(StandardRun, HeaderThatLeavesEvenPagesIsReported) {
+  struct Case {
+    const char* file;
+    size_t notices;
+  };
+  for (const Case& c : {Case{"hdr-header-footer.docx", 1}, Case{"doc-odd-even-hdrs.docx", 0},
+                        Case{"par-alignment.docx", 0}}) {
+    auto doc = word::Document::openPackage(std::string(QF_CORPUS_DIR) + "/word/" + c.file);
+    std_::normaliseText(*doc, {});
+    EXPECT_EQ(std_::layOut(*doc, {}).size(), c.notices) << c.file;
+    EXPECT_EQ(doc->pageSetup().oddAndEvenPagesHeaderFooter(), -1);
+  }
 }
 
 TEST(StandardRun, UnknownModeStillRefusedAndStandardSettingsAcceptedAsProperties) {

@@ -30,8 +30,8 @@ const char* kSection = "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/><w:pgMar 
                        "w:footer=\"992\" w:gutter=\"0\"/></w:sectPr>";
 
 std::string gridOf(word::Document& doc) {
-  std::string xml = word::Package::openMemory(doc.saveToString(), "x.docx")
-                        ->bytes("word/document.xml");
+  std::string xml =
+      word::Package::openMemory(doc.saveToString(), "x.docx")->bytes("word/document.xml");
   size_t at = xml.find("<w:docGrid");
   return at == std::string::npos ? "" : xml.substr(at, xml.find("/>", at) + 2 - at);
 }
@@ -70,8 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
                  "<w:docGrid w:type=\"linesAndChars\" w:linePitch=\"579\" w:charSpace=\"21686\"/>"},
         GridCase{"32", 20, 26,
                  "<w:docGrid w:type=\"linesAndChars\" w:linePitch=\"637\" w:charSpace=\"4135\"/>"},
-        GridCase{"28", 40, 40,
-                 "<w:docGrid w:type=\"linesAndChars\" w:linePitch=\"318\" w:charSpace=\"-12058\"/>"}));
+        GridCase{
+            "28", 40, 40,
+            "<w:docGrid w:type=\"linesAndChars\" w:linePitch=\"318\" w:charSpace=\"-12058\"/>"}));
 
 TEST(DocumentGridCounts, OutOfRangeIsRefused) {
   auto doc = makeDoc(para(run("正文")) + kSection, styles("32"));
