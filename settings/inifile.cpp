@@ -1,5 +1,6 @@
 #include "settings/inifile.h"
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 
@@ -36,18 +37,7 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-char asciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (asciiLower(a[i]) != asciiLower(b[i]))
-      return false;
-  return true;
-}
+using base::equalsNoCase;
 
 // One iconv conversion descriptor, closed on scope exit.
 class Converter {

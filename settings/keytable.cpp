@@ -1,5 +1,7 @@
 #include "settings/keytable.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -114,20 +116,7 @@ const std::array<const KeyInfo*, kEnginePropertyCount> kByProperty = [] {
   return order;
 }();
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
-}
+using base::equalsNoCase;
 
 // `text` as a decimal number, or nothing. Blanks around it are allowed, as in stored values
 // written by hand.

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "base/ascii.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <system_error>
@@ -11,16 +13,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto low = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (low(a[i]) != low(b[i]))
-      return false;
-  }
-  return true;
-}
+using base::equalsNoCase;
 
 LoadedSetting load(const IniFile& file, const KeyInfo& key) {
   LoadedSetting s;

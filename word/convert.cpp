@@ -21,6 +21,7 @@
 
 #include <fmt/format.h>
 
+#include "base/ascii.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
@@ -53,13 +54,6 @@ const Format kFormats[] = {
     {"txt", "txt:Text (encoded):UTF8", ""},
 };
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 const Format* formatFor(const ConversionJob& job) {
   std::string name = job.format;
   if (name.empty()) {
@@ -67,7 +61,7 @@ const Format* formatFor(const ConversionJob& job) {
     if (!name.empty())
       name.erase(0, 1);
   }
-  name = lower(name);
+  name = base::lowerAscii(name);
   for (const auto& f : kFormats)
     if (name == f.name)
       return &f;
@@ -126,20 +120,13 @@ std::string oleName(std::string_view name) {
   return out;
 }
 
-// ASCII letters lowered in place.
-void foldAscii(char* p, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (p[i] >= 'A' && p[i] <= 'Z')
-      p[i] = static_cast<char>(p[i] - 'A' + 'a');
-}
-
 // True when the file holds any of `needles`, ASCII case ignored (OLE2 directory names compare
 // case-blind: "worddocument" is the same stream as "WordDocument"). Read in chunks that
 // overlap by the longest needle.
 bool fileContainsAny(const std::string& path, std::vector<std::string> needles) {
   size_t longest = 0;
   for (auto& n : needles) {
-    foldAscii(n.data(), n.size());
+    base::lowerAsciiInPlace(n.data(), n.size());
     longest = std::max(longest, n.size());
   }
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -154,7 +141,7 @@ bool fileContainsAny(const std::string& path, std::vector<std::string> needles) 
       continue;
     if (r <= 0)
       break;
-    foldAscii(buf.data(), static_cast<size_t>(r));
+    base::lowerAsciiInPlace(buf.data(), static_cast<size_t>(r));
     window.append(buf.data(), static_cast<size_t>(r));
     for (const auto& n : needles)
       found = found || window.find(n) != std::string::npos;
@@ -550,7 +537,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   uint64_t totalBytes = 0;
   for (size_t k = 0; k < batch.size(); ++k) {
     ConversionJob& job = jobs[batch[k]];
-    std::string ext = lower(fs::path(job.input).extension().string());
+    std::string ext = base::lowerExtension(job.input);
     if (!std::all_of(ext.begin(), ext.end(), [](char c) {
           return c == '.' || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
         }))

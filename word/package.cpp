@@ -18,6 +18,7 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "base/ascii.h"
 #include "base/encoding.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
@@ -51,16 +52,8 @@ constexpr const char* kEmptyTypes =
 constexpr uint64_t kMiB = 1ull << 20;
 constexpr size_t kChunk = 64 * 1024;
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
-}
+using base::equalsNoCase;
+using base::lowerAscii;
 
 std::string mib(uint64_t bytes) {
   return std::to_string((bytes + kMiB - 1) / kMiB) + " MiB";
@@ -287,10 +280,7 @@ std::string declaredEncoding(const std::string& data, size_t& begin, size_t& end
 // The iconv name for an encoding a part declares: the Chinese national encodings are read
 // as their supersets, as Word and browsers do (files declared GB2312 routinely hold GBK).
 std::string iconvNameFor(const std::string& declared) {
-  std::string u = declared;
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
+  std::string u = base::upperAscii(declared);
   if (u == "GB2312" || u == "GBK" || u == "CP936" || u == "X-GBK" || u == "EUC-CN" ||
       u == "GB_2312-80")
     return "GB18030";

@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "settings/settings.h"
 
@@ -20,20 +21,13 @@ namespace quillfold::cli {
 
 namespace {
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // "doc", ".DOC" and "*.doc" all become ".doc".
 std::string normalisedExt(std::string ext) {
   if (ext.rfind("*", 0) == 0)
     ext.erase(0, 1);
   if (ext.empty() || ext[0] != '.')
     ext.insert(0, ".");
-  return lower(ext);
+  return base::lowerAscii(ext);
 }
 
 long parseNumber(const std::string& text) {
@@ -126,7 +120,7 @@ BatchInput gatherInputs(const TypesetRequest& request) {
     const std::string name = it->path().filename().string();
     if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0)
       continue;
-    if (std::find(exts.begin(), exts.end(), lower(it->path().extension().string())) == exts.end())
+    if (std::find(exts.begin(), exts.end(), base::lowerExtension(it->path())) == exts.end())
       continue;
     if (!request.filter.empty() && name.find(request.filter) == std::string::npos)
       continue;

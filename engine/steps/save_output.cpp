@@ -14,6 +14,7 @@
 
 #include <fmt/format.h>
 
+#include "base/ascii.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
@@ -26,13 +27,6 @@ namespace engine {
 
 namespace {
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // How an output is written: natively as OOXML, or by LibreOffice in `format` ("doc", "rtf",
 // "odt").
 struct OutputFormat {
@@ -41,7 +35,7 @@ struct OutputFormat {
 };
 
 OutputFormat outputFormat(const std::string& outName, bool sourceViaLibreOffice) {
-  const std::string ext = lower(fs::path(outName).extension().string());
+  const std::string ext = base::lowerExtension(outName);
   if (ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm")
     return {true, ""};
   // LibreOffice writes no WPS format: Word 97-2003 content, which WPS opens, keeps the name.
@@ -59,7 +53,7 @@ OutputFormat outputFormat(const std::string& outName, bool sourceViaLibreOffice)
 } // namespace
 
 std::string clsDoc::outputName(const std::string& fileName) {
-  if (fileName.size() >= 4 && lower(fileName.substr(fileName.size() - 4)) == ".txt")
+  if (fileName.size() >= 4 && base::equalsNoCase(fileName.substr(fileName.size() - 4), ".txt"))
     return fileName.substr(0, fileName.size() - 4) + ".doc";
   return fileName;
 }
