@@ -3,6 +3,7 @@
 #include "base/ascii.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/utf8.h"
 
 #include <fmt/format.h>
 
@@ -38,6 +39,8 @@ std::string_view trim(std::string_view s) {
 }
 
 using base::equalsNoCase;
+using base::isValidUtf8;
+using base::sanitizedUtf8;
 
 // One iconv conversion descriptor, closed on scope exit.
 class Converter {
@@ -90,38 +93,6 @@ private:
 
 constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
 
-// Length of the well-formed UTF-8 sequence of more than one byte at `i` (no overlong forms, no
-// surrogates, at most U+10FFFF); 1 for ASCII, 0 when the byte at `i` begins no valid sequence.
-std::size_t utf8Length(const unsigned char* s, std::size_t n, std::size_t i) {
-  unsigned char c = s[i];
-  if (c < 0x80)
-    return 1;
-  std::size_t len;
-  unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-  if (c >= 0xC2 && c <= 0xDF)
-    len = 2;
-  else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3;
-    if (c == 0xE0)
-      lo = 0xA0; // no overlong forms
-    if (c == 0xED)
-      hi = 0x9F; // no surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4;
-    if (c == 0xF0)
-      lo = 0x90;
-    if (c == 0xF4)
-      hi = 0x8F; // nothing above U+10FFFF
-  } else
-    return 0;
-  if (n - i < len || s[i + 1] < lo || s[i + 1] > hi)
-    return 0;
-  for (std::size_t k = 2; k < len; ++k)
-    if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-      return 0;
-  return len;
-}
-
 struct Utf8Scan {
   std::size_t wide = 0;    // valid sequences of three or four bytes (CJK text and beyond)
   std::size_t invalid = 0; // bytes that begin no valid sequence
@@ -129,9 +100,8 @@ struct Utf8Scan {
 
 Utf8Scan scanUtf8(std::string_view bytes) {
   Utf8Scan scan;
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
   for (std::size_t i = 0, n = bytes.size(); i < n;) {
-    std::size_t len = utf8Length(s, n, i);
+    std::size_t len = base::utf8SequenceLength(bytes, i);
     if (len == 0) {
       ++scan.invalid;
       ++i;
@@ -142,26 +112,6 @@ Utf8Scan scanUtf8(std::string_view bytes) {
     i += len;
   }
   return scan;
-}
-
-// `bytes` with every byte that begins no valid UTF-8 sequence replaced by U+FFFD.
-std::string sanitizedUtf8(std::string_view bytes) {
-  if (isValidUtf8(bytes))
-    return std::string(bytes);
-  std::string out;
-  out.reserve(bytes.size() + 8);
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (std::size_t i = 0, n = bytes.size(); i < n;) {
-    std::size_t len = utf8Length(s, n, i);
-    if (len == 0) {
-      out += kReplacement;
-      ++i;
-    } else {
-      out.append(bytes.substr(i, len));
-      i += len;
-    }
-  }
-  return out;
 }
 
 std::string decode(std::string_view raw, IniEncoding encoding) {
@@ -403,17 +353,6 @@ bool isReadOnly(const fs::path& target, const struct stat& st) {
 }
 
 } // namespace
-
-bool isValidUtf8(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (std::size_t i = 0, n = bytes.size(); i < n;) {
-    std::size_t len = utf8Length(s, n, i);
-    if (len == 0)
-      return false;
-    i += len;
-  }
-  return true;
-}
 
 std::string gb18030ToUtf8(std::string_view bytes) {
   std::string out;

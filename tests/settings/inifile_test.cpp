@@ -337,28 +337,6 @@ TEST(Encodings, ConvertBothWays) {
   EXPECT_FALSE(settings::utf8ToGb18030("\xC0\x80", out));
 }
 
-struct Utf8Case {
-  const char* bytes;
-  bool valid;
-};
-
-class Utf8Validity : public testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Utf8Validity, Strict) {
-  EXPECT_EQ(settings::isValidUtf8(GetParam().bytes), GetParam().valid);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Utf8Validity,
-                         testing::Values(Utf8Case{"", true}, Utf8Case{"abc", true},
-                                         Utf8Case{"宋体", true}, Utf8Case{"\xF0\xA0\x80\x80", true},
-                                         Utf8Case{"\xCB\xCE\xCC\xE5", false}, // GB18030 宋体
-                                         Utf8Case{"\xC0\xAF", false},         // overlong
-                                         Utf8Case{"\xE0\x80\xAF", false},     // overlong
-                                         Utf8Case{"\xED\xA0\x80", false},     // surrogate
-                                         Utf8Case{"\xF4\x90\x80\x80", false}, // > U+10FFFF
-                                         Utf8Case{"\xE5\xAE", false},         // cut short
-                                         Utf8Case{"\x80", false}));
-
 // ---- Atomic replacement ------------------------------------------------------------------
 
 TEST(IniFileAtomic, WriteBelowARegularFileFailsAndNamesThePath) {
