@@ -1,6 +1,7 @@
 #include "settings/inifile.h"
 
 #include "base/ascii.h"
+#include "base/encoding.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "base/utf8.h"
@@ -13,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,57 +42,6 @@ using base::equalsNoCase;
 using base::isValidUtf8;
 using base::sanitizedUtf8;
 
-// One iconv conversion descriptor, closed on scope exit.
-class Converter {
-public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (valid())
-      iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts `in`; an invalid input byte is either replaced by `replacement` and skipped
-  // (when `replacement` is not null) or ends the conversion with false.
-  bool run(std::string_view input, std::string& out, const char* replacement,
-           std::size_t* replaced = nullptr) {
-    out.clear();
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    char buffer[4096];
-    while (inLeft > 0) {
-      char* o = buffer;
-      std::size_t oLeft = sizeof buffer;
-      std::size_t r = iconv(cd_, &in, &inLeft, &o, &oLeft);
-      out.append(buffer, static_cast<std::size_t>(o - buffer));
-      if (r != static_cast<std::size_t>(-1))
-        continue;
-      if (errno == E2BIG)
-        continue;
-      if (!replacement)
-        return false;
-      out += replacement;
-      if (replaced)
-        ++*replaced;
-      ++in;
-      --inLeft;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-    char* o = buffer;
-    std::size_t oLeft = sizeof buffer;
-    iconv(cd_, nullptr, nullptr, &o, &oLeft); // flush any shift state
-    out.append(buffer, static_cast<std::size_t>(o - buffer));
-    return true;
-  }
-
-private:
-  iconv_t cd_;
-};
-
-constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
 struct Utf8Scan {
   std::size_t wide = 0;    // valid sequences of three or four bytes (CJK text and beyond)
   std::size_t invalid = 0; // bytes that begin no valid sequence
@@ -117,7 +66,7 @@ Utf8Scan scanUtf8(std::string_view bytes) {
 std::string decode(std::string_view raw, IniEncoding encoding) {
   if (encoding == IniEncoding::Utf8)
     return sanitizedUtf8(raw);
-  return gb18030ToUtf8(raw);
+  return base::decodeToUtf8(raw, "GB18030");
 }
 
 bool encode(std::string_view utf8, IniEncoding encoding, std::string& out) {
@@ -125,7 +74,7 @@ bool encode(std::string_view utf8, IniEncoding encoding, std::string& out) {
     out.assign(utf8);
     return true;
   }
-  return utf8ToGb18030(utf8, out);
+  return base::convertFromUtf8(utf8, "GB18030", out);
 }
 
 bool hasUtf16Bom(std::string_view bytes) {
@@ -160,10 +109,9 @@ Analysis analyse(std::string_view bytes) {
   // UTF-8 characters and GB18030 reads more of it than UTF-8 does; a UTF-8 file with a few
   // stray bytes stays UTF-8.
   if (utf8.invalid > utf8.wide) {
-    std::string out;
     std::size_t gbInvalid = 0;
-    Converter cv("UTF-8", "GB18030");
-    if (cv.valid() && cv.run(bytes, out, kReplacement, &gbInvalid) && gbInvalid < utf8.invalid) {
+    base::decodeToUtf8(bytes, "GB18030", &gbInvalid);
+    if (gbInvalid < utf8.invalid) {
       a.encoding = IniEncoding::Gb18030;
       a.replaced = gbInvalid;
     }
@@ -353,28 +301,6 @@ bool isReadOnly(const fs::path& target, const struct stat& st) {
 }
 
 } // namespace
-
-std::string gb18030ToUtf8(std::string_view bytes) {
-  std::string out;
-  Converter cv("UTF-8", "GB18030");
-  if (cv.valid() && cv.run(bytes, out, kReplacement))
-    return out;
-  // Without the converter, keep ASCII and mark everything else.
-  out.clear();
-  for (char c : bytes)
-    if (static_cast<unsigned char>(c) < 0x80)
-      out += c;
-    else
-      out += kReplacement;
-  return out;
-}
-
-bool utf8ToGb18030(std::string_view utf8, std::string& out) {
-  if (!isValidUtf8(utf8))
-    return false;
-  Converter cv("GB18030", "UTF-8");
-  return cv.valid() && cv.run(utf8, out, nullptr);
-}
 
 std::string systemErrorText(int errnum) {
   return msg::systemError(errnum);

@@ -13,7 +13,6 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -432,10 +431,8 @@ void normalizeXmlBytes(std::string& data, const std::string& file, const std::st
       if (!ok && from == "CP950")
         ok = base::convertToUtf8(data, "BIG5-HKSCS", decoded);
       if (!ok) {
-        iconv_t probe = iconv_open("UTF-8", from.c_str());
-        if (probe == reinterpret_cast<iconv_t>(-1))
+        if (!base::isKnownEncoding(from.c_str()))
           fail(msg::text(msg::kPartEncodingUnknown, declared));
-        iconv_close(probe);
         fail(msg::text(msg::kPartEncodingMismatch, declared));
       }
       data.swap(decoded);

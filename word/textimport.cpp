@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <uchardet/uchardet.h>
 #include <unistd.h>
