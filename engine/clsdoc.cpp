@@ -20,6 +20,7 @@
 
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "engine/memory_budget.h"
 #include "word/convert.h"
 #include "word/fonts.h"
@@ -173,10 +174,10 @@ std::string clsDoc::sourcePath(const std::string& name) const {
 
 const std::string& clsDoc::batchTemp() {
   if (batchTemp_.empty()) {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-batch-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-      throw word::DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
-    batchTemp_ = tmpl;
+    int error = 0;
+    batchTemp_ = base::makeTempFolder("quillfold-batch", {}, &error);
+    if (batchTemp_.empty())
+      throw word::DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(error)));
   }
   return batchTemp_;
 }

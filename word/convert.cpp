@@ -25,6 +25,7 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "word/error.h"
 #include "word/fonts.h"
 
@@ -203,38 +204,19 @@ std::string fileUrl(const std::string& path) {
   return url;
 }
 
-// A private folder under the system temporary folder, removed with everything in it.
-class TempDir {
-public:
-  TempDir() {
-    std::error_code ec;
-    std::string base = fs::temp_directory_path(ec).string();
-    // soffice gets paths inside this folder on its command line; keep them plain ASCII so the
-    // locale it runs under cannot garble them.
-    if (ec || base.empty() || !std::all_of(base.begin(), base.end(), [](char c) {
-          return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
-        }))
-      base = "/tmp";
-    std::string tmpl = base + "/quillfold-lo-XXXXXX";
-    if (::mkdtemp(tmpl.data()))
-      path_ = tmpl;
-    else
-      error_ = errnoText(errno);
-  }
-  ~TempDir() {
-    if (path_.empty())
-      return;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  const std::string& error() const { return error_; }
-
-private:
-  std::string path_, error_;
-};
+// Where soffice's private folder goes: the system temporary folder, or /tmp when that path is
+// not plain ASCII - soffice gets paths inside it on its command line, and the locale it runs
+// under could garble them.
+std::string plainTempParent() {
+  const std::string parent = base::systemTempFolder();
+  return std::all_of(parent.begin(), parent.end(),
+                     [](char c) {
+                       return static_cast<unsigned char>(c) >= 0x20 &&
+                              static_cast<unsigned char>(c) < 0x7F;
+                     })
+             ? parent
+             : "/tmp";
+}
 
 struct RunResult {
   bool started = false;
@@ -515,10 +497,10 @@ std::string precheck(const ConversionJob& job, const Format* format) {
 // One soffice start converting `batch` (indexes into `jobs`) to `format`.
 void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& batch,
                   const Format& format, const std::string& soffice, const ConvertOptions& options) {
-  TempDir root;
-  if (root.path().empty()) {
+  base::TempFolder root("quillfold-lo", plainTempParent());
+  if (!root.made()) {
     for (size_t i : batch)
-      jobs[i].error = msg::text(msg::kConvertNoTempFolder, root.error());
+      jobs[i].error = msg::text(msg::kConvertNoTempFolder, errnoText(root.error()));
     return;
   }
   const std::string inDir = root.path() + "/in", outDir = root.path() + "/out",

@@ -13,6 +13,7 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/filetypes.h"
@@ -28,21 +29,6 @@ namespace {
 std::string fileName(const std::string& path) {
   return fs::path(path).filename().string();
 }
-
-// A private temporary folder, removed with everything in it.
-struct TempDir {
-  std::string path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-merge-XXXXXX").string();
-    if (mkdtemp(tmpl.data()))
-      path = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path.empty())
-      fs::remove_all(path, ec);
-  }
-};
 
 std::string reasonOf(const word::DocumentError& e) {
   return e.reason().empty() ? std::string(e.what()) : e.reason();
@@ -116,8 +102,8 @@ MergeResult mergeDocuments(const MergeRequest& request) {
     return result;
   }
 
-  TempDir tmp;
-  if (tmp.path.empty()) {
+  base::TempFolder tmp("quillfold-merge");
+  if (!tmp.made()) {
     result.saveError = msg::kMergeNoTempFolder;
     for (const std::string& f : request.files)
       report(f, msg::text(msg::kMergeCannotMerge, fileName(f), result.saveError), false);
@@ -133,7 +119,7 @@ MergeResult mergeDocuments(const MergeRequest& request) {
       continue;
     jobOf[i] = static_cast<int>(jobs.size());
     jobs.push_back({request.files[i],
-                    (fs::path(tmp.path) / fmt::format("in{}.docx", i)).string(),
+                    (fs::path(tmp.path()) / fmt::format("in{}.docx", i)).string(),
                     "docx",
                     {},
                     false});
@@ -214,7 +200,7 @@ MergeResult mergeDocuments(const MergeRequest& request) {
     return result;
   }
   try {
-    std::string docx = (fs::path(tmp.path) / "merged.docx").string();
+    std::string docx = (fs::path(tmp.path()) / "merged.docx").string();
     base->savePackage(docx);
     std::vector<word::ConversionJob> out{{docx, path, "doc", {}, false}};
     word::convertFiles(out, request.convert);
