@@ -13,7 +13,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -24,12 +23,11 @@
 #include "base/ascii.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/process.h"
 #include "base/system_error.h"
 #include "base/temp_folder.h"
 #include "word/error.h"
 #include "word/fonts.h"
-
-extern char** environ;
 
 namespace word {
 
@@ -289,45 +287,18 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
                      const std::string& tmpDir, milliseconds limit,
                      const std::string& fontConfig = {}) {
   RunResult result;
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attr);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  sigset_t mask, defaults;
-  sigemptyset(&mask);
-  sigemptyset(&defaults);
-  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1, SIGUSR2})
-    sigaddset(&defaults, sig);
-  posix_spawnattr_setsigmask(&attr, &mask);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  // The environment as it is, with TMPDIR pointing into the private folder: soffice keeps
-  // temporary files there that it leaves behind when killed.
-  std::vector<std::string> envStrings;
-  for (char** e = environ; e && *e; ++e)
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0 &&
-        (fontConfig.empty() || std::strncmp(*e, "FONTCONFIG_FILE=", 16) != 0))
-      envStrings.emplace_back(*e);
-  envStrings.push_back("TMPDIR=" + tmpDir);
+  base::SpawnOptions spawn;
+  spawn.argv = argv;
+  spawn.stdinPath = "/dev/null";
+  spawn.stdoutPath = logPath;
+  spawn.stderrToStdout = true;
+  // TMPDIR pointing into the private folder: soffice keeps temporary files there that it
+  // leaves behind when killed.
+  spawn.setEnv.push_back("TMPDIR=" + tmpDir);
   // Our font configuration (the system's plus the official Chinese names mapped to faces of
   // the same class), for this child only.
   if (!fontConfig.empty())
-    envStrings.push_back("FONTCONFIG_FILE=" + fontConfig);
-  std::vector<char*> env;
-  for (auto& e : envStrings)
-    env.push_back(e.data());
-  env.push_back(nullptr);
-  std::vector<char*> args;
-  for (const auto& a : argv)
-    args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
+    spawn.setEnv.push_back("FONTCONFIG_FILE=" + fontConfig);
 
   auto deadline = std::chrono::steady_clock::now() + limit;
   pid_t pid = 0;
@@ -335,11 +306,9 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   // Registered while it runs: an interrupt of this process ends the group, which a terminal's
   // Ctrl+C does not reach.
   base::interrupt::startGroup([&] {
-    rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), env.data());
-    return rc == 0 ? pid : 0;
+    pid = base::spawnProcess(spawn, rc);
+    return pid > 0 ? pid : 0;
   });
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     result.error = msg::text(msg::kConvertCannotStart, argv[0], errnoText(rc));
     return result;
