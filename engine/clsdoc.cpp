@@ -100,21 +100,21 @@ float clsDoc::number(const std::string& name) const {
   while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
     t.remove_suffix(1);
   if (t.empty())
-    throw StepError(msg::text(msg::kSettingEmpty, name));
+    throw word::DocumentError(msg::text(msg::kSettingEmpty, name));
   if (t.size() > 1 && t.front() == '+' && t[1] != '-')
     t.remove_prefix(1);
   float value = 0;
   auto [end, ec] =
       std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
   if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
-    throw StepError(msg::text(msg::kSettingNotNumber, name, text));
+    throw word::DocumentError(msg::text(msg::kSettingNotNumber, name, text));
   return value;
 }
 
 float clsDoc::fontSize(const std::string& name) const {
   float points = number(name);
   if (!(points >= 1.0f && points <= 1638.0f))
-    throw StepError(msg::text(msg::kFontSizeOutOfRange, name, property(name)));
+    throw word::DocumentError(msg::text(msg::kFontSizeOutOfRange, name, property(name)));
   return points;
 }
 
@@ -314,8 +314,6 @@ bool clsDoc::runDocument(const std::string& runMode) {
     return true;
   } catch (const word::DocumentError& e) {
     reason = reasonOf(e);
-  } catch (const StepError& e) {
-    reason = e.what();
   } catch (const std::bad_alloc&) {
     reason = msg::kOutOfMemory;
   } catch (const fs::filesystem_error& e) {

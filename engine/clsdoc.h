@@ -15,6 +15,7 @@
 #include "base/messages.h"
 #include "engine/integrity.h"
 #include "word/document.h"
+#include "word/error.h"
 
 namespace engine {
 
@@ -30,12 +31,6 @@ public:
   virtual void Message(const std::string& msgId, const std::string& msg,
                        const std::string& curDocNum, const std::string& allDocNum,
                        const std::string& docName) = 0;
-};
-
-// A failure of one step on one document (for example a setting that is not a number).
-class StepError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
 };
 
 class clsDoc {
@@ -63,10 +58,11 @@ public:
   // Switch test used by every step: off only for exactly "0".
   bool isOn(const std::string& name) const { return property(name) != "0"; }
   // A setting read as a number ("." decimal separator, whatever the locale). Throws
-  // StepError naming the setting and the text when it is not a number.
+  // word::DocumentError naming the setting and the text when it is not a number.
   float number(const std::string& name) const;
-  // A font size setting in points: a number from 1 to 1638, as Word accepts. Throws StepError
-  // naming the setting otherwise (a size Word would refuse is not silently clamped).
+  // A font size setting in points: a number from 1 to 1638, as Word accepts. Throws
+  // word::DocumentError naming the setting otherwise (a size Word would refuse is not silently
+  // clamped).
   float fontSize(const std::string& name) const;
 
 private:

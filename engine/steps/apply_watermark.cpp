@@ -98,7 +98,7 @@ void clsDoc::applyWatermark() {
     if (kind == "2") {
       const std::string& text = property("水印文字");
       if (text.empty())
-        throw StepError(msg::kWatermarkTextEmpty);
+        throw word::DocumentError(msg::kWatermarkTextEmpty);
       word::Shape shape = Selection().headerFooter().shapes().addTextEffect(
           word::msoTextEffect1, text, property("水印字体"), 96.0f, word::msoFalse, word::msoFalse,
           0.0f, 0.0f);
@@ -121,14 +121,14 @@ void clsDoc::applyWatermark() {
     } else if (kind == "1") {
       const std::string& path = property("水印图片");
       if (path.empty())
-        throw StepError(msg::kWatermarkPictureEmpty);
+        throw word::DocumentError(msg::kWatermarkPictureEmpty);
       // The model names the picture file and what is wrong with it; the user chose that file
       // in the watermark settings, so the reason says where to choose another.
       word::Shape shape = [&] {
         try {
           return Selection().headerFooter().shapes().addPicture(path);
         } catch (const word::DocumentError& e) {
-          throw StepError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
+          throw word::DocumentError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
         }
       }();
       shape.setName(std::string(kPictureWatermark) + "1");

@@ -30,7 +30,7 @@ int32_t integerSetting(const clsDoc& doc, const std::string& name) {
   float r = std::nearbyint(v);
   if (r < static_cast<float>(std::numeric_limits<int32_t>::min()) ||
       r >= static_cast<float>(std::numeric_limits<int32_t>::max()))
-    throw StepError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
+    throw word::DocumentError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
   return static_cast<int32_t>(r);
 }
 
@@ -39,7 +39,7 @@ int32_t integerSetting(const clsDoc& doc, const std::string& name) {
 float headingSpacing(const clsDoc& doc, const std::string& setting) {
   float lines = doc.number(setting) + 0.2f;
   if (lines < 0.0f || lines > 1000.0f)
-    throw StepError(msg::text(msg::kSettingSpacingRange, setting, doc.property(setting)));
+    throw word::DocumentError(msg::text(msg::kSettingSpacingRange, setting, doc.property(setting)));
   return lines;
 }
 

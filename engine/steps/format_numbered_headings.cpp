@@ -28,7 +28,7 @@ int32_t integerSetting(const clsDoc& doc, const std::string& name) {
   float r = std::nearbyint(v);
   if (r < static_cast<float>(std::numeric_limits<int32_t>::min()) ||
       r >= static_cast<float>(std::numeric_limits<int32_t>::max()))
-    throw StepError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
+    throw word::DocumentError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
   return static_cast<int32_t>(r);
 }
 

@@ -80,14 +80,15 @@ void clsDoc::saveOutput() {
   word::Document& doc = ActiveDocument();
   const std::string& outDir = property("DocOutLocation");
   if (outDir.empty())
-    throw StepError(msg::kSaveNoOutputFolder);
+    throw word::DocumentError(msg::kSaveNoOutputFolder);
   std::error_code ec;
   // A file where the folder should be is named as such, not by the system's error number.
   if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
-    throw StepError(msg::text(msg::kSaveCannotMakeFolder, outDir, msg::kSaveFolderIsFile));
+    throw word::DocumentError(
+        msg::text(msg::kSaveCannotMakeFolder, outDir, msg::kSaveFolderIsFile));
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
-    throw StepError(
+    throw word::DocumentError(
         msg::text(msg::kSaveCannotMakeFolder, outDir,
                   ec ? msg::systemError(ec.value()) : std::string(msg::kSaveFolderIsFile)));
   WordApp.changeFileOpenDirectory(outDir);
@@ -97,7 +98,7 @@ void clsDoc::saveOutput() {
       curName_.empty() ? fs::path(doc.fullName()).filename().string() : curName_;
   const std::string outName = outputName(name);
   if (outName.empty())
-    throw StepError(msg::kSaveNoOutputName);
+    throw word::DocumentError(msg::kSaveNoOutputName);
   const fs::path target = fs::path(outDir) / outName;
 
   // Never over a source: the batch's sources and this document's own, and no file of a source
@@ -131,18 +132,19 @@ void clsDoc::saveOutput() {
              std::find(folders.begin(), folders.end(), FileId(d.st_dev, d.st_ino)) != folders.end();
     };
     if (std::find(sources.begin(), sources.end(), id) != sources.end())
-      throw StepError(msg::text(msg::kSaveOutputIsSource, target.string()));
+      throw word::DocumentError(msg::text(msg::kSaveOutputIsSource, target.string()));
     if (inFolders(target.parent_path()))
-      throw StepError(msg::text(msg::kSaveOutputInSourceFolder, outName));
+      throw word::DocumentError(msg::text(msg::kSaveOutputInSourceFolder, outName));
     const fs::path resolved = fs::canonical(target, ec);
     if (!ec && inFolders(resolved.parent_path()))
-      throw StepError(
+      throw word::DocumentError(
           msg::text(msg::kSaveOutputIsSourceFolderFile, target.string(), resolved.string()));
     if (S_ISREG(st.st_mode) && st.st_nlink > 1) {
       for (const fs::path& f : folderPaths) {
         std::string twin = fileOfFolder(f, id);
         if (!twin.empty())
-          throw StepError(msg::text(msg::kSaveOutputIsSourceFolderFile, target.string(), twin));
+          throw word::DocumentError(
+              msg::text(msg::kSaveOutputIsSourceFolderFile, target.string(), twin));
       }
     }
   }
@@ -211,7 +213,7 @@ void clsDoc::finishLegacyOutputs() {
     fs::remove_all(batchTemp_, ec);
     batchTemp_.clear();
     if (!firstFailure.empty())
-      throw StepError(firstFailure);
+      throw word::DocumentError(firstFailure);
   }
 }
 

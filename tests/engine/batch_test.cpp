@@ -84,7 +84,7 @@ TEST(EngineNumberErrors, NonNumbersFailNamingTheSettingAndText) {
     try {
       eng.number("正文字号");
       ADD_FAILURE() << "accepted “" << text << "”";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_EQ(std::string(e.what()), "设置“正文字号”的值“" + text + "”不是数字");
     }
   }
@@ -92,7 +92,7 @@ TEST(EngineNumberErrors, NonNumbersFailNamingTheSettingAndText) {
   try {
     eng.number("右缩进");
     ADD_FAILURE() << "accepted an empty text";
-  } catch (const engine::StepError& e) {
+  } catch (const word::DocumentError& e) {
     EXPECT_NE(std::string(e.what()).find("右缩进"), std::string::npos);
     EXPECT_NE(std::string(e.what()).find("为空"), std::string::npos);
   }
@@ -107,7 +107,7 @@ TEST(EngineNumberErrors, DecimalPointWhateverTheLocale) {
   eng.setProperty("行距", "28.5");
   EXPECT_FLOAT_EQ(eng.number("行距"), 28.5f);
   eng.setProperty("行距", "28,5");
-  EXPECT_THROW(eng.number("行距"), engine::StepError);
+  EXPECT_THROW(eng.number("行距"), word::DocumentError);
   std::setlocale(LC_ALL, saved.c_str());
   if (!comma)
     GTEST_SKIP() << "no locale with a decimal comma installed; checked in the C locale only";
