@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../common/scoped_env.h"
 #include "base/process.h"
 
 namespace {
@@ -81,16 +82,12 @@ TEST(Process, StartsWithNoSignalBlockedOrIgnored) {
 }
 
 TEST(Process, TheEnvironmentIsTheParentsWithTheChangesAskedFor) {
-  ::setenv("QF_BASE_KEPT", "kept", 1);
-  ::setenv("QF_BASE_SET", "old", 1);
-  ::setenv("QF_BASE_GONE", "gone", 1);
+  qftest::ScopedEnv kept("QF_BASE_KEPT", "kept"), set("QF_BASE_SET", "old"),
+      gone("QF_BASE_GONE", "gone");
   base::SpawnOptions options;
   options.setEnv = {"QF_BASE_SET=new=value", "QF_BASE_NEW="};
   options.unsetEnv = {"QF_BASE_GONE"};
   ChildRun run = runShell("env | grep '^QF_BASE_' | sort | tr '\\n' ' '", options);
-  ::unsetenv("QF_BASE_KEPT");
-  ::unsetenv("QF_BASE_SET");
-  ::unsetenv("QF_BASE_GONE");
   EXPECT_EQ(run.output, "QF_BASE_KEPT=kept QF_BASE_NEW= QF_BASE_SET=new=value ");
 }
 

@@ -12,34 +12,14 @@
 
 #include <sys/stat.h>
 
+#include "../common/scoped_env.h"
 #include "base/temp_folder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// Sets (or, with nullopt, removes) an environment variable for the scope.
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
-    if (value)
-      ::setenv(name, value->c_str(), 1);
-    else
-      ::unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using qftest::ScopedEnv;
 
 mode_t modeOf(const std::string& path) {
   struct stat st {};
