@@ -20,6 +20,11 @@ constexpr char upperAscii(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// The same for a code point: only U+0041-U+005A / U+0061-U+007A change.
+constexpr char32_t lowerAscii(char32_t c) {
+  return c >= U'A' && c <= U'Z' ? c - U'A' + U'a' : c;
+}
+
 inline std::string lowerAscii(std::string_view s) {
   std::string out(s);
   for (char& c : out)

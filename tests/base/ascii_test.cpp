@@ -8,6 +8,16 @@
 
 namespace {
 
+TEST(Ascii, OnlyTheLettersAmongCodePointsChange) {
+  // Fullwidth Ａ, Latin-1 À, Cyrillic А, Greek Σ and the neighbours of the ASCII letters.
+  for (char32_t c :
+       {U'@', U'[', U'`', U'{', U'\uFF21', U'\u00C0', U'\u0410', U'\u03A3', U'\U00010400'})
+    EXPECT_EQ(base::lowerAscii(c), c) << static_cast<uint32_t>(c);
+  EXPECT_EQ(base::lowerAscii(U'A'), U'a');
+  EXPECT_EQ(base::lowerAscii(U'Z'), U'z');
+  EXPECT_EQ(base::lowerAscii(U'q'), U'q');
+}
+
 TEST(Ascii, OnlyTheLettersOfEveryByteValueChange) {
   for (int v = 0; v < 256; ++v) {
     const char c = static_cast<char>(v);
