@@ -13,6 +13,7 @@
 
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "engine/memory_budget.h"
 #include "engine/standard/settings.h"
 #include "settings/keytable.h"
@@ -233,8 +234,6 @@ bool clsDoc::runDocument(const RunMode& mode) {
     return true;
   } catch (const word::DocumentError& e) {
     reason = reasonOf(e);
-  } catch (const StepError& e) {
-    reason = e.what();
   } catch (const std::bad_alloc&) {
     reason = msg::kOutOfMemory;
   } catch (const fs::filesystem_error& e) {

@@ -14,9 +14,9 @@
 #include "base/messages.h"
 #include "engine/integrity.h"
 #include "engine/settings.h"
-#include "engine/step_error.h"
 #include "word/batch.h"
 #include "word/document.h"
+#include "word/error.h"
 
 namespace engine {
 

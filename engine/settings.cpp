@@ -40,17 +40,17 @@ bool Settings::on(const char* name) const {
 float Settings::number(const char* name) const {
   const std::string& t = text(name);
   if (base::isBlank(t))
-    throw StepError(msg::text(msg::kSettingEmpty, name));
+    throw word::DocumentError(msg::text(msg::kSettingEmpty, name));
   std::optional<float> value = base::parseNumber<float>(t);
   if (!value)
-    throw StepError(msg::text(msg::kSettingNotNumber, name, t));
+    throw word::DocumentError(msg::text(msg::kSettingNotNumber, name, t));
   return *value;
 }
 
 float Settings::fontSize(const char* name) const {
   const float points = number(name);
   if (!(points >= 1.0f && points <= 1638.0f))
-    throw StepError(msg::text(msg::kFontSizeOutOfRange, name, text(name)));
+    throw word::DocumentError(msg::text(msg::kFontSizeOutOfRange, name, text(name)));
   return points;
 }
 
@@ -58,7 +58,7 @@ int32_t Settings::integer(const char* name) const {
   std::optional<int64_t> value = base::roundHalfEven(
       number(name), std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max());
   if (!value)
-    throw StepError(msg::text(msg::kSettingNotInteger, name, text(name)));
+    throw word::DocumentError(msg::text(msg::kSettingNotInteger, name, text(name)));
   return static_cast<int32_t>(*value);
 }
 

@@ -4,7 +4,7 @@
 // The engine receives its settings as text (clsDoc::setProperty, the protocol's entry) and
 // keeps them as text. A Settings view reads a setting's text each time one of its accessors is
 // called, so a value that cannot be used fails when a step first needs it: the accessor throws
-// StepError with a reason that names the setting and its text. A step that never needs a
+// word::DocumentError with a reason that names the setting and its text. A step that never needs a
 // setting never fails on it.
 //
 // The rules, each in one place (engine/settings.cpp):
@@ -21,7 +21,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/step_error.h"
+#include "word/error.h"
 
 namespace engine {
 

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/temp_folder.h"
 #include "settings/inifile.h"
 #include "settings/keytable.h"
 #include "settings/settings.h"
@@ -29,9 +30,9 @@ namespace fs = std::filesystem;
 // write is fsynced), removed at exit.
 const fs::path& workFolder() {
   static const fs::path folder = [] {
-    std::string base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
-    std::string pattern = base + "/qf-fuzz-settings-XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
+    const std::string pattern =
+        base::makeTempFolder("qf-fuzz-settings", fs::is_directory("/dev/shm") ? "/dev/shm" : "");
+    if (pattern.empty()) {
       std::perror("mkdtemp");
       std::abort();
     }

@@ -1,5 +1,7 @@
 #include "settings/keytable.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -131,20 +133,7 @@ constexpr bool engineKeysComeFirst() {
 static_assert(engineKeysComeFirst(),
               "the first 46 rows fill the engine properties, the next 17 the standard run's");
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
-}
+using base::equalsNoCase;
 
 // Stored numbers are read as the engine reads its settings.
 using base::parseNumber;

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "base/ascii.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <system_error>

@@ -13,6 +13,7 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/package.h"
@@ -63,10 +64,10 @@ Batch::~Batch() {
 
 const std::string& Batch::temporaryFolder() {
   if (temp_.empty()) {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-batch-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-      throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
-    temp_ = tmpl;
+    int error = 0;
+    temp_ = base::makeTempFolder("quillfold-batch", {}, &error);
+    if (temp_.empty())
+      throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(error)));
   }
   return temp_;
 }

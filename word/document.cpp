@@ -11,6 +11,7 @@
 
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/format.h"
@@ -30,20 +31,13 @@ bool endsWith(const std::string& s, const char* suffix) {
   return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-// A fresh private temporary folder, removed by its destructor.
-struct TempDir {
-  std::string path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
-    if (!mkdtemp(tmpl.data()))
-      throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
-    path = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
+// A fresh private temporary folder, removed with everything in it at the end of the scope.
+base::TempFolder tempFolder() {
+  base::TempFolder folder("quillfold");
+  if (!folder.made())
+    throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(folder.error())));
+  return folder;
+}
 
 // True when a and b name the same existing file (or the same path once made absolute).
 bool sameFile(const std::string& a, const std::string& b) {
@@ -379,11 +373,11 @@ void Document::saveAs(const std::string& path, const ConvertOptions& options) {
     savePackage(path);
     return;
   }
-  TempDir tmp;
+  base::TempFolder tmp = tempFolder();
   std::string stem = fs::path(path).stem().string();
   if (stem.empty())
     stem = "document";
-  std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
+  std::string docx = (fs::path(tmp.path()) / (stem + ".docx")).string();
   savePackage(docx);
   std::vector<ConversionJob> jobs(1);
   jobs[0].input = docx;
@@ -562,8 +556,8 @@ Document& Application::open(const std::string& path) {
     doc = Document::openPackage(path);
     doc->originalFormat = ext.empty() ? ".docx" : ext;
   } else if (kind == SourceKind::Legacy) {
-    TempDir tmp;
-    std::string out = (fs::path(tmp.path) / "converted.docx").string();
+    base::TempFolder tmp = tempFolder();
+    std::string out = (fs::path(tmp.path()) / "converted.docx").string();
     convertFile(path, out);
     doc = Document::fromPackage(Package::open(out), path);
     doc->originalFormat = ext;

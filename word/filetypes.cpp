@@ -9,17 +9,6 @@
 
 namespace word {
 
-std::string asciiLower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string lowerExtension(const std::string& path) {
-  return asciiLower(std::filesystem::path(path).extension().string());
-}
-
 bool isOoxmlExtension(const std::string& ext) {
   return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
 }

@@ -3,12 +3,12 @@
 
 #include <string>
 
+#include "base/ascii.h"
+
 namespace word {
 
-// ASCII letters lowered; other bytes (UTF-8 included) unchanged.
-std::string asciiLower(std::string s);
 // The extension of `path` with its dot, lowered: "A.DOCX" -> ".docx"; "" when there is none.
-std::string lowerExtension(const std::string& path);
+using base::lowerExtension;
 // .docx .docm .dotx .dotm
 bool isOoxmlExtension(const std::string& ext);
 // .doc .dot .rtf .wps .wpt .odt .ott: read and written through LibreOffice.

@@ -1,4 +1,5 @@
 #include "word/headerfooter.h"
+#include "base/ascii.h"
 #include "base/messages.h"
 
 #include <algorithm>
@@ -136,10 +137,7 @@ std::string styleIdByName(Document& doc, const char* name) {
     for (pugi::xml_node s = root.child(n.q("style")); s; s = s.next_sibling(n.q("style"))) {
       if (attr(s, "type", n) != "paragraph")
         continue;
-      std::string v = attr(s.child(n.q("name")), "val", n);
-      std::transform(v.begin(), v.end(), v.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      if (v == name)
+      if (base::lowerAscii(attr(s.child(n.q("name")), "val", n)) == name)
         return attr(s, "styleId", n);
     }
   }

@@ -93,7 +93,7 @@ void clsDoc::applyWatermark() {
     if (kind == Watermark::Text) {
       const std::string& text = s.watermarkText();
       if (text.empty())
-        throw StepError(msg::kWatermarkTextEmpty);
+        throw word::DocumentError(msg::kWatermarkTextEmpty);
       word::Shape shape = Selection().headerFooter().shapes().addTextEffect(
           word::msoTextEffect1, text, s.watermarkFont(), 96.0f, word::msoFalse, word::msoFalse,
           0.0f, 0.0f);
@@ -115,14 +115,14 @@ void clsDoc::applyWatermark() {
     } else if (kind == Watermark::Picture) {
       const std::string& path = s.watermarkPicture();
       if (path.empty())
-        throw StepError(msg::kWatermarkPictureEmpty);
+        throw word::DocumentError(msg::kWatermarkPictureEmpty);
       // The model names the picture file and what is wrong with it; the user chose that file
       // in the watermark settings, so the reason says where to choose another.
       word::Shape shape = [&] {
         try {
           return Selection().headerFooter().shapes().addPicture(path);
         } catch (const word::DocumentError& e) {
-          throw StepError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
+          throw word::DocumentError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
         }
       }();
       shape.setName(std::string(kPictureWatermark) + "1");

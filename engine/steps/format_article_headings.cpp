@@ -24,7 +24,7 @@ constexpr size_t kHeadingLineLimit = 24;
 float headingSpacing(float lines, const Settings& settings, const char* name) {
   lines += 0.2f;
   if (lines < 0.0f || lines > 1000.0f)
-    throw StepError(msg::text(msg::kSettingSpacingRange, name, settings.text(name)));
+    throw word::DocumentError(msg::text(msg::kSettingSpacingRange, name, settings.text(name)));
   return lines;
 }
 

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "engine/clsdoc.h"
@@ -18,7 +19,7 @@ namespace fs = std::filesystem;
 namespace engine {
 
 std::string clsDoc::outputName(const std::string& fileName) {
-  if (fileName.size() >= 4 && word::asciiLower(fileName.substr(fileName.size() - 4)) == ".txt")
+  if (fileName.size() >= 4 && base::equalsNoCase(fileName.substr(fileName.size() - 4), ".txt"))
     return fileName.substr(0, fileName.size() - 4) + ".doc";
   return fileName;
 }
@@ -27,14 +28,15 @@ void clsDoc::saveOutput() {
   word::Document& doc = ActiveDocument();
   const std::string& outDir = property("DocOutLocation");
   if (outDir.empty())
-    throw StepError(msg::kSaveNoOutputFolder);
+    throw word::DocumentError(msg::kSaveNoOutputFolder);
   std::error_code ec;
   // A file where the folder should be is named as such, not by the system's error number.
   if (fs::exists(outDir, ec) && !fs::is_directory(outDir, ec))
-    throw StepError(msg::text(msg::kSaveCannotMakeFolder, outDir, msg::kSaveFolderIsFile));
+    throw word::DocumentError(
+        msg::text(msg::kSaveCannotMakeFolder, outDir, msg::kSaveFolderIsFile));
   fs::create_directories(outDir, ec);
   if (ec || !fs::is_directory(outDir))
-    throw StepError(
+    throw word::DocumentError(
         msg::text(msg::kSaveCannotMakeFolder, outDir,
                   ec ? msg::systemError(ec.value()) : std::string(msg::kSaveFolderIsFile)));
   WordApp.changeFileOpenDirectory(outDir);
@@ -44,7 +46,7 @@ void clsDoc::saveOutput() {
       curName_.empty() ? fs::path(doc.fullName()).filename().string() : curName_;
   const std::string outName = outputName(name);
   if (outName.empty())
-    throw StepError(msg::kSaveNoOutputName);
+    throw word::DocumentError(msg::kSaveNoOutputName);
   const fs::path target = fs::path(outDir) / outName;
 
   word::Output output{target.string(), source, name, curNum_};
@@ -88,7 +90,7 @@ void clsDoc::finishLegacyOutputs() {
   if (!inBatch_) {
     batch_.reset();
     if (!firstFailure.empty())
-      throw StepError(firstFailure);
+      throw word::DocumentError(firstFailure);
   }
 }
 

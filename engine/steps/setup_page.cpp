@@ -80,11 +80,11 @@ void clsDoc::setupPage() {
               gutter = points(s.gutterCm());
   const std::string gutterText = gutter > 0 ? msg::text(msg::kWithGutter, cm(gutter)) : "";
   if (top + bottom + (gutterTop ? gutter : 0.0f) >= height)
-    throw StepError(msg::text(msg::kMarginsExceedPageHeight, cm(top), cm(bottom),
-                              gutterTop ? gutterText : "", cm(height)));
+    throw word::DocumentError(msg::text(msg::kMarginsExceedPageHeight, cm(top), cm(bottom),
+                                        gutterTop ? gutterText : "", cm(height)));
   if (left + right + (gutterTop ? 0.0f : gutter) >= width)
-    throw StepError(msg::text(msg::kMarginsExceedPageWidth, cm(left), cm(right),
-                              gutterTop ? "" : gutterText, cm(width)));
+    throw word::DocumentError(msg::text(msg::kMarginsExceedPageWidth, cm(left), cm(right),
+                                        gutterTop ? "" : gutterText, cm(width)));
 
   page.setTopMargin(top);
   page.setBottomMargin(bottom);

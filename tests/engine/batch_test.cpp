@@ -84,7 +84,7 @@ TEST(EngineNumberErrors, NonNumbersFailNamingTheSettingAndText) {
     try {
       eng.settings().bodyFontSize();
       ADD_FAILURE() << "accepted “" << text << "”";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_EQ(std::string(e.what()), "设置“正文字号”的值“" + text + "”不是数字");
     }
   }
@@ -93,7 +93,7 @@ TEST(EngineNumberErrors, NonNumbersFailNamingTheSettingAndText) {
     try {
       eng.settings().spaceBeforeLines();
       ADD_FAILURE() << "accepted an empty text";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_EQ(std::string(e.what()), "设置“段前”的值为空，应为数字");
     }
   }
@@ -108,7 +108,7 @@ TEST(EngineNumberErrors, DecimalPointWhateverTheLocale) {
   eng.setProperty("行距", "28.5");
   EXPECT_FLOAT_EQ(eng.settings().lineSpacingPoints(), 28.5f);
   eng.setProperty("行距", "28,5");
-  EXPECT_THROW(eng.settings().lineSpacingPoints(), engine::StepError);
+  EXPECT_THROW(eng.settings().lineSpacingPoints(), word::DocumentError);
   std::setlocale(LC_ALL, saved.c_str());
   if (!comma)
     GTEST_SKIP() << "no locale with a decimal comma installed; checked in the C locale only";

@@ -214,7 +214,7 @@ TEST_F(FormatSteps, ALengthThatIsNotANumberFailsAfterTheOrientation) {
     try {
       EngineAccess::setupPage(eng);
       FAIL() << "no failure";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_NE(std::string(e.what()).find("上边距"), std::string::npos) << e.what();
     }
     word::PageSetup ps = doc->pageSetup();
@@ -252,7 +252,7 @@ TEST_F(FormatSteps, MarginsThatLeaveNoTextAreaAreRefused) {
     try {
       EngineAccess::setupPage(eng);
       FAIL() << "accepted";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
     }
     EXPECT_FLOAT_EQ(doc->pageSetup().topMargin(), 72.0f); // no margin was set
@@ -478,7 +478,7 @@ TEST_F(FormatSteps, ASettingThatIsNotANumberFailsTheStep) {
       try {
         EngineAccess::formatParagraphs(eng);
         FAIL() << "no failure";
-      } catch (const engine::StepError& e) {
+      } catch (const word::DocumentError& e) {
         EXPECT_NE(std::string(e.what()).find(c.setting), std::string::npos) << e.what();
       }
       // The rows recorded before the failure are set on the first paragraphs worked on: the
@@ -808,7 +808,7 @@ TEST_F(FormatSteps, AFontSettingThatIsNotANumberFailsTheStep) {
       try {
         EngineAccess::applyFonts(eng);
         FAIL() << "no failure";
-      } catch (const engine::StepError& e) {
+      } catch (const word::DocumentError& e) {
         EXPECT_NE(std::string(e.what()).find(setting), std::string::npos) << e.what();
       }
     }
@@ -825,7 +825,7 @@ TEST_F(FormatSteps, FontSizesWordRefusesAreRefusedNotClamped) {
     try {
       EngineAccess::applyFonts(eng);
       FAIL() << "accepted";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_NE(std::string(e.what()).find(setting), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find("1638"), std::string::npos) << e.what();
     }

@@ -230,7 +230,7 @@ TEST_P(ArticleBadSettings, FailNamingSettingAndText) {
   try {
     d.articles();
     FAIL() << "no error for " << c.setting;
-  } catch (const engine::StepError& e) {
+  } catch (const word::DocumentError& e) {
     EXPECT_NE(std::string(e.what()).find(c.setting), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find(c.value), std::string::npos) << e.what();
   }
@@ -384,7 +384,7 @@ TEST(FormatNumberedHeadings, BadTitleBoldFailsOnlyAtFirstLevelHeading) {
     try {
       d.numbered();
       FAIL() << "no error";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_NE(std::string(e.what()).find("标题加粗"), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find("粗"), std::string::npos) << e.what();
     }

@@ -194,7 +194,7 @@ TEST(Settings, WeightsRoundHalvesToEvenWithinTheIntegerRange) {
     try {
       eng.settings().bodyBold();
       ADD_FAILURE() << "accepted “" << text << "”";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_EQ(std::string(e.what()), std::string("设置“正文加粗”的值“") + text + "”超出整数范围");
     }
   }
@@ -222,7 +222,7 @@ TEST(Settings, BlankIndentsAreNoIndentOtherBlankNumbersFail) {
     try {
       read(eng.settings());
       ADD_FAILURE() << name;
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_EQ(std::string(e.what()), std::string("设置“") + name + "”的值为空，应为数字");
     }
   }
@@ -244,7 +244,7 @@ TEST(Settings, FontSizesOutsideWhatWordTakesFailNamingTheSetting) {
       try {
         read(eng.settings());
         ADD_FAILURE() << name << " accepted " << bad;
-      } catch (const engine::StepError& e) {
+      } catch (const word::DocumentError& e) {
         EXPECT_EQ(std::string(e.what()),
                   std::string("设置“") + name + "”的值 " + bad +
                       " 磅超出字号的范围（1 至 1638 磅），请改为这个范围内的字号");
