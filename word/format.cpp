@@ -141,38 +141,35 @@ bool boldMentionedAbove(Document& doc, Story* st, pugi::xml_node runOrParagraph)
   return lookupRun<bool>(doc, st, runOrParagraph, mentions).value_or(false);
 }
 
-std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
+namespace {
+
+// The font name of one slot of w:rFonts (its theme attribute first), read as lookupRun does.
+std::string effectiveFontSlot(Document& doc, Story* st, pugi::xml_node run, const char* slot,
+                              const char* themeSlot, const char* absent) {
   auto v = lookupRun<std::string>(
       doc, st, run, [&](pugi::xml_node rPr, const WNames& n) -> std::optional<std::string> {
         pugi::xml_node f = rPr.child(n.q("rFonts"));
         if (!f)
           return std::nullopt;
-        std::string theme = attr(f, "asciiTheme", n);
+        std::string theme = attr(f, themeSlot, n);
         if (!theme.empty())
           return doc.themeFont(theme);
-        std::string a = attr(f, "ascii", n);
+        std::string a = attr(f, slot, n);
         if (!a.empty())
           return a;
         return std::nullopt;
       });
-  return v.value_or("Times New Roman");
+  return v.value_or(absent);
+}
+
+} // namespace
+
+std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
+  return effectiveFontSlot(doc, st, run, "ascii", "asciiTheme", "Times New Roman");
 }
 
 std::string effectiveFarEastFontName(Document& doc, Story* st, pugi::xml_node run) {
-  auto v = lookupRun<std::string>(
-      doc, st, run, [&](pugi::xml_node rPr, const WNames& n) -> std::optional<std::string> {
-        pugi::xml_node f = rPr.child(n.q("rFonts"));
-        if (!f)
-          return std::nullopt;
-        std::string theme = attr(f, "eastAsiaTheme", n);
-        if (!theme.empty())
-          return doc.themeFont(theme);
-        std::string a = attr(f, "eastAsia", n);
-        if (!a.empty())
-          return a;
-        return std::nullopt;
-      });
-  return v.value_or("宋体");
+  return effectiveFontSlot(doc, st, run, "eastAsia", "eastAsiaTheme", "宋体");
 }
 
 float effectiveSpacing(Document& doc, Story* st, pugi::xml_node run) {

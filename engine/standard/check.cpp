@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "engine/standard/elements.h"
 #include "engine/standard/layout.h"
@@ -31,15 +32,8 @@ const std::vector<std::vector<std::string>>& fontAliases() {
   return list;
 }
 
-std::string folded(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 bool sameFont(const std::string& found, const std::string& wanted) {
-  const std::string a = folded(found), b = folded(wanted);
+  const std::string a = base::lowerAscii(found), b = base::lowerAscii(wanted);
   if (a == b)
     return true;
   for (const auto& names : fontAliases())
@@ -68,7 +62,7 @@ std::string charsText(float chars) {
   return msg::text(msg::kStdCharacters, number(chars));
 }
 
-std::string quoted(const std::u32string& t) {
+std::string inQuotes(const std::u32string& t) {
   return msg::text(msg::kStdQuoted, word::toUtf8(t));
 }
 
@@ -201,32 +195,6 @@ private:
              msg::text(msg::kStdChars, kCharsPerLine));
   }
 
-  bool handled(Element e) const {
-    switch (e) {
-    case Element::Title:
-      return s_.title;
-    case Element::Addressee:
-      return s_.addressee;
-    case Element::Attachment:
-      return s_.attachment;
-    case Element::Signature:
-    case Element::Date:
-      return s_.signature;
-    case Element::Note:
-      return s_.note;
-    case Element::CopyTo:
-    case Element::PrintedBy:
-      return s_.record;
-    case Element::DocNumber:
-      return s_.docNumber;
-    case Element::Masthead:
-    case Element::Table:
-      return false;
-    default:
-      return true;
-    }
-  }
-
   word::Range textRange(size_t i) {
     word::Range r = doc_.paragraphs().item(static_cast<int>(i) + 1).range();
     int64_t end = r.start() + static_cast<int64_t>(texts_[i].text.size());
@@ -245,6 +213,17 @@ private:
       at(sizeClause, i, msg::kStdWhatSize,
          found == word::kUndefined ? std::string(msg::kStdMixed) : pointsText(found),
          pointsText(size));
+  }
+
+  // One blank line above the first paragraph of a block (the attachment note, the signature
+  // block): `seen` says whether the block's first paragraph was already measured.
+  void checkOneBlankAbove(size_t i, bool& seen, Clause clause) {
+    if (seen)
+      return;
+    seen = true;
+    if (int blanks = blanksAbove(i); blanks != 1)
+      at(clause, i, msg::kStdWhatBlankAbove, msg::text(msg::kStdLines, blanks),
+         msg::text(msg::kStdLines, 1));
   }
 
   // Blank paragraphs directly above paragraph i.
@@ -294,7 +273,7 @@ private:
     size_t lastRecord = 0;
     for (size_t i = 0; i < elements_.size(); ++i) {
       Element e = elements_[i];
-      if (!handled(e))
+      if (!handles(s_, e))
         continue;
       if (e >= Element::Heading1 && e <= Element::Heading4 && !s_.headings)
         e = Element::Body;
@@ -318,7 +297,7 @@ private:
         }
         case Element::DocNumber:
           if (auto wanted = standardDocNumber(text); wanted && *wanted != text)
-            at(Clause::DocNumberForm, i, msg::kStdWhatForm, quoted(text), quoted(*wanted));
+            at(Clause::DocNumberForm, i, msg::kStdWhatForm, inQuotes(text), inQuotes(*wanted));
           break;
         case Element::Addressee: {
           if (lastTitle >= 0 && s_.title) {
@@ -332,8 +311,8 @@ private:
             at(Clause::AddresseeIndent, i, msg::kStdWhatIndent, placementText(pl),
                msg::kStdFlushLeft);
           if (!text.empty() && text.back() != U'：')
-            at(Clause::AddresseeColon, i, msg::kStdWhatColon, quoted(text.substr(text.size() - 1)),
-               quoted(U"："));
+            at(Clause::AddresseeColon, i, msg::kStdWhatColon,
+               inQuotes(text.substr(text.size() - 1)), inQuotes(U"："));
           checkFontAndSize(i, r, Clause::BodyFont, Clause::BodySize, s_.bodyFont, kBodySize);
           break;
         }
@@ -345,8 +324,8 @@ private:
           HeadingNumber h = matchHeading(text);
           std::u32string number = text.substr(h.start, h.length);
           if (h.level > 0 && standardHeadingNumber(number, level) != number)
-            at(Clause::HeadingNumber, i, msg::kStdWhatHeadingNumber, quoted(number),
-               quoted(standardHeadingNumber(number, level)));
+            at(Clause::HeadingNumber, i, msg::kStdWhatHeadingNumber, inQuotes(number),
+               inQuotes(standardHeadingNumber(number, level)));
           // The heading's font on its heading part (up to the first full stop when text
           // follows it).
           size_t stop = texts_[i].text.find(U'。');
@@ -373,28 +352,20 @@ private:
         case Element::Attachment: {
           checkFontAndSize(i, r, Clause::BodyFont, Clause::BodySize, s_.bodyFont, kBodySize);
           if (!attachmentSeen) {
-            attachmentSeen = true;
-            if (int blanks = blanksAbove(i); blanks != 1)
-              at(Clause::AttachmentBlank, i, msg::kStdWhatBlankAbove,
-                 msg::text(msg::kStdLines, blanks), msg::text(msg::kStdLines, 1));
+            checkOneBlankAbove(i, attachmentSeen, Clause::AttachmentBlank);
             Placement pl = placementOf(f, kBodySize);
             if (!near(pl.left + pl.firstLine, 2 * kBodySize, 1.0f))
               at(Clause::AttachmentIndent, i, msg::kStdWhatIndent,
                  charsText((pl.left + pl.firstLine) / kBodySize), charsText(2));
             if (text.size() > 2 && text[2] != U'：')
-              at(Clause::AttachmentColon, i, msg::kStdWhatColon, quoted(text.substr(2, 1)),
-                 quoted(U"："));
+              at(Clause::AttachmentColon, i, msg::kStdWhatColon, inQuotes(text.substr(2, 1)),
+                 inQuotes(U"："));
           }
           break;
         }
         case Element::Signature: {
           checkFontAndSize(i, r, Clause::BodyFont, Clause::BodySize, s_.bodyFont, kBodySize);
-          if (!signatureSeen) {
-            signatureSeen = true;
-            if (int blanks = blanksAbove(i); blanks != 1)
-              at(Clause::SignatureBlank, i, msg::kStdWhatBlankAbove,
-                 msg::text(msg::kStdLines, blanks), msg::text(msg::kStdLines, 1));
-          }
+          checkOneBlankAbove(i, signatureSeen, Clause::SignatureBlank);
           Placement pl = placementOf(f, kBodySize);
           const int a = f.alignment();
           if (a != word::wdAlignParagraphRight || !near(pl.right, 2 * kBodySize, 1.0f))
@@ -409,19 +380,14 @@ private:
         case Element::Date: {
           checkFontAndSize(i, r, Clause::BodyFont, Clause::BodySize, s_.bodyFont, kBodySize);
           if (auto wanted = standardDate(text); wanted && *wanted != text)
-            at(Clause::DateForm, i, msg::kStdWhatForm, quoted(text), quoted(*wanted));
-          if (!signatureSeen) {
-            signatureSeen = true;
-            if (int blanks = blanksAbove(i); blanks != 1)
-              at(Clause::SignatureBlank, i, msg::kStdWhatBlankAbove,
-                 msg::text(msg::kStdLines, blanks), msg::text(msg::kStdLines, 1));
-          }
+            at(Clause::DateForm, i, msg::kStdWhatForm, inQuotes(text), inQuotes(*wanted));
+          checkOneBlankAbove(i, signatureSeen, Clause::SignatureBlank);
           checkDatePlace(i, f, text, signatureStart, signatureWidth);
           break;
         }
         case Element::Note: {
           if (text.front() != U'（' || text.back() != U'）')
-            at(Clause::NoteForm, i, msg::kStdWhatForm, quoted(text), msg::kStdNoteExpected);
+            at(Clause::NoteForm, i, msg::kStdWhatForm, inQuotes(text), msg::kStdNoteExpected);
           Placement pl = placementOf(f, kBodySize);
           if (!near(pl.firstLine, 2 * kBodySize, 1.0f) || !near(pl.left, 0, 1.0f))
             at(Clause::NoteForm, i, msg::kStdWhatIndent, placementText(pl), msg::kStdBodyIndent);
@@ -566,7 +532,7 @@ private:
       const bool dashes = shown.size() >= 3 && shown.front() == U'—' && shown.back() == U'—';
       if (!page || !dashes)
         finding(Clause::PageNumberForm, msg::kStdWhatPageNumber,
-                shown.empty() ? std::string(msg::kStdNone) : quoted(shown),
+                shown.empty() ? std::string(msg::kStdNone) : inQuotes(shown),
                 msg::kStdPageNumberExpected);
       if (shown.empty())
         return;

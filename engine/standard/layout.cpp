@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/messages.h"
+#include "base/wide_characters.h"
 #include "word/document.h"
 #include "word/headerfooter.h"
 #include "word/pagesetup.h"
@@ -18,14 +19,9 @@ bool isBlankChar(char32_t c) {
   return c == U' ' || c == U'\u3000' || c == U'\t' || c == U'\u00A0';
 }
 
+// Chinese fonts also give the em dash and the curly quotes a full em.
 bool isWide(char32_t c) {
-  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
-         (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
-         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
-         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
-         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD) || c == U'—' || c == U'“' ||
-         c == U'”' || c == U'‘' || c == U'’';
+  return base::isWideCharacter(c) || c == U'—' || c == U'“' || c == U'”' || c == U'‘' || c == U'’';
 }
 
 // A paragraph's text without its mark (and a cell's end mark).
@@ -55,39 +51,6 @@ std::pair<size_t, size_t> trimmedSpan(const std::u32string& t) {
   while (e > b && isBlankChar(t[e - 1]))
     --e;
   return {b, e};
-}
-
-bool handles(const Settings& s, Element e) {
-  switch (e) {
-  case Element::Title:
-    return s.title;
-  case Element::Addressee:
-    return s.addressee;
-  case Element::Heading1:
-  case Element::Heading2:
-  case Element::Heading3:
-  case Element::Heading4:
-    return true; // as body text at least; their numbers and fonts follow s.headings
-  case Element::Attachment:
-    return s.attachment;
-  case Element::Signature:
-  case Element::Date:
-    return s.signature;
-  case Element::Note:
-    return s.note;
-  case Element::CopyTo:
-  case Element::PrintedBy:
-    return s.record;
-  case Element::DocNumber:
-    return s.docNumber;
-  case Element::Body:
-  case Element::Blank:
-    return true;
-  case Element::Masthead:
-  case Element::Table:
-    return false;
-  }
-  return false;
 }
 
 int headingLevel(Element e) {
@@ -390,6 +353,39 @@ void setPageNumbers(word::Document& doc, const Settings& s, std::vector<std::str
 word::Range storyRange(word::Story* story) {
   word::Paragraphs paras(story);
   return word::Range(story, 0, paras.count() > 0 ? paras.last().range().end() : 0);
+}
+
+bool handles(const Settings& s, Element e) {
+  switch (e) {
+  case Element::Title:
+    return s.title;
+  case Element::Addressee:
+    return s.addressee;
+  case Element::Heading1:
+  case Element::Heading2:
+  case Element::Heading3:
+  case Element::Heading4:
+    return true; // as body text at least; their numbers and fonts follow s.headings
+  case Element::Attachment:
+    return s.attachment;
+  case Element::Signature:
+  case Element::Date:
+    return s.signature;
+  case Element::Note:
+    return s.note;
+  case Element::CopyTo:
+  case Element::PrintedBy:
+    return s.record;
+  case Element::DocNumber:
+    return s.docNumber;
+  case Element::Body:
+  case Element::Blank:
+    return true;
+  case Element::Masthead:
+  case Element::Table:
+    return false;
+  }
+  return false;
 }
 
 float mmToPoints(float mm) {

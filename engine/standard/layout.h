@@ -46,6 +46,11 @@ inline constexpr float kFooterDistanceMm = 25.2f;
 // Millimetres in points.
 float mmToPoints(float mm);
 
+// Whether the settings have the run lay out (and the check measure) element `e`: the page, the
+// body, its headings (as body text at least) and blank lines always; the masthead and tables
+// never.
+bool handles(const Settings& s, Element e);
+
 // The texts of the main story's paragraphs as recognition sees them.
 std::vector<ParagraphText> paragraphTexts(word::Document& doc);
 
