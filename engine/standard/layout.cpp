@@ -178,12 +178,16 @@ word::Range headingPart(const word::Paragraph& p, const std::u32string& text) {
   return word::Range(r.story(), r.start(), r.start() + static_cast<int64_t>(end));
 }
 
-// Number of blank paragraphs directly before paragraph `index` (1-based).
+// Number of blank paragraphs directly before paragraph `index` (1-based) that may go: a blank
+// paragraph that ends a section keeps the break, and stops the count.
 int blanksBefore(word::Document& doc, int index) {
   int n = 0;
-  for (int i = index - 1;
-       i >= 1 && doc.paragraphs().item(i).isBlank() && !doc.paragraphs().item(i).inTable(); --i)
+  for (int i = index - 1; i >= 1; --i) {
+    word::Paragraph p = doc.paragraphs().item(i);
+    if (!p.isBlank() || p.inTable() || p.endsSection())
+      break;
     ++n;
+  }
   return n;
 }
 

@@ -160,6 +160,22 @@ TEST(StandardRun, OneBlankLineAfterTheTitleAndAboveAttachmentAndSignature) {
   EXPECT_EQ(blanksAbove(Element::Signature), 1);
 }
 
+// Blank lines go or come only as plain paragraphs: a blank paragraph that ends a section keeps
+// its break.
+TEST(StandardRun, BlankParagraphThatEndsASectionStays) {
+  const std::string breakPara =
+      "<w:p><w:pPr><w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr></w:pPr></w:p>";
+  std::string body = stdtest::line("关于调整作息时间的通知") + stdtest::line("各单位：") +
+                     stdtest::line("自下周起调整作息时间。") + stdtest::line("") + breakPara +
+                     stdtest::line("") + stdtest::line("某某局") + stdtest::line("2024年5月1日");
+  auto doc = qftest::makeDoc(body, stdtest::kStyles);
+  ASSERT_EQ(doc->sections().count(), 2);
+  std_::normaliseText(*doc, {});
+  std_::layOut(*doc, {});
+  EXPECT_EQ(doc->sections().count(), 2);
+  EXPECT_EQ(textOf(*doc, firstOf(*doc, Element::Signature)), "某某局");
+}
+
 TEST(StandardRun, PageNumbersWithEmDashesRightOnOddPagesLeftOnEven) {
   auto doc = stdtest::laidOutNotice();
   word::Section first = doc->sections().item(1);
