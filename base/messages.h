@@ -833,6 +833,13 @@ inline constexpr const char* kMerge = "文档合并";
 inline constexpr const char* kMergeNote = "将选定的文档合并为一个文档。";
 inline constexpr const char* kPrint = "文档打印";
 inline constexpr const char* kPrintNote = "将选定的文档输出到选定打印机：";
+inline constexpr const char* kStartStandard = "国标排版";
+inline constexpr const char* kStartStandardNote =
+    "按 GB/T 9704-2012《党政机关公文格式》排版选定的文档（处理的要素和字体见 setup.ini 的 "
+    "[standard] 节）。";
+inline constexpr const char* kCheckStandard = "国标检查";
+inline constexpr const char* kCheckStandardNote =
+    "列出选定的文档不符合 GB/T 9704-2012 的各处，文档不作改动。";
 
 // Dialogs and boxes.
 inline constexpr const char* kBoxTitle = "提示";
@@ -842,6 +849,7 @@ inline constexpr const char* kChoosePictureTitle = "选择图片";
 inline constexpr const char* kCannotListFolder =
     "无法读取目录：{}。请确认该目录存在并且有读取权限。";
 inline constexpr const char* kSelectFiles = "请选择要排版的文件！";
+inline constexpr const char* kSelectFilesToCheck = "请选择要检查的文件！";
 inline constexpr const char* kEngineNotStarted =
     "无法启动排版引擎：{}\n\n设置仍可修改；排版时将再次尝试启动引擎。";
 inline constexpr const char* kBatchNotStarted = "无法开始排版：{}";
@@ -859,6 +867,7 @@ inline constexpr const char* kCannotOpen =
 // The batch: status line, message list, closing box.
 inline constexpr const char* kProcessing = "正在处理：{}";
 inline constexpr const char* kConverting = "正在转换 {} 个旧格式文档…";
+inline constexpr const char* kCheckingDocuments = "正在检查 {} 个文档…";
 inline constexpr const char* kWritingLegacy = "正在写出 {} 个旧格式文档…";
 inline constexpr const char* kBatchSummary = "排版结束：成功 {} 个，失败 {} 个，有警告 {} 个。";
 inline constexpr const char* kOutputFolderIs = "输出目录：{}";

@@ -1,6 +1,5 @@
 #include "app/cli/check_command.h"
 
-#include <map>
 #include <ostream>
 
 #include <nlohmann/json.hpp>
@@ -9,8 +8,6 @@
 #include "base/messages.h"
 #include "engine/standard/check.h"
 #include "settings/settings.h"
-#include "word/batch.h"
-#include "word/document.h"
 
 namespace quillfold::cli {
 
@@ -20,10 +17,6 @@ namespace {
 
 std::string dumpJson(const nlohmann::json& j) {
   return j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-std::string reasonOf(const word::DocumentError& e) {
-  return e.reason().empty() ? e.what() : e.reason();
 }
 
 } // namespace
@@ -36,45 +29,21 @@ int runCheck(const CheckCommand& command, std::ostream& out, std::ostream& err) 
     settings::IniFile ini(path);
     if (!ini.readError().empty())
       return reportUsage(err, ini.readError());
-    std::map<std::string, std::string> values;
-    for (const auto& [name, value] : settings::loadStandardProperties(ini))
-      values[name] = value;
-    standard = engine::standard::fromProperties(
-        [&](std::string_view name) { return values[std::string(name)]; });
+    standard = engine::standard::fromProperties(settings::loadStandardProperties(ini));
   }
 
-  // The documents are read as typeset reads them: the legacy ones converted by LibreOffice in
-  // one start (into the batch's private folder; the sources are only read).
-  word::Application app;
-  word::Batch batch(app);
-  batch.addSources(command.files);
   int conforming = 0, breaking = 0, unreadable = 0;
-  for (size_t i = 0; i < command.files.size(); ++i) {
-    const std::string& file = command.files[i];
-    std::vector<engine::standard::Finding> findings;
-    std::string error;
-    // One document in memory at a time: opened, checked, closed.
-    word::Document* doc = nullptr;
-    try {
-      doc = &batch.open(file);
-      findings = engine::standard::checkDocument(*doc, standard);
-    } catch (const word::DocumentError& e) {
-      error = reasonOf(e);
-    } catch (const std::exception&) {
-      error = msg::kUnknownFailure;
-    }
-    if (doc)
-      app.close(*doc);
-    if (!error.empty())
+  engine::standard::checkFiles(command.files, standard, [&](const engine::standard::FileCheck& r) {
+    if (!r.readable())
       ++unreadable;
-    else if (findings.empty())
+    else if (r.conforms())
       ++conforming;
     else
       ++breaking;
 
     if (command.json) {
       nlohmann::json list = nlohmann::json::array();
-      for (const auto& f : findings)
+      for (const auto& f : r.findings)
         list.push_back({{"paragraph", f.paragraph},
                         {"words", f.words},
                         {"element", f.element},
@@ -83,25 +52,27 @@ int runCheck(const CheckCommand& command, std::ostream& out, std::ostream& err) 
                         {"expected", f.expected},
                         {"text", f.text()}});
       nlohmann::json doc = {{"event", "document"},
-                            {"file", file},
-                            {"readable", error.empty()},
-                            {"conforms", error.empty() && findings.empty()},
+                            {"file", r.file},
+                            {"readable", r.readable()},
+                            {"conforms", r.conforms()},
                             {"findings", list}};
-      if (!error.empty())
-        doc["error"] = error;
+      if (!r.readable())
+        doc["error"] = r.error;
       out << dumpJson(doc) << '\n';
-      continue;
+      return true;
     }
-    if (!error.empty()) {
-      err << msg::text(msg::kCliCheckUnreadable, terminalSafe(file), terminalSafe(error)) << '\n';
-    } else if (findings.empty()) {
-      out << msg::text(msg::kCliCheckConforms, terminalSafe(file)) << '\n';
+    if (!r.readable()) {
+      err << msg::text(msg::kCliCheckUnreadable, terminalSafe(r.file), terminalSafe(r.error))
+          << '\n';
+    } else if (r.conforms()) {
+      out << msg::text(msg::kCliCheckConforms, terminalSafe(r.file)) << '\n';
     } else {
-      out << msg::text(msg::kCliCheckBreaks, terminalSafe(file), findings.size()) << '\n';
-      for (const auto& f : findings)
+      out << msg::text(msg::kCliCheckBreaks, terminalSafe(r.file), r.findings.size()) << '\n';
+      for (const auto& f : r.findings)
         out << "  " << terminalSafe(f.text()) << '\n';
     }
-  }
+    return true;
+  });
   const int status = unreadable > 0 ? kExitFailed : breaking > 0 ? kExitNotices : kExitDone;
   if (command.json)
     out << dumpJson({{"event", "summary"},

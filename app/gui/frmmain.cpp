@@ -53,6 +53,7 @@
 #include "app/server/engine_client.h"
 #include "app/server/process_sweep.h"
 #include "base/messages.h"
+#include "engine/standard/check.h"
 #include "settings/settings.h"
 #include "word/fonts.h"
 
@@ -124,7 +125,10 @@ constexpr StartCommand kStartCommands[] = {
     {msg::kStartHeader, "YeMei", msg::kStartHeaderNote},
     {msg::kStartPage, "YeMian", msg::kStartPageNote},
     {msg::kStartSizes, "ZiHao", msg::kStartSizesNote},
+    {msg::kStartStandard, "Standard", msg::kStartStandardNote},
 };
+constexpr int kStartCommandCount = static_cast<int>(std::size(kStartCommands));
+constexpr int kStandardCommand = 4;
 
 // The program folder for documents: the executable's folder, or the home folder when that
 // cannot be written (an installed copy lives in a system folder).
@@ -746,9 +750,11 @@ QWidget* FrmMain::buildWorkbenchPage() {
     cell->addStretch(1);
     grid->addLayout(cell, row, 1);
   };
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < kStartCommandCount; ++i) {
     auto* button = new QPushButton(t(kStartCommands[i].caption), page);
-    button->setObjectName(QString::fromUtf8("cmd排版_") + QString::number(i));
+    button->setObjectName(i == kStandardCommand
+                              ? QStringLiteral("cmdStandard")
+                              : QString::fromUtf8("cmd排版_") + QString::number(i));
     button->setMinimumWidth(100);
     connect(button, &QPushButton::clicked, this, [this, i] { startBatch(i); });
     startButtons_.push_back(button);
@@ -756,6 +762,12 @@ QWidget* FrmMain::buildWorkbenchPage() {
     noteWith(kStartCommands[i].note, i == 3 ? combo("cbFontJJ", ValueList::FontSizeStep) : nullptr);
     ++row;
   }
+  cmdCheck_ = new QPushButton(t(msg::kCheckStandard), page);
+  cmdCheck_->setObjectName(QStringLiteral("cmdCheck"));
+  connect(cmdCheck_, &QPushButton::clicked, this, [this] { checkSelected(); });
+  grid->addWidget(cmdCheck_, row, 0);
+  noteWith(msg::kCheckStandardNote, nullptr);
+  ++row;
   cmdMerge_ = new QPushButton(t(msg::kMerge), page);
   cmdMerge_->setObjectName(QString::fromUtf8("cmd合并"));
   connect(cmdMerge_, &QPushButton::clicked, this, [this] { mergeSelected(); });
@@ -1054,8 +1066,10 @@ bool FrmMain::askBeforeClosing() {
   if (closing_ || !askOnClose_)
     return true;
   if (mergePrintRunning_) {
-    // A merge or print cannot be broken off halfway; the window closes when it is done.
+    // A merge or print cannot be broken off halfway; a check stops after the document it
+    // reads. The window closes when the work is done.
     closeAfterWork_ = true;
+    stopCheck_ = true;
     return false;
   }
   if (!batchRunning_)
@@ -1182,13 +1196,13 @@ QString FrmMain::selectedFileList() const {
 // ---- the batch --------------------------------------------------------------------------
 
 std::string FrmMain::runModeOf(int index) {
-  if (index < 0 || index > 3)
+  if (index < 0 || index >= kStartCommandCount)
     return {};
   return kStartCommands[index].mode;
 }
 
 void FrmMain::startBatch(int index) {
-  if (batchRunning_ || index < 0 || index > 3)
+  if (batchRunning_ || index < 0 || index >= kStartCommandCount)
     return;
   QStringList names;
   for (int i = 0; i < fileList_->count(); ++i)
@@ -1326,6 +1340,83 @@ void FrmMain::printSelected() {
   info(t(msg::kBoxTitle), summary);
 }
 
+void FrmMain::checkSelected() {
+  if (batchRunning_)
+    return;
+  const QStringList names = fileList_->selectedNames();
+  if (names.isEmpty()) {
+    info(t(msg::kBoxTitle), t(msg::kSelectFilesToCheck));
+    return;
+  }
+  // The [standard] section as the file holds it now, as `quillfold check` reads it.
+  ini_.reload();
+  const engine::standard::Settings standard =
+      engine::standard::fromProperties(settings::loadStandardProperties(ini_));
+  std::vector<std::string> files;
+  for (const QString& name : names)
+    files.push_back(s(QDir(fileList_->path()).filePath(name)));
+
+  const int legacy = static_cast<int>(std::count_if(names.begin(), names.end(), isLegacyInput));
+  // LibreOffice reads every legacy input before the first document is checked: the bar keeps
+  // moving until then.
+  if (legacy > 0)
+    progressBar_->setRange(0, 0);
+  else
+    progressBar_->setRange(0, static_cast<int>(names.size()));
+  progressBar_->setValue(0);
+  statusLabel_->setText(legacy > 0 ? t(msg::kConverting, legacy)
+                                   : t(msg::kCheckingDocuments, names.size()));
+  batchRunning_ = mergePrintRunning_ = true;
+  stopCheck_ = false;
+  setStartEnabled(false);
+
+  // The check runs on a worker thread; each document's lines are listed as soon as it is done.
+  int checked = 0, conforming = 0, breaking = 0, unreadable = 0;
+  runBesideTheWindow([&] {
+    engine::standard::checkFiles(files, standard, [&](const engine::standard::FileCheck& r) {
+      ++checked;
+      if (!r.readable())
+        ++unreadable;
+      else if (r.conforms())
+        ++conforming;
+      else
+        ++breaking;
+      QStringList lines;
+      const std::string name = s(QFileInfo(q(r.file)).fileName());
+      if (!r.readable())
+        lines << t(msg::kCliCheckUnreadable, name, r.error);
+      else if (r.conforms())
+        lines << t(msg::kCliCheckConforms, name);
+      else
+        lines << t(msg::kCliCheckBreaks, name, r.findings.size());
+      for (const auto& f : r.findings)
+        lines << QStringLiteral("  ") + q(f.text());
+      const QString path = q(r.file);
+      const int done = checked, total = static_cast<int>(files.size());
+      QMetaObject::invokeMethod(
+          this,
+          [this, lines, path, done, total] {
+            if (progressBar_->maximum() == 0) // LibreOffice has read the legacy inputs
+              progressBar_->setRange(0, total);
+            statusLabel_->setText(t(msg::kCheckingDocuments, total));
+            progressBar_->setValue(done);
+            for (int i = 0; i < lines.size(); ++i)
+              addLine(lines[i], i == 0 ? path : QString());
+          },
+          Qt::QueuedConnection);
+      return !stopCheck_;
+    });
+  });
+  batchRunning_ = mergePrintRunning_ = false;
+  setStartEnabled(true);
+  statusLabel_->setText(QString());
+  if (progressBar_->maximum() == 0)
+    progressBar_->setRange(0, static_cast<int>(names.size()));
+  addLine(t(msg::kCliCheckSummary, checked, conforming, breaking, unreadable));
+  if (closeAfterWork_)
+    close();
+}
+
 void FrmMain::runEngine(const std::string& runMode, const QString& folder,
                         const QStringList& names) {
   // The file is the one source of the settings: read it again into the controls, section by
@@ -1340,6 +1431,11 @@ void FrmMain::runEngine(const std::string& runMode, const QString& folder,
 
   EngineBatch batch;
   batch.properties = engineProperties();
+  // The standard run takes its own settings besides, from the [standard] section as the file
+  // holds it; the other run modes get the 46 alone.
+  if (runMode == kStartCommands[kStandardCommand].mode)
+    for (auto& property : settings::loadStandardProperties(ini_))
+      batch.properties.push_back(std::move(property));
   batch.docPath = s(folder);
   for (const QString& name : names)
     batch.files.push_back(s(name));
@@ -1419,7 +1515,7 @@ void FrmMain::setStartEnabled(bool enabled) {
   // One thing at a time: typesetting, merging and printing exclude one another.
   for (QPushButton* button : startButtons_)
     button->setEnabled(enabled);
-  for (QPushButton* button : {cmdMerge_, cmdPrint_})
+  for (QPushButton* button : {cmdCheck_, cmdMerge_, cmdPrint_})
     button->setEnabled(enabled);
   for (QAction* action : {mnuStart_, mnuMerge_, mnuPrint_})
     action->setEnabled(enabled);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <QUrl>
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -128,18 +129,24 @@ public:
   const std::filesystem::path& settingsPath() const { return ini_.path(); }
 
   // ---- commands ----
-  // Start button n, cmd排版_n (0 full run, 1 header only, 2 page only, 3 font sizes only).
+  // Start button n: cmd排版_n (0 full run, 1 header only, 2 page only, 3 font sizes only), 4
+  // cmdStandard (国标排版, the standard run; the [standard] settings go to the engine too).
   void startBatch(int index);
   // Document merge (cmd合并) and print (cmd打印) of the selected files: wired to their
   // buttons and menu entries; the work itself is done by the merge and print modules.
   void mergeSelected();
   void printSelected();
+  // 国标检查 (cmdCheck): the clauses of the national layout standard the selected files break,
+  // listed per document in the message list as `quillfold check` prints them, with a closing
+  // summary line. The files are only read; the window keeps repainting while they are checked.
+  void checkSelected();
   // Opens the output folder in the system's file manager.
   void openOutputFolder();
   // Closes the window without the question a running batch asks (a termination request).
   void closeWithoutAsking();
 
-  // The run mode of start button `index` ("0", "YeMei", "YeMian", "ZiHao"); "" for others.
+  // The run mode of start button `index` ("0", "YeMei", "YeMian", "ZiHao", "Standard"); "" for
+  // others.
   static std::string runModeOf(int index);
 
 signals:
@@ -234,6 +241,7 @@ private:
   bool askOnClose_ = true;
   bool mergePrintRunning_ = false;
   bool closeAfterWork_ = false;
+  std::atomic<bool> stopCheck_ = false; // a running check ends after its current document
 
   // What the running batch has reported, for its closing line and box.
   struct BatchTally {
@@ -261,7 +269,7 @@ private:
   QRadioButton* watermarkKinds_[3] = {};
   QLineEdit* txtJpg_ = nullptr;
   QTextBrowser* helpBrowser_ = nullptr;
-  std::vector<QPushButton*> startButtons_; // cmd排版(0..3)
+  std::vector<QPushButton*> startButtons_; // cmd排版_0..3, cmdStandard
   QComboBox* cbPrinter_ = nullptr;
   PreviewPane* preview_ = nullptr;
   QCheckBox* chkPdf_ = nullptr;
@@ -272,6 +280,7 @@ private:
   QAction* mnuStart_ = nullptr;
   QAction* mnuMerge_ = nullptr;
   QAction* mnuPrint_ = nullptr;
+  QPushButton* cmdCheck_ = nullptr;
   QPushButton* cmdMerge_ = nullptr;
   QPushButton* cmdPrint_ = nullptr;
 };

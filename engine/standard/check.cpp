@@ -10,7 +10,9 @@
 #include "base/messages.h"
 #include "engine/standard/elements.h"
 #include "engine/standard/layout.h"
+#include "word/batch.h"
 #include "word/document.h"
+#include "word/error.h"
 #include "word/headerfooter.h"
 #include "word/pagesetup.h"
 #include "word/tab_stops.h"
@@ -574,6 +576,29 @@ std::string Finding::text() const {
 
 std::vector<Finding> checkDocument(word::Document& doc, const Settings& settings) {
   return Checker(doc, settings).run();
+}
+
+void checkFiles(const std::vector<std::string>& files, const Settings& settings,
+                const std::function<bool(const FileCheck&)>& each) {
+  word::Application app;
+  word::Batch batch(app);
+  batch.addSources(files);
+  for (const std::string& file : files) {
+    FileCheck result{file, {}, {}};
+    word::Document* doc = nullptr;
+    try {
+      doc = &batch.open(file);
+      result.findings = checkDocument(*doc, settings);
+    } catch (const word::DocumentError& e) {
+      result.error = e.reason().empty() ? e.what() : e.reason();
+    } catch (const std::exception&) {
+      result.error = msg::kUnknownFailure;
+    }
+    if (doc)
+      app.close(*doc);
+    if (!each(result))
+      return;
+  }
 }
 
 } // namespace engine::standard

@@ -4,6 +4,7 @@
 // was found and what the standard asks. The check reads the document as it is; it changes
 // nothing that is saved.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -69,5 +70,21 @@ struct Finding {
 // numbers are made text on the way (in memory only). A paragraph the model cannot measure is
 // passed over; a document it cannot read throws word::DocumentError.
 std::vector<Finding> checkDocument(word::Document& doc, const Settings& settings);
+
+// What checking one file gave.
+struct FileCheck {
+  std::string file;              // as given
+  std::string error;             // why it could not be read; empty when it was checked
+  std::vector<Finding> findings; // the clauses it breaks (none: it conforms)
+  bool readable() const { return error.empty(); }
+  bool conforms() const { return error.empty() && findings.empty(); }
+};
+
+// Checks `files` in order, read as typeset reads them: the legacy ones converted by LibreOffice
+// in one start (into a private folder; the sources are only read), one document in memory at
+// a time. Each result goes to `each` as soon as it is known; when `each` returns false the
+// files after it are not checked. Never throws for a document.
+void checkFiles(const std::vector<std::string>& files, const Settings& settings,
+                const std::function<bool(const FileCheck&)>& each);
 
 } // namespace engine::standard

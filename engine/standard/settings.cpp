@@ -81,4 +81,13 @@ Settings fromProperties(const std::function<std::string(std::string_view)>& valu
   return s;
 }
 
+Settings fromProperties(const std::vector<std::pair<std::string, std::string>>& properties) {
+  return fromProperties([&](std::string_view name) {
+    for (const auto& [n, v] : properties)
+      if (n == name)
+        return v;
+    return std::string();
+  });
+}
+
 } // namespace engine::standard

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace engine::standard {
@@ -51,5 +52,8 @@ const std::vector<PropertyInfo>& properties();
 // A switch is off only for exactly "0"; an empty font name gives the default font. The member
 // defaults above are the key table's defaults (a test holds them equal).
 Settings fromProperties(const std::function<std::string(std::string_view)>& value);
+// The same from (name, value) pairs, as settings::loadStandardProperties gives them; a property
+// missing from the list reads as empty.
+Settings fromProperties(const std::vector<std::pair<std::string, std::string>>& properties);
 
 } // namespace engine::standard

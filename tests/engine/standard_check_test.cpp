@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../common/temp_folder.h"
 #include "engine/standard/check.h"
 #include "standard_notice.h"
 #include "word/headerfooter.h"
@@ -195,6 +196,39 @@ TEST(Check, AliasesOfTheOfficialFontsPass) {
   textOf(*doc, Element::Body).font().setName("FangSong");
   textOf(*doc, Element::Heading1).font().setName("SimHei");
   EXPECT_TRUE(std_::checkDocument(*doc, {}).empty());
+}
+
+// Files are checked in order, each result handed on at once; an unreadable file is reported
+// and the next one still checked; a false answer stops before the next file.
+TEST(CheckFiles, EachFileInOrderUntilTheCallerStops) {
+  qftest::TempFolder dir;
+  const std::string good = (dir.path() / "国标.docx").string();
+  const std::string typed = (dir.path() / "原文.docx").string();
+  const std::string missing = (dir.path() / "无.docx").string();
+  stdtest::laidOutNotice()->savePackage(good);
+  qftest::makePackage(stdtest::noticeBody(), stdtest::kStyles)->save(typed);
+  struct Case {
+    size_t stopAfter; // the callback answers false for this result (1-based)
+    size_t seen;
+  };
+  for (const Case c : {Case{9, 3}, Case{2, 2}, Case{1, 1}}) {
+    std::vector<std_::FileCheck> results;
+    std_::checkFiles({good, missing, typed}, {}, [&](const std_::FileCheck& r) {
+      results.push_back(r);
+      return results.size() != c.stopAfter;
+    });
+    ASSERT_EQ(results.size(), c.seen);
+    EXPECT_EQ(results[0].file, good);
+    EXPECT_TRUE(results[0].conforms());
+    if (c.seen < 2)
+      continue;
+    EXPECT_FALSE(results[1].readable());
+    if (c.seen < 3)
+      continue;
+    EXPECT_TRUE(results[2].readable());
+    EXPECT_FALSE(results[2].conforms());
+    EXPECT_EQ(results[2].findings.size(), std_::checkDocument(*stdtest::notice(), {}).size());
+  }
 }
 
 } // namespace
