@@ -192,6 +192,14 @@ void Document::loadStyles() {
   }
 }
 
+void Document::stylesChanged() {
+  stylesLoaded_ = false;
+  styles_ = nullptr;
+  stylesNames_ = WNames();
+  defaultPStyle_.clear();
+  styleIndex_.clear();
+}
+
 const WNames& Document::stylesNames() {
   loadStyles();
   return stylesNames_;

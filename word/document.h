@@ -442,6 +442,9 @@ public:
   pugi::xml_node styleNode(const std::string& styleId);
   pugi::xml_node docDefaultsRPr();
   pugi::xml_node docDefaultsPPr();
+  // Forgets what was read from the styles part, so the next lookup reads it again (after the
+  // part or a style was added).
+  void stylesChanged();
   std::string themeFont(const std::string& themeRef);
   const WNames& stylesNames();
   // Why the document, written as it is now, would not read back (Package::readBackProblem);

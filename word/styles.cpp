@@ -2,6 +2,8 @@
 
 #include "base/messages.h"
 #include "word/format.h"
+#include "word/package.h"
+#include "word/xmlns.h"
 
 namespace word {
 
@@ -54,6 +56,46 @@ void Style::setFontSize(float points) {
 
 Style normalStyle(Document& doc) {
   return Style(&doc, doc.defaultParagraphStyle());
+}
+
+Style ensureNormalStyle(Document& doc) {
+  if (Style normal = normalStyle(doc); normal.exists())
+    return normal;
+  Package& pkg = doc.package();
+  std::string part = stylesPart(doc);
+  if (part.empty()) {
+    const std::string mainPart = pkg.mainPart();
+    const size_t slash = mainPart.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : mainPart.substr(0, slash + 1);
+    std::string file = "styles.xml";
+    for (int k = 2; pkg.has(folder + file); ++k)
+      file = "styles" + std::to_string(k) + ".xml";
+    part = folder + file;
+    pkg.setBytes(part,
+                 std::string("<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\r\n"
+                             "<w:styles xmlns:w=\"") +
+                     kWNamespace + "\"/>");
+    pkg.setContentTypeOverride(
+        part, "application/vnd.openxmlformats-officedocument.wordprocessingml.styles+xml");
+    pkg.addRelationship(
+        mainPart, "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles",
+        file);
+  }
+  pugi::xml_node root = pkg.xml(part)->document_element();
+  const WNames n = WNames::forRoot(root);
+  // A free id (and name): a style Normal may be there without being marked as the default.
+  std::string id = "Normal";
+  for (int k = 2; doc.styleNode(id); ++k)
+    id = "Normal" + std::to_string(k);
+  pugi::xml_node style = root.append_child(n.q("style"));
+  style.append_attribute(n.q("type")) = "paragraph";
+  style.append_attribute(n.q("default")) = "1";
+  style.append_attribute(n.q("styleId")) = id.c_str();
+  style.append_child(n.q("name")).append_attribute(n.q("val")) = id.c_str();
+  style.append_child(n.q("qFormat"));
+  pkg.markDirty(part);
+  doc.stylesChanged();
+  return normalStyle(doc);
 }
 
 } // namespace word

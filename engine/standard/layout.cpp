@@ -276,9 +276,9 @@ void setPage(word::Document& doc) {
   // The grid's character pitch is measured against the default paragraph style's size; Word
   // reads it through the style chain, LibreOffice only from the style itself: the style states
   // it, unchanged.
-  word::Style normal = word::normalStyle(doc);
-  if (normal.exists())
-    normal.setFontSize(normal.fontSize());
+  // A document without one gets a default paragraph style to state it in.
+  word::Style normal = word::ensureNormalStyle(doc);
+  normal.setFontSize(normal.fontSize());
   page.setLayoutMode(word::wdLayoutModeGrid);
   page.setLinesPage(kLinesPerPage);
   page.setCharsLine(kCharsPerLine);

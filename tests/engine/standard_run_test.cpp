@@ -60,6 +60,22 @@ TEST(StandardRun, PageIsA4WithTheTextBlockAndAGridOf22LinesOf28Characters) {
   EXPECT_EQ(page.oddAndEvenPagesHeaderFooter(), -1);
 }
 
+// A document without styles: LibreOffice measures the character grid against the default
+// paragraph style only, so the run makes one and states the size in it.
+TEST(StandardRun, ADocumentWithoutStylesGetsTheDefaultStyleTheGridIsMeasuredBy) {
+  auto doc = qftest::makeDoc(stdtest::noticeBody());
+  ASSERT_FALSE(word::normalStyle(*doc).exists());
+  engine::standard::normaliseText(*doc, {});
+  engine::standard::layOut(*doc, {});
+  auto back = qftest::roundTrip(*doc);
+  ASSERT_TRUE(word::normalStyle(*back).exists());
+  EXPECT_NE(back->package().bytes("word/styles.xml").find("<w:sz w:val=\"20\"/>"),
+            std::string::npos);
+  // 10 pt plus charSpace/4096 pt is at most 156 mm / 28.
+  EXPECT_NE(documentXml(*back).find("w:charSpace=\"23734\""), std::string::npos);
+  EXPECT_TRUE(engine::standard::checkDocument(*back, {}).empty());
+}
+
 TEST(StandardRun, ElementsTakeTheirFontsSizesAndPlaces) {
   auto doc = stdtest::laidOutNotice();
   auto para = [&](Element e) { return doc->paragraphs().item(firstOf(*doc, e)); };

@@ -129,4 +129,40 @@ TEST(Style, NormalSizeThroughTheChainAndStatedExplicitly) {
   EXPECT_FALSE(word::Style(doc.get(), "NoSuchStyle").exists());
 }
 
+// A document without a default paragraph style gets one, without formatting of its own, so
+// that the grid's size can be stated in it; one that has it keeps it unchanged.
+TEST(Style, EnsureNormalMakesTheDefaultParagraphStyleWhereThereIsNone) {
+  const std::string defaults24 =
+      "<w:docDefaults><w:rPrDefault><w:rPr><w:sz w:val=\"24\"/></w:rPr></w:rPrDefault>"
+      "</w:docDefaults>";
+  struct Case {
+    const char* name;
+    std::string styles; // "" for no styles part
+    const char* id;     // the default paragraph style afterwards
+    float size;
+  };
+  const Case cases[] = {
+      {"no styles part", "", "Normal", 10.0f},
+      {"no default style", defaults24, "Normal", 12.0f},
+      {"Normal taken, not the default",
+       defaults24 + "<w:style w:type=\"paragraph\" w:styleId=\"Normal\"><w:name w:val=\"x\"/>"
+                    "<w:rPr><w:sz w:val=\"40\"/></w:rPr></w:style>",
+       "Normal2", 12.0f},
+      {"a default style", styles(""), "Normal", 10.5f},
+  };
+  for (const Case& c : cases) {
+    auto doc = makeDoc(para(run("正文")), c.styles);
+    word::Style normal = word::ensureNormalStyle(*doc);
+    ASSERT_TRUE(normal.exists()) << c.name;
+    EXPECT_EQ(normal.id(), c.id) << c.name;
+    EXPECT_FLOAT_EQ(normal.fontSize(), c.size) << c.name;
+    normal.setFontSize(normal.fontSize());
+    auto back = roundTrip(*doc);
+    EXPECT_EQ(back->defaultParagraphStyle(), c.id) << c.name;
+    EXPECT_FLOAT_EQ(word::normalStyle(*back).fontSize(), c.size) << c.name;
+    const std::string xml = back->package().bytes("word/styles.xml");
+    EXPECT_EQ(xml.find("w:default=\"1\""), xml.rfind("w:default=\"1\"")) << c.name;
+  }
+}
+
 } // namespace
