@@ -16,8 +16,8 @@
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/format.h"
-#include "word/numbering.h"
-#include "word/story.h"
+#include "word/internal/numbering.h"
+#include "word/internal/story.h"
 #include "word/text.h"
 #include "word/textimport.h"
 

@@ -20,8 +20,8 @@
 
 #include "word/constants.h"
 #include "word/error.h"
+#include "word/internal/xmlns.h"
 #include "word/package.h"
-#include "word/xmlns.h"
 
 namespace word {
 

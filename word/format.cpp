@@ -6,7 +6,7 @@
 
 #include "word/constants.h"
 #include "word/document.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace word {
 

@@ -8,8 +8,8 @@
 #include <pugixml.hpp>
 
 #include "word/document.h"
-#include "word/story.h"
-#include "word/xmlns.h"
+#include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 

@@ -23,7 +23,7 @@
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "word/error.h"
-#include "word/xmlns.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 

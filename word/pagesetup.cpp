@@ -7,7 +7,7 @@
 
 #include "base/messages.h"
 #include "word/constants.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace word {
 

@@ -15,7 +15,7 @@
 #include "base/messages.h"
 #include "word/document.h"
 #include "word/format.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace word {
 

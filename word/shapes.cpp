@@ -11,8 +11,8 @@
 #include <fstream>
 #include <optional>
 
-#include "word/headerfooter.h"
-#include "word/story.h"
+#include "word/internal/story.h"
+#include "word/sections.h"
 #include "word/text.h"
 
 namespace word {

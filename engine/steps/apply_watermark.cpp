@@ -12,7 +12,7 @@
 
 #include "base/messages.h"
 #include "engine/clsdoc.h"
-#include "word/headerfooter.h"
+#include "word/sections.h"
 #include "word/shapes.h"
 
 namespace engine {

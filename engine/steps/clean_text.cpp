@@ -12,7 +12,7 @@
 #include <string>
 
 #include "engine/clsdoc.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 #include "word/text.h"
 
 namespace engine {

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "engine/clsdoc.h"
-#include "word/headerfooter.h"
+#include "word/sections.h"
 #include "word/pagesetup.h"
 
 namespace engine {

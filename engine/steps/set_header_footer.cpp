@@ -13,7 +13,7 @@
 // LibreOffice, in .docx and .doc alike.
 
 #include "engine/clsdoc.h"
-#include "word/headerfooter.h"
+#include "word/sections.h"
 #include "word/text.h"
 
 namespace engine {

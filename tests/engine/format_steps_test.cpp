@@ -20,8 +20,8 @@
 #include "engine_access.h"
 #include "word/convert.h"
 #include "word/format.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
-#include "word/story.h"
 
 using engine::EngineAccess;
 using qftest::para;

@@ -21,10 +21,10 @@
 #include "batch_helpers.h"
 #include "engine_access.h"
 #include "word/convert.h"
-#include "word/headerfooter.h"
+#include "word/sections.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
 #include "word/shapes.h"
-#include "word/story.h"
 
 using engine::EngineAccess;
 using qftest::para;

@@ -13,10 +13,10 @@
 #include "engine/recognisers/date_line.h"
 #include "engine/recognisers/tab_pad.h"
 #include "engine_access.h"
-#include "word/headerfooter.h"
+#include "word/sections.h"
+#include "word/internal/xmlns.h"
 #include "word/package.h"
 #include "word/text.h"
-#include "word/xmlns.h"
 
 using engine::EngineAccess;
 using qftest::para;

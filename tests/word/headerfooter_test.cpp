@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "model_helpers.h"
-#include "word/headerfooter.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
+#include "word/sections.h"
 #include "word/shapes.h"
-#include "word/story.h"
 
 using qftest::para;
 using qftest::run;

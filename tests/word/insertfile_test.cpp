@@ -19,7 +19,7 @@
 #include <pugixml.hpp>
 
 #include "model_helpers.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace fs = std::filesystem;
 using qftest::makeDoc;

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "model_helpers.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 #include "word/text.h"
 
 using namespace qftest;

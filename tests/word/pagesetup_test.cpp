@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "model_helpers.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
-#include "word/story.h"
 
 using qftest::para;
 using qftest::run;

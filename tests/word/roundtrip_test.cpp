@@ -9,7 +9,7 @@
 #include "word/convert.h"
 #include "word/document.h"
 #include "word/filetypes.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "word/story.h"
+#include "word/internal/story.h"
 #include "base/messages.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "word/headerfooter.h"
+#include "word/sections.h"
 #include "base/messages.h"
 
 #include <algorithm>
@@ -7,9 +7,9 @@
 #include <optional>
 
 #include "word/format.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
 #include "word/shapes.h"
-#include "word/story.h"
 #include "word/text.h"
 
 namespace word {

@@ -12,7 +12,7 @@
 #include <pugixml.hpp>
 
 #include "word/document.h"
-#include "word/xmlns.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 

@@ -1,4 +1,4 @@
-#include "word/xmlns.h"
+#include "word/internal/xmlns.h"
 
 #include <cstdint>
 #include <cstring>
