@@ -431,6 +431,26 @@ void Selection::endKey(int unit, int extend) {
   range_ = extend == wdExtend ? Range(st, range_.start(), pos) : Range(st, pos, pos);
 }
 
+int Selection::moveDown(int unit, int count, int extend) {
+  if (unit != wdParagraph && unit != wdLine)
+    throw DocumentError(msg::kMoveDownUnit);
+  Story* st = range_.story();
+  if (!st || count <= 0)
+    return 0;
+  int i = st->indexAt(range_.start()), n = st->count();
+  int64_t pos;
+  int moved;
+  if (i + count < n) {
+    pos = st->startOf(st->at(i + count));
+    moved = count;
+  } else {
+    pos = std::max<int64_t>(0, st->length() - 1);
+    moved = n - 1 - i;
+  }
+  range_ = extend == wdExtend ? Range(st, range_.start(), pos) : Range(st, pos, pos);
+  return moved;
+}
+
 void Selection::deleteText() {
   if (range_.start() == range_.end())
     range_.setRange(range_.start(), range_.start() + 1);

@@ -179,8 +179,8 @@ public:
   // The w:pPr elements of the touched paragraphs (created when missing), for steps that set
   // members not wrapped here.
   std::vector<pugi::xml_node> pPrs() const;
-  // Borders of the paragraphs (w:pBdr). Defined in word/headerfooter.cpp; include
-  // word/headerfooter.h. Throws DocumentError on a standalone format.
+  // Borders of the paragraphs (w:pBdr). Defined in word/borders.cpp; include
+  // word/borders.h. Throws DocumentError on a standalone format.
   Borders borders() const;
 
 private:
@@ -263,7 +263,7 @@ public:
   int tablesCount() const;
   // Ranges of the runs (maximal pieces with one w:r each) inside this range, in order.
   std::vector<Range> formatRuns() const;
-  // Word's InsertBreak (word/headerfooter.cpp): a section break (wdSectionBreak…) ends a
+  // Word's InsertBreak (word/sections.cpp): a section break (wdSectionBreak…) ends a
   // section at the range's start, the section before it taking a copy of the section's
   // properties and its header and footer references (later sections inherit them); a page,
   // column or line break is inserted as text. Afterwards the range covers the break.
@@ -345,13 +345,15 @@ public:
   // the selection to the end of the story. Throws DocumentError naming the file when it cannot
   // be read; the document is then unchanged. Defined in word/insertfile.cpp.
   InsertFileReport insertFile(const std::string& path);
-  // ---- page furniture (word/headerfooter.cpp, word/shapes.cpp) ----
   // The header or footer the selection is in; throws DocumentError in the main text.
+  // Defined in word/sections.cpp; include word/sections.h.
   HeaderFooter headerFooter() const;
   // The fields of the selected paragraphs (Fields.Add leaves the selection after the field).
+  // Defined in word/fields.cpp; include word/fields.h.
   Fields fields();
   // The shapes selected by Shape::select while the range is unchanged, else the floating
-  // shapes anchored inside the selected text.
+  // shapes anchored inside the selected text. Defined in word/shapes.cpp; include
+  // word/shapes.h.
   ShapeRange shapeRange() const;
   // Word's MoveDown by wdParagraph (wdLine counts as paragraph): from the paragraph where the
   // selection starts to the start of the `count`th next one (the end of the story's text when
@@ -390,9 +392,10 @@ public:
   int tablesCount();
   // The page setup of every section of the document (word/pagesetup.h).
   PageSetup pageSetup();
-  // ---- page furniture (word/headerfooter.cpp; include word/headerfooter.h) ----
   // The document's window and its view (SeekView between main text, headers and footers).
+  // Defined in word/view.cpp; include word/view.h.
   Window& activeWindow();
+  // The sections of the main text (word/sections.h).
   Sections sections();
   // Adds the story of a header or footer part that was added to the package (with its
   // relationship from the main part) to headerFooters(), or returns the one listed.

@@ -18,6 +18,7 @@
 
 #include "base/messages.h"
 #include "word/format.h"
+#include "word/internal/parts.h"
 #include "word/internal/story.h"
 
 namespace word {
@@ -249,14 +250,6 @@ void removeRsids(pugi::xml_node e) {
   for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
     if (c.type() == pugi::node_element)
       removeRsids(c);
-}
-
-// The part holding the relationships of `part` ("" is the package).
-std::string relsPartOf(const std::string& part) {
-  auto slash = part.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-  std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-  return dir + "_rels/" + file + ".rels";
 }
 
 // A relationship target for `to` written in the relationships of `from` (both entry names).

@@ -11,19 +11,15 @@
 #include <fstream>
 #include <optional>
 
+#include "word/internal/parts.h"
 #include "word/internal/story.h"
-#include "word/sections.h"
+#include "word/internal/xmlns.h"
 #include "word/text.h"
 
 namespace word {
 
 namespace {
 
-constexpr const char* kVmlNs = "urn:schemas-microsoft-com:vml";
-constexpr const char* kOfficeNs = "urn:schemas-microsoft-com:office:office";
-constexpr const char* kWordVmlNs = "urn:schemas-microsoft-com:office:word";
-constexpr const char* kRelNs =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 constexpr const char* kImageRelType =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 // Word's z-index for shapes in front of the text; behind the text is its negative.
@@ -56,13 +52,6 @@ pugi::xml_node documentElement(pugi::xml_node n) {
     if (c.type() == pugi::node_element)
       return c;
   return {};
-}
-
-std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri) {
-  for (pugi::xml_attribute a : root.attributes())
-    if (!std::strcmp(a.value(), uri) && !std::strncmp(a.name(), "xmlns:", 6))
-      return std::string(a.name() + 6);
-  return std::nullopt;
 }
 
 bool isVmlShapeLocal(const char* local) {

@@ -12,8 +12,11 @@
 
 #include "base/messages.h"
 #include "engine/clsdoc.h"
+#include "engine/seek_story.h"
+#include "word/borders.h"
 #include "word/sections.h"
 #include "word/shapes.h"
+#include "word/view.h"
 
 namespace engine {
 
@@ -93,7 +96,7 @@ void clsDoc::applyWatermark() {
   const std::string& kind = property("水印");
   if (kind == "0" || kind == "1" || kind == "2") {
     word::Document& doc = ActiveDocument();
-    word::seekStory(doc, word::wdSeekCurrentPageHeader);
+    seekStory(doc, word::wdSeekCurrentPageHeader);
     removeWatermarks(Selection());
     if (kind == "2") {
       const std::string& text = property("水印文字");
@@ -158,7 +161,7 @@ void clsDoc::applyWatermark() {
 
 void clsDoc::applyHeaderRule() {
   word::Document& doc = ActiveDocument();
-  word::seekStory(doc, word::wdSeekCurrentPageHeader);
+  seekStory(doc, word::wdSeekCurrentPageHeader);
   drawHeaderRule(Selection(), isOn("使用页眉"));
   doc.activeWindow().activePane().view().setSeekView(word::wdSeekMainDocument);
 }

@@ -19,12 +19,17 @@
 
 #include "../word/model_helpers.h"
 #include "batch_helpers.h"
+#include "engine/seek_story.h"
 #include "engine_access.h"
+#include "word/borders.h"
 #include "word/convert.h"
-#include "word/sections.h"
+#include "word/fields.h"
+#include "word/internal/sections.h"
 #include "word/internal/story.h"
 #include "word/pagesetup.h"
+#include "word/sections.h"
 #include "word/shapes.h"
+#include "word/view.h"
 
 using engine::EngineAccess;
 using qftest::para;
@@ -1017,3 +1022,46 @@ TEST(EmptyBody, TypesetsLikeAnyOtherDocument) {
   EXPECT_GE(done->paragraphs().count(), 1);
   EXPECT_EQ(done->sections().count(), 1);
 }
+
+// ---- seekStory: one pane, print layout, then the header or the main text ---------------------
+
+struct SeekCase {
+  const char* savedView; // w:view in settings.xml, "" for none
+  bool split;
+};
+
+class SeekStory : public ::testing::TestWithParam<SeekCase> {};
+
+TEST_P(SeekStory, ReachesTheHeaderFromAnyWindowAndComesBack) {
+  const SeekCase& c = GetParam();
+  auto pkg = qftest::makePackage(para(run("正文")));
+  if (*c.savedView) {
+    pkg->setBytes("word/settings.xml", std::string("<?xml version=\"1.0\"?><w:settings ") +
+                                           qftest::kWNs + "><w:view w:val=\"" + c.savedView +
+                                           "\"/></w:settings>");
+    pkg->addRelationship(
+        "word/document.xml",
+        "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings",
+        "settings.xml");
+  }
+  auto doc = word::Document::fromPackage(std::move(pkg), "test.docx");
+  word::Window& window = doc->activeWindow();
+  if (c.split)
+    window.view().setSplitSpecial(word::wdPanePrimaryHeader);
+  engine::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  EXPECT_EQ(window.panes().count(), 1);
+  EXPECT_EQ(window.view().type(), word::wdPrintView);
+  EXPECT_EQ(doc->selection().story()->type(), word::StoryType::Header);
+  engine::seekStory(*doc, word::wdSeekMainDocument);
+  EXPECT_EQ(doc->selection().story(), &doc->content());
+  if (*c.savedView) {
+    EXPECT_NE(word::serializeXml(*doc->package().xml("word/settings.xml"))
+                  .find("<w:view w:val=\"print\"/>"),
+              std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, SeekStory,
+                         ::testing::Values(SeekCase{"", false}, SeekCase{"", true},
+                                           SeekCase{"normal", false}, SeekCase{"outline", true},
+                                           SeekCase{"web", false}));

@@ -13,10 +13,14 @@
 #include <vector>
 
 #include "model_helpers.h"
+#include "word/borders.h"
+#include "word/fields.h"
+#include "word/internal/sections.h"
 #include "word/internal/story.h"
 #include "word/pagesetup.h"
 #include "word/sections.h"
 #include "word/shapes.h"
+#include "word/view.h"
 
 using qftest::para;
 using qftest::run;
@@ -49,6 +53,11 @@ std::string xmlOf(word::Document& d, const std::string& part) {
   return word::serializeXml(*d.package().xml(part));
 }
 
+// View.SeekView of the document's window (the test documents open in the print layout).
+void seek(word::Document& doc, int wdSeek) {
+  doc.activeWindow().activePane().view().setSeekView(wdSeek);
+}
+
 std::string storyText(word::Story* st) {
   return word::Range(st, 0, st->length()).text();
 }
@@ -59,7 +68,7 @@ TEST(HeaderFooterSeek, CreatesPartsOnTheFirstSectionAndReturnsToTheMainText) {
   auto doc = qftest::makeDoc(para(run("one"), kSect) + paras(2) + kSect);
   word::Selection& sel = doc->selection();
   sel.setRange(doc->range(6, 8)); // in section 2
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   ASSERT_EQ(sel.story()->type(), word::StoryType::Header);
   EXPECT_TRUE(sel.headerFooter().isHeader());
   sel.typeText("Head");
@@ -68,7 +77,7 @@ TEST(HeaderFooterSeek, CreatesPartsOnTheFirstSectionAndReturnsToTheMainText) {
   EXPECT_FALSE(sel.headerFooter().isHeader());
   sel.typeText("Foot");
   EXPECT_EQ(doc->activeWindow().view().seekView(), word::wdSeekCurrentPageFooter);
-  word::seekStory(*doc, word::wdSeekMainDocument);
+  seek(*doc, word::wdSeekMainDocument);
   EXPECT_EQ(sel.story(), &doc->content());
   EXPECT_EQ(sel.start(), 6);
   EXPECT_EQ(sel.end(), 8);
@@ -100,9 +109,9 @@ TEST(HeaderFooterSeek, UsesTheHeaderStyleOfTheDocument) {
       "w:val=\"Normal\"/></w:style><w:style w:type=\"paragraph\" w:styleId=\"a3\"><w:name "
       "w:val=\"header\"/></w:style>";
   auto doc = qftest::makeDoc(paras(1), styles);
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   EXPECT_NE(xmlOf(*doc, "word/header1.xml").find("<w:pStyle w:val=\"a3\"/>"), std::string::npos);
-  word::seekStory(*doc, word::wdSeekCurrentPageFooter);
+  seek(*doc, word::wdSeekCurrentPageFooter);
   EXPECT_EQ(xmlOf(*doc, "word/footer1.xml").find("pStyle"), std::string::npos);
 }
 
@@ -124,7 +133,8 @@ TEST_P(SavedView, ReadsAndOnlyPrintLayoutReachesHeaders) {
   if (c.type != word::wdPrintView) {
     EXPECT_THROW(view.setSeekView(word::wdSeekCurrentPageHeader), word::DocumentError);
   }
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  view.setType(word::wdPrintView);
+  view.setSeekView(word::wdSeekCurrentPageHeader);
   EXPECT_EQ(view.type(), word::wdPrintView);
   EXPECT_EQ(doc->selection().story()->type(), word::StoryType::Header);
   std::string xml = xmlOf(*doc, "word/settings.xml");
@@ -149,7 +159,7 @@ TEST(HeaderFooterSeek, SplitWindowClosesToOnePane) {
   EXPECT_THROW(w.panes().item(1).close(), word::DocumentError);
   w.view().setSplitSpecial(word::wdPanePrimaryHeader);
   EXPECT_EQ(w.panes().count(), 2);
-  word::seekStory(*doc, word::wdSeekMainDocument);
+  w.panes().item(2).close();
   EXPECT_EQ(w.panes().count(), 1);
   EXPECT_EQ(w.view().splitSpecial(), word::wdPaneNone);
   EXPECT_THROW(w.panes().item(2), word::DocumentError);
@@ -196,7 +206,7 @@ TEST(HeaderFooterLinks, UnlinkCopiesAndLinkShares) {
 TEST(Fields, PageFieldBetweenLiteralDashes) {
   auto doc = qftest::makeDoc(paras(1));
   word::Selection& sel = doc->selection();
-  word::seekStory(*doc, word::wdSeekCurrentPageFooter);
+  seek(*doc, word::wdSeekCurrentPageFooter);
   sel.typeText("-  -");
   sel.setRange(word::Range(sel.story(), 2, 2));
   word::Field f = sel.fields().add(sel.range(), word::wdFieldPage);
@@ -382,7 +392,7 @@ TEST(SectionBreaks, NotDoubledAndNotInTables) {
   word::Range pb = doc->range(2, 2);
   pb.insertBreak(word::wdPageBreak);
   EXPECT_EQ(doc->paragraphs().first().range().text(), "Ti\ftle\r");
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   EXPECT_THROW(doc->selection().range().insertBreak(word::wdSectionBreakContinuous),
                word::DocumentError);
 }
@@ -520,7 +530,7 @@ TEST_P(PictureSizes, EmbedsAtTheNaturalSize) {
   const PictureCase& c = GetParam();
   TempFile file(c.bytes);
   auto doc = qftest::makeDoc(paras(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   word::Shape s = doc->selection().headerFooter().shapes().addPicture(file.path);
   EXPECT_EQ(s.type(), word::msoPicture);
   EXPECT_FALSE(s.isVml());
@@ -568,7 +578,7 @@ TEST(Shapes, PictureErrorsNameThePath) {
 
 TEST(Shapes, WordArtIsSizedForItsTextAndReadsBack) {
   auto doc = qftest::makeDoc(paras(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   word::Selection& sel = doc->selection();
   sel.typeText("Head");
   word::Shapes shapes = sel.headerFooter().shapes();
@@ -600,7 +610,7 @@ protected:
   std::unique_ptr<word::Document> doc = qftest::makeDoc(paras(1));
   std::unique_ptr<TempFile> file;
   word::Shape make() {
-    word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+    seek(*doc, word::wdSeekCurrentPageHeader);
     word::Shapes shapes = doc->selection().headerFooter().shapes();
     if (GetParam())
       return shapes.addTextEffect(0, "WM", "宋体", 96, 0, 0, 0, 0);
@@ -730,7 +740,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ShapeMembers, ::testing::Values(true, false),
 
 TEST(Shapes, SelectionAndDeletion) {
   auto doc = qftest::makeDoc(paras(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   word::Selection& sel = doc->selection();
   sel.typeText("Head");
   sel.homeKey(word::wdStory);

@@ -433,4 +433,25 @@ bool onOff(pugi::xml_node parentPr, const char* local, const WNames& n, bool abs
   return !(s == "0" || s == "false" || s == "off");
 }
 
+std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri) {
+  for (pugi::xml_attribute a : root.attributes()) {
+    if (std::strcmp(a.value(), uri) != 0)
+      continue;
+    const char* name = a.name();
+    if (!std::strncmp(name, "xmlns:", 6))
+      return std::string(name + 6);
+  }
+  return std::nullopt;
+}
+
+std::string namespacePrefix(pugi::xml_node root, const char* uri, const char* preferred) {
+  if (auto p = findPrefix(root, uri))
+    return *p;
+  std::string prefix = preferred;
+  for (int k = 1; root.attribute(("xmlns:" + prefix).c_str()); ++k)
+    prefix = std::string(preferred) + std::to_string(k);
+  root.append_attribute(("xmlns:" + prefix).c_str()).set_value(uri);
+  return prefix;
+}
+
 } // namespace word
