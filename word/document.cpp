@@ -15,9 +15,9 @@
 #include "base/system_error.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
-#include "word/format.h"
 #include "word/internal/numbering.h"
 #include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 #include "word/text.h"
 #include "word/textimport.h"
 

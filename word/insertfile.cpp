@@ -17,9 +17,9 @@
 #include <unordered_set>
 
 #include "base/messages.h"
-#include "word/format.h"
 #include "word/internal/parts.h"
 #include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/messages.h"
-#include "word/format.h"
 #include "word/internal/parts.h"
 #include "word/internal/sections.h"
 #include "word/internal/story.h"

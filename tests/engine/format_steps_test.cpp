@@ -19,7 +19,7 @@
 #include "../word/model_helpers.h"
 #include "engine_access.h"
 #include "word/convert.h"
-#include "word/format.h"
+#include "word/internal/xmlns.h"
 #include "word/internal/story.h"
 #include "word/pagesetup.h"
 

@@ -433,6 +433,12 @@ bool onOff(pugi::xml_node parentPr, const char* local, const WNames& n, bool abs
   return !(s == "0" || s == "false" || s == "off");
 }
 
+pugi::xml_node paraProps(pugi::xml_node p, const WNames& n) {
+  if (pugi::xml_node pPr = p.child(n.pPr.c_str()))
+    return pPr;
+  return p.prepend_child(n.pPr.c_str());
+}
+
 std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri) {
   for (pugi::xml_attribute a : root.attributes()) {
     if (std::strcmp(a.value(), uri) != 0)

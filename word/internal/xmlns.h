@@ -142,6 +142,8 @@ inline const char* localPart(const char* qname) {
 pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WNames& n);
 // The first child with that local name, or an empty node.
 pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n);
+// The w:pPr of a paragraph, created as its first child when missing.
+pugi::xml_node paraProps(pugi::xml_node p, const WNames& n);
 // Sets attribute w:`local` (creating it).
 void setAttr(pugi::xml_node node, const char* local, const std::string& value, const WNames& n);
 // Reads attribute w:`local`, or "" when missing.

@@ -1,27 +1,29 @@
-#include "word/format.h"
+#include "word/font.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
 
+#include "base/messages.h"
 #include "word/constants.h"
 #include "word/document.h"
 #include "word/internal/story.h"
+#include "word/internal/styles.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 
-pugi::xml_node paraProps(pugi::xml_node p, const WNames& n) {
-  if (pugi::xml_node pPr = p.child(n.pPr.c_str()))
-    return pPr;
-  return p.prepend_child(n.pPr.c_str());
-}
+namespace {
 
+// The w:rPr of a run, created as its first child when missing.
 pugi::xml_node runProps(pugi::xml_node r, const WNames& n) {
   if (pugi::xml_node rPr = r.child(n.rPr.c_str()))
     return rPr;
   return r.prepend_child(n.rPr.c_str());
 }
 
+// The run properties of a paragraph's mark (w:pPr/w:rPr), created when missing.
 pugi::xml_node markProps(pugi::xml_node p, const WNames& n) {
   return ensureChild(paraProps(p, n), "rPr", n);
 }
@@ -53,8 +55,6 @@ void setRunBold(pugi::xml_node rPr, bool on, const WNames& n) {
       setAttr(e, "val", "0", n);
   }
 }
-
-namespace {
 
 // Looks a run property up through direct formatting, the character style chain, the
 // paragraph style chain and the document defaults. `get(rPr, names)` returns a value or
@@ -92,8 +92,7 @@ std::optional<T> lookupRun(Document& doc, Story* st, pugi::xml_node run, Get get
   return std::nullopt;
 }
 
-} // namespace
-
+// Effective values for a run (an empty run node reads the paragraph style and defaults).
 float effectiveSize(Document& doc, Story* st, pugi::xml_node run) {
   auto v = lookupRun<float>(doc, st, run,
                             [](pugi::xml_node rPr, const WNames& n) -> std::optional<float> {
@@ -115,6 +114,8 @@ bool effectiveBold(Document& doc, Story* st, pugi::xml_node run) {
   return v.value_or(false);
 }
 
+// Whether the character style, the paragraph style chain or the document defaults of a run
+// (or of a paragraph's mark, given the w:p) mention bold; its direct properties are not read.
 bool boldMentionedAbove(Document& doc, Story* st, pugi::xml_node runOrParagraph) {
   // The direct properties are skipped: the caller is about to replace them.
   const WNames& n = st->names();
@@ -148,24 +149,112 @@ std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
   return v.value_or("Times New Roman");
 }
 
-int effectiveAlignment(Document& doc, Story* st, pugi::xml_node p) {
-  auto v = lookupParagraph<int>(doc, st, p,
-                                [](pugi::xml_node pPr, const WNames& n) -> std::optional<int> {
-                                  pugi::xml_node jc = pPr.child(n.q("jc"));
-                                  if (!jc)
-                                    return std::nullopt;
-                                  std::string s = jc.attribute(n.q("val")).value();
-                                  if (s == "center")
-                                    return wdAlignParagraphCenter;
-                                  if (s == "right" || s == "end")
-                                    return wdAlignParagraphRight;
-                                  if (s == "left" || s == "start")
-                                    return wdAlignParagraphLeft;
-                                  if (s == "distribute")
-                                    return wdAlignParagraphDistribute;
-                                  return wdAlignParagraphJustify;
-                                });
-  return v.value_or(wdAlignParagraphLeft);
+template <class T, class Get> T uniform(const Range& r, Get get, T undefined) {
+  Story* st = r.story();
+  if (!st)
+    return undefined;
+  std::optional<T> v;
+  auto runs = st->runsIn(r.start(), r.end(), false);
+  for (pugi::xml_node run : runs) {
+    T x = get(run);
+    if (!v)
+      v = x;
+    else if (!(*v == x))
+      return undefined;
+  }
+  if (!v) {
+    // A collapsed range or one over a bare mark reads the formatting of the run at its start.
+    ParaRec* rec = st->at(st->indexAt(r.start()));
+    st->content(rec);
+    if (!rec->segs.empty()) {
+      int64_t off = std::clamp<int64_t>(r.start() - st->startOf(rec), 0,
+                                        static_cast<int64_t>(rec->text.size()) - 1);
+      for (const Seg& sg : rec->segs)
+        if (off >= sg.off && off < sg.off + sg.len)
+          return get(sg.node.parent());
+      return get(rec->segs.back().node.parent());
+    }
+    return get(rec->p);
+  }
+  return *v;
+}
+
+} // namespace
+
+// ---- Font --------------------------------------------------------------------------------
+
+Font::Font(const Range& r) : range_(std::make_shared<Range>(r)) {}
+
+std::string Font::name() const {
+  Story* st = range_->story();
+  return uniform<std::string>(
+      *range_, [&](pugi::xml_node run) { return effectiveFontName(*st->document(), st, run); },
+      std::string());
+}
+
+void Font::setName(const std::string& name) {
+  Story* st = range_->story();
+  if (!st)
+    return;
+  std::vector<ParaRec*> marks;
+  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
+    setRunFontName(runProps(run, st->names()), name, st->names());
+  for (ParaRec* m : marks)
+    setRunFontName(markProps(m->p, st->names()), name, st->names());
+  st->touch();
+}
+
+float Font::size() const {
+  Story* st = range_->story();
+  return uniform<float>(
+      *range_, [&](pugi::xml_node run) { return effectiveSize(*st->document(), st, run); },
+      kUndefined);
+}
+
+void Font::setSize(float points) {
+  // Word refuses a size outside 1 to 1638 points; so does the model, rather than clamp.
+  if (!(points >= 1.0f && points <= 1638.0f))
+    throw DocumentError(msg::text(msg::kFontSizeInvalid, points));
+  Story* st = range_->story();
+  if (!st)
+    return;
+  std::vector<ParaRec*> marks;
+  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
+    setRunSize(runProps(run, st->names()), points, st->names());
+  for (ParaRec* m : marks)
+    setRunSize(markProps(m->p, st->names()), points, st->names());
+  st->touch();
+}
+
+int Font::bold() const {
+  Story* st = range_->story();
+  return uniform<int>(
+      *range_, [&](pugi::xml_node run) { return effectiveBold(*st->document(), st, run) ? -1 : 0; },
+      wdUndefined);
+}
+
+void Font::setBold(bool on) {
+  Story* st = range_->story();
+  if (!st)
+    return;
+  // "Not bold" is written only where a style or the defaults would make the text bold: the
+  // file format's default is not bold, and leaving it out keeps every run smaller.
+  const WNames& n = st->names();
+  auto set = [&](pugi::xml_node owner, pugi::xml_node rPr) {
+    if (on || boldMentionedAbove(*st->document(), st, owner)) {
+      setRunBold(rPr, on, n);
+      return;
+    }
+    for (const char* name : {"b", "bCs"})
+      while (pugi::xml_node e = rPr.child(n.q(name)))
+        rPr.remove_child(e);
+  };
+  std::vector<ParaRec*> marks;
+  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
+    set(run, runProps(run, n));
+  for (ParaRec* m : marks)
+    set(m->p, markProps(m->p, n));
+  st->touch();
 }
 
 } // namespace word
