@@ -302,7 +302,7 @@ bool clsDoc::runDocument(const std::string& runMode) {
     checkIntegrity(source, runMode);
     if (reportFontStandIns_) {
       try {
-        auto used = word::fontsUsedIn(ActiveDocument().package());
+        auto used = word::fontsUsedIn(ActiveDocument());
         batchFonts_.insert(used.begin(), used.end());
       } catch (...) {
         // Only a notice depends on it: the document goes on.

@@ -6,7 +6,9 @@
 #include <optional>
 
 #include "base/messages.h"
+#include "word/internal/access.h"
 #include "word/internal/story.h"
+#include "word/internal/styles.h"
 #include "word/internal/xmlns.h"
 
 namespace word {
@@ -65,10 +67,10 @@ std::pair<pugi::xml_node, const WNames*> effectiveSide(Document& doc, Story* st,
     return {e, &n};
   std::string ps = attr(pPr.child(n.pStyle.c_str()), "val", n);
   if (ps.empty())
-    ps = doc.defaultParagraphStyle();
-  const WNames& sn = doc.stylesNames();
+    ps = stylesOf(doc).defaultParagraphStyle();
+  const WNames& sn = stylesOf(doc).names();
   for (int guard = 0; !ps.empty() && guard < 32; ++guard) {
-    pugi::xml_node s = doc.styleNode(ps);
+    pugi::xml_node s = stylesOf(doc).node(ps);
     if (!s)
       break;
     if (pugi::xml_node e = sideIn(s.child(sn.pPr.c_str()), side, sn))
@@ -136,7 +138,7 @@ void Border::setLineStyle(int style) {
     throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBorderLineStyle, style));
   Story* st = range_.story();
   const WNames& n = st->names();
-  for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs()) {
+  for (pugi::xml_node pPr : pPrsOf(ParagraphFormat(range_))) {
     pugi::xml_node e = sideIn(pPr, borderSide(which_), n);
     if (!e)
       e = ensureChild(ensureChild(pPr, "pBdr", n), borderSide(which_), n);
@@ -171,7 +173,7 @@ void Border::setLineWidth(int width) {
     throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatBorderWidth, width));
   Story* st = range_.story();
   const WNames& n = st->names();
-  for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs()) {
+  for (pugi::xml_node pPr : pPrsOf(ParagraphFormat(range_))) {
     pugi::xml_node e = sideIn(pPr, borderSide(which_), n);
     if (!e)
       e = ensureChild(ensureChild(pPr, "pBdr", n), borderSide(which_), n);
@@ -202,7 +204,7 @@ void Border::setColor(int color) {
   }
   Story* st = range_.story();
   const WNames& n = st->names();
-  for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs()) {
+  for (pugi::xml_node pPr : pPrsOf(ParagraphFormat(range_))) {
     pugi::xml_node e = sideIn(pPr, borderSide(which_), n);
     if (!e)
       e = ensureChild(ensureChild(pPr, "pBdr", n), borderSide(which_), n);

@@ -21,13 +21,16 @@
 #include "word/constants.h"
 #include "word/error.h"
 #include "word/font.h"
-#include "word/internal/xmlns.h"
 #include "word/package.h"
 #include "word/paragraph_format.h"
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
 class Document;
+class Styles;
 class Story;
 struct ParaRec;
 class Range;
@@ -107,6 +110,10 @@ public:
   // Deletes the range's text (paragraph marks inside merge paragraphs; a mark that cannot go,
   // such as a cell's or the story's last, stays). Returns the number of characters deleted.
   int64_t deleteText();
+  // Deletes the range's characters only, as Find's replacements do: no field or form field
+  // goes with them (a field whose result is deleted keeps its code with an empty result).
+  // Returns the number of characters deleted.
+  int64_t deleteCharacters();
 
   Font font() const { return Font(*this); }
   ParagraphFormat paragraphFormat() const { return ParagraphFormat(*this); }
@@ -133,7 +140,6 @@ public:
   // The paragraph's range, mark included. Throws DocumentError if the paragraph was deleted.
   Range range() const;
   ParagraphFormat format() const { return ParagraphFormat(range()); }
-  pugi::xml_node node() const;
   bool inTable() const;
   bool valid() const;
   // Blank: no text but U+0020 / U+3000 spaces and no object of any kind (field, form field,
@@ -143,8 +149,10 @@ public:
   bool endsSection() const;
 
 private:
+  friend struct internal::Access;
   Story* story_ = nullptr;
   ParaRec* rec_ = nullptr;
+  pugi::xml_node node() const;
 };
 
 class Paragraphs {
@@ -237,7 +245,6 @@ public:
   ~Document();
 
   const std::string& fullName() const { return path_; }
-  Package& package() { return *pkg_; }
   Story& content(); // the main text story
   Range contentRange();
   Paragraphs paragraphs();
@@ -272,6 +279,9 @@ public:
   void savePackage(const std::string& path);
   // Native OOXML bytes of the document as it is now.
   std::string saveToString();
+  // Why the document, written as it is now, would not read back (Package::readBackProblem);
+  // "" when it would.
+  std::string readBackProblem() const;
   // Writes bytes made by saveToString() to `path` as savePackage() does, read-back included.
   // The document they came from may already be closed, so a large one is never in memory
   // twice while its output is read back.
@@ -283,20 +293,13 @@ public:
   std::vector<std::string>& warnings();
   // Notices about how the document was read (e.g. the encoding of a text file), for the user.
   std::vector<std::string>& notices() { return notices_; }
-  // The name of the default paragraph style id ("Normal" when none is marked).
-  std::string defaultParagraphStyle();
-  // Style lookup helpers for effective formatting.
-  pugi::xml_node styleNode(const std::string& styleId);
-  pugi::xml_node docDefaultsRPr();
-  pugi::xml_node docDefaultsPPr();
-  std::string themeFont(const std::string& themeRef);
-  const WNames& stylesNames();
   // The converted source file (set when the document came through LibreOffice or text import).
   std::string originalFormat;
 
 private:
   Document();
   friend class Application;
+  friend struct internal::Access;
   std::unique_ptr<Package> pkg_;
   std::string path_, mainPart_;
   std::unique_ptr<Story> main_;
@@ -307,13 +310,7 @@ private:
   std::shared_ptr<Window> window_; // made by activeWindow()
   std::vector<std::string> warnings_;
   std::vector<std::string> notices_;
-  pugi::xml_document* styles_ = nullptr;
-  WNames stylesNames_;
-  std::string defaultPStyle_;
-  std::map<std::string, std::string> themeFonts_;
-  bool stylesLoaded_ = false;
-  std::map<std::string, pugi::xml_node> styleIndex_;
-  void loadStyles();
+  std::unique_ptr<Styles> styles_; // made on first use (word/internal/styles.h)
   void flush();
 };
 

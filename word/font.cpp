@@ -83,11 +83,11 @@ std::optional<T> lookupRun(Document& doc, Story* st, pugi::xml_node run, Get get
   if (p)
     ps = attr(p.child(n.pPr.c_str()).child(n.pStyle.c_str()), "val", n);
   if (ps.empty())
-    ps = doc.defaultParagraphStyle();
+    ps = stylesOf(doc).defaultParagraphStyle();
   if (auto v = lookupStyleChain<T>(doc, ps, "rPr", get))
     return v;
-  if (pugi::xml_node d = doc.docDefaultsRPr())
-    if (auto v = get(d, doc.stylesNames()))
+  if (pugi::xml_node d = stylesOf(doc).docDefaultsRPr())
+    if (auto v = get(d, stylesOf(doc).names()))
       return v;
   return std::nullopt;
 }
@@ -140,7 +140,7 @@ std::string effectiveFontName(Document& doc, Story* st, pugi::xml_node run) {
           return std::nullopt;
         std::string theme = attr(f, "asciiTheme", n);
         if (!theme.empty())
-          return doc.themeFont(theme);
+          return stylesOf(doc).themeFont(theme);
         std::string a = attr(f, "ascii", n);
         if (!a.empty())
           return a;

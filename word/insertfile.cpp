@@ -17,6 +17,7 @@
 #include <unordered_set>
 
 #include "base/messages.h"
+#include "word/internal/access.h"
 #include "word/internal/parts.h"
 #include "word/internal/story.h"
 #include "word/internal/xmlns.h"
@@ -1669,10 +1670,10 @@ void Inserter::run() {
 // ---- Document and Selection ------------------------------------------------------------------
 
 InsertFileReport Document::insertDocument(Document& source) {
-  if (&source == this || &source.package() == pkg_.get())
+  if (&source == this || &packageOf(source) == pkg_.get())
     throw DocumentError(path_, "", msg::kInsertIntoItself);
   InsertFileReport report;
-  Inserter ins(*pkg_, mainPart_, main_->root(), source.package(), source.mainPart_,
+  Inserter ins(*pkg_, mainPart_, main_->root(), packageOf(source), source.mainPart_,
                source.main_->root(), report);
   ins.run();
   for (const std::string& part : ins.dirty)
@@ -1680,10 +1681,8 @@ InsertFileReport Document::insertDocument(Document& source) {
   main_->invalidateAll();
   main_->touch();
   // Styles are looked up afresh; copied headers and footers join the known stories.
-  stylesLoaded_ = false;
-  styles_ = nullptr;
-  styleIndex_.clear();
-  defaultPStyle_.clear();
+  if (styles_)
+    styles_->reload();
   if (hfLoaded_ && !ins.newHeaderFooters.empty()) {
     std::map<std::string, std::string> refType;
     std::map<std::string, std::string> idOfPart;

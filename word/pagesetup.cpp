@@ -7,6 +7,7 @@
 
 #include "base/messages.h"
 #include "word/constants.h"
+#include "word/internal/access.h"
 #include "word/internal/sections.h"
 #include "word/internal/story.h"
 
@@ -225,7 +226,7 @@ pugi::xml_node ensureSettingsChild(pugi::xml_node settings, const char* local, c
 
 // The settings part of the document's main part ("" when there is none).
 std::string settingsPart(Document& doc) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   std::string main = doc.content().part();
   for (const Relationship& rel : pkg.relationships(main)) {
     const std::string& t = rel.type;
@@ -238,7 +239,7 @@ std::string settingsPart(Document& doc) {
 
 // The w:settings element, or an empty node when the document has none and `create` is false.
 pugi::xml_node settingsRoot(Document& doc, bool create, std::string* partOut) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   std::string part = settingsPart(doc);
   if (part.empty()) {
     if (!create)
@@ -292,7 +293,7 @@ void setSetting(Document& doc, const char* local, bool on) {
   } else {
     return;
   }
-  doc.package().markDirty(part);
+  packageOf(doc).markDirty(part);
 }
 
 // The common value of `get` over the sections, or `undefined` when they differ.

@@ -161,17 +161,17 @@ public:
     auto it = cache_.find(styleId);
     if (it != cache_.end())
       return it->second;
-    const WNames& sn = doc_.stylesNames();
+    const WNames& sn = stylesOf(doc_).names();
     uint64_t m = 0;
-    std::string id = styleId.empty() ? doc_.defaultParagraphStyle() : styleId;
+    std::string id = styleId.empty() ? stylesOf(doc_).defaultParagraphStyle() : styleId;
     for (int guard = 0; !id.empty() && guard < 32; ++guard) {
-      pugi::xml_node s = doc_.styleNode(id);
+      pugi::xml_node s = stylesOf(doc_).node(id);
       if (!s)
         break;
       m |= mentions(s.child(sn.pPr.c_str()), sn);
       id = attr(s.child(sn.q("basedOn")), "val", sn);
     }
-    if (pugi::xml_node d = doc_.docDefaultsPPr())
+    if (pugi::xml_node d = stylesOf(doc_).docDefaultsPPr())
       m |= mentions(d, sn);
     cache_.emplace(styleId, m);
     return m;

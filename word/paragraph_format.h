@@ -8,6 +8,9 @@
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
 class Borders;
 class Range;
 
@@ -125,15 +128,15 @@ public:
   int baseLineAlignment() const;
   void setBaseLineAlignment(int wdBaselineAlign);
 
-  // The w:pPr elements of the touched paragraphs (created when missing), for steps that set
-  // members not wrapped here.
-  std::vector<pugi::xml_node> pPrs() const;
   // Borders of the paragraphs (w:pBdr). Defined in word/borders.cpp; include
   // word/borders.h. Throws DocumentError on a standalone format.
   Borders borders() const;
 
 private:
   friend struct ParagraphFormatChanges;
+  friend struct internal::Access;
+  // The w:pPr elements of the touched paragraphs (created when missing).
+  std::vector<pugi::xml_node> pPrs() const;
   std::shared_ptr<Range> range_;
   std::shared_ptr<ParagraphFormatChanges> changes_; // set for a standalone format
 };

@@ -64,6 +64,15 @@ int64_t Range::deleteText() {
   return removed;
 }
 
+int64_t Range::deleteCharacters() {
+  if (!story_ || end_ <= start_)
+    return 0;
+  int64_t newEnd = story_->replace(start_, end_, U"", true);
+  int64_t removed = end_ - newEnd;
+  end_ = start_;
+  return removed;
+}
+
 Find Range::find() const {
   return Find(story_, start_, end_, false);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/messages.h"
+#include "word/internal/access.h"
 #include "word/internal/parts.h"
 #include "word/internal/sections.h"
 #include "word/internal/story.h"
@@ -65,8 +66,8 @@ std::string referencedPart(Document& doc, pugi::xml_node sectPr, bool header, in
   if (refs.empty())
     return {};
   std::string id = refs.front().attribute(relIdName(doc).c_str()).value();
-  for (const Relationship& rel : doc.package().relationships(doc.content().part()))
-    if (rel.id == id && rel.targetMode != "External" && doc.package().has(rel.target))
+  for (const Relationship& rel : packageOf(doc).relationships(doc.content().part()))
+    if (rel.id == id && rel.targetMode != "External" && packageOf(doc).has(rel.target))
       return rel.target;
   return {};
 }
@@ -84,10 +85,10 @@ std::string resolvePart(Document& doc, const std::vector<pugi::xml_node>& secs, 
 
 // The styleId of the paragraph style named `name` ("header", "footer"), or "".
 std::string styleIdByName(Document& doc, const char* name) {
-  for (const Relationship& rel : doc.package().relationships(doc.content().part())) {
-    if (!rel.type.ends_with("/styles") || !doc.package().has(rel.target))
+  for (const Relationship& rel : packageOf(doc).relationships(doc.content().part())) {
+    if (!rel.type.ends_with("/styles") || !packageOf(doc).has(rel.target))
       continue;
-    pugi::xml_document* x = doc.package().xml(rel.target);
+    pugi::xml_document* x = packageOf(doc).xml(rel.target);
     pugi::xml_node root = x->document_element();
     WNames n = WNames::forRoot(root);
     for (pugi::xml_node s = root.child(n.q("style")); s; s = s.next_sibling(n.q("style"))) {
@@ -126,7 +127,7 @@ void addReference(Document& doc, pugi::xml_node sectPr, bool header, int index,
 // Returns {part name, relationship id}.
 std::pair<std::string, std::string> createPart(Document& doc, bool header,
                                                const std::string& bytes = {}) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   const std::string& mainPart = doc.content().part();
   std::string dir = folderOf(mainPart);
   const char* base = header ? "header" : "footer";
@@ -346,7 +347,7 @@ void HeaderFooter::setLinkToPrevious(bool on) {
     sectPr.remove_child(broken);
   // A copy of what the section showed, with the relationships of its pictures.
   std::string shown = resolvePart(*doc_, secs, section_ - 1, header_, index_);
-  Package& pkg = doc_->package();
+  Package& pkg = packageOf(*doc_);
   auto [name, rid] = createPart(*doc_, header_, shown.empty() ? std::string() : pkg.bytes(shown));
   if (!shown.empty() && pkg.has(relsPartOf(shown)))
     pkg.setBytes(relsPartOf(name), pkg.bytes(relsPartOf(shown)));
@@ -357,7 +358,7 @@ PageNumbers HeaderFooter::pageNumbers() const {
   std::string part = story()->part();
   std::vector<pugi::xml_node> secs = sectionsShowing(*doc_, part, header_, index_);
   if (secs.empty())
-    secs.push_back(Section(doc_, section_).sectPr());
+    secs.push_back(sectPrOf(Section(doc_, section_)));
   return PageNumbers(doc_, std::move(secs));
 }
 

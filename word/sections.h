@@ -57,13 +57,14 @@ public:
   int index() const { return index_; }
   HeaderFooter headers(int index = wdHeaderFooterPrimary) const;
   HeaderFooter footers(int index = wdHeaderFooterPrimary) const;
-  // The section's w:sectPr.
-  pugi::xml_node sectPr() const;
   // The page setup of this section alone (word/pagesetup.h).
   PageSetup pageSetup() const;
   Range range() const;
 
 private:
+  friend struct internal::Access;
+  // The section's w:sectPr.
+  pugi::xml_node sectPr() const;
   Document* doc_;
   int index_;
 };

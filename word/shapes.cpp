@@ -11,6 +11,7 @@
 #include <fstream>
 #include <optional>
 
+#include "word/internal/access.h"
 #include "word/internal/parts.h"
 #include "word/internal/pictures.h"
 #include "word/internal/shape_xml.h"
@@ -416,7 +417,7 @@ Shape Shapes::addPicture(const std::string& fileName) {
   Document* doc = story_->document();
   if (!doc)
     throw DocumentError(msg::kPictureNeedsDocument);
-  Package& pkg = doc->package();
+  Package& pkg = packageOf(*doc);
   const std::string& mainPart = doc->content().part();
   std::string dir = mainPart.substr(0, mainPart.rfind('/') + 1);
   std::string media;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/messages.h"
+#include "word/internal/access.h"
 #include "word/internal/parts.h"
 #include "word/internal/sections.h"
 #include "word/internal/story.h"
@@ -17,7 +18,7 @@ namespace {
 // ---- settings.xml for the saved view ----
 
 pugi::xml_node settingsRoot(Document& doc, bool create) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   const std::string& mainPart = doc.content().part();
   for (const Relationship& rel : pkg.relationships(mainPart))
     if (rel.type.ends_with("/settings") && pkg.has(rel.target))
@@ -89,10 +90,10 @@ void View::setType(int wdView) {
   }
   setAttr(view, "val", val, n);
   std::string part;
-  for (const Relationship& rel : doc_->package().relationships(doc_->content().part()))
+  for (const Relationship& rel : packageOf(*doc_).relationships(doc_->content().part()))
     if (rel.type.ends_with("/settings"))
       part = rel.target;
-  doc_->package().markDirty(part);
+  packageOf(*doc_).markDirty(part);
 }
 
 int View::splitSpecial() const {

@@ -160,7 +160,7 @@ MergeResult mergeDocuments(const MergeRequest& request) {
       }
       // A document whose text would not read back would make the whole output unreadable:
       // it is left out here, by name, and the others are merged.
-      if (std::string problem = doc->package().readBackProblem(); !problem.empty()) {
+      if (std::string problem = doc->readBackProblem(); !problem.empty()) {
         app.close(*doc);
         fail(file, msg::text(msg::kMergeUnreadableText, problem));
         continue;

@@ -12,7 +12,6 @@
 #include <string>
 
 #include "engine/clsdoc.h"
-#include "word/internal/story.h"
 #include "word/text.h"
 
 namespace engine {
@@ -118,11 +117,10 @@ void clsDoc::cleanText() {
     // stays, as it does under the find passes.
     int64_t s = CurRange.start();
     int64_t e = s + static_cast<int64_t>(len);
-    word::Story* story = CurRange.story();
     if (trail > 0)
-      story->replace(e - static_cast<int64_t>(trail), e, U"", true);
+      ActiveDocument().range(e - static_cast<int64_t>(trail), e).deleteCharacters();
     if (lead > 0)
-      story->replace(s, s + static_cast<int64_t>(lead), U"", true);
+      ActiveDocument().range(s, s + static_cast<int64_t>(lead)).deleteCharacters();
   }
 }
 

@@ -161,7 +161,7 @@ void clsDoc::saveOutput() {
   // The document is closed once its bytes are made, before the written file is read back
   // through the model: a large document is never in memory twice.
   if (!format.native) {
-    writeFillInAsFormText(doc.package());
+    word::writeFillInAsFormText(doc);
     curCensus_ = takeCensus(doc); // the read-back is compared with what LibreOffice is given
   }
   std::string bytes = doc.saveToString();

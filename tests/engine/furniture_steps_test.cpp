@@ -24,6 +24,7 @@
 #include "word/borders.h"
 #include "word/convert.h"
 #include "word/fields.h"
+#include "word/internal/access.h"
 #include "word/internal/sections.h"
 #include "word/internal/story.h"
 #include "word/pagesetup.h"
@@ -93,7 +94,7 @@ protected:
   word::Story* header() { return doc->sections().item(1).headers().story(); }
   word::Story* footer() { return doc->sections().item(1).footers().story(); }
   std::string partXml(const std::string& part) {
-    return word::serializeXml(*doc->package().xml(part));
+    return word::serializeXml(*word::packageOf(*doc).xml(part));
   }
 };
 
@@ -407,7 +408,7 @@ TEST_P(TwoColumns, TitleKeepsTheFullWidth) {
   if (secs.size() == 2) {
     // The title's mark ends the first section; the columns follow on the same page with the
     // same header and footer.
-    EXPECT_EQ(doc->paragraphs().first().node().child("w:pPr").child("w:sectPr"), secs[0]);
+    EXPECT_EQ(word::nodeOf(doc->paragraphs().first()).child("w:pPr").child("w:sectPr"), secs[0]);
     EXPECT_STREQ(secs[1].child("w:type").attribute("w:val").value(), "continuous");
     EXPECT_TRUE(secs[0].child("w:footerReference"));
     EXPECT_FALSE(secs[1].child("w:footerReference"));
@@ -628,11 +629,11 @@ TEST_F(Furniture, OtherWatermarkSettingsTouchNothing) {
     open(document(1));
     set("水印", kind);
     set("使用页眉", "1");
-    std::vector<std::string> names = doc->package().names();
+    std::vector<std::string> names = word::packageOf(*doc).names();
     std::string xml = partXml("word/document.xml");
     doc->selection().setRange(doc->range(4, 6));
     EngineAccess::applyWatermark(eng);
-    EXPECT_EQ(doc->package().names(), names) << kind; // no header was made
+    EXPECT_EQ(word::packageOf(*doc).names(), names) << kind; // no header was made
     EXPECT_EQ(partXml("word/document.xml"), xml);
     EXPECT_EQ(doc->selection().start(), 0);
     EXPECT_EQ(doc->selection().end(), 6);
@@ -1055,7 +1056,7 @@ TEST_P(SeekStory, ReachesTheHeaderFromAnyWindowAndComesBack) {
   engine::seekStory(*doc, word::wdSeekMainDocument);
   EXPECT_EQ(doc->selection().story(), &doc->content());
   if (*c.savedView) {
-    EXPECT_NE(word::serializeXml(*doc->package().xml("word/settings.xml"))
+    EXPECT_NE(word::serializeXml(*word::packageOf(*doc).xml("word/settings.xml"))
                   .find("<w:view w:val=\"print\"/>"),
               std::string::npos);
   }

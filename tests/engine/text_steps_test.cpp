@@ -13,9 +13,10 @@
 #include "engine/recognisers/date_line.h"
 #include "engine/recognisers/tab_pad.h"
 #include "engine_access.h"
-#include "word/sections.h"
+#include "word/internal/access.h"
 #include "word/internal/xmlns.h"
 #include "word/package.h"
+#include "word/sections.h"
 #include "word/text.h"
 
 using engine::EngineAccess;
@@ -73,7 +74,7 @@ protected:
     return out;
   }
   int alignment(int index) { return doc->paragraphs().item(index).format().alignment(); }
-  std::string xml() { return word::serializeXml(*doc->package().xml("word/document.xml")); }
+  std::string xml() { return word::serializeXml(*word::packageOf(*doc).xml("word/document.xml")); }
 };
 
 } // namespace
@@ -640,7 +641,7 @@ TEST_F(TextSteps, BlankRemovalKeepsEverySectionAndItsParagraphs) {
   auto sectionOf = [&](const std::string& text) {
     for (int i = 1; i <= doc->sections().count(); ++i)
       if (doc->sections().item(i).range().text().find(text) != std::string::npos)
-        return word::attr(doc->sections().item(i).sectPr().child("w:cols"), "num", {});
+        return word::attr(word::sectPrOf(doc->sections().item(i)).child("w:cols"), "num", {});
     return std::string("?");
   };
   EXPECT_EQ(sectionOf("甲"), "1");

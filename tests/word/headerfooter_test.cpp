@@ -15,6 +15,7 @@
 #include "model_helpers.h"
 #include "word/borders.h"
 #include "word/fields.h"
+#include "word/internal/access.h"
 #include "word/internal/sections.h"
 #include "word/internal/story.h"
 #include "word/pagesetup.h"
@@ -50,7 +51,7 @@ std::unique_ptr<word::Document> docWithSettings(const std::string& body,
 }
 
 std::string xmlOf(word::Document& d, const std::string& part) {
-  return word::serializeXml(*d.package().xml(part));
+  return word::serializeXml(*word::packageOf(d).xml(part));
 }
 
 // View.SeekView of the document's window (the test documents open in the print layout).
@@ -88,9 +89,9 @@ TEST(HeaderFooterSeek, CreatesPartsOnTheFirstSectionAndReturnsToTheMainText) {
   EXPECT_TRUE(secs[0].child("w:headerReference"));
   EXPECT_TRUE(secs[0].child("w:footerReference"));
   EXPECT_FALSE(secs[1].child("w:headerReference"));
-  EXPECT_EQ(doc->package().contentType("word/header1.xml"),
+  EXPECT_EQ(word::packageOf(*doc).contentType("word/header1.xml"),
             "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml");
-  EXPECT_EQ(doc->package().contentType("word/footer1.xml"),
+  EXPECT_EQ(word::packageOf(*doc).contentType("word/footer1.xml"),
             "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml");
 
   auto back = qftest::roundTrip(*doc);
@@ -169,9 +170,9 @@ TEST(HeaderFooterSeek, SplitWindowClosesToOnePane) {
 TEST(HeaderFooterSeek, SettingTheViewCreatesSettingsWhenMissing) {
   auto doc = qftest::makeDoc(paras(1));
   doc->activeWindow().view().setType(word::wdPrintView);
-  EXPECT_FALSE(doc->package().has("word/settings.xml"));
+  EXPECT_FALSE(word::packageOf(*doc).has("word/settings.xml"));
   doc->activeWindow().view().setType(word::wdOutlineView);
-  ASSERT_TRUE(doc->package().has("word/settings.xml"));
+  ASSERT_TRUE(word::packageOf(*doc).has("word/settings.xml"));
   auto back = qftest::roundTrip(*doc);
   EXPECT_EQ(back->activeWindow().view().type(), word::wdOutlineView);
 }
@@ -355,7 +356,7 @@ TEST_P(ContinuousBreak, EndsTheFirstSectionAndCarriesTheHeaderOn) {
   EXPECT_EQ(texts, c.texts);
   std::vector<pugi::xml_node> secs = word::documentSections(*doc);
   ASSERT_EQ(secs.size(), 2u);
-  EXPECT_EQ(ps.item(c.breakPara).node().child("w:pPr").child("w:sectPr"), secs[0]);
+  EXPECT_EQ(word::nodeOf(ps.item(c.breakPara)).child("w:pPr").child("w:sectPr"), secs[0]);
   // The earlier section has the header, the page size and the numbering start; the later one
   // starts on the same page, inherits the header and continues the numbering.
   EXPECT_TRUE(secs[0].child("w:headerReference"));
@@ -540,9 +541,9 @@ TEST_P(PictureSizes, EmbedsAtTheNaturalSize) {
   EXPECT_NEAR(r.height(), c.height, 0.05);
   EXPECT_EQ(r.lockAspectRatio(), word::msoTrue);
   std::string media = std::string("word/media/image1.") + c.ext;
-  ASSERT_TRUE(doc->package().has(media));
-  EXPECT_EQ(doc->package().bytes(media), c.bytes);
-  std::vector<word::Relationship> rels = doc->package().relationships("word/header1.xml");
+  ASSERT_TRUE(word::packageOf(*doc).has(media));
+  EXPECT_EQ(word::packageOf(*doc).bytes(media), c.bytes);
+  std::vector<word::Relationship> rels = word::packageOf(*doc).relationships("word/header1.xml");
   ASSERT_EQ(rels.size(), 1u);
   EXPECT_EQ(rels[0].target, media);
   EXPECT_EQ(storyText(doc->selection().story()), "\x01\r");

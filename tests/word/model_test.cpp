@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "model_helpers.h"
+#include "word/internal/access.h"
 #include "word/internal/story.h"
 #include "word/text.h"
 
@@ -18,7 +19,7 @@ std::string allText(Document& d) {
 }
 
 std::string docXml(Document& d) {
-  return word::serializeXml(*d.package().xml("word/document.xml"));
+  return word::serializeXml(*word::packageOf(d).xml("word/document.xml"));
 }
 
 } // namespace
@@ -199,7 +200,7 @@ TEST(FindReplace, SplitParagraphKeepsFormatAndRangeFindStaysInRange) {
   f.execute(word::wdReplaceAll);
   ASSERT_EQ(d->paragraphs().count(), 3);
   for (int i = 1; i <= 2; ++i) {
-    auto pPrs = d->paragraphs().item(i).range().paragraphFormat().pPrs();
+    auto pPrs = word::pPrsOf(d->paragraphs().item(i).range().paragraphFormat());
     EXPECT_STREQ(pPrs[0].child("w:ind").attribute("w:left").value(), "100");
   }
   auto r2 = d->paragraphs().item(1).range();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "model_helpers.h"
+#include "word/internal/access.h"
 #include "word/internal/story.h"
 #include "word/pagesetup.h"
 
@@ -33,7 +34,7 @@ std::string threeSections() {
 }
 
 std::string settingsXml(word::Document& d) {
-  pugi::xml_document* x = d.package().xml("word/settings.xml");
+  pugi::xml_document* x = word::packageOf(d).xml("word/settings.xml");
   if (!x)
     return {};
   std::ostringstream os;
@@ -213,7 +214,7 @@ TEST(PageSetupViews, ARealDocumentWithFiveSectionsGetsOnePaperEverywhere) {
   EXPECT_NEAR(again.pageHeight(), 841.9f, 0.05f);
   EXPECT_FLOAT_EQ(again.gutter(), 0.0f);
   // Everything else of the sections stays: their break types and printer settings.
-  std::string xml = back->package().bytes("word/document.xml");
+  std::string xml = word::packageOf(*back).bytes("word/document.xml");
   EXPECT_NE(xml.find("w:type w:val=\"oddPage\""), std::string::npos);
   EXPECT_NE(xml.find("w:printerSettings"), std::string::npos);
 }
@@ -248,7 +249,7 @@ TEST(PageSetupGutter, PositionsMapToTheirOwnElements) {
 TEST(PageSetupGutter, TopGoesIntoSettingsAtItsSchemaPlace) {
   auto d = word::Document::openPackage(kCorpus + "doc-odd-even-hdrs.docx");
   d->pageSetup().setGutterPos(word::wdGutterPosTop);
-  pugi::xml_node settings = d->package().xml("word/settings.xml")->document_element();
+  pugi::xml_node settings = word::packageOf(*d).xml("word/settings.xml")->document_element();
   std::vector<std::string> names = childNames(settings);
   auto at = [&](const std::string& n) {
     return std::find(names.begin(), names.end(), n) - names.begin();
@@ -263,15 +264,15 @@ TEST(PageSetupSettings, ASettingsPartIsCreatedWhenNeededAndOnlyThen) {
   word::PageSetup ps = d->pageSetup();
   ps.setOddAndEvenPagesHeaderFooter(false);
   ps.setGutterPos(word::wdGutterPosLeft);
-  EXPECT_FALSE(d->package().has("word/settings.xml"));
+  EXPECT_FALSE(word::packageOf(*d).has("word/settings.xml"));
   EXPECT_EQ(ps.oddAndEvenPagesHeaderFooter(), 0);
 
   ps.setOddAndEvenPagesHeaderFooter(true);
-  ASSERT_TRUE(d->package().has("word/settings.xml"));
-  EXPECT_EQ(d->package().contentType("word/settings.xml"),
+  ASSERT_TRUE(word::packageOf(*d).has("word/settings.xml"));
+  EXPECT_EQ(word::packageOf(*d).contentType("word/settings.xml"),
             "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml");
   bool related = false;
-  for (const word::Relationship& r : d->package().relationships("word/document.xml"))
+  for (const word::Relationship& r : word::packageOf(*d).relationships("word/document.xml"))
     related = related || (r.target == "word/settings.xml" &&
                           r.type.find("/relationships/settings") != std::string::npos);
   EXPECT_TRUE(related);
@@ -293,7 +294,7 @@ TEST(PageSetupHeaders, OddEvenAndFirstPageHeadersCanBeSwitchedOff) {
   EXPECT_EQ(back->pageSetup().oddAndEvenPagesHeaderFooter(), 0);
   EXPECT_EQ(back->pageSetup().differentFirstPageHeaderFooter(), 0);
   // The header parts and their references stay (the "default" ones now serve every page).
-  EXPECT_NE(back->package().bytes("word/document.xml").find("w:headerReference"),
+  EXPECT_NE(word::packageOf(*back).bytes("word/document.xml").find("w:headerReference"),
             std::string::npos);
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "word/internal/access.h"
 #include "word/text.h"
 
 namespace word {
@@ -82,7 +83,7 @@ Story::~Story() = default;
 
 void Story::touch() {
   if (doc_)
-    doc_->package().markDirty(part_);
+    packageOf(*doc_).markDirty(part_);
 }
 
 // ---- index -------------------------------------------------------------------------------

@@ -1,0 +1,53 @@
+#pragma once
+// What the model's own files reach inside its public classes: the package and the styles
+// behind a document, the w:p of a paragraph, the w:pPr elements of a paragraph format and the
+// w:sectPr of a section. The engine and the application never include word/internal headers
+// (tests/word/layering_test.cpp checks it): they work through the Word members alone.
+
+#include <memory>
+#include <vector>
+
+#include <pugixml.hpp>
+
+#include "word/document.h"
+#include "word/internal/styles.h"
+#include "word/package.h"
+#include "word/sections.h"
+
+namespace word {
+
+namespace internal {
+
+struct Access {
+  static Package& package(Document& doc) { return *doc.pkg_; }
+  static Styles& styles(Document& doc) {
+    if (!doc.styles_)
+      doc.styles_ = std::make_unique<Styles>(*doc.pkg_, doc.mainPart_);
+    return *doc.styles_;
+  }
+  static pugi::xml_node node(const Paragraph& p) { return p.node(); }
+  static std::vector<pugi::xml_node> pPrs(const ParagraphFormat& f) { return f.pPrs(); }
+  static pugi::xml_node sectPr(const Section& s) { return s.sectPr(); }
+};
+
+} // namespace internal
+
+// The package a document was read from and is saved to.
+inline Package& packageOf(Document& doc) {
+  return internal::Access::package(doc);
+}
+// The w:p of a paragraph (an empty node once it was deleted).
+inline pugi::xml_node nodeOf(const Paragraph& p) {
+  return internal::Access::node(p);
+}
+// The w:pPr elements of the paragraphs a format touches (created when missing), for members
+// that set properties the format does not wrap.
+inline std::vector<pugi::xml_node> pPrsOf(const ParagraphFormat& f) {
+  return internal::Access::pPrs(f);
+}
+// A section's w:sectPr.
+inline pugi::xml_node sectPrOf(const Section& s) {
+  return internal::Access::sectPr(s);
+}
+
+} // namespace word
