@@ -9,6 +9,10 @@
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
+
 // WdPageNumberStyle (the ones with an OOXML number format)
 inline constexpr int wdPageNumberStyleArabic = 0, wdPageNumberStyleUppercaseRoman = 1,
                      wdPageNumberStyleLowercaseRoman = 2, wdPageNumberStyleUppercaseLetter = 3,
@@ -44,9 +48,9 @@ public:
   int startingNumber() const;
   void setStartingNumber(int number);
 
-  const std::vector<pugi::xml_node>& sections() const { return sections_; }
-
 private:
+  friend struct internal::Access;
+  const std::vector<pugi::xml_node>& sections() const { return sections_; }
   Document* doc_;
   std::vector<pugi::xml_node> sections_;
 };

@@ -21,6 +21,10 @@
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
+
 // WdOrientation
 inline constexpr int wdOrientPortrait = 0, wdOrientLandscape = 1;
 // WdGutterStyle (PageSetup.GutterPos)
@@ -113,9 +117,9 @@ public:
   // The sections of the view one by one, in document order.
   std::vector<PageSetup> eachSection() const;
 
-  const std::vector<pugi::xml_node>& sections() const { return sections_; }
-
 private:
+  friend struct internal::Access;
+  const std::vector<pugi::xml_node>& sections() const { return sections_; }
   Document* doc_;
   std::vector<pugi::xml_node> sections_;
   float readTwips(const char* element, const char* attribute, float absentPoints) const;

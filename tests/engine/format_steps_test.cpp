@@ -202,7 +202,7 @@ TEST_F(FormatSteps, EverySectionGetsThePage) {
   set("页方向", "1");
   EngineAccess::setupPage(eng);
   word::PageSetup ps = doc->pageSetup();
-  ASSERT_EQ(ps.sections().size(), 5u);
+  ASSERT_EQ(word::sectionsOf(ps).size(), 5u);
   EXPECT_NEAR(ps.pageWidth(), 841.9f, 0.05f);
   EXPECT_NEAR(ps.pageHeight(), 595.3f, 0.05f);
   EXPECT_NEAR(ps.leftMargin(), 79.37f, 0.03f);

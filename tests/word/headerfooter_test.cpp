@@ -285,7 +285,7 @@ class PageNumberStyles : public ::testing::TestWithParam<NumberCase> {};
 TEST_P(PageNumberStyles, WriteTheSectionFormat) {
   auto doc = qftest::makeDoc(para(run("a"), kSect) + paras(1) + kSect);
   word::PageNumbers numbers = doc->sections().item(1).footers().pageNumbers();
-  ASSERT_EQ(numbers.sections().size(), 2u); // the second section shows the same footer
+  ASSERT_EQ(word::sectionsOf(numbers).size(), 2u); // the second section shows the same footer
   numbers.setNumberStyle(GetParam().style);
   for (pugi::xml_node s : word::documentSections(*doc))
     EXPECT_STREQ(s.child("w:pgNumType").attribute("w:fmt").value(), GetParam().fmt);

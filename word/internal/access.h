@@ -12,6 +12,8 @@
 #include "word/document.h"
 #include "word/internal/styles.h"
 #include "word/package.h"
+#include "word/page_numbers.h"
+#include "word/pagesetup.h"
 #include "word/sections.h"
 
 namespace word {
@@ -28,6 +30,8 @@ struct Access {
   static pugi::xml_node node(const Paragraph& p) { return p.node(); }
   static std::vector<pugi::xml_node> pPrs(const ParagraphFormat& f) { return f.pPrs(); }
   static pugi::xml_node sectPr(const Section& s) { return s.sectPr(); }
+  static std::vector<pugi::xml_node> sections(const PageSetup& p) { return p.sections(); }
+  static std::vector<pugi::xml_node> sections(const PageNumbers& p) { return p.sections(); }
 };
 
 } // namespace internal
@@ -48,6 +52,14 @@ inline std::vector<pugi::xml_node> pPrsOf(const ParagraphFormat& f) {
 // A section's w:sectPr.
 inline pugi::xml_node sectPrOf(const Section& s) {
   return internal::Access::sectPr(s);
+}
+
+// The w:sectPr elements a page setup or the page numbers apply to.
+inline std::vector<pugi::xml_node> sectionsOf(const PageSetup& p) {
+  return internal::Access::sections(p);
+}
+inline std::vector<pugi::xml_node> sectionsOf(const PageNumbers& p) {
+  return internal::Access::sections(p);
 }
 
 } // namespace word
