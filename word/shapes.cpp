@@ -23,6 +23,13 @@ namespace word {
 
 using namespace shapexml;
 
+// Shapes selected by Shape::select: the selection's range when they were selected.
+struct SelectedShapes {
+  Range range;
+  std::vector<pugi::xml_node> holders;
+  std::vector<pugi::xml_node> nodes;
+};
+
 namespace {
 
 constexpr const char* kImageRelType =
@@ -194,9 +201,9 @@ const Shape& firstShape(const std::vector<Shape>& shapes, const char* /*member*/
 template <class V, class D> void each(const std::vector<Shape>& shapes, V vml, D dml) {
   for (const Shape& s : shapes) {
     if (s.isVml())
-      vml(s.node());
+      vml(nodeOf(s));
     else
-      dml(dmlOf(s.node()));
+      dml(dmlOf(nodeOf(s)));
     s.story()->touch();
   }
 }
@@ -526,7 +533,7 @@ void ShapeRange::deleteShapes() {
 
 int ShapeRange::lockAspectRatio() const {
   const Shape& shape = firstShape(shapes_, "LockAspectRatio");
-  pugi::xml_node s = shape.node();
+  pugi::xml_node s = nodeOf(shape);
   if (!shape.isVml())
     return tri(childL(childL(s, "cNvGraphicFramePr"), "graphicFrameLocks")
                    .attribute("noChangeAspect")
@@ -569,8 +576,8 @@ float ShapeRange::rotation() const {
   const Shape& shape = firstShape(shapes_, "Rotation");
   if (!shape.isVml())
     return static_cast<float>(
-        childL(dmlOf(shape.node()).spPr, "xfrm").attribute("rot").as_double() / 60000.0);
-  std::string r = styleOf(shape.node()).get("rotation");
+        childL(dmlOf(nodeOf(shape)).spPr, "xfrm").attribute("rot").as_double() / 60000.0);
+  std::string r = styleOf(nodeOf(shape)).get("rotation");
   double deg = std::strtod(r.c_str(), nullptr);
   if (r.size() > 2 && r.compare(r.size() - 2, 2, "fd") == 0)
     deg /= 65536.0;
@@ -618,12 +625,12 @@ int relativeOf(const std::string& v, const char* const (&names)[4]) {
 int relative(const std::vector<Shape>& shapes, bool horizontal) {
   const Shape& shape = firstShape(shapes, "RelativePosition");
   if (!shape.isVml())
-    return relativeOf(childL(shape.node(), horizontal ? "positionH" : "positionV")
+    return relativeOf(childL(nodeOf(shape), horizontal ? "positionH" : "positionV")
                           .attribute("relativeFrom")
                           .value(),
                       horizontal ? kDmlHorizontalRelative : kDmlVerticalRelative);
   return relativeOf(
-      styleOf(shape.node())
+      styleOf(nodeOf(shape))
           .get(horizontal ? "mso-position-horizontal-relative" : "mso-position-vertical-relative"),
       horizontal ? kHorizontalRelative : kVerticalRelative);
 }
@@ -671,14 +678,14 @@ float position(const std::vector<Shape>& shapes, bool horizontal) {
   const Shape& shape = firstShape(shapes, horizontal ? "Left" : "Top");
   const auto& aligns = horizontal ? kHorizontalAlign : kVerticalAlign;
   if (!shape.isVml()) {
-    pugi::xml_node pos = childL(shape.node(), horizontal ? "positionH" : "positionV");
+    pugi::xml_node pos = childL(nodeOf(shape), horizontal ? "positionH" : "positionV");
     std::string align = childL(pos, "align").text().get();
     for (const Alignment& a : aligns)
       if (align == a.name)
         return a.value;
     return static_cast<float>(childL(pos, "posOffset").text().as_double() / kEmuPerPt);
   }
-  VmlStyle st = styleOf(shape.node());
+  VmlStyle st = styleOf(nodeOf(shape));
   std::string align = st.get(horizontal ? "mso-position-horizontal" : "mso-position-vertical");
   for (const Alignment& a : aligns)
     if (align == a.name)
@@ -730,8 +737,8 @@ void setPosition(const std::vector<Shape>& shapes, float v, bool horizontal) {
 float sizeOf(const Shape& shape, bool width) {
   if (!shape.isVml())
     return static_cast<float>(
-        pointsOfEmu(childL(shape.node(), "extent").attribute(width ? "cx" : "cy")));
-  return toPoints(styleOf(shape.node()).get(width ? "width" : "height"));
+        pointsOfEmu(childL(nodeOf(shape), "extent").attribute(width ? "cx" : "cy")));
+  return toPoints(styleOf(nodeOf(shape)).get(width ? "width" : "height"));
 }
 
 void setSize(const std::vector<Shape>& shapes, float points, bool width) {
@@ -770,10 +777,10 @@ void setSize(const std::vector<Shape>& shapes, float points, bool width) {
 
 long zOf(const Shape& shape) {
   if (!shape.isVml()) {
-    long z = static_cast<long>(shape.node().attribute("relativeHeight").as_llong());
-    return vmlTrue(shape.node().attribute("behindDoc").value(), false) ? -z : z;
+    long z = static_cast<long>(nodeOf(shape).attribute("relativeHeight").as_llong());
+    return vmlTrue(nodeOf(shape).attribute("behindDoc").value(), false) ? -z : z;
   }
-  return std::strtol(styleOf(shape.node()).get("z-index").c_str(), nullptr, 10);
+  return std::strtol(styleOf(nodeOf(shape)).get("z-index").c_str(), nullptr, 10);
 }
 
 void setZ(const Shape& shape, bool front) {
@@ -822,8 +829,8 @@ void ShapeRange::setTop(float v) {
 int ShapeRange::lockAnchor() const {
   const Shape& shape = firstShape(shapes_, "LockAnchor");
   if (!shape.isVml())
-    return tri(vmlTrue(shape.node().attribute("locked").value(), false));
-  return tri(static_cast<bool>(nsChild(shape.node(), kWordVmlNs, "w10", "anchorlock", false)));
+    return tri(vmlTrue(nodeOf(shape).attribute("locked").value(), false));
+  return tri(static_cast<bool>(nsChild(nodeOf(shape), kWordVmlNs, "w10", "anchorlock", false)));
 }
 
 void ShapeRange::setLockAnchor(bool on) {
@@ -839,7 +846,7 @@ void ShapeRange::setLockAnchor(bool on) {
 
 int ShapeRange::layoutInCell() const {
   const Shape& shape = firstShape(shapes_, "LayoutInCell");
-  pugi::xml_node s = shape.node();
+  pugi::xml_node s = nodeOf(shape);
   if (!shape.isVml())
     return tri(vmlTrue(s.attribute("layoutInCell").value(), true));
   return tri(vmlTrue(
@@ -885,13 +892,13 @@ long ShapeRange::zIndex() const {
 int ColorFormat::rgb() const {
   const Shape& shape = firstShape(shapes_, "ForeColor.RGB");
   if (!shape.isVml()) {
-    Dml d = dmlOf(shape.node());
+    Dml d = dmlOf(nodeOf(shape));
     pugi::xml_node fill = fillOf(d.spPr);
     if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
       return 0xFFFFFF;
     return wordRgb(std::string("#") + childL(fill, "srgbClr").attribute("val").value());
   }
-  const char* c = shape.node().attribute("fillcolor").value();
+  const char* c = nodeOf(shape).attribute("fillcolor").value();
   return wordRgb(*c ? c : "white");
 }
 
@@ -916,10 +923,10 @@ void ColorFormat::setRgb(int rgb) {
 int FillFormat::visible() const {
   const Shape& shape = firstShape(shapes_, "Fill.Visible");
   if (!shape.isVml()) {
-    pugi::xml_node fill = fillOf(dmlOf(shape.node()).spPr);
+    pugi::xml_node fill = fillOf(dmlOf(nodeOf(shape)).spPr);
     return tri(fill && std::strcmp(localName(fill), "noFill") != 0);
   }
-  return tri(vmlTrue(shape.node().attribute("filled").value(), true));
+  return tri(vmlTrue(nodeOf(shape).attribute("filled").value(), true));
 }
 
 void FillFormat::setVisible(int v) {
@@ -956,13 +963,13 @@ void FillFormat::solid() {
 float FillFormat::transparency() const {
   const Shape& shape = firstShape(shapes_, "Fill.Transparency");
   if (!shape.isVml()) {
-    Dml d = dmlOf(shape.node());
+    Dml d = dmlOf(nodeOf(shape));
     pugi::xml_node fill = fillOf(d.spPr);
     if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
       return 0.0f;
     return static_cast<float>(1.0 - alphaOf(fill.first_child()));
   }
-  pugi::xml_node f = nsChild(shape.node(), kVmlNs, "v", "fill", false);
+  pugi::xml_node f = nsChild(nodeOf(shape), kVmlNs, "v", "fill", false);
   return static_cast<float>(1.0 - fractionOf(f.attribute("opacity").value(), 1.0));
 }
 
@@ -999,11 +1006,11 @@ pugi::xml_node lineOf(const Dml& d) {
 int LineFormat::visible() const {
   const Shape& shape = firstShape(shapes_, "Line.Visible");
   if (!shape.isVml()) {
-    pugi::xml_node ln = childL(dmlOf(shape.node()).spPr, "ln");
+    pugi::xml_node ln = childL(dmlOf(nodeOf(shape)).spPr, "ln");
     pugi::xml_node fill = fillOf(ln);
     return tri(fill && std::strcmp(localName(fill), "noFill") != 0);
   }
-  return tri(vmlTrue(shape.node().attribute("stroked").value(), true));
+  return tri(vmlTrue(nodeOf(shape).attribute("stroked").value(), true));
 }
 
 void LineFormat::setVisible(int v) {
@@ -1022,10 +1029,10 @@ void LineFormat::setVisible(int v) {
 float LineFormat::weight() const {
   const Shape& shape = firstShape(shapes_, "Line.Weight");
   if (!shape.isVml()) {
-    pugi::xml_attribute w = childL(dmlOf(shape.node()).spPr, "ln").attribute("w");
+    pugi::xml_attribute w = childL(dmlOf(nodeOf(shape)).spPr, "ln").attribute("w");
     return w ? static_cast<float>(pointsOfEmu(w)) : 0.75f;
   }
-  std::string w = shape.node().attribute("strokeweight").value();
+  std::string w = nodeOf(shape).attribute("strokeweight").value();
   if (w.empty())
     return 0.75f;
   bool unit = w.find_first_of("pticm") != std::string::npos;
@@ -1062,10 +1069,11 @@ int LineFormat::dashStyle() const {
   const Shape& shape = firstShape(shapes_, "Line.DashStyle");
   if (!shape.isVml())
     return indexOf(
-        childL(childL(dmlOf(shape.node()).spPr, "ln"), "prstDash").attribute("val").value(),
+        childL(childL(dmlOf(nodeOf(shape)).spPr, "ln"), "prstDash").attribute("val").value(),
         kDmlDashStyles);
-  return indexOf(nsChild(shape.node(), kVmlNs, "v", "stroke", false).attribute("dashstyle").value(),
-                 kDashStyles);
+  return indexOf(
+      nsChild(nodeOf(shape), kVmlNs, "v", "stroke", false).attribute("dashstyle").value(),
+      kDashStyles);
 }
 
 void LineFormat::setDashStyle(int v) {
@@ -1084,10 +1092,11 @@ void LineFormat::setDashStyle(int v) {
 int LineFormat::style() const {
   const Shape& shape = firstShape(shapes_, "Line.Style");
   if (!shape.isVml())
-    return indexOf(childL(dmlOf(shape.node()).spPr, "ln").attribute("cmpd").value(),
+    return indexOf(childL(dmlOf(nodeOf(shape)).spPr, "ln").attribute("cmpd").value(),
                    kDmlLineStyles);
-  return indexOf(nsChild(shape.node(), kVmlNs, "v", "stroke", false).attribute("linestyle").value(),
-                 kLineStyles);
+  return indexOf(
+      nsChild(nodeOf(shape), kVmlNs, "v", "stroke", false).attribute("linestyle").value(),
+      kLineStyles);
 }
 
 void LineFormat::setStyle(int v) {
@@ -1104,12 +1113,12 @@ void LineFormat::setStyle(int v) {
 float LineFormat::transparency() const {
   const Shape& shape = firstShape(shapes_, "Line.Transparency");
   if (!shape.isVml()) {
-    pugi::xml_node fill = fillOf(childL(dmlOf(shape.node()).spPr, "ln"));
+    pugi::xml_node fill = fillOf(childL(dmlOf(nodeOf(shape)).spPr, "ln"));
     if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
       return 0.0f;
     return static_cast<float>(1.0 - alphaOf(fill.first_child()));
   }
-  pugi::xml_node k = nsChild(shape.node(), kVmlNs, "v", "stroke", false);
+  pugi::xml_node k = nsChild(nodeOf(shape), kVmlNs, "v", "stroke", false);
   return static_cast<float>(1.0 - fractionOf(k.attribute("opacity").value(), 1.0));
 }
 
@@ -1183,8 +1192,8 @@ float lumValue(const Dml& d, const char* member, const char* attribute) {
 float PictureFormat::brightness() const {
   const Shape& shape = firstShape(shapes_, "Brightness");
   if (!shape.isVml())
-    return lumValue(dmlOf(shape.node()), "Brightness", "bright");
-  pugi::xml_node d = imageData(shape.node(), "Brightness");
+    return lumValue(dmlOf(nodeOf(shape)), "Brightness", "bright");
+  pugi::xml_node d = imageData(nodeOf(shape), "Brightness");
   return static_cast<float>(0.5 + fractionOf(d.attribute("blacklevel").value(), 0.0));
 }
 
@@ -1207,8 +1216,8 @@ void PictureFormat::setBrightness(float b) {
 float PictureFormat::contrast() const {
   const Shape& shape = firstShape(shapes_, "Contrast");
   if (!shape.isVml())
-    return lumValue(dmlOf(shape.node()), "Contrast", "contrast");
-  pugi::xml_node d = imageData(shape.node(), "Contrast");
+    return lumValue(dmlOf(nodeOf(shape)), "Contrast", "contrast");
+  pugi::xml_node d = imageData(nodeOf(shape), "Contrast");
   double g = fractionOf(d.attribute("gain").value(), 1.0);
   return static_cast<float>(g <= 1.0 ? g / 2.0 : 1.0 - 0.5 / g);
 }
@@ -1246,11 +1255,11 @@ float PictureFormat::crop(const char* attribute, bool horizontal) const {
   const Shape& shape = firstShape(shapes_, "Crop");
   double f;
   if (!shape.isVml()) {
-    Dml d = dmlOf(shape.node());
+    Dml d = dmlOf(nodeOf(shape));
     blipOf(d, "Crop");
     f = childL(d.blipFill, "srcRect").attribute(srcRectName(attribute)).as_double() / 100000.0;
   } else {
-    f = fractionOf(imageData(shape.node(), "Crop").attribute(attribute).value(), 0.0);
+    f = fractionOf(imageData(nodeOf(shape), "Crop").attribute(attribute).value(), 0.0);
   }
   return static_cast<float>(f * sizeOf(shape, horizontal));
 }
@@ -1340,7 +1349,7 @@ const char* distanceAttribute(const char* key) {
 
 int WrapFormat::allowOverlap() const {
   const Shape& shape = firstShape(shapes_, "AllowOverlap");
-  pugi::xml_node s = shape.node();
+  pugi::xml_node s = nodeOf(shape);
   if (!shape.isVml())
     return tri(vmlTrue(s.attribute("allowOverlap").value(), true));
   return tri(vmlTrue(
@@ -1361,9 +1370,9 @@ int WrapFormat::side() const {
   std::string v;
   const auto& names = shape.isVml() ? kSides : kDmlSides;
   if (!shape.isVml())
-    v = wrapOf(shape.node()).attribute("wrapText").value();
+    v = wrapOf(nodeOf(shape)).attribute("wrapText").value();
   else
-    v = nsChild(shape.node(), kWordVmlNs, "w10", "wrap", false).attribute("side").value();
+    v = nsChild(nodeOf(shape), kWordVmlNs, "w10", "wrap", false).attribute("side").value();
   for (int i = 0; i < 4; ++i)
     if (v == names[i])
       return i;
@@ -1389,8 +1398,8 @@ void WrapFormat::setSide(int side) {
 float WrapFormat::distance(const char* key) const {
   const Shape& shape = firstShape(shapes_, "WrapFormat.Distance");
   if (!shape.isVml())
-    return static_cast<float>(pointsOfEmu(shape.node().attribute(distanceAttribute(key))));
-  return toPoints(styleOf(shape.node()).get(key));
+    return static_cast<float>(pointsOfEmu(nodeOf(shape).attribute(distanceAttribute(key))));
+  return toPoints(styleOf(nodeOf(shape)).get(key));
 }
 
 void WrapFormat::setDistance(const char* key, float points) {
@@ -1435,14 +1444,14 @@ int WrapFormat::type() const {
   const Shape& shape = firstShape(shapes_, "WrapFormat.Type");
   std::string t;
   if (!shape.isVml()) {
-    const char* local = localName(wrapOf(shape.node()));
+    const char* local = localName(wrapOf(nodeOf(shape)));
     t = !std::strcmp(local, "wrapSquare")         ? "square"
         : !std::strcmp(local, "wrapTight")        ? "tight"
         : !std::strcmp(local, "wrapThrough")      ? "through"
         : !std::strcmp(local, "wrapTopAndBottom") ? "topAndBottom"
                                                   : "";
   } else {
-    t = nsChild(shape.node(), kWordVmlNs, "w10", "wrap", false).attribute("type").value();
+    t = nsChild(nodeOf(shape), kWordVmlNs, "w10", "wrap", false).attribute("type").value();
   }
   if (t == "square")
     return wdWrapSquare;
@@ -1513,7 +1522,7 @@ namespace {
 pugi::xml_node textPath(const std::vector<Shape>& shapes, const char* member) {
   const Shape& shape = firstShape(shapes, member);
   pugi::xml_node p =
-      shape.isVml() ? nsChild(shape.node(), kVmlNs, "v", "textpath", false) : pugi::xml_node();
+      shape.isVml() ? nsChild(nodeOf(shape), kVmlNs, "v", "textpath", false) : pugi::xml_node();
   if (!p)
     throw DocumentError(msg::kWordArtOnly);
   return p;

@@ -15,6 +15,7 @@
 #include "word/page_numbers.h"
 #include "word/pagesetup.h"
 #include "word/sections.h"
+#include "word/shapes.h"
 
 namespace word {
 
@@ -30,6 +31,8 @@ struct Access {
   static pugi::xml_node node(const Paragraph& p) { return p.node(); }
   static std::vector<pugi::xml_node> pPrs(const ParagraphFormat& f) { return f.pPrs(); }
   static pugi::xml_node sectPr(const Section& s) { return s.sectPr(); }
+  static pugi::xml_node node(const Shape& s) { return s.node(); }
+  static pugi::xml_node holder(const Shape& s) { return s.holder(); }
   static std::vector<pugi::xml_node> sections(const PageSetup& p) { return p.sections(); }
   static std::vector<pugi::xml_node> sections(const PageNumbers& p) { return p.sections(); }
 };
@@ -48,6 +51,14 @@ inline pugi::xml_node nodeOf(const Paragraph& p) {
 // that set properties the format does not wrap.
 inline std::vector<pugi::xml_node> pPrsOf(const ParagraphFormat& f) {
   return internal::Access::pPrs(f);
+}
+// The element of a shape (a VML shape or a wp:anchor), and the run child holding it (w:pict,
+// w:drawing or mc:AlternateContent).
+inline pugi::xml_node nodeOf(const Shape& s) {
+  return internal::Access::node(s);
+}
+inline pugi::xml_node holderOf(const Shape& s) {
+  return internal::Access::holder(s);
 }
 // A section's w:sectPr.
 inline pugi::xml_node sectPrOf(const Section& s) {
