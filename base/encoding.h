@@ -1,44 +1,28 @@
 #pragma once
-// Text in another encoding to UTF-8, through glibc's iconv.
+// Text between UTF-8 and other encodings (GB18030, Big5, UTF-16…), through glibc's iconv.
+// Encodings are named as iconv names them: "GB18030", "CP950", "UTF-16LE"…
 
-#include <cerrno>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
-#include <iconv.h>
-
 namespace base {
 
-// `bytes` in `encoding` (an iconv name: "GB18030", "BIG5", "UTF-16LE"…) to UTF-8 in `out`.
-// Returns false, with `out` empty, when the bytes are not valid in that encoding (an invalid
-// or truncated sequence) or iconv does not know it.
-inline bool convertToUtf8(std::string_view bytes, const char* encoding, std::string& out) {
-  iconv_t cd = iconv_open("UTF-8", encoding);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    out.clear();
-    return false;
-  }
-  out.assign(bytes.size() * 2 + 64, '\0');
-  char* in = const_cast<char*>(bytes.data());
-  size_t inLeft = bytes.size(), used = 0;
-  bool ok = true;
-  while (inLeft > 0) {
-    char* dst = out.data() + used;
-    size_t outLeft = out.size() - used;
-    size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-    used = out.size() - outLeft;
-    if (r != static_cast<size_t>(-1))
-      break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-      continue;
-    }
-    ok = false; // EILSEQ (invalid sequence) or EINVAL (truncated sequence at the end)
-    break;
-  }
-  iconv_close(cd);
-  out.resize(ok ? used : 0);
-  return ok;
-}
+// `bytes` in `encoding` to UTF-8 in `out`. Returns false, with `out` empty, when the bytes
+// are not valid in that encoding (an invalid or truncated sequence) or iconv does not know it.
+bool convertToUtf8(std::string_view bytes, const char* encoding, std::string& out);
+
+// UTF-8 text to `encoding` in `out`. Returns false, with `out` empty, when `utf8` is not
+// well-formed, a character has no mapping in `encoding`, or iconv does not know it.
+bool convertFromUtf8(std::string_view utf8, const char* encoding, std::string& out);
+
+// `bytes` in `encoding` to UTF-8, never failing: a byte that begins no valid sequence becomes
+// U+FFFD and the conversion goes on after it. When iconv does not know the encoding, ASCII is
+// kept and every other byte becomes U+FFFD. `replaced`, when given, counts the U+FFFDs made.
+std::string decodeToUtf8(std::string_view bytes, const char* encoding,
+                         std::size_t* replaced = nullptr);
+
+// True when iconv converts between `encoding` and UTF-8.
+bool isKnownEncoding(const char* encoding);
 
 } // namespace base

@@ -11,7 +11,7 @@
 //
 // Registration and the cleanup share one lock, and the cleanup keeps it until the process has
 // ended: a file is either registered before it exists, or the process ends before it is made.
-// Header-only, so that word/, engine/ and app/ share one registry without a library of its own.
+// Header-only: word/, engine/ and app/ share the one registry through registry()'s static.
 
 #include <csignal>
 #include <cstdio>
@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/messages.h"
+#include "base/temp_folder.h"
 
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -145,12 +146,10 @@ inline void installInterruptHandling(
   {
     std::lock_guard<std::mutex> hold(r.lock);
     r.report = std::move(report);
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp && *tmp == '/' ? tmp : "/tmp";
-    std::string tmpl = base + "/quillfold-" + std::to_string(::getpid()) + "-XXXXXX";
-    if (::mkdtemp(tmpl.data())) {
-      r.tempRoot = tmpl;
-      ::setenv("TMPDIR", tmpl.c_str(), 1);
+    std::string root = makeTempFolder("quillfold-" + std::to_string(::getpid()));
+    if (!root.empty()) {
+      r.tempRoot = root;
+      ::setenv("TMPDIR", root.c_str(), 1);
       std::atexit(removeTempRoot);
     }
   }

@@ -128,8 +128,6 @@ inline constexpr const char* kListFormatUnknown =
 // Documents as a whole.
 inline constexpr const char* kTempFolderFailed =
     "无法建立临时文件夹：{}；请检查临时文件夹（TMPDIR）所在磁盘的空间和权限";
-inline constexpr const char* kSaveFormatUnknown =
-    "无法保存为“{}”格式：输出文件名应以 .docx、.doc、.rtf、.odt 或 .wps 结尾";
 inline constexpr const char* kNoDocumentOpen = "没有打开的文档（内部错误）";
 // Values a member of the model refuses. {0} is one of the names below, {1} the value (with its
 // unit where it has one). Out of range: a value that may come from a setting. Invalid: a value
@@ -552,7 +550,6 @@ inline constexpr const char* kMergeLeftOut = "\n有 {} 个文件未能合并："
 inline constexpr const char* kMergeCannotMerge = "无法合并：{}：{}";
 inline constexpr const char* kMergeMerged = "已合并：{}";
 inline constexpr const char* kMergeNoTempFolder = "无法创建临时文件夹";
-inline constexpr const char* kMergeLibreOfficeCannotRead = "LibreOffice 未能读取该文件";
 inline constexpr const char* kMergeUnreadableText =
     "文档的内容无法正确读取（{}），已跳过该文档；请用 Word 或 WPS 打开后另存为 .docx 再试";
 inline constexpr const char* kMergeInternalError = "内部错误：{}";

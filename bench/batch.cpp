@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "base/temp_folder.h"
 #include "engine/clsdoc.h"
 #include "word/convert.h"
 #include "word/package.h"
@@ -111,10 +112,9 @@ struct Corpus {
   fs::path root;
   std::vector<std::string> names;
   Corpus(int count, bool legacy) {
-    std::string tmpl = (fs::temp_directory_path() / "qf-bench-batch-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
+    root = base::makeTempFolder("qf-bench-batch");
+    if (root.empty())
       std::abort();
-    root = tmpl;
     fs::create_directories(root / "in");
     std::vector<word::ConversionJob> jobs;
     for (int i = 0; i < count; ++i) {

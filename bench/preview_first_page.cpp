@@ -7,9 +7,11 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPdfDocument>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/render/render.h"
+#include "base/temp_folder.h"
 #include "tests/render/render_fixtures.h"
 
 namespace {
@@ -19,8 +21,9 @@ namespace fs = std::filesystem;
 struct Scratch {
   fs::path dir;
   Scratch() {
-    std::string tmpl = (fs::temp_directory_path() / "qf-bench-preview-XXXXXX").string();
-    dir = ::mkdtemp(tmpl.data());
+    dir = base::makeTempFolder("qf-bench-preview");
+    if (dir.empty())
+      std::abort();
     std::vector<rendertest::Para> paras;
     for (int page = 0; page < 10; ++page)
       for (int i = 0; i < 12; ++i)

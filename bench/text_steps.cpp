@@ -69,7 +69,6 @@ void openFresh(engine::clsDoc& eng, bool table,
   while (app.activeDocument())
     app.close(*app.activeDocument());
   word::Document& d = EngineAccess::adopt(eng, qftest::makeDoc(bodyOf(table)));
-  EngineAccess::hasTables(eng) = d.tablesCount() > 0 ? -1 : 0;
   d.selection().wholeStory();
   if (before)
     before(eng);

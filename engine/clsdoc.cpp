@@ -4,26 +4,19 @@
 #include "engine/clsdoc.h"
 #include "word/filetypes.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <new>
 
-#include <fmt/format.h>
-
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "engine/memory_budget.h"
-#include "word/convert.h"
+#include "settings/keytable.h"
 #include "word/fonts.h"
-#include "word/package.h"
 
 namespace fs = std::filesystem;
 
@@ -31,20 +24,16 @@ namespace engine {
 
 namespace {
 
-// The 46 settings in interface order, then the three document properties.
-const std::vector<std::string> kPropertyNames = {
-    "纸张大小", "页方向",     "上边距",   "下边距",   "左边距",   "右边距",      "页眉边距",
-    "页脚边距", "装订线位置", "装订线",   "使用页眉", "组合页眉", "使用页码",    "页眉",
-    "页眉对齐", "页眉字体",   "页眉字号", "页码格式", "页码对齐", "正文字体",    "正文字号",
-    "正文加粗", "标题字体",   "标题字号", "标题加粗", "一段标题", "标题对齐",    "字号增减",
-    "行距",     "左缩进",     "右缩进",   "段前",     "段后",     "标点",        "空格",
-    "空行",     "头空格",     "小括号",   "分栏",     "句号",     "水印",        "水印图片",
-    "水印文字", "水印字体",   "水印样式", "水印颜色", "DocPath",  "DocFileName", "DocOutLocation",
-};
-
-std::pair<uint64_t, uint64_t> identity(const struct stat& st) {
-  return {static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
-}
+// The 46 settings in interface order (the settings key table's), then the engine's own three
+// document properties.
+const std::vector<std::string> kPropertyNames = [] {
+  std::vector<std::string> names;
+  for (const settings::KeyInfo& key : settings::engineKeys())
+    names.emplace_back(key.property);
+  for (const char* own : {"DocPath", "DocFileName", "DocOutLocation"})
+    names.emplace_back(own);
+  return names;
+}();
 
 // The reason of a DocumentError without the file name (the batch names the document itself).
 std::string reasonOf(const word::DocumentError& e) {
@@ -89,32 +78,6 @@ void clsDoc::setDocFiles(std::vector<std::string> names) {
 
 void clsDoc::SetEventSink(IQuillfoldEvents* sink) {
   sink_ = sink;
-}
-
-float clsDoc::number(const std::string& name) const {
-  const std::string& text = property(name);
-  std::string_view t = text;
-  while (!t.empty() && (t.front() == ' ' || t.front() == '\t'))
-    t.remove_prefix(1);
-  while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
-    t.remove_suffix(1);
-  if (t.empty())
-    throw StepError(msg::text(msg::kSettingEmpty, name));
-  if (t.size() > 1 && t.front() == '+' && t[1] != '-')
-    t.remove_prefix(1);
-  float value = 0;
-  auto [end, ec] =
-      std::from_chars(t.data(), t.data() + t.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
-    throw StepError(msg::text(msg::kSettingNotNumber, name, text));
-  return value;
-}
-
-float clsDoc::fontSize(const std::string& name) const {
-  float points = number(name);
-  if (!(points >= 1.0f && points <= 1638.0f))
-    throw StepError(msg::text(msg::kFontSizeOutOfRange, name, property(name)));
-  return points;
 }
 
 // ---- events ------------------------------------------------------------------------------
@@ -171,27 +134,17 @@ std::string clsDoc::sourcePath(const std::string& name) const {
   return (fs::path(folder) / name).string();
 }
 
-const std::string& clsDoc::batchTemp() {
-  if (batchTemp_.empty()) {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-batch-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-      throw word::DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
-    batchTemp_ = tmpl;
+word::Batch& clsDoc::batch() {
+  if (!batch_) {
+    batch_ = std::make_unique<word::Batch>(WordApp);
+    batch_->addSourceFolder(property("DocPath"));
   }
-  return batchTemp_;
+  return *batch_;
 }
 
 void clsDoc::endBatch() {
-  if (!batchTemp_.empty()) {
-    std::error_code ec;
-    fs::remove_all(batchTemp_, ec);
-    batchTemp_.clear();
-  }
-  convertedInputs_.clear();
-  pendingOutputs_.clear();
-  outputsWritten_.clear();
-  sourceFiles_.clear();
-  sourceFolders_.clear();
+  batch_.reset();
+  deferredCensus_.clear();
   inBatch_ = false;
   curNum_ = allNum_ = 0;
   curName_.clear();
@@ -199,50 +152,9 @@ void clsDoc::endBatch() {
   curDoc_ = nullptr;
 }
 
-void clsDoc::convertLegacyInputs(const std::vector<std::string>& paths) {
-  std::vector<word::ConversionJob> jobs;
-  for (const auto& path : paths) {
-    if (convertedInputs_.count(path) || !word::needsConversion(path))
-      continue;
-    word::ConversionJob job;
-    job.input = path;
-    job.output = fmt::format("{}/in-{}.docx", batchTemp(), jobs.size() + 1);
-    jobs.push_back(std::move(job));
-    convertedInputs_[path] = {};
-  }
-  if (jobs.empty())
-    return;
-  word::convertFiles(jobs);
-  for (const auto& job : jobs) {
-    ConvertedInput& in = convertedInputs_[job.input];
-    if (job.ok)
-      in.docx = job.output;
-    else
-      in.error = job.error.empty() ? msg::kLibreOfficeCannotConvert : job.error;
-  }
-}
-
 void clsDoc::openCurrent() {
-  curViaLibreOffice_ = false;
-  auto it = convertedInputs_.find(curPath_);
-  if (it != convertedInputs_.end()) {
-    if (!it->second.error.empty())
-      throw word::DocumentError(curPath_, "", it->second.error);
-    std::unique_ptr<word::Document> doc;
-    try {
-      doc = word::Document::fromPackage(word::Package::open(it->second.docx), curPath_);
-    } catch (const word::DocumentError& e) {
-      throw word::DocumentError(curPath_, e.part(),
-                                msg::text(msg::kConvertedUnreadable, e.reason()));
-    }
-    doc->originalFormat = word::lowerExtension(curPath_);
-    curDoc_ = &WordApp.adopt(std::move(doc));
-    curViaLibreOffice_ = true;
-  } else {
-    curDoc_ = &WordApp.open(curPath_);
-    curViaLibreOffice_ = word::needsConversion(curPath_);
-  }
-  if (curViaLibreOffice_) {
+  curDoc_ = &batch().open(curPath_);
+  if (curDoc_->readThroughLibreOffice()) {
     std::string ext = word::lowerExtension(curPath_);
     notice("2", msg::text(msg::kEventConverted, ext.empty() ? msg::kEventLegacyWord : ext));
   }
@@ -258,7 +170,31 @@ void clsDoc::closeCurrent() {
   }
 }
 
-bool clsDoc::runDocument(const std::string& runMode) {
+const clsDoc::RunMode* clsDoc::findRunMode(const std::string& name) {
+  static const std::vector<RunMode> kRunModes = {
+      // The full run.
+      {"0",
+       true,
+       {&clsDoc::clearFormatting, &clsDoc::cleanText, &clsDoc::fixPunctuation,
+        &clsDoc::indentParagraphs, &clsDoc::formatSignature, &clsDoc::setupPage,
+        &clsDoc::formatParagraphs, &clsDoc::applyFonts, &clsDoc::setHeaderFooter,
+        &clsDoc::setColumns, &clsDoc::applyWatermark, &clsDoc::formatArticleHeadings,
+        &clsDoc::formatNumberedHeadings}},
+      // Header and page numbers only.
+      {"YeMei", false, {&clsDoc::setHeaderFooter, &clsDoc::applyHeaderRule}},
+      // Page setup only.
+      {"YeMian", false, {&clsDoc::setupPage}},
+      // Font sizes only.
+      {"ZiHao", false, {&clsDoc::changeFontSizes}},
+  };
+  for (const RunMode& mode : kRunModes)
+    if (mode.name == name)
+      return &mode;
+  return nullptr;
+}
+
+bool clsDoc::runDocument(const RunMode& mode) {
+  const std::string& runMode = mode.name;
   std::string reason;
   try {
     if (curName_.empty())
@@ -267,35 +203,11 @@ bool clsDoc::runDocument(const std::string& runMode) {
     if (auto shortfall =
             memoryShortfall(ActiveDocument().paragraphs().count(), runMode, availableMemory()))
       throw word::DocumentError(curPath_, "", *shortfall);
-    HasTables = ActiveDocument().tablesCount() > 0 ? -1 : 0;
-    // The census of the source: in the full run after the list numbers became text, which
-    // every later step reads as text.
-    if (runMode == "0")
+    if (mode.numbersAsText)
       ActiveDocument().convertNumbersToText();
     const Census source = takeCensus(ActiveDocument());
-    if (runMode == "0") {
-      Selection().wholeStory();
-      Selection().clearFormatting();
-      cleanText();
-      fixPunctuation();
-      indentParagraphs();
-      formatSignature();
-      setupPage();
-      formatParagraphs();
-      applyFonts();
-      setHeaderFooter();
-      setColumns();
-      applyWatermark();
-      formatArticleHeadings();
-      formatNumberedHeadings();
-    } else if (runMode == "YeMian") {
-      setupPage();
-    } else if (runMode == "YeMei") {
-      setHeaderFooter();
-      applyHeaderRule();
-    } else if (runMode == "ZiHao") {
-      changeFontSizes();
-    }
+    for (Step step : mode.steps)
+      (this->*step)();
     for (const auto& warning : ActiveDocument().warnings())
       notice("3", warning);
     ActiveDocument().warnings().clear();
@@ -313,8 +225,6 @@ bool clsDoc::runDocument(const std::string& runMode) {
     return true;
   } catch (const word::DocumentError& e) {
     reason = reasonOf(e);
-  } catch (const StepError& e) {
-    reason = e.what();
   } catch (const std::bad_alloc&) {
     reason = msg::kOutOfMemory;
   } catch (const fs::filesystem_error& e) {
@@ -342,9 +252,8 @@ void clsDoc::Main(const std::string& runMode) {
     endBatch();
     const std::vector<std::string> names = batchNames();
     allNum_ = static_cast<int>(names.size());
-    const bool known =
-        runMode == "0" || runMode == "YeMei" || runMode == "YeMian" || runMode == "ZiHao";
-    if (!known) {
+    const RunMode* mode = findRunMode(runMode);
+    if (!mode) {
       sendError(0, msg::text(msg::kEventUnknownMode, runMode));
       sendMessage("101", msg::kEventBatchDone, 0, allNum_, "");
       allNum_ = 0;
@@ -352,30 +261,19 @@ void clsDoc::Main(const std::string& runMode) {
     }
     inBatch_ = true;
 
+    // The sources are known to the batch (no output replaces one), and the legacy ones are
+    // converted in one LibreOffice call.
     std::vector<std::string> paths;
-    for (const auto& name : names) {
-      paths.push_back(sourcePath(name));
-      struct stat st {};
-      if (!name.empty() && ::stat(paths.back().c_str(), &st) == 0) {
-        sourceFiles_.push_back(identity(st));
-        fs::path folder = fs::path(paths.back()).parent_path();
-        if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0)
-          sourceFolders_.push_back(identity(st));
-      }
-    }
-    try {
-      convertLegacyInputs(paths);
-    } catch (...) {
-      // Without the batch conversion every legacy document converts on its own when opened.
-      convertedInputs_.clear();
-    }
+    for (const auto& name : names)
+      paths.push_back(name.empty() ? std::string() : sourcePath(name));
+    batch().addSources(paths);
 
     for (size_t i = 0; i < names.size(); ++i) {
       curNum_ = static_cast<int>(i + 1);
-      curPath_ = names[i].empty() ? std::string() : paths[i];
+      curPath_ = paths[i];
       curName_ = fs::path(names[i]).filename().string();
       sendMessage("0", msg::kEventProcessing, curNum_, allNum_, curName_);
-      const bool ok = runDocument(runMode);
+      const bool ok = runDocument(*mode);
       sendMessage("100", msg::text(ok ? msg::kEventDone : msg::kEventFailed, curName_), curNum_,
                   allNum_, curName_);
     }

@@ -7,14 +7,16 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/messages.h"
 #include "engine/integrity.h"
+#include "engine/settings.h"
+#include "word/batch.h"
 #include "word/document.h"
+#include "word/error.h"
 
 namespace engine {
 
@@ -32,12 +34,6 @@ public:
                        const std::string& docName) = 0;
 };
 
-// A failure of one step on one document (for example a setting that is not a number).
-class StepError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
 class clsDoc {
 public:
   clsDoc();
@@ -49,6 +45,8 @@ public:
   // Sets / reads a property by name. Throws std::invalid_argument for an unknown name.
   void setProperty(const std::string& name, const std::string& value);
   const std::string& property(const std::string& name) const;
+  // The settings among the properties, typed; each is read from its text when asked for.
+  const Settings& settings() const { return settings_; }
   // The names to process, bypassing DocFileName's "," joining (names may then contain ",").
   // An empty list means: split DocFileName.
   void setDocFiles(std::vector<std::string> names);
@@ -60,17 +58,9 @@ public:
   // Runs the batch in `runMode` ("0", "YeMei", "YeMian" or "ZiHao"). Never throws.
   void Main(const std::string& runMode);
 
-  // Switch test used by every step: off only for exactly "0".
-  bool isOn(const std::string& name) const { return property(name) != "0"; }
-  // A setting read as a number ("." decimal separator, whatever the locale). Throws
-  // StepError naming the setting and the text when it is not a number.
-  float number(const std::string& name) const;
-  // A font size setting in points: a number from 1 to 1638, as Word accepts. Throws StepError
-  // naming the setting otherwise (a size Word would refuse is not silently clamped).
-  float fontSize(const std::string& name) const;
-
 private:
   // One source file per step, in engine/steps/.
+  void clearFormatting();
   void cleanText();
   void fixPunctuation();
   void indentParagraphs();
@@ -87,6 +77,18 @@ private:
   void saveOutput();
   void changeFontSizes(); // the "ZiHao" run
 
+  // A run mode: the steps a document goes through, in order.
+  using Step = void (clsDoc::*)();
+  struct RunMode {
+    std::string name; // as Main takes it
+    // The list numbers become text before the source's census is taken (every later step
+    // reads them as text).
+    bool numbersAsText = false;
+    std::vector<Step> steps;
+  };
+  // The run mode called `name`, or null for an unknown name.
+  static const RunMode* findRunMode(const std::string& name);
+
   // The document being run; throws DocumentError when none is open (a step called out of turn).
   word::Document& ActiveDocument() {
     if (!WordApp.activeDocument())
@@ -96,12 +98,9 @@ private:
   word::Selection& Selection() { return WordApp.selection(); }
 
   word::Application WordApp;
-  int16_t HasTables = 0; // -1 when the open document has tables
-  word::Paragraph CurPara;
-  word::Range CurRange;
-  int16_t ChapterFlag = 0;
 
   std::map<std::string, std::string> props_;
+  Settings settings_{props_};
   std::vector<std::string> docFiles_;
   IQuillfoldEvents* sink_ = nullptr;
   std::string curName_; // bare name of the document being run
@@ -117,12 +116,11 @@ private:
   std::vector<std::string> batchNames() const;
   // Full path of a name: DocPath joined with it (an absolute name stands for itself).
   std::string sourcePath(const std::string& name) const;
-  // Converts every legacy input of the batch to OOXML in one LibreOffice call.
-  void convertLegacyInputs(const std::vector<std::string>& paths);
-  // Opens curPath_ (from its converted copy when there is one) and makes it active.
+  // Opens curPath_ through the batch (from its converted copy when there is one) and makes it
+  // active.
   void openCurrent();
-  // Runs the current document in `runMode`; false when it failed (Error already sent).
-  bool runDocument(const std::string& runMode);
+  // Runs the current document in `mode`; false when it failed (Error already sent).
+  bool runDocument(const RunMode& mode);
   void closeCurrent();
   // ---- the integrity check (integrity.cpp) ----
   // Compares the document as it is now with `source`, the census taken when it was opened,
@@ -131,45 +129,31 @@ private:
   void checkIntegrity(const Census& source, const std::string& runMode);
   // The changes that the run `runMode` and the settings intend.
   IntendedChanges intendedChanges(const std::string& runMode) const;
-  // Reads the legacy outputs that were written (`written[i]` for outputs[i]) back through
-  // LibreOffice and warns about what they lost.
-  struct PendingOutput;
-  void checkLegacyOutputs(const std::vector<PendingOutput>& outputs,
-                          const std::vector<bool>& written);
+  // Compares a legacy output read back through LibreOffice (`back`, null when it could not be
+  // read: `failure` says why) with `census`, the census of what LibreOffice was given, and
+  // warns about what it lost.
+  void checkLegacyOutput(const Census& census, const word::Export& output, word::Package* back,
+                         const std::string& failure);
   Census curCensus_; // the census of the document being saved
-  // The batch's private temporary folder, made on first use.
-  const std::string& batchTemp();
   void endBatch();
 
-  struct ConvertedInput {
-    std::string docx;  // converted copy in batchTemp()
-    std::string error; // why the conversion failed; empty when it worked
-  };
-  std::map<std::string, ConvertedInput> convertedInputs_; // by source path
+  // The batch's opening and saving (sources converted ahead, legacy outputs deferred), made on
+  // first use with DocPath as its source folder; endBatch() ends it.
+  word::Batch& batch();
+  std::unique_ptr<word::Batch> batch_;
   word::Document* curDoc_ = nullptr; // the open document of the current name, or null
-  bool curViaLibreOffice_ = false;   // it was read through LibreOffice (a legacy format)
   int curNum_ = 0, allNum_ = 0;
-  std::string batchTemp_;
   bool inBatch_ = false;
   bool reportFontStandIns_ = false;
   std::set<std::string> batchFonts_; // font names the batch's outputs ask for
-  // Identities (device, inode) of the batch's sources and of their folders: outputs never
-  // replace them.
-  std::vector<std::pair<uint64_t, uint64_t>> sourceFiles_, sourceFolders_;
 
   // ---- output saving (steps/save_output.cpp) ----
   // The output name of a source name: ".txt" (any case) becomes ".doc", others stay.
   static std::string outputName(const std::string& fileName);
-  // A .docx waiting in batchTemp() to be converted into a legacy output after the batch.
-  struct PendingOutput {
-    std::string docx, target, format, name;
-    int num = 0;
-    Census census; // of the document written to `docx`
-  };
-  std::vector<PendingOutput> pendingOutputs_;
-  std::map<std::string, std::string> outputsWritten_; // output path -> source name
-  // Converts the pending legacy outputs in one LibreOffice call per format; failures go to
-  // Error with the document's number.
+  // The census of each legacy output the batch deferred, in the batch's order.
+  std::vector<Census> deferredCensus_;
+  // Exports the deferred legacy outputs (one LibreOffice call per format), checks what they
+  // lost, and sends Error with the document's number for each that failed.
   void finishLegacyOutputs();
   friend struct EngineAccess; // tests reach the steps through this
 };

@@ -7,7 +7,6 @@
 
 #include "base/messages.h"
 #include "engine/clsdoc.h"
-#include "word/convert.h"
 #include "word/document.h"
 #include "word/package.h"
 #include "word/text.h"
@@ -123,12 +122,12 @@ IntendedChanges clsDoc::intendedChanges(const std::string& runMode) const {
     // The header is written with the header on; with it off the first section's header stays,
     // and later sections follow the first one's header and footer. The footer is written or
     // emptied by the page-number setting.
-    intended.headers = isOn("使用页眉") ? IntendedChanges::Headers::Rewritten
-                                        : IntendedChanges::Headers::FirstSection;
+    intended.headers = settings().useHeader() ? IntendedChanges::Headers::Rewritten
+                                              : IntendedChanges::Headers::FirstSection;
     intended.footersRewritten = true;
   }
   intended.defaultFurnitureOnly = runMode == "0" || runMode == "YeMian";
-  if (runMode == "0" && isOn("分栏") && isOn("一段标题"))
+  if (runMode == "0" && settings().twoColumns() && settings().firstParagraphIsTitle())
     intended.addedSections = 1;
   return intended;
 }
@@ -139,44 +138,22 @@ void clsDoc::checkIntegrity(const Census& source, const std::string& runMode) {
     notice("3", msg::text(msg::kIntegrityWarning, difference));
 }
 
-void clsDoc::checkLegacyOutputs(const std::vector<PendingOutput>& outputs,
-                                const std::vector<bool>& written) {
-  std::vector<word::ConversionJob> jobs;
-  std::vector<const PendingOutput*> of;
-  for (size_t i = 0; i < outputs.size(); ++i) {
-    if (i >= written.size() || !written[i])
-      continue;
-    word::ConversionJob job;
-    job.input = outputs[i].target;
-    job.output = fmt::format("{}/back-{}.docx", batchTemp(), i + 1);
-    job.format = "docx";
-    jobs.push_back(std::move(job));
-    of.push_back(&outputs[i]);
-  }
-  if (jobs.empty())
-    return;
-  word::convertFiles(jobs);
-  for (size_t i = 0; i < jobs.size(); ++i) {
-    const PendingOutput& out = *of[i];
-    const std::string format = "." + out.format;
-    std::string failure = jobs[i].error;
-    if (jobs[i].ok) {
-      try {
-        auto pkg = word::Package::open(jobs[i].output);
-        for (const std::string& difference :
-             compareCensus(out.census, takeCensus(*pkg), IntendedChanges{}))
-          sendMessage("3", msg::text(msg::kIntegrityAfterExport, format, difference), out.num,
-                      allNum_, out.name);
-      } catch (const word::DocumentError& e) {
-        failure = e.reason().empty() ? e.what() : e.reason();
-      }
+void clsDoc::checkLegacyOutput(const Census& census, const word::Export& output,
+                               word::Package* back, const std::string& failure) {
+  const std::string format = "." + std::string(word::converterFormat(output.format));
+  std::string why = failure;
+  if (back) {
+    try {
+      for (const std::string& difference : compareCensus(census, takeCensus(*back), {}))
+        sendMessage("3", msg::text(msg::kIntegrityAfterExport, format, difference), output.number,
+                    allNum_, output.label);
+    } catch (const word::DocumentError& e) {
+      why = e.reason().empty() ? e.what() : e.reason();
     }
-    if (!jobs[i].ok || !failure.empty())
-      sendMessage("3", msg::text(msg::kIntegrityReadBackFailed, format, failure), out.num, allNum_,
-                  out.name);
-    std::error_code ec;
-    std::filesystem::remove(jobs[i].output, ec);
   }
+  if (!back || !why.empty())
+    sendMessage("3", msg::text(msg::kIntegrityReadBackFailed, format, why), output.number, allNum_,
+                output.label);
 }
 
 } // namespace engine

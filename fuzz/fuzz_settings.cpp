@@ -1,8 +1,8 @@
 // Fuzz target for the settings store: any bytes as setup.ini are read, every key of the key
-// table is read and converted for the window and the engine, one key is set and the file read
-// again. A crash, a sanitizer report or an exception is a finding, and so is a write that
-// changes more than its key: after a successful set the key reads back as written and every
-// other key of the table reads as before.
+// table is read and converted (as a list position and for the engine), one key is set and the
+// file read again. A crash, a sanitizer report or an exception is a finding, and so is a write
+// that changes more than its key: after a successful set the key reads back as written and
+// every other key of the table reads as before.
 //
 // Built twice: as a libFuzzer target (QF_FUZZ) and as a replay program (QF_FUZZ_REPLAY) that
 // runs every stored input once, as a regular test.
@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "base/temp_folder.h"
 #include "settings/inifile.h"
 #include "settings/keytable.h"
 #include "settings/settings.h"
@@ -29,9 +30,9 @@ namespace fs = std::filesystem;
 // write is fsynced), removed at exit.
 const fs::path& workFolder() {
   static const fs::path folder = [] {
-    std::string base = fs::is_directory("/dev/shm") ? "/dev/shm" : fs::temp_directory_path();
-    std::string pattern = base + "/qf-fuzz-settings-XXXXXX";
-    if (!::mkdtemp(pattern.data())) {
+    const std::string pattern =
+        base::makeTempFolder("qf-fuzz-settings", fs::is_directory("/dev/shm") ? "/dev/shm" : "");
+    if (pattern.empty()) {
       std::perror("mkdtemp");
       std::abort();
     }
@@ -74,7 +75,8 @@ void exercise(const uint8_t* data, size_t size) {
   const std::vector<std::string> before = allValues(ini);
   for (const settings::KeyInfo& key : settings::keyTable()) {
     const std::string stored = ini.get(key.section, key.key, key.defaultText);
-    (void)settings::controlState(key, stored);
+    (void)settings::storedPosition(key, stored);
+    (void)settings::isFixedLineSpacing(stored);
     (void)settings::engineValue(key, stored);
   }
   if (settings::loadEngineProperties(ini).size() != settings::kEnginePropertyCount)

@@ -1,7 +1,10 @@
 #include "settings/inifile.h"
 
+#include "base/ascii.h"
+#include "base/encoding.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/utf8.h"
 
 #include <fmt/format.h>
 
@@ -11,7 +14,6 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,101 +38,9 @@ std::string_view trim(std::string_view s) {
   return s;
 }
 
-char asciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (asciiLower(a[i]) != asciiLower(b[i]))
-      return false;
-  return true;
-}
-
-// One iconv conversion descriptor, closed on scope exit.
-class Converter {
-public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (valid())
-      iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-  bool valid() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-
-  // Converts `in`; an invalid input byte is either replaced by `replacement` and skipped
-  // (when `replacement` is not null) or ends the conversion with false.
-  bool run(std::string_view input, std::string& out, const char* replacement,
-           std::size_t* replaced = nullptr) {
-    out.clear();
-    char* in = const_cast<char*>(input.data());
-    std::size_t inLeft = input.size();
-    char buffer[4096];
-    while (inLeft > 0) {
-      char* o = buffer;
-      std::size_t oLeft = sizeof buffer;
-      std::size_t r = iconv(cd_, &in, &inLeft, &o, &oLeft);
-      out.append(buffer, static_cast<std::size_t>(o - buffer));
-      if (r != static_cast<std::size_t>(-1))
-        continue;
-      if (errno == E2BIG)
-        continue;
-      if (!replacement)
-        return false;
-      out += replacement;
-      if (replaced)
-        ++*replaced;
-      ++in;
-      --inLeft;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-    char* o = buffer;
-    std::size_t oLeft = sizeof buffer;
-    iconv(cd_, nullptr, nullptr, &o, &oLeft); // flush any shift state
-    out.append(buffer, static_cast<std::size_t>(o - buffer));
-    return true;
-  }
-
-private:
-  iconv_t cd_;
-};
-
-constexpr const char* kReplacement = "\xEF\xBF\xBD"; // U+FFFD
-
-// Length of the well-formed UTF-8 sequence of more than one byte at `i` (no overlong forms, no
-// surrogates, at most U+10FFFF); 1 for ASCII, 0 when the byte at `i` begins no valid sequence.
-std::size_t utf8Length(const unsigned char* s, std::size_t n, std::size_t i) {
-  unsigned char c = s[i];
-  if (c < 0x80)
-    return 1;
-  std::size_t len;
-  unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-  if (c >= 0xC2 && c <= 0xDF)
-    len = 2;
-  else if (c >= 0xE0 && c <= 0xEF) {
-    len = 3;
-    if (c == 0xE0)
-      lo = 0xA0; // no overlong forms
-    if (c == 0xED)
-      hi = 0x9F; // no surrogates
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    len = 4;
-    if (c == 0xF0)
-      lo = 0x90;
-    if (c == 0xF4)
-      hi = 0x8F; // nothing above U+10FFFF
-  } else
-    return 0;
-  if (n - i < len || s[i + 1] < lo || s[i + 1] > hi)
-    return 0;
-  for (std::size_t k = 2; k < len; ++k)
-    if (s[i + k] < 0x80 || s[i + k] > 0xBF)
-      return 0;
-  return len;
-}
+using base::equalsNoCase;
+using base::isValidUtf8;
+using base::sanitizedUtf8;
 
 struct Utf8Scan {
   std::size_t wide = 0;    // valid sequences of three or four bytes (CJK text and beyond)
@@ -139,9 +49,8 @@ struct Utf8Scan {
 
 Utf8Scan scanUtf8(std::string_view bytes) {
   Utf8Scan scan;
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
   for (std::size_t i = 0, n = bytes.size(); i < n;) {
-    std::size_t len = utf8Length(s, n, i);
+    std::size_t len = base::utf8SequenceLength(bytes, i);
     if (len == 0) {
       ++scan.invalid;
       ++i;
@@ -154,30 +63,10 @@ Utf8Scan scanUtf8(std::string_view bytes) {
   return scan;
 }
 
-// `bytes` with every byte that begins no valid UTF-8 sequence replaced by U+FFFD.
-std::string sanitizedUtf8(std::string_view bytes) {
-  if (isValidUtf8(bytes))
-    return std::string(bytes);
-  std::string out;
-  out.reserve(bytes.size() + 8);
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (std::size_t i = 0, n = bytes.size(); i < n;) {
-    std::size_t len = utf8Length(s, n, i);
-    if (len == 0) {
-      out += kReplacement;
-      ++i;
-    } else {
-      out.append(bytes.substr(i, len));
-      i += len;
-    }
-  }
-  return out;
-}
-
 std::string decode(std::string_view raw, IniEncoding encoding) {
   if (encoding == IniEncoding::Utf8)
     return sanitizedUtf8(raw);
-  return gb18030ToUtf8(raw);
+  return base::decodeToUtf8(raw, "GB18030");
 }
 
 bool encode(std::string_view utf8, IniEncoding encoding, std::string& out) {
@@ -185,7 +74,7 @@ bool encode(std::string_view utf8, IniEncoding encoding, std::string& out) {
     out.assign(utf8);
     return true;
   }
-  return utf8ToGb18030(utf8, out);
+  return base::convertFromUtf8(utf8, "GB18030", out);
 }
 
 bool hasUtf16Bom(std::string_view bytes) {
@@ -220,10 +109,9 @@ Analysis analyse(std::string_view bytes) {
   // UTF-8 characters and GB18030 reads more of it than UTF-8 does; a UTF-8 file with a few
   // stray bytes stays UTF-8.
   if (utf8.invalid > utf8.wide) {
-    std::string out;
     std::size_t gbInvalid = 0;
-    Converter cv("UTF-8", "GB18030");
-    if (cv.valid() && cv.run(bytes, out, kReplacement, &gbInvalid) && gbInvalid < utf8.invalid) {
+    base::decodeToUtf8(bytes, "GB18030", &gbInvalid);
+    if (gbInvalid < utf8.invalid) {
       a.encoding = IniEncoding::Gb18030;
       a.replaced = gbInvalid;
     }
@@ -413,39 +301,6 @@ bool isReadOnly(const fs::path& target, const struct stat& st) {
 }
 
 } // namespace
-
-bool isValidUtf8(std::string_view bytes) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (std::size_t i = 0, n = bytes.size(); i < n;) {
-    std::size_t len = utf8Length(s, n, i);
-    if (len == 0)
-      return false;
-    i += len;
-  }
-  return true;
-}
-
-std::string gb18030ToUtf8(std::string_view bytes) {
-  std::string out;
-  Converter cv("UTF-8", "GB18030");
-  if (cv.valid() && cv.run(bytes, out, kReplacement))
-    return out;
-  // Without the converter, keep ASCII and mark everything else.
-  out.clear();
-  for (char c : bytes)
-    if (static_cast<unsigned char>(c) < 0x80)
-      out += c;
-    else
-      out += kReplacement;
-  return out;
-}
-
-bool utf8ToGb18030(std::string_view utf8, std::string& out) {
-  if (!isValidUtf8(utf8))
-    return false;
-  Converter cv("GB18030", "UTF-8");
-  return cv.valid() && cv.run(utf8, out, nullptr);
-}
 
 std::string systemErrorText(int errnum) {
   return msg::systemError(errnum);

@@ -105,15 +105,6 @@ private:
   std::string readWarning_;
 };
 
-// True when `bytes` is well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
-bool isValidUtf8(std::string_view bytes);
-
-// GB18030 bytes as UTF-8; a byte that does not start a valid sequence becomes U+FFFD.
-std::string gb18030ToUtf8(std::string_view bytes);
-
-// UTF-8 text as GB18030. Returns false for invalid UTF-8 (`out` is then of no use).
-bool utf8ToGb18030(std::string_view utf8, std::string& out);
-
 // A system error number as a short Chinese reason.
 std::string systemErrorText(int errnum);
 

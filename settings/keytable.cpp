@@ -1,11 +1,13 @@
 #include "settings/keytable.h"
 
+#include "base/ascii.h"
+
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 #include <fmt/format.h>
+
+#include "base/number.h"
 
 namespace settings {
 
@@ -39,122 +41,80 @@ constexpr ListEntry kLineSpacing[] = {{"单倍行距"}, {"1.5倍行距"}, {"2倍
 using C = Conversion;
 using L = ValueList;
 
+// The engine's property order is the order of the rows.
 // clang-format off
 constexpr KeyInfo kKeys[] = {
-    // section  key               default        conversion      list                 10.5   property      #   control
-    {"font", "fontnamezw",        "宋体",        C::IndexToName, L::FontNames,        false, "正文字体",   20, "cbFontZw"},
-    {"font", "fontsizezw",        "10.5",        C::IndexToSize, L::SizesWithDaWu,    true,  "正文字号",   21, "cbFontSizeZw"},
-    {"font", "fontnamebt",        "宋体",        C::IndexToName, L::FontNames,        false, "标题字体",   23, "cbFontBt"},
-    {"font", "fontsizebt",        "10.5",        C::IndexToSize, L::SizesWithoutDaWu, true,  "标题字号",   24, "cbFontSizeBt"},
-    {"font", "fontboldzw",        "0",           C::Check,       L::None,             false, "正文加粗",   22, "chkBzw"},
-    {"font", "fontboldbt",        "0",           C::Check,       L::None,             false, "标题加粗",   25, "chkB"},
-    {"font", "firstparagraph",    "0",           C::Check,       L::None,             false, "一段标题",   26, "chkBt"},
-    {"font", "btAlign",           "0",           C::Index,       L::Alignment,        false, "标题对齐",   27, "cbBtAlign"},
-    {"font", "fontJJ",            "0",           C::Index,       L::FontSizeStep,     false, "字号增减",   28, "cbFontJJ"},
-    {"shuiyin", "txtfontname",    "宋体",        C::IndexToName, L::FontNames,        false, "水印字体",   44, "cbShuiYinFontName"},
-    {"shuiyin", "txt",            "Morvane软件", C::Text,        L::None,             false, "水印文字",   43, "txtShuiYin"},
-    {"shuiyin", "jpg",            "",            C::Text,        L::None,             false, "水印图片",   42, "txtJpg"},
-    {"shuiyin", "txtstyle",       "0",           C::Index,       L::WatermarkStyle,   false, "水印样式",   45, "cbShuiYinStyle"},
-    {"shuiyin", "op",             "0",           C::Option,      L::WatermarkOption,  false, "水印",       41, "op1,op2,op3"},
-    {"shuiyin", "color",          "0",           C::Index,       L::WatermarkColor,   false, "水印颜色",   46, "cbColor"},
-    {"pageinfo", "PageSize",      "0",           C::Index,       L::PaperSize,        false, "纸张大小",    1, "cboPageSize"},
-    {"pageinfo", "Orientation",   "0",           C::Index,       L::Orientation,      false, "页方向",      2, "cboPageO"},
-    {"pageinfo", "TopMargin",     "3",           C::Text,        L::None,             false, "上边距",      3, "txtPageTop"},
-    {"pageinfo", "BottomMargin",  "3",           C::Text,        L::None,             false, "下边距",      4, "txtPageBottom"},
-    {"pageinfo", "LeftMargin",    "2.5",         C::Text,        L::None,             false, "左边距",      5, "txtPageLeft"},
-    {"pageinfo", "RightMargin",   "2.5",         C::Text,        L::None,             false, "右边距",      6, "txtPageRight"},
-    {"pageinfo", "Gutter",        "0",           C::Text,        L::None,             false, "装订线",     10, "txtGutter"},
-    {"pageinfo", "GutterPos",     "0",           C::Index,       L::GutterPosition,   false, "装订线位置",  9, "cboGutterPos"},
-    {"pageinfo", "HeaderDistance", "1.5",        C::Text,        L::None,             false, "页眉边距",    7, "txtHeaderDistance"},
-    {"pageinfo", "FooterDistance", "1.75",       C::Text,        L::None,             false, "页脚边距",    8, "txtFooterDistance"},
-    {"headerfooter", "useheader", "0",           C::Check,       L::None,             false, "使用页眉",   11, "chkUseHeader"},
-    {"headerfooter", "usefooter", "0",           C::Check,       L::None,             false, "使用页码",   13, "chkUseFooter"},
-    {"headerfooter", "header",    "",            C::Text,        L::None,             false, "页眉",       14, "txtYeMei"},
-    {"headerfooter", "headeralign", "0",         C::Index,       L::Alignment,        false, "页眉对齐",   15, "cbAlign"},
-    {"headerfooter", "headerfontname", "0",      C::IndexToName, L::FontNames,        false, "页眉字体",   16, "cbFontYm"},
-    {"headerfooter", "headerfontsize", "10",     C::IndexToSize, L::SizesWithDaWu,    false, "页眉字号",   17, "cbFontSizeYm"},
-    {"headerfooter", "numberstyle", "0",         C::Index,       L::PageNumberStyle,  false, "页码格式",   18, "cbStyle"},
-    {"headerfooter", "numberalign", "0",         C::Index,       L::Alignment,        false, "页码对齐",   19, "cbAlignYj"},
-    {"headerfooter", "zhyemei",   "0",           C::Check,       L::None,             false, "组合页眉",   12, "chkZHYeMei"},
-    {"paragraph", "LineSpacingRule", "0",        C::LineSpacing, L::LineSpacing,      false, "行距",       29, "cbHangJu,txtBang"},
-    {"paragraph", "LeftIndent",   "0",           C::Text,        L::None,             false, "左缩进",     30, "txtLeft"},
-    {"paragraph", "RightIndent",  "",            C::Text,        L::None,             false, "右缩进",     31, "txtRight"},
-    {"paragraph", "LineUnitBefore", "0",         C::Text,        L::None,             false, "段前",       32, "txtDuanQian"},
-    {"paragraph", "LineUnitAfter", "0",          C::Text,        L::None,             false, "段后",       33, "txtDuanHou"},
-    {"tool", "BiaoDian",          "0",           C::Check,       L::None,             false, "标点",       34, "chkBiaoDian"},
-    {"tool", "KongGe",            "0",           C::Check,       L::None,             false, "空格",       35, "chkKongGe"},
-    {"tool", "KongHang",          "0",           C::Check,       L::None,             false, "空行",       36, "chkKongHang"},
-    {"tool", "TouKongGe",         "0",           C::Check,       L::None,             false, "头空格",     37, "chkTouKongGe"},
-    {"tool", "XiaoKuoHao",        "0",           C::Check,       L::None,             false, "小括号",     38, "chkXiaoKuoHao"},
-    {"tool", "FenLan",            "0",           C::Check,       L::None,             false, "分栏",       39, "chkFenLan"},
-    {"tool", "JuHao",             "0",           C::Check,       L::None,             false, "句号",       40, "chkJuHao"},
-    {"sys", "docpath",            "",            C::Text,        L::None,             false, "",            0, "File1"},
-    {"sys", "outpath",            "",            C::Text,        L::None,             false, "",            0, "txtOut"},
-    {"sys", "pdf",                "0",           C::Check,       L::None,             false, "",            0, "chkPdf"},
+    // property    section         key               default        conversion      list                 10.5
+    {"纸张大小",   "pageinfo",     "PageSize",       "0",           C::Index,       L::PaperSize,        false},
+    {"页方向",     "pageinfo",     "Orientation",    "0",           C::Index,       L::Orientation,      false},
+    {"上边距",     "pageinfo",     "TopMargin",      "3",           C::Text,        L::None,             false},
+    {"下边距",     "pageinfo",     "BottomMargin",   "3",           C::Text,        L::None,             false},
+    {"左边距",     "pageinfo",     "LeftMargin",     "2.5",         C::Text,        L::None,             false},
+    {"右边距",     "pageinfo",     "RightMargin",    "2.5",         C::Text,        L::None,             false},
+    {"页眉边距",   "pageinfo",     "HeaderDistance", "1.5",         C::Text,        L::None,             false},
+    {"页脚边距",   "pageinfo",     "FooterDistance", "1.75",        C::Text,        L::None,             false},
+    {"装订线位置", "pageinfo",     "GutterPos",      "0",           C::Index,       L::GutterPosition,   false},
+    {"装订线",     "pageinfo",     "Gutter",         "0",           C::Text,        L::None,             false},
+    {"使用页眉",   "headerfooter", "useheader",      "0",           C::Check,       L::None,             false},
+    {"组合页眉",   "headerfooter", "zhyemei",        "0",           C::Check,       L::None,             false},
+    {"使用页码",   "headerfooter", "usefooter",      "0",           C::Check,       L::None,             false},
+    {"页眉",       "headerfooter", "header",         "",            C::Text,        L::None,             false},
+    {"页眉对齐",   "headerfooter", "headeralign",    "0",           C::Index,       L::Alignment,        false},
+    {"页眉字体",   "headerfooter", "headerfontname", "0",           C::IndexToName, L::FontNames,        false},
+    {"页眉字号",   "headerfooter", "headerfontsize", "10",          C::IndexToSize, L::SizesWithDaWu,    false},
+    {"页码格式",   "headerfooter", "numberstyle",    "0",           C::Index,       L::PageNumberStyle,  false},
+    {"页码对齐",   "headerfooter", "numberalign",    "0",           C::Index,       L::Alignment,        false},
+    {"正文字体",   "font",         "fontnamezw",     "宋体",        C::IndexToName, L::FontNames,        false},
+    {"正文字号",   "font",         "fontsizezw",     "10.5",        C::IndexToSize, L::SizesWithDaWu,    true},
+    {"正文加粗",   "font",         "fontboldzw",     "0",           C::Check,       L::None,             false},
+    {"标题字体",   "font",         "fontnamebt",     "宋体",        C::IndexToName, L::FontNames,        false},
+    {"标题字号",   "font",         "fontsizebt",     "10.5",        C::IndexToSize, L::SizesWithoutDaWu, true},
+    {"标题加粗",   "font",         "fontboldbt",     "0",           C::Check,       L::None,             false},
+    {"一段标题",   "font",         "firstparagraph", "0",           C::Check,       L::None,             false},
+    {"标题对齐",   "font",         "btAlign",        "0",           C::Index,       L::Alignment,        false},
+    {"字号增减",   "font",         "fontJJ",         "0",           C::Index,       L::FontSizeStep,     false},
+    {"行距",       "paragraph",    "LineSpacingRule", "0",          C::LineSpacing, L::LineSpacing,      false},
+    {"左缩进",     "paragraph",    "LeftIndent",     "0",           C::Text,        L::None,             false},
+    {"右缩进",     "paragraph",    "RightIndent",    "",            C::Text,        L::None,             false},
+    {"段前",       "paragraph",    "LineUnitBefore", "0",           C::Text,        L::None,             false},
+    {"段后",       "paragraph",    "LineUnitAfter",  "0",           C::Text,        L::None,             false},
+    {"标点",       "tool",         "BiaoDian",       "0",           C::Check,       L::None,             false},
+    {"空格",       "tool",         "KongGe",         "0",           C::Check,       L::None,             false},
+    {"空行",       "tool",         "KongHang",       "0",           C::Check,       L::None,             false},
+    {"头空格",     "tool",         "TouKongGe",      "0",           C::Check,       L::None,             false},
+    {"小括号",     "tool",         "XiaoKuoHao",     "0",           C::Check,       L::None,             false},
+    {"分栏",       "tool",         "FenLan",         "0",           C::Check,       L::None,             false},
+    {"句号",       "tool",         "JuHao",          "0",           C::Check,       L::None,             false},
+    {"水印",       "shuiyin",      "op",             "0",           C::Option,      L::WatermarkOption,  false},
+    {"水印图片",   "shuiyin",      "jpg",            "",            C::Text,        L::None,             false},
+    {"水印文字",   "shuiyin",      "txt",            "Morvane软件", C::Text,        L::None,             false},
+    {"水印字体",   "shuiyin",      "txtfontname",    "宋体",        C::IndexToName, L::FontNames,        false},
+    {"水印样式",   "shuiyin",      "txtstyle",       "0",           C::Index,       L::WatermarkStyle,   false},
+    {"水印颜色",   "shuiyin",      "color",          "0",           C::Index,       L::WatermarkColor,   false},
+    {"",           "sys",          "docpath",        "",            C::Text,        L::None,             false},
+    {"",           "sys",          "outpath",        "",            C::Text,        L::None,             false},
+    {"",           "sys",          "pdf",            "0",           C::Check,       L::None,             false},
 };
 // clang-format on
 
-constexpr bool propertyNumbersAreComplete() {
-  std::array<int, kEnginePropertyCount + 1> seen{};
-  for (const KeyInfo& k : kKeys)
-    if (k.propertyNumber > 0)
-      ++seen[static_cast<std::size_t>(k.propertyNumber)];
-  for (int i = 1; i <= kEnginePropertyCount; ++i)
-    if (seen[static_cast<std::size_t>(i)] != 1)
+// The engine keys come first, each property once.
+constexpr bool engineKeysComeFirst() {
+  const std::span<const KeyInfo> keys = kKeys;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (keys[i].property.empty() != (i >= kEnginePropertyCount))
       return false;
-  return true;
-}
-static_assert(propertyNumbersAreComplete(), "every engine property is filled by exactly one key");
-
-const std::array<const KeyInfo*, kEnginePropertyCount> kByProperty = [] {
-  std::array<const KeyInfo*, kEnginePropertyCount> order{};
-  for (const KeyInfo& k : kKeys)
-    if (k.propertyNumber > 0)
-      order[static_cast<std::size_t>(k.propertyNumber - 1)] = &k;
-  return order;
-}();
-
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
+    for (std::size_t j = 0; j < i; ++j)
+      if (!keys[i].property.empty() && keys[j].property == keys[i].property)
+        return false;
   }
   return true;
 }
+static_assert(engineKeysComeFirst(), "the first 46 rows fill the engine properties, once each");
 
-// `text` as a decimal number, or nothing. Blanks around it are allowed, as in stored values
-// written by hand.
-std::optional<double> parseNumber(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blank(text.back()))
-    text.remove_suffix(1);
-  // from_chars takes no '+' and would take "inf" and "nan": only a sign, a digit or a point
-  // may begin the number.
-  bool plus = !text.empty() && text.front() == '+';
-  if (plus)
-    text.remove_prefix(1);
-  auto startsNumber = [](std::string_view t) {
-    return !t.empty() && (std::isdigit(static_cast<unsigned char>(t.front())) || t.front() == '.');
-  };
-  if (!startsNumber(text) &&
-      (plus || text.empty() || text.front() != '-' || !startsNumber(text.substr(1))))
-    return std::nullopt;
-  double value = 0;
-  auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
+using base::equalsNoCase;
+
+// Stored numbers are read as the engine reads its settings.
+using base::parseNumber;
 
 std::optional<int> listPosition(ValueList list, std::string_view stored, std::size_t usable) {
   std::optional<int> n = roundedNumber(stored);
@@ -207,8 +167,8 @@ std::span<const KeyInfo> keyTable() {
   return kKeys;
 }
 
-std::span<const KeyInfo* const> keysInPropertyOrder() {
-  return kByProperty;
+std::span<const KeyInfo> engineKeys() {
+  return std::span<const KeyInfo>(kKeys).first(kEnginePropertyCount);
 }
 
 const KeyInfo* findKey(std::string_view section, std::string_view key) {
@@ -219,9 +179,7 @@ const KeyInfo* findKey(std::string_view section, std::string_view key) {
 }
 
 const KeyInfo* findProperty(std::string_view property) {
-  if (property.empty())
-    return nullptr;
-  for (const KeyInfo& k : kKeys)
+  for (const KeyInfo& k : engineKeys())
     if (k.property == property)
       return &k;
   return nullptr;
@@ -231,41 +189,22 @@ std::optional<int> roundedNumber(std::string_view text) {
   std::optional<double> value = parseNumber(text);
   if (!value)
     return std::nullopt;
-  // The default rounding mode rounds halves to the even neighbour.
-  double r = std::nearbyint(*value);
-  if (r < -32768.0 || r > 32767.0)
+  std::optional<int64_t> r = base::roundHalfEven(*value, -32768, 32767);
+  if (!r)
     return std::nullopt;
-  return static_cast<int>(r);
+  return static_cast<int>(*r);
 }
 
-std::optional<int> controlState(const KeyInfo& key, std::string_view stored) {
-  switch (key.conversion) {
-  case Conversion::Text:
+std::optional<int> storedPosition(const KeyInfo& key, std::string_view stored) {
+  if (key.list == ValueList::None)
     return std::nullopt;
-  case Conversion::Index:
-  case Conversion::IndexToName:
-  case Conversion::IndexToSize:
-    return listPosition(key.list, stored, listEntries(key.list).size());
-  case Conversion::Check: {
-    std::optional<int> n = roundedNumber(stored);
-    if (n && (*n == 0 || *n == 1))
-      return n;
-    return std::nullopt;
-  }
-  case Conversion::Option:
-    if (stored == "0")
-      return 0;
-    if (stored == "1")
-      return 1;
-    return 2;
-  case Conversion::LineSpacing: {
-    std::optional<double> value = parseNumber(stored);
-    if (value && *value > 2)
-      return 3;
-    return listPosition(key.list, stored, 3);
-  }
-  }
-  return std::nullopt;
+  const std::size_t entries = listEntries(key.list).size();
+  return listPosition(key.list, stored, key.conversion == Conversion::LineSpacing ? 3 : entries);
+}
+
+bool isFixedLineSpacing(std::string_view stored) {
+  std::optional<double> value = parseNumber(stored);
+  return value && *value > 2;
 }
 
 namespace {

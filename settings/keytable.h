@@ -1,7 +1,9 @@
 #pragma once
-// The keys of setup.ini as data: section, key, default, how the stored text is converted for
-// the main window's control and for the engine, the list a position indexes, and the engine
-// property (by its Chinese name) that receives the value.
+// The keys of setup.ini as data: for each key its section and name, its default, how the
+// stored text becomes the engine's value, the list a position indexes, and the engine property
+// (by its Chinese name) that receives the value. This table is the one list of the engine's
+// settings properties and their order; the window's controls for each key are its own
+// business (app/gui).
 //
 // Every value travels as text. Lists store the selected position ("0" is the first entry,
 // "-1" no selection), check boxes "0" or "1", the watermark option "0", "1" or "2", free
@@ -16,7 +18,7 @@
 namespace settings {
 
 enum class Conversion {
-  Text,        // the control shows the stored text; the engine receives it
+  Text,        // free text; the engine receives it
   Index,       // a list position; the engine receives the stored text
   IndexToName, // a list position; the engine receives the entry's text (a font name)
   IndexToSize, // a list position; the engine receives the entry's point value as text
@@ -25,7 +27,7 @@ enum class Conversion {
   LineSpacing, // "0", "1", "2" list positions, a number above 2 a fixed spacing in points
 };
 
-// The lists the window offers. Their entries are part of the window's definition.
+// The lists a position indexes (the window offers the same entries, in the same order).
 enum class ValueList {
   None,
   FontNames,        // 宋体, 黑体, 仿宋_GB2312, 楷体_GB2312
@@ -49,33 +51,31 @@ struct ListEntry {
   int points = 0;
 };
 
-// The entries of `list` in window order (empty for ValueList::None).
+// The entries of `list` by position, 0 first (empty for ValueList::None).
 std::span<const ListEntry> listEntries(ValueList list);
 
 // One row of the key table.
 struct KeyInfo {
+  std::string_view property;    // engine property (UTF-8 Chinese name); "" for the sys keys
   std::string_view section;     // as written, e.g. "font"
-  std::string_view key;         // as the save operation writes it, e.g. "TouKongGe"
+  std::string_view key;         // as the window writes it, e.g. "TouKongGe"
   std::string_view defaultText; // stored text when the file, section or key is missing
   Conversion conversion;
   ValueList list;
   // IndexToSize only: the entry worth 10 points (五号) reaches the engine as "10.5".
   bool tenPointsIsTenAndAHalf;
-  std::string_view property; // engine property (UTF-8 Chinese name); "" for the sys keys
-  int propertyNumber;        // position in the engine's property order, 1..46; 0 for sys keys
-  std::string_view control;  // objectName(s) of the window control(s) showing the value
 };
 
 // Number of engine settings properties.
 inline constexpr int kEnginePropertyCount = 46;
 
-// All keys, section by section in the order the save operations write them: font, shuiyin,
-// pageinfo, headerfooter, paragraph, tool (46 keys), then sys/docpath and sys/outpath, whose
-// defaults depend on the program folder (settings.h) and whose defaultText is therefore "".
+// All keys: the 46 engine keys in the engine's property order (纸张大小 first, 水印颜色 last),
+// then sys/docpath, sys/outpath and sys/pdf, which fill no property. The defaults of the two
+// folders depend on the program folder (settings.h); their defaultText is therefore "".
 std::span<const KeyInfo> keyTable();
 
-// The 46 engine keys in the engine's property order (纸张大小 first, 水印颜色 last).
-std::span<const KeyInfo* const> keysInPropertyOrder();
+// The 46 engine keys in the engine's property order: the first rows of keyTable().
+std::span<const KeyInfo> engineKeys();
 
 // The row of section/key (both matched without regard to ASCII case), or null.
 const KeyInfo* findKey(std::string_view section, std::string_view key);
@@ -90,15 +90,15 @@ const KeyInfo* findProperty(std::string_view property);
 // (-32768..32767).
 std::optional<int> roundedNumber(std::string_view text);
 
-// The state the key's control takes for `stored`; nothing means the control keeps its previous
-// state because the text cannot be converted.
-//  Index kinds: the list position, or -1 for no selection (a stored "-1").
-//  Check: 0 clear or 1 set.
-//  Option: 0 for exactly "0", 1 for exactly "1", 2 for any other text (never nothing).
-//  LineSpacing: 3 (固定值, the value box then shows `stored`) when `stored` is a number above 2,
-//    otherwise as Index over the first three entries (-1 clears the selection).
-//  Text: always nothing (the control shows the stored text itself).
-std::optional<int> controlState(const KeyInfo& key, std::string_view stored);
+// The list position that `stored` holds for a key of a list kind: the text read as a number
+// and rounded (roundedNumber), -1 for no selection. Nothing for text that is no number, a
+// position past the end of the list (for LineSpacing past its first three entries: see
+// isFixedLineSpacing), and keys without a list.
+std::optional<int> storedPosition(const KeyInfo& key, std::string_view stored);
+
+// LineSpacing: whether `stored` is a number above 2, a fixed line spacing in points (固定值)
+// rather than a list position.
+bool isFixedLineSpacing(std::string_view stored);
 
 // The value the engine receives for `stored`. IndexToName: the list entry's text;
 // IndexToSize: the entry's point value as decimal text, "10.5" for the 10-point entry when the

@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include "base/ascii.h"
+
 #include <cstdlib>
 #include <pwd.h>
 #include <system_error>
@@ -11,25 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool equalsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto low = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (low(a[i]) != low(b[i]))
-      return false;
-  }
-  return true;
-}
-
-LoadedSetting load(const IniFile& file, const KeyInfo& key) {
-  LoadedSetting s;
-  s.key = &key;
-  s.stored = file.get(key.section, key.key, key.defaultText);
-  s.engineValue = engineValue(key, s.stored);
-  return s;
-}
-
 bool isWritableFolder(const fs::path& folder) {
   std::error_code ec;
   return !folder.empty() && fs::is_directory(folder, ec) &&
@@ -38,23 +21,12 @@ bool isWritableFolder(const fs::path& folder) {
 
 } // namespace
 
-std::vector<LoadedSetting> loadSettings(const IniFile& file, std::string_view section) {
-  std::vector<LoadedSetting> out;
-  for (const KeyInfo& key : keyTable()) {
-    if (key.propertyNumber == 0)
-      continue;
-    if (!section.empty() && !equalsNoCase(key.section, section))
-      continue;
-    out.push_back(load(file, key));
-  }
-  return out;
-}
-
 std::vector<std::pair<std::string, std::string>> loadEngineProperties(const IniFile& file) {
   std::vector<std::pair<std::string, std::string>> out;
   out.reserve(kEnginePropertyCount);
-  for (const KeyInfo* key : keysInPropertyOrder())
-    out.emplace_back(std::string(key->property), load(file, *key).engineValue);
+  for (const KeyInfo& key : engineKeys())
+    out.emplace_back(std::string(key.property),
+                     engineValue(key, file.get(key.section, key.key, key.defaultText)));
   return out;
 }
 

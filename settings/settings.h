@@ -13,19 +13,9 @@
 
 namespace settings {
 
-// One key as loaded: the text the file holds (or the default) and the value the engine gets.
-struct LoadedSetting {
-  const KeyInfo* key = nullptr;
-  std::string stored;
-  std::string engineValue;
-};
-
-// The 46 engine keys of `section` (matched without regard to case; all of them for an empty
-// `section`) in key-table order, each read with its default and converted.
-std::vector<LoadedSetting> loadSettings(const IniFile& file, std::string_view section = {});
-
-// The 46 engine properties (Chinese name, value) in the engine's property order, as the
-// window and the command line hand them to the engine before a run.
+// The 46 engine properties (Chinese name, value) in the engine's property order: each key as
+// `file` holds it (its default when missing) converted by engineValue. The window and the
+// command line both hand the engine exactly this before a run.
 std::vector<std::pair<std::string, std::string>> loadEngineProperties(const IniFile& file);
 
 // The folder of the running executable (from /proc/self/exe); empty when it cannot be found.

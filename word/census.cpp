@@ -16,6 +16,7 @@
 
 #include <pugixml.hpp>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "word/internal/access.h"
 #include "word/package.h"
@@ -37,10 +38,8 @@ bool recomputedField(std::string_view code) {
   if (code[a] == '=')
     return true;
   size_t b = code.find_first_of(" \t\r\n\\", a);
-  std::string word(code.substr(a, b == std::string_view::npos ? std::string_view::npos : b - a));
-  for (char& c : word)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
+  std::string word = base::upperAscii(
+      code.substr(a, b == std::string_view::npos ? std::string_view::npos : b - a));
   static const std::set<std::string> kRecomputed = {
       "PAGE",       "NUMPAGES",  "SECTIONPAGES", "SECTION",  "DATE",     "TIME",
       "SAVEDATE",   "PRINTDATE", "CREATEDATE",   "EDITTIME", "FILENAME", "FILESIZE",
@@ -519,10 +518,7 @@ std::optional<std::string> fillInPrompt(const std::string& code) {
   size_t a = code.find_first_not_of(" \t\r\n");
   if (a == std::string::npos || code.size() - a < 6)
     return std::nullopt;
-  std::string word = code.substr(a, 6);
-  for (char& c : word)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
+  std::string word = base::upperAscii(std::string_view(code).substr(a, 6));
   if (word != "FILLIN" || (a + 6 < code.size() && code[a + 6] != ' ' && code[a + 6] != '"'))
     return std::nullopt;
   size_t p = code.find_first_not_of(' ', a + 6);

@@ -13,7 +13,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -21,13 +20,14 @@
 
 #include <fmt/format.h>
 
+#include "base/ascii.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/process.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "word/error.h"
 #include "word/fonts.h"
-
-extern char** environ;
 
 namespace word {
 
@@ -53,13 +53,6 @@ const Format kFormats[] = {
     {"txt", "txt:Text (encoded):UTF8", ""},
 };
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 const Format* formatFor(const ConversionJob& job) {
   std::string name = job.format;
   if (name.empty()) {
@@ -67,7 +60,7 @@ const Format* formatFor(const ConversionJob& job) {
     if (!name.empty())
       name.erase(0, 1);
   }
-  name = lower(name);
+  name = base::lowerAscii(name);
   for (const auto& f : kFormats)
     if (name == f.name)
       return &f;
@@ -126,20 +119,13 @@ std::string oleName(std::string_view name) {
   return out;
 }
 
-// ASCII letters lowered in place.
-void foldAscii(char* p, size_t n) {
-  for (size_t i = 0; i < n; ++i)
-    if (p[i] >= 'A' && p[i] <= 'Z')
-      p[i] = static_cast<char>(p[i] - 'A' + 'a');
-}
-
 // True when the file holds any of `needles`, ASCII case ignored (OLE2 directory names compare
 // case-blind: "worddocument" is the same stream as "WordDocument"). Read in chunks that
 // overlap by the longest needle.
 bool fileContainsAny(const std::string& path, std::vector<std::string> needles) {
   size_t longest = 0;
   for (auto& n : needles) {
-    foldAscii(n.data(), n.size());
+    base::lowerAsciiInPlace(n.data(), n.size());
     longest = std::max(longest, n.size());
   }
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
@@ -154,7 +140,7 @@ bool fileContainsAny(const std::string& path, std::vector<std::string> needles) 
       continue;
     if (r <= 0)
       break;
-    foldAscii(buf.data(), static_cast<size_t>(r));
+    base::lowerAsciiInPlace(buf.data(), static_cast<size_t>(r));
     window.append(buf.data(), static_cast<size_t>(r));
     for (const auto& n : needles)
       found = found || window.find(n) != std::string::npos;
@@ -216,38 +202,19 @@ std::string fileUrl(const std::string& path) {
   return url;
 }
 
-// A private folder under the system temporary folder, removed with everything in it.
-class TempDir {
-public:
-  TempDir() {
-    std::error_code ec;
-    std::string base = fs::temp_directory_path(ec).string();
-    // soffice gets paths inside this folder on its command line; keep them plain ASCII so the
-    // locale it runs under cannot garble them.
-    if (ec || base.empty() || !std::all_of(base.begin(), base.end(), [](char c) {
-          return static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7F;
-        }))
-      base = "/tmp";
-    std::string tmpl = base + "/quillfold-lo-XXXXXX";
-    if (::mkdtemp(tmpl.data()))
-      path_ = tmpl;
-    else
-      error_ = errnoText(errno);
-  }
-  ~TempDir() {
-    if (path_.empty())
-      return;
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  const std::string& error() const { return error_; }
-
-private:
-  std::string path_, error_;
-};
+// Where soffice's private folder goes: the system temporary folder, or /tmp when that path is
+// not plain ASCII - soffice gets paths inside it on its command line, and the locale it runs
+// under could garble them.
+std::string plainTempParent() {
+  const std::string parent = base::systemTempFolder();
+  return std::all_of(parent.begin(), parent.end(),
+                     [](char c) {
+                       return static_cast<unsigned char>(c) >= 0x20 &&
+                              static_cast<unsigned char>(c) < 0x7F;
+                     })
+             ? parent
+             : "/tmp";
+}
 
 struct RunResult {
   bool started = false;
@@ -320,45 +287,18 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
                      const std::string& tmpDir, milliseconds limit,
                      const std::string& fontConfig = {}) {
   RunResult result;
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attr);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0600);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  sigset_t mask, defaults;
-  sigemptyset(&mask);
-  sigemptyset(&defaults);
-  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1, SIGUSR2})
-    sigaddset(&defaults, sig);
-  posix_spawnattr_setsigmask(&attr, &mask);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  // The environment as it is, with TMPDIR pointing into the private folder: soffice keeps
-  // temporary files there that it leaves behind when killed.
-  std::vector<std::string> envStrings;
-  for (char** e = environ; e && *e; ++e)
-    if (std::strncmp(*e, "TMPDIR=", 7) != 0 &&
-        (fontConfig.empty() || std::strncmp(*e, "FONTCONFIG_FILE=", 16) != 0))
-      envStrings.emplace_back(*e);
-  envStrings.push_back("TMPDIR=" + tmpDir);
+  base::SpawnOptions spawn;
+  spawn.argv = argv;
+  spawn.stdinPath = "/dev/null";
+  spawn.stdoutPath = logPath;
+  spawn.stderrToStdout = true;
+  // TMPDIR pointing into the private folder: soffice keeps temporary files there that it
+  // leaves behind when killed.
+  spawn.setEnv.push_back("TMPDIR=" + tmpDir);
   // Our font configuration (the system's plus the official Chinese names mapped to faces of
   // the same class), for this child only.
   if (!fontConfig.empty())
-    envStrings.push_back("FONTCONFIG_FILE=" + fontConfig);
-  std::vector<char*> env;
-  for (auto& e : envStrings)
-    env.push_back(e.data());
-  env.push_back(nullptr);
-  std::vector<char*> args;
-  for (const auto& a : argv)
-    args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
+    spawn.setEnv.push_back("FONTCONFIG_FILE=" + fontConfig);
 
   auto deadline = std::chrono::steady_clock::now() + limit;
   pid_t pid = 0;
@@ -366,11 +306,9 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   // Registered while it runs: an interrupt of this process ends the group, which a terminal's
   // Ctrl+C does not reach.
   base::interrupt::startGroup([&] {
-    rc = posix_spawn(&pid, argv[0].c_str(), &actions, &attr, args.data(), env.data());
-    return rc == 0 ? pid : 0;
+    pid = base::spawnProcess(spawn, rc);
+    return pid > 0 ? pid : 0;
   });
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     result.error = msg::text(msg::kConvertCannotStart, argv[0], errnoText(rc));
     return result;
@@ -528,10 +466,10 @@ std::string precheck(const ConversionJob& job, const Format* format) {
 // One soffice start converting `batch` (indexes into `jobs`) to `format`.
 void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& batch,
                   const Format& format, const std::string& soffice, const ConvertOptions& options) {
-  TempDir root;
-  if (root.path().empty()) {
+  base::TempFolder root("quillfold-lo", plainTempParent());
+  if (!root.made()) {
     for (size_t i : batch)
-      jobs[i].error = msg::text(msg::kConvertNoTempFolder, root.error());
+      jobs[i].error = msg::text(msg::kConvertNoTempFolder, errnoText(root.error()));
     return;
   }
   const std::string inDir = root.path() + "/in", outDir = root.path() + "/out",
@@ -550,7 +488,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   uint64_t totalBytes = 0;
   for (size_t k = 0; k < batch.size(); ++k) {
     ConversionJob& job = jobs[batch[k]];
-    std::string ext = lower(fs::path(job.input).extension().string());
+    std::string ext = base::lowerExtension(job.input);
     if (!std::all_of(ext.begin(), ext.end(), [](char c) {
           return c == '.' || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
         }))

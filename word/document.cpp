@@ -1,7 +1,5 @@
 #include "word/document.h"
 
-#include "base/messages.h"
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +11,7 @@
 
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
 #include "word/internal/numbering.h"
@@ -33,20 +32,13 @@ bool endsWith(const std::string& s, const char* suffix) {
   return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-// A fresh private temporary folder, removed by its destructor.
-struct TempDir {
-  std::string path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-XXXXXX").string();
-    if (!mkdtemp(tmpl.data()))
-      throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(errno)));
-    path = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
+// A fresh private temporary folder, removed with everything in it at the end of the scope.
+base::TempFolder tempFolder() {
+  base::TempFolder folder("quillfold");
+  if (!folder.made())
+    throw DocumentError(msg::text(msg::kTempFolderFailed, msg::systemError(folder.error())));
+  return folder;
+}
 
 // True when a and b name the same existing file (or the same path once made absolute).
 bool sameFile(const std::string& a, const std::string& b) {
@@ -268,34 +260,31 @@ void Document::savePackageBytes(const std::string& path, const std::string& byte
 }
 
 void Document::saveAs(const std::string& path) {
+  saveAs(path, ConvertOptions{});
+}
+
+void Document::saveAs(const std::string& path, const ConvertOptions& options) {
   if (!path_.empty() && sameFile(path, path_))
     throw DocumentError(path, "",
                         msg::text(msg::kSaveOverSource, fs::path(path_).filename().string()));
-  std::string ext = lowerExtension(path);
-  if (isOoxmlExtension(ext)) {
+  const SaveFormat format = saveFormatFor(path, readThroughLibreOffice_);
+  if (format == SaveFormat::Ooxml) {
     savePackage(path);
     return;
   }
-  if (ext == ".doc" || ext == ".rtf" || ext == ".odt" || ext == ".pdf" || ext == ".wps") {
-    TempDir tmp;
-    std::string stem = fs::path(path).stem().string();
-    if (stem.empty())
-      stem = "document";
-    std::string docx = (fs::path(tmp.path) / (stem + ".docx")).string();
-    savePackage(docx);
-    // LibreOffice cannot write .wps: such a name gets Word 97-2003 content.
-    std::vector<ConversionJob> jobs(1);
-    jobs[0].input = docx;
-    jobs[0].output = path;
-    if (ext == ".wps")
-      jobs[0].format = "doc";
-    convertFiles(jobs);
-    if (!jobs[0].ok)
-      throw DocumentError(path, "", jobs[0].error);
-    return;
-  }
-  throw DocumentError(path, "",
-                      msg::text(msg::kSaveFormatUnknown, ext.empty() ? msg::kNoExtension : ext));
+  base::TempFolder tmp = tempFolder();
+  std::string stem = fs::path(path).stem().string();
+  if (stem.empty())
+    stem = "document";
+  std::string docx = (fs::path(tmp.path()) / (stem + ".docx")).string();
+  savePackage(docx);
+  std::vector<ConversionJob> jobs(1);
+  jobs[0].input = docx;
+  jobs[0].output = path;
+  jobs[0].format = converterFormat(format);
+  convertFiles(jobs, options);
+  if (!jobs[0].ok)
+    throw DocumentError(path, "", jobs[0].error);
 }
 
 // ---- Selection ---------------------------------------------------------------------------
@@ -486,11 +475,12 @@ Document& Application::open(const std::string& path) {
     doc = Document::openPackage(path);
     doc->originalFormat = ext.empty() ? ".docx" : ext;
   } else if (kind == SourceKind::Legacy) {
-    TempDir tmp;
-    std::string out = (fs::path(tmp.path) / "converted.docx").string();
+    base::TempFolder tmp = tempFolder();
+    std::string out = (fs::path(tmp.path()) / "converted.docx").string();
     convertFile(path, out);
     doc = Document::fromPackage(Package::open(out), path);
     doc->originalFormat = ext;
+    doc->readThroughLibreOffice_ = true;
   } else {
     throw DocumentError(
         path, "",

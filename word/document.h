@@ -32,6 +32,7 @@ struct Access;
 class Document;
 class Styles;
 class Story;
+struct ConvertOptions;
 struct ParaRec;
 class Range;
 class PageSetup;
@@ -270,9 +271,11 @@ public:
   // notes and bookmarks made to fit (word/insertfile.h). `source` is not changed.
   InsertFileReport insertDocument(Document& source);
 
-  // Saves by the extension of `path`: .docx/.docm/.dotx natively, .doc/.rtf/.odt through
-  // LibreOffice. Atomic; refuses the document's own source path. Throws DocumentError.
+  // Saves in the format saveFormatFor (word/filetypes.h) gives `path`: OOXML natively as
+  // savePackage() does, a legacy format through LibreOffice (run as `options` say). Atomic;
+  // refuses the document's own source path. Throws DocumentError naming `path`.
   void saveAs(const std::string& path);
+  void saveAs(const std::string& path, const ConvertOptions& options);
   // Saves the package natively (OOXML whatever the extension) with Package::save, and reads
   // the written file back through the model (main story and its paragraphs) before it replaces
   // anything at `path`. Throws DocumentError; `path` is then left as it was.
@@ -295,11 +298,16 @@ public:
   std::vector<std::string>& notices() { return notices_; }
   // The converted source file (set when the document came through LibreOffice or text import).
   std::string originalFormat;
+  // True when LibreOffice read the source (a legacy format): an output whose extension names
+  // no format is then written as Word 97-2003 (saveFormatFor).
+  bool readThroughLibreOffice() const { return readThroughLibreOffice_; }
 
 private:
   Document();
   friend class Application;
+  friend class Batch;
   friend struct internal::Access;
+  bool readThroughLibreOffice_ = false;
   std::unique_ptr<Package> pkg_;
   std::string path_, mainPart_;
   std::unique_ptr<Story> main_;

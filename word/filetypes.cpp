@@ -9,17 +9,6 @@
 
 namespace word {
 
-std::string asciiLower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-std::string lowerExtension(const std::string& path) {
-  return asciiLower(std::filesystem::path(path).extension().string());
-}
-
 bool isOoxmlExtension(const std::string& ext) {
   return ext == ".docx" || ext == ".docm" || ext == ".dotx" || ext == ".dotm";
 }
@@ -61,6 +50,33 @@ bool needsConversion(const std::string& path) {
     in.read(magic, sizeof magic);
   }
   return sourceKind(path, magic) == SourceKind::Legacy;
+}
+
+SaveFormat saveFormatFor(const std::string& path, bool readThroughLibreOffice) {
+  const std::string ext = lowerExtension(path);
+  if (isOoxmlExtension(ext))
+    return SaveFormat::Ooxml;
+  if (ext == ".doc" || ext == ".dot" || ext == ".wps" || ext == ".wpt")
+    return SaveFormat::Doc;
+  if (ext == ".rtf")
+    return SaveFormat::Rtf;
+  if (ext == ".odt" || ext == ".ott")
+    return SaveFormat::Odt;
+  return readThroughLibreOffice ? SaveFormat::Doc : SaveFormat::Ooxml;
+}
+
+const char* converterFormat(SaveFormat format) {
+  switch (format) {
+  case SaveFormat::Doc:
+    return "doc";
+  case SaveFormat::Rtf:
+    return "rtf";
+  case SaveFormat::Odt:
+    return "odt";
+  case SaveFormat::Ooxml:
+    break;
+  }
+  return "";
 }
 
 } // namespace word

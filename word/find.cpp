@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "word/document.h"
 #include "word/internal/story.h"
@@ -66,9 +67,7 @@ struct Matcher {
       else if (c == 0x3000)
         c = U' ';
     }
-    if (!matchCase && c >= U'A' && c <= U'Z')
-      c += 32;
-    return c;
+    return matchCase ? c : base::lowerAscii(c);
   }
   static bool wordChar(char32_t c) {
     return (c >= U'0' && c <= U'9') || (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') ||

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "base/messages.h"
+#include "base/temp_folder.h"
 #include "word/fontconfig_data.h"
 #include "word/internal/access.h"
 #include "word/package.h"
@@ -114,29 +115,6 @@ FontMatch matchIn(FcConfig* config, const std::string& name) {
   return m;
 }
 
-// A private folder for the configuration files of one matchFonts call.
-class ScratchFolder {
-public:
-  ScratchFolder() {
-    std::error_code ec;
-    std::string base = fs::temp_directory_path(ec).string();
-    std::string tmpl = (ec || base.empty() ? std::string("/tmp") : base) + "/quillfold-fc-XXXXXX";
-    if (::mkdtemp(tmpl.data()))
-      path_ = tmpl;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty())
-      fs::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::string& path() const { return path_; }
-
-private:
-  std::string path_;
-};
-
 } // namespace
 
 const std::vector<std::string>& officialFontNames() {
@@ -186,7 +164,8 @@ std::string writeFontConfig(const std::string& folder) {
 
 std::vector<FontMatch> matchFonts(const std::vector<std::string>& names) {
   std::vector<FontMatch> matches;
-  ScratchFolder scratch;
+  // A private folder for the configuration files of this call.
+  base::TempFolder scratch("quillfold-fc");
   std::unique_ptr<FcConfig, ConfigDeleter> config;
   if (!scratch.path().empty()) {
     const std::string file = writeFontConfig(scratch.path());

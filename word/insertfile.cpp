@@ -16,6 +16,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "word/internal/access.h"
 #include "word/internal/parts.h"
@@ -53,12 +54,7 @@ std::string qualify(const std::string& prefix, std::string_view local) {
   return prefix.empty() ? std::string(local) : prefix + ":" + std::string(local);
 }
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
+using base::lowerAscii;
 
 // A non-negative decimal number, or -1.
 long long number(const char* s) {
@@ -1184,10 +1180,7 @@ std::string Inserter::materializeAbstract(const std::string& sAbsId) {
       std::snprintf(buf, sizeof buf, "%08lx", v);
       nsid = buf;
     }
-    std::string upper = nsid;
-    for (char& ch : upper)
-      ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    setAttr(nsidNode, "val", upper, tn);
+    setAttr(nsidNode, "val", base::upperAscii(nsid), tn);
   }
   if (!nsid.empty())
     tNsids_.insert(nsid);

@@ -13,15 +13,16 @@
 #include <utility>
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
 
+#include "base/ascii.h"
 #include "base/encoding.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/utf8.h"
 #include "word/error.h"
 #include "word/internal/xmlns.h"
 
@@ -51,16 +52,8 @@ constexpr const char* kEmptyTypes =
 constexpr uint64_t kMiB = 1ull << 20;
 constexpr size_t kChunk = 64 * 1024;
 
-std::string lowerAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool equalsNoCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && lowerAscii(a) == lowerAscii(b);
-}
+using base::equalsNoCase;
+using base::lowerAscii;
 
 std::string mib(uint64_t bytes) {
   return std::to_string((bytes + kMiB - 1) / kMiB) + " MiB";
@@ -287,10 +280,7 @@ std::string declaredEncoding(const std::string& data, size_t& begin, size_t& end
 // The iconv name for an encoding a part declares: the Chinese national encodings are read
 // as their supersets, as Word and browsers do (files declared GB2312 routinely hold GBK).
 std::string iconvNameFor(const std::string& declared) {
-  std::string u = declared;
-  for (char& c : u)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
+  std::string u = base::upperAscii(declared);
   if (u == "GB2312" || u == "GBK" || u == "CP936" || u == "X-GBK" || u == "EUC-CN" ||
       u == "GB_2312-80")
     return "GB18030";
@@ -338,32 +328,12 @@ size_t scanXmlBytes(std::string_view s, bool& suspect) {
       ++i;
       continue;
     }
-    int n;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) {
-      n = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      n = 2;
-      lo = c == 0xE0 ? 0xA0 : 0x80;
-      hi = c == 0xED ? 0x9F : 0xBF;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      n = 3;
-      lo = c == 0xF0 ? 0x90 : 0x80;
-      hi = c == 0xF4 ? 0x8F : 0xBF;
-    } else {
+    const size_t len = base::utf8SequenceLength(s, i);
+    if (len == 0)
       return i;
-    }
-    if (i + static_cast<size_t>(n) >= size)
-      return i;
-    auto c1 = static_cast<unsigned char>(s[i + 1]);
-    if (c1 < lo || c1 > hi)
-      return i;
-    for (int k = 2; k <= n; ++k)
-      if ((static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0xC0) != 0x80)
-        return i;
-    if (c == 0xEF && c1 == 0xBF && (s[i + 2] == '\xBE' || s[i + 2] == '\xBF'))
-      suspect = true;
-    i += static_cast<size_t>(n) + 1;
+    if (c == 0xEF && s[i + 1] == '\xBF' && (s[i + 2] == '\xBE' || s[i + 2] == '\xBF'))
+      suspect = true; // U+FFFE, U+FFFF
+    i += len;
   }
   return std::string_view::npos;
 }
@@ -461,10 +431,8 @@ void normalizeXmlBytes(std::string& data, const std::string& file, const std::st
       if (!ok && from == "CP950")
         ok = base::convertToUtf8(data, "BIG5-HKSCS", decoded);
       if (!ok) {
-        iconv_t probe = iconv_open("UTF-8", from.c_str());
-        if (probe == reinterpret_cast<iconv_t>(-1))
+        if (!base::isKnownEncoding(from.c_str()))
           fail(msg::text(msg::kPartEncodingUnknown, declared));
-        iconv_close(probe);
         fail(msg::text(msg::kPartEncodingMismatch, declared));
       }
       data.swap(decoded);
@@ -697,25 +665,11 @@ std::string xmlTextProblem(const std::string& data) {
   if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
     return {}; // UTF-16: the parser checked it
   for (size_t i = 0; i < n;) {
-    uint32_t c = b[i];
-    size_t len = c < 0x80           ? 1
-                 : (c >> 5) == 0x6  ? 2
-                 : (c >> 4) == 0xE  ? 3
-                 : (c >> 3) == 0x1E ? 4
-                                    : 0;
-    if (len == 0 || i + len > n)
+    size_t next = i;
+    bool wellFormed = true;
+    const uint32_t c = base::decodeUtf8(data, next, &wellFormed);
+    if (!wellFormed)
       return msg::text(msg::kSaveNotUtf8, i);
-    if (len > 1) {
-      c &= 0x7Fu >> len;
-      for (size_t k = 1; k < len; ++k) {
-        if ((b[i + k] & 0xC0) != 0x80)
-          return msg::text(msg::kSaveNotUtf8, i);
-        c = (c << 6) | (b[i + k] & 0x3F);
-      }
-      const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-      if (c < least[len])
-        return msg::text(msg::kSaveNotUtf8, i);
-    }
     if (!xmlChar(c))
       return msg::text(msg::kSaveBadChar, c, i);
     if (c == '&' && i + 2 < n && b[i + 1] == '#') {
@@ -733,7 +687,7 @@ std::string xmlTextProblem(const std::string& data) {
           (v > 0x10FFFF || !xmlChar(static_cast<uint32_t>(v))))
         return msg::text(msg::kSaveBadChar, v, i);
     }
-    i += len;
+    i = next;
   }
   return {};
 }

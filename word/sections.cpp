@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "word/internal/access.h"
 #include "word/internal/parts.h"
@@ -94,10 +95,7 @@ std::string styleIdByName(Document& doc, const char* name) {
     for (pugi::xml_node s = root.child(n.q("style")); s; s = s.next_sibling(n.q("style"))) {
       if (attr(s, "type", n) != "paragraph")
         continue;
-      std::string v = attr(s.child(n.q("name")), "val", n);
-      std::transform(v.begin(), v.end(), v.begin(),
-                     [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      if (v == name)
+      if (base::lowerAscii(attr(s.child(n.q("name")), "val", n)) == name)
         return attr(s, "styleId", n);
     }
   }

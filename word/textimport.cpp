@@ -6,11 +6,11 @@
 #include <sstream>
 
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <uchardet/uchardet.h>
 #include <unistd.h>
 
+#include "base/ascii.h"
 #include "base/encoding.h"
 #include "base/messages.h"
 #include "base/system_error.h"
@@ -118,10 +118,7 @@ std::string uchardetGuess(const std::string& bytes) {
       guess = cs;
   }
   uchardet_delete(ud);
-  for (char& c : guess)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return guess;
+  return base::upperAscii(guess);
 }
 
 // True when nearly every double-byte character lies in GB2312's symbol and hanzi rows (lead

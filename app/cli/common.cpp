@@ -8,26 +8,12 @@
 #include <unistd.h>
 
 #include "base/messages.h"
+#include "base/utf8.h"
 #include "settings/inifile.h"
 
 namespace fs = std::filesystem;
 
 namespace quillfold::cli {
-
-namespace {
-
-// Decodes one well-formed UTF-8 sequence of `len` bytes at the start of `s`.
-char32_t codePoint(std::string_view s, size_t len) {
-  const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
-  if (len == 2)
-    return (char32_t(b(0) & 0x1F) << 6) | (b(1) & 0x3F);
-  if (len == 3)
-    return (char32_t(b(0) & 0x0F) << 12) | (char32_t(b(1) & 0x3F) << 6) | (b(2) & 0x3F);
-  return (char32_t(b(0) & 0x07) << 18) | (char32_t(b(1) & 0x3F) << 12) |
-         (char32_t(b(2) & 0x3F) << 6) | (b(3) & 0x3F);
-}
-
-} // namespace
 
 void prepareOutputFolder(const std::string& folder) {
   std::error_code ec;
@@ -79,16 +65,14 @@ std::string terminalSafe(std::string_view text) {
       ++i;
       continue;
     }
-    const size_t len = settings::isValidUtf8(text.substr(i, 2))   ? 2
-                       : settings::isValidUtf8(text.substr(i, 3)) ? 3
-                       : settings::isValidUtf8(text.substr(i, 4)) ? 4
-                                                                  : 0;
+    const size_t len = base::utf8SequenceLength(text, i);
     if (len == 0) {
       out += fmt::format("\\x{:02x}", c);
       ++i;
       continue;
     }
-    const char32_t cp = codePoint(text.substr(i, len), len);
+    size_t next = i;
+    const char32_t cp = base::decodeUtf8(text, next);
     const bool invisible = (cp >= 0x80 && cp <= 0x9F) || cp == 0x200E || cp == 0x200F ||
                            (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069);
     if (invisible)

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/render/render.h"
+#include "base/ascii.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "word/fonts.h"
@@ -28,10 +29,7 @@ std::string pad(const std::string& text, int columns) {
 // The name the engine gives the output of source `name`: ".txt" (any case) becomes ".doc".
 std::string outputNameOf(const std::string& name) {
   fs::path p(name);
-  std::string ext = p.extension().string();
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".txt")
+  if (base::lowerExtension(p) == ".txt")
     p.replace_extension(".doc");
   return p.filename().string();
 }

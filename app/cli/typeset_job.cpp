@@ -9,7 +9,9 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "base/ascii.h"
 #include "base/messages.h"
+#include "base/utf8.h"
 #include "settings/settings.h"
 
 #include <unistd.h>
@@ -20,20 +22,13 @@ namespace quillfold::cli {
 
 namespace {
 
-std::string lower(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // "doc", ".DOC" and "*.doc" all become ".doc".
 std::string normalisedExt(std::string ext) {
   if (ext.rfind("*", 0) == 0)
     ext.erase(0, 1);
   if (ext.empty() || ext[0] != '.')
     ext.insert(0, ".");
-  return lower(ext);
+  return base::lowerAscii(ext);
 }
 
 long parseNumber(const std::string& text) {
@@ -42,19 +37,6 @@ long parseNumber(const std::string& text) {
   if (ec != std::errc() || end != text.data() + text.size())
     return -1;
   return value;
-}
-
-// Decodes one UTF-8 code point at `i` (advancing it); invalid bytes count as one character.
-char32_t nextCodePoint(std::string_view s, size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
-  if (i + static_cast<size_t>(len) > s.size())
-    len = 1;
-  char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-  for (int k = 1; k < len; ++k)
-    cp = (cp << 6) | (static_cast<unsigned char>(s[i + static_cast<size_t>(k)]) & 0x3F);
-  i += static_cast<size_t>(len);
-  return cp;
 }
 
 bool isWide(char32_t cp) {
@@ -126,7 +108,7 @@ BatchInput gatherInputs(const TypesetRequest& request) {
     const std::string name = it->path().filename().string();
     if (name.empty() || name[0] == '.' || name.rfind("~$", 0) == 0)
       continue;
-    if (std::find(exts.begin(), exts.end(), lower(it->path().extension().string())) == exts.end())
+    if (std::find(exts.begin(), exts.end(), base::lowerExtension(it->path())) == exts.end())
       continue;
     if (!request.filter.empty() && name.find(request.filter) == std::string::npos)
       continue;
@@ -380,7 +362,7 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
 int displayWidth(std::string_view utf8) {
   int width = 0;
   for (size_t i = 0; i < utf8.size();)
-    width += isWide(nextCodePoint(utf8, i)) ? 2 : 1;
+    width += isWide(base::decodeUtf8(utf8, i)) ? 2 : 1;
   return width;
 }
 
@@ -391,7 +373,7 @@ std::string fitWidth(std::string_view utf8, int columns) {
   size_t i = 0, keep = 0;
   while (i < utf8.size()) {
     size_t next = i;
-    int w = isWide(nextCodePoint(utf8, next)) ? 2 : 1;
+    int w = isWide(base::decodeUtf8(utf8, next)) ? 2 : 1;
     if (width + w > columns - 1)
       break;
     width += w;

@@ -39,13 +39,14 @@
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <thread>
 #include <unistd.h>
 
 #include "app/gui/filelist.h"
 #include "app/gui/frmabout.h"
 #include "app/gui/preview.h"
-#include "app/gui/printers.h"
+#include "app/gui/settings_controls.h"
 #include "app/merge/merge.h"
 #include "app/print/print.h"
 #include "app/render/render.h"
@@ -125,21 +126,6 @@ constexpr StartCommand kStartCommands[] = {
     {msg::kStartSizes, "ZiHao", msg::kStartSizesNote},
 };
 
-// The keys of a section in the order its load operation reads them. The tool section is read
-// with lower-case names (the file's names are matched without regard to case).
-std::vector<const char*> readOrder(const char* section) {
-  std::string_view name = section;
-  if (name == "shuiyin")
-    return {"txtfontname", "txtstyle", "jpg", "txt", "op", "color"};
-  if (name == "tool")
-    return {"biaodian", "kongge", "konghang", "toukongge", "xiaokuohao", "fenlan", "juhao"};
-  std::vector<const char*> keys;
-  for (const KeyInfo& key : settings::keyTable())
-    if (key.section == name)
-      keys.push_back(key.key.data());
-  return keys;
-}
-
 // The program folder for documents: the executable's folder, or the home folder when that
 // cannot be written (an installed copy lives in a system folder).
 fs::path defaultProgramFolder() {
@@ -156,16 +142,11 @@ bool isExecutableFile(const fs::path& path) {
   return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
 }
 
-bool isListKind(Conversion kind) {
-  return kind == Conversion::Index || kind == Conversion::IndexToName ||
-         kind == Conversion::IndexToSize;
-}
-
 // The entry of a list key that `stored` selects: a position, or an entry's own text (宋体, as
 // the font defaults and hand-written files give it); nothing when it selects no entry ("-1",
 // a position past the end, any other text).
 std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored) {
-  std::optional<int> state = settings::controlState(key, stored);
+  std::optional<int> state = controlState(key, stored);
   if (state && *state >= 0)
     return state;
   if (state)
@@ -181,6 +162,12 @@ std::optional<int> selectedPosition(const KeyInfo& key, std::string_view stored)
 // The entry a list shows when the stored text selects none: the key's default, else the first.
 int defaultPosition(const KeyInfo& key) {
   return selectedPosition(key, key.defaultText).value_or(0);
+}
+
+// The objectName of the control showing `key` (the first of several).
+QString controlName(const KeyInfo& key) {
+  const SettingsControl* row = controlOf(key);
+  return row ? q(row->control).section(',', 0, 0) : QString();
 }
 
 // Inputs LibreOffice converts on the way in (and back on the way out).
@@ -291,7 +278,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
       return resolveEnginePath(settings::programFolder(), path ? path : "");
     };
   if (!options_.printers)
-    options_.printers = systemPrinters;
+    options_.printers = [] { return app::print::printers().names; };
   if (!options_.chooseFolder)
     options_.chooseFolder = [](QWidget* parent, const QString& caption, const QString& start) {
       QFileDialog dialog(parent, caption, start);
@@ -350,9 +337,9 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
   outer->addWidget(buildNavigation());
 
   auto* right = new QVBoxLayout;
-  auto* image1 = new Banner(central);
-  image1->setObjectName(QStringLiteral("Image1"));
-  right->addWidget(image1);
+  auto* banner = new Banner(central);
+  banner->setObjectName(QStringLiteral("Image1"));
+  right->addWidget(banner);
 
   tab_ = new QTabWidget(central);
   tab_->setObjectName(QStringLiteral("SSTab1"));
@@ -361,9 +348,10 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
                           msg::kPagePage,      msg::kPageHeader,    msg::kPageFonts,
                           msg::kPageParagraph, msg::kPageWatermark, msg::kPageOther,
                           msg::kPageSupport,   msg::kPageWorkbench};
-  QWidget* pages[] = {buildPage0(), buildPage1(), buildPage2(), buildPage3(),
-                      buildPage4(), buildPage5(), buildPage6(), buildPage7(),
-                      buildPage8(), buildPage9(), buildPage10()};
+  QWidget* pages[] = {buildWelcomePage(),   buildFilesPage(),        buildOutputPage(),
+                      buildPageSetupPage(), buildHeaderFooterPage(), buildFontsPage(),
+                      buildParagraphPage(), buildWatermarkPage(),    buildOtherSettingsPage(),
+                      buildSupportPage(),   buildWorkbenchPage()};
   for (int i = 0; i < 11; ++i)
     tab_->addTab(pages[i], t(titles[i]));
   right->addWidget(tab_, 1);
@@ -373,7 +361,7 @@ FrmMain::FrmMain(FrmMainOptions options, QWidget* parent)
 
   connectSettings();
   formLoad();
-  Option1_Click(0);
+  showPage(0);
 }
 
 FrmMain::~FrmMain() {
@@ -391,21 +379,20 @@ void FrmMain::buildMenus() {
     action->setObjectName(QString::fromUtf8(name));
     return action;
   };
-  connect(add(file, "mnuOpen", msg::kMenuOpen), &QAction::triggered, this, &FrmMain::cmdOpen_Click);
+  connect(add(file, "mnuOpen", msg::kMenuOpen), &QAction::triggered, this,
+          &FrmMain::chooseSourceFolder);
   mnuStart_ = add(file, "mnuStart", msg::kMenuStart);
-  connect(mnuStart_, &QAction::triggered, this, [this] { cmd排版_Click(0); });
+  connect(mnuStart_, &QAction::triggered, this, [this] { startBatch(0); });
   mnuPrint_ = add(file, "mnuPrint", msg::kMenuPrint);
-  connect(mnuPrint_, &QAction::triggered, this, [this] { cmd打印_Click(); });
+  connect(mnuPrint_, &QAction::triggered, this, [this] { printSelected(); });
   mnuMerge_ = add(file, "mnuMerge", msg::kMenuMerge);
-  connect(mnuMerge_, &QAction::triggered, this, [this] { cmd合并_Click(); });
+  connect(mnuMerge_, &QAction::triggered, this, [this] { mergeSelected(); });
   file->addSeparator();
-  connect(add(file, "mnuClose", msg::kMenuClose), &QAction::triggered, this,
-          &FrmMain::opClose_Click);
+  connect(add(file, "mnuClose", msg::kMenuClose), &QAction::triggered, this, &FrmMain::close);
 
   auto* help = menuBar()->addMenu(t(msg::kMenuHelp));
   help->setObjectName(QStringLiteral("mnuHelp"));
-  connect(add(help, "mnuAbout", msg::kMenuAbout), &QAction::triggered, this,
-          &FrmMain::mnuAbout_Click);
+  connect(add(help, "mnuAbout", msg::kMenuAbout), &QAction::triggered, this, &FrmMain::showAbout);
 }
 
 QWidget* FrmMain::buildNavigation() {
@@ -429,14 +416,14 @@ QWidget* FrmMain::buildNavigation() {
     button->setStyleSheet(style);
     group->addButton(button, i);
     layout->addWidget(button);
-    option1_.push_back(button);
-    connect(button, &QPushButton::clicked, this, [this, i] { Option1_Click(i); });
+    navigationButtons_.push_back(button);
+    connect(button, &QPushButton::clicked, this, [this, i] { showPage(i); });
   }
   layout->addStretch(1);
   auto* close = new QPushButton(t(msg::kNavClose), column);
   close->setObjectName(QStringLiteral("opClose"));
   close->setMinimumHeight(34);
-  connect(close, &QPushButton::clicked, this, &FrmMain::opClose_Click);
+  connect(close, &QPushButton::clicked, this, &FrmMain::close);
   layout->addWidget(close);
   column->setFixedWidth(160);
   return column;
@@ -472,7 +459,7 @@ QCheckBox* FrmMain::checkBox(const char* name, const QString& caption) {
   return box;
 }
 
-QWidget* FrmMain::buildPage0() {
+QWidget* FrmMain::buildWelcomePage() {
   QFrame* page = framePage(0, this);
   auto* layout = new QVBoxLayout(page);
   layout->addSpacing(30);
@@ -486,7 +473,7 @@ QWidget* FrmMain::buildPage0() {
   return page;
 }
 
-QWidget* FrmMain::buildPage1() {
+QWidget* FrmMain::buildFilesPage() {
   QFrame* page = framePage(1, this);
   auto* layout = new QVBoxLayout(page);
   auto* top = new QHBoxLayout;
@@ -495,24 +482,24 @@ QWidget* FrmMain::buildPage1() {
   top->addWidget(hint, 1);
   auto* cmdOpen = new QPushButton(t(msg::kOpenFolder), page);
   cmdOpen->setObjectName(QStringLiteral("cmdOpen"));
-  connect(cmdOpen, &QPushButton::clicked, this, &FrmMain::cmdOpen_Click);
+  connect(cmdOpen, &QPushButton::clicked, this, &FrmMain::chooseSourceFolder);
   top->addWidget(cmdOpen);
   layout->addLayout(top);
 
-  label36_ = label(QString(), page, "Label1_36");
-  layout->addWidget(label36_);
+  currentFolderLabel_ = label(QString(), page, "Label1_36");
+  layout->addWidget(currentFolderLabel_);
   // The file list and, beside it, the preview of the current file.
   auto* splitter = new QSplitter(Qt::Horizontal, page);
   splitter->setObjectName(QStringLiteral("splPreview"));
-  file1_ = new FileListBox(splitter);
-  file1_->setObjectName(QStringLiteral("File1"));
+  fileList_ = new FileListBox(splitter);
+  fileList_->setObjectName(QStringLiteral("File1"));
   preview_ = new PreviewPane(splitter);
-  splitter->addWidget(file1_);
+  splitter->addWidget(fileList_);
   splitter->addWidget(preview_);
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 3);
   layout->addWidget(splitter, 1);
-  connect(file1_, &QListWidget::currentItemChanged, this, [this] { updatePreview(); });
+  connect(fileList_, &QListWidget::currentItemChanged, this, [this] { updatePreview(); });
 
   auto* filter = new QHBoxLayout;
   filter->addWidget(label(t(msg::kFilter), page));
@@ -523,12 +510,12 @@ QWidget* FrmMain::buildPage1() {
   filter->addWidget(label(t(msg::kFilterHint), page));
   layout->addLayout(filter);
   layout->addWidget(label(t(msg::kSelectHint), page));
-  connect(txtPath_, &QLineEdit::textChanged, this, &FrmMain::txtPath_Change);
-  connect(cbFilter_, &QComboBox::currentIndexChanged, this, &FrmMain::cbFilter_Click);
+  connect(txtPath_, &QLineEdit::textChanged, this, &FrmMain::applyFileFilter);
+  connect(cbFilter_, &QComboBox::currentIndexChanged, this, &FrmMain::applyFileFilter);
   return page;
 }
 
-QWidget* FrmMain::buildPage2() {
+QWidget* FrmMain::buildOutputPage() {
   QFrame* page = framePage(2, this);
   auto* layout = new QVBoxLayout(page);
   layout->addSpacing(20);
@@ -539,7 +526,7 @@ QWidget* FrmMain::buildPage2() {
   auto* cmdBrowser = new QPushButton(QStringLiteral("..."), page);
   cmdBrowser->setObjectName(QStringLiteral("cmdBrowser"));
   cmdBrowser->setFixedWidth(40);
-  connect(cmdBrowser, &QPushButton::clicked, this, &FrmMain::cmdBrowser_Click);
+  connect(cmdBrowser, &QPushButton::clicked, this, &FrmMain::chooseOutputFolder);
   row->addWidget(cmdBrowser);
   layout->addLayout(row);
   layout->addSpacing(20);
@@ -566,7 +553,7 @@ QWidget* FrmMain::buildPage2() {
   return page;
 }
 
-QWidget* FrmMain::buildPage3() {
+QWidget* FrmMain::buildPageSetupPage() {
   QFrame* page = framePage(3, this);
   auto* grid = new QGridLayout(page);
   int row = 0;
@@ -602,7 +589,7 @@ QWidget* FrmMain::buildPage3() {
   return page;
 }
 
-QWidget* FrmMain::buildPage4() {
+QWidget* FrmMain::buildHeaderFooterPage() {
   QFrame* page = framePage(4, this);
   auto* grid = new QGridLayout(page);
   int row = 0;
@@ -633,7 +620,7 @@ QWidget* FrmMain::buildPage4() {
   return page;
 }
 
-QWidget* FrmMain::buildPage5() {
+QWidget* FrmMain::buildFontsPage() {
   QFrame* page = framePage(5, this);
   auto* grid = new QGridLayout(page);
   grid->addWidget(label(t(msg::kBodyFont), page), 0, 0);
@@ -651,18 +638,18 @@ QWidget* FrmMain::buildPage5() {
   return page;
 }
 
-QWidget* FrmMain::buildPage6() {
+QWidget* FrmMain::buildParagraphPage() {
   QFrame* page = framePage(6, this);
   auto* grid = new QGridLayout(page);
   grid->addWidget(label(t(msg::kLineSpacing), page), 0, 0);
   cbHangJu_ = combo("cbHangJu", ValueList::LineSpacing);
   grid->addWidget(cbHangJu_, 0, 1);
-  label30_ = label(t(msg::kFixedValue), page, "Label1_30");
+  fixedSpacingLabel_ = label(t(msg::kFixedValue), page, "Label1_30");
   txtBang_ = textBox("txtBang");
-  label31_ = label(t(msg::kPoints), page, "Label1_31");
-  grid->addWidget(label30_, 0, 2);
+  fixedSpacingUnitLabel_ = label(t(msg::kPoints), page, "Label1_31");
+  grid->addWidget(fixedSpacingLabel_, 0, 2);
   grid->addWidget(txtBang_, 0, 3);
-  grid->addWidget(label31_, 0, 4);
+  grid->addWidget(fixedSpacingUnitLabel_, 0, 4);
   int row = 1;
   for (auto [caption, name, unit] : {std::tuple{msg::kLeftIndent, "txtLeft", msg::kCharacters},
                                      std::tuple{msg::kRightIndent, "txtRight", msg::kCharacters},
@@ -678,26 +665,26 @@ QWidget* FrmMain::buildPage6() {
   return page;
 }
 
-QWidget* FrmMain::buildPage7() {
+QWidget* FrmMain::buildWatermarkPage() {
   QFrame* page = framePage(7, this);
   auto* grid = new QGridLayout(page);
   const char* names[] = {"op1", "op2", "op3"};
   const char* captions[] = {msg::kNoWatermark, msg::kPictureWatermark, msg::kTextWatermark};
   auto* group = new QButtonGroup(page);
   for (int i = 0; i < 3; ++i) {
-    op_[i] = new QRadioButton(t(captions[i]), page);
-    op_[i]->setObjectName(QString::fromUtf8(names[i]));
-    group->addButton(op_[i], i);
+    watermarkKinds_[i] = new QRadioButton(t(captions[i]), page);
+    watermarkKinds_[i]->setObjectName(QString::fromUtf8(names[i]));
+    group->addButton(watermarkKinds_[i], i);
   }
-  grid->addWidget(op_[0], 0, 0, 1, 3);
-  grid->addWidget(op_[1], 1, 0, 1, 3);
+  grid->addWidget(watermarkKinds_[0], 0, 0, 1, 3);
+  grid->addWidget(watermarkKinds_[1], 1, 0, 1, 3);
   auto* cmdBrowse = new QPushButton(t(msg::kChoosePicture), page);
   cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
-  connect(cmdBrowse, &QPushButton::clicked, this, &FrmMain::cmdBrowse_Click);
+  connect(cmdBrowse, &QPushButton::clicked, this, &FrmMain::chooseWatermarkPicture);
   grid->addWidget(cmdBrowse, 2, 1);
   txtJpg_ = textBox("txtJpg");
   grid->addWidget(txtJpg_, 2, 2, 1, 2);
-  grid->addWidget(op_[2], 3, 0, 1, 3);
+  grid->addWidget(watermarkKinds_[2], 3, 0, 1, 3);
   grid->addWidget(label(t(msg::kWatermarkText), page), 4, 1);
   grid->addWidget(textBox("txtShuiYin"), 4, 2, 1, 2);
   grid->addWidget(label(t(msg::kWatermarkFont), page), 5, 1);
@@ -712,7 +699,7 @@ QWidget* FrmMain::buildPage7() {
   return page;
 }
 
-QWidget* FrmMain::buildPage8() {
+QWidget* FrmMain::buildOtherSettingsPage() {
   QFrame* page = framePage(8, this);
   auto* layout = new QVBoxLayout(page);
   for (auto [name, caption] : {
@@ -735,17 +722,17 @@ QWidget* FrmMain::buildPage8() {
   return page;
 }
 
-QWidget* FrmMain::buildPage9() {
+QWidget* FrmMain::buildSupportPage() {
   QFrame* page = framePage(9, this);
   auto* layout = new QVBoxLayout(page);
-  webBrowser1_ = new QTextBrowser(page);
-  webBrowser1_->setObjectName(QStringLiteral("WebBrowser1"));
-  webBrowser1_->setOpenExternalLinks(false);
-  layout->addWidget(webBrowser1_);
+  helpBrowser_ = new QTextBrowser(page);
+  helpBrowser_->setObjectName(QStringLiteral("WebBrowser1"));
+  helpBrowser_->setOpenExternalLinks(false);
+  layout->addWidget(helpBrowser_);
   return page;
 }
 
-QWidget* FrmMain::buildPage10() {
+QWidget* FrmMain::buildWorkbenchPage() {
   QFrame* page = framePage(10, this);
   auto* grid = new QGridLayout(page);
   int row = 0;
@@ -763,7 +750,7 @@ QWidget* FrmMain::buildPage10() {
     auto* button = new QPushButton(t(kStartCommands[i].caption), page);
     button->setObjectName(QString::fromUtf8("cmd排版_") + QString::number(i));
     button->setMinimumWidth(100);
-    connect(button, &QPushButton::clicked, this, [this, i] { cmd排版_Click(i); });
+    connect(button, &QPushButton::clicked, this, [this, i] { startBatch(i); });
     startButtons_.push_back(button);
     grid->addWidget(button, row, 0);
     noteWith(kStartCommands[i].note, i == 3 ? combo("cbFontJJ", ValueList::FontSizeStep) : nullptr);
@@ -771,39 +758,39 @@ QWidget* FrmMain::buildPage10() {
   }
   cmdMerge_ = new QPushButton(t(msg::kMerge), page);
   cmdMerge_->setObjectName(QString::fromUtf8("cmd合并"));
-  connect(cmdMerge_, &QPushButton::clicked, this, [this] { cmd合并_Click(); });
+  connect(cmdMerge_, &QPushButton::clicked, this, [this] { mergeSelected(); });
   grid->addWidget(cmdMerge_, row, 0);
   noteWith(msg::kMergeNote, nullptr);
   ++row;
   cmdPrint_ = new QPushButton(t(msg::kPrint), page);
   cmdPrint_->setObjectName(QString::fromUtf8("cmd打印"));
-  connect(cmdPrint_, &QPushButton::clicked, this, [this] { cmd打印_Click(); });
+  connect(cmdPrint_, &QPushButton::clicked, this, [this] { printSelected(); });
   grid->addWidget(cmdPrint_, row, 0);
   cbPrinter_ = combo("cbPrinter", QStringList{});
   noteWith(msg::kPrintNote, cbPrinter_);
   ++row;
-  progressBar1_ = new QProgressBar(page);
-  progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-  progressBar1_->setRange(0, 100);
-  progressBar1_->setValue(0);
-  grid->addWidget(progressBar1_, row++, 0, 1, 2);
-  list1_ = new QListWidget(page);
-  list1_->setObjectName(QStringLiteral("List1"));
+  progressBar_ = new QProgressBar(page);
+  progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  grid->addWidget(progressBar_, row++, 0, 1, 2);
+  messageList_ = new QListWidget(page);
+  messageList_->setObjectName(QStringLiteral("List1"));
   // Long lines wrap inside the list instead of needing sideways scrolling; each line also
   // carries its whole text as a tooltip.
-  list1_->setWordWrap(true);
-  list1_->setTextElideMode(Qt::ElideNone);
-  list1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  list1_->setResizeMode(QListView::Adjust);
-  connect(list1_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+  messageList_->setWordWrap(true);
+  messageList_->setTextElideMode(Qt::ElideNone);
+  messageList_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  messageList_->setResizeMode(QListView::Adjust);
+  connect(messageList_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     if (item)
       openListEntry(item->data(Qt::UserRole).toString());
   });
-  grid->addWidget(list1_, row++, 0, 1, 2);
+  grid->addWidget(messageList_, row++, 0, 1, 2);
   grid->setRowStretch(row - 1, 1);
-  label54_ = label(QString(), page, "Label1_54");
-  label54_->setWordWrap(true);
-  grid->addWidget(label54_, row++, 0, 1, 2);
+  statusLabel_ = label(QString(), page, "Label1_54");
+  statusLabel_->setWordWrap(true);
+  grid->addWidget(statusLabel_, row++, 0, 1, 2);
   grid->setColumnStretch(1, 1);
   return page;
 }
@@ -817,17 +804,17 @@ void FrmMain::connectSettings() {
       {"pageinfo", &FrmMain::SavePageInfo},       {"headerfooter", &FrmMain::SaveHeaderFooterInfo},
       {"paragraph", &FrmMain::SaveParagraphInfo}, {"tool", &FrmMain::SaveToolInfo},
   };
-  for (const KeyInfo& key : settings::keyTable()) {
-    auto it = saves.find(key.section);
-    if (key.propertyNumber == 0 || it == saves.end())
+  for (const SettingsControl& row : settingsControls()) {
+    auto it = saves.find(row.section);
+    if (it == saves.end())
       continue;
     Save save = it->second;
-    const QStringList names = q(key.control).split(',');
+    const QStringList names = q(row.control).split(',');
     for (const QString& name : names) {
       QWidget* w = findChild<QWidget*>(name);
       if (auto* box = qobject_cast<QComboBox*>(w)) {
         if (box == cbHangJu_)
-          connect(box, &QComboBox::currentIndexChanged, this, &FrmMain::cbHangJu_Click);
+          connect(box, &QComboBox::currentIndexChanged, this, &FrmMain::lineSpacingChosen);
         else
           connect(box, &QComboBox::currentIndexChanged, this, save);
       } else if (auto* option = qobject_cast<QRadioButton*>(w)) {
@@ -845,16 +832,16 @@ void FrmMain::connectSettings() {
 }
 
 void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
-  std::optional<int> state = settings::controlState(key, stored);
+  std::optional<int> state = controlState(key, stored);
   switch (key.conversion) {
   case Conversion::Text:
-    if (auto* box = findChild<QLineEdit*>(q(key.control)))
+    if (auto* box = findChild<QLineEdit*>(controlName(key)))
       box->setText(q(stored));
     break;
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control))) {
+    if (auto* box = findChild<QComboBox*>(controlName(key))) {
       // A list never shows "no selection": a stored "-1", or a text that selects nothing
       // while the list has no entry selected yet, shows the key's default entry, and the
       // next save writes that entry's position.
@@ -865,12 +852,12 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
     }
     break;
   case Conversion::Check:
-    if (auto* box = findChild<QCheckBox*>(q(key.control)); box && state)
+    if (auto* box = findChild<QCheckBox*>(controlName(key)); box && state)
       box->setChecked(*state == 1);
     break;
   case Conversion::Option:
     if (state && *state >= 0 && *state < 3)
-      op_[*state]->setChecked(true);
+      watermarkKinds_[*state]->setChecked(true);
     break;
   case Conversion::LineSpacing:
     if (!state)
@@ -885,21 +872,21 @@ void FrmMain::putIntoControl(const KeyInfo& key, const std::string& stored) {
 std::string FrmMain::fromControl(const KeyInfo& key) const {
   switch (key.conversion) {
   case Conversion::Text:
-    if (auto* box = findChild<QLineEdit*>(q(key.control)))
+    if (auto* box = findChild<QLineEdit*>(controlName(key)))
       return s(box->text());
     return {};
   case Conversion::Index:
   case Conversion::IndexToName:
   case Conversion::IndexToSize:
-    if (auto* box = findChild<QComboBox*>(q(key.control)))
+    if (auto* box = findChild<QComboBox*>(controlName(key)))
       return std::to_string(box->currentIndex());
     return "-1";
   case Conversion::Check:
-    if (auto* box = findChild<QCheckBox*>(q(key.control)))
+    if (auto* box = findChild<QCheckBox*>(controlName(key)))
       return box->isChecked() ? "1" : "0";
     return "0";
   case Conversion::Option:
-    return op_[0]->isChecked() ? "0" : op_[1]->isChecked() ? "1" : "2";
+    return watermarkKinds_[0]->isChecked() ? "0" : watermarkKinds_[1]->isChecked() ? "1" : "2";
   case Conversion::LineSpacing:
     return cbHangJu_->currentIndex() == 3 ? s(txtBang_->text())
                                           : std::to_string(cbHangJu_->currentIndex());
@@ -907,55 +894,42 @@ std::string FrmMain::fromControl(const KeyInfo& key) const {
   return {};
 }
 
-void FrmMain::loadSection(const char* section, const std::vector<const char*>& order) {
+void FrmMain::loadSection(std::string_view section) {
   loading_ = true;
   ini_.reload();
   // Every value is read before any control is filled: the change handlers of some sections
   // write the file while it is being loaded.
   std::vector<std::pair<const KeyInfo*, std::string>> stored;
-  for (const char* name : order) {
-    const KeyInfo* key = settings::findKey(section, name);
-    if (!key)
-      continue;
-    stored.emplace_back(key, ini_.get(section, name, key->defaultText));
-    fields_[key] = stored.back().second;
-  }
+  for (std::string_view name : loadOrder(section))
+    if (const KeyInfo* key = settings::findKey(section, name))
+      stored.emplace_back(key, ini_.get(section, name, key->defaultText));
   for (const auto& [key, text] : stored)
     putIntoControl(*key, text);
-  for (const auto& [key, text] : stored) {
-    // A list whose stored text selects no entry hands the engine the entry its control
-    // shows, never the stored text (a font called "-1").
-    if (isListKind(key->conversion) && !selectedPosition(*key, text))
-      fields_[key] = settings::engineValue(*key, fromControl(*key));
-    else
-      fields_[key] = settings::engineValue(*key, text);
-  }
   loading_ = false;
 }
 
-void FrmMain::saveSection(const char* section) {
-  for (const KeyInfo& key : settings::keyTable())
-    if (key.section == section)
-      (void)ini_.set(key.section, key.key, fromControl(key)); // a failed write is ignored
+void FrmMain::saveSection(std::string_view section) {
+  for (const KeyInfo* key : saveOrder(section))
+    (void)ini_.set(key->section, key->key, fromControl(*key)); // a failed write is ignored
 }
 
 void FrmMain::getFontInfo() {
-  loadSection("font", readOrder("font"));
+  loadSection("font");
 }
 void FrmMain::getShuiYinInfo() {
-  loadSection("shuiyin", readOrder("shuiyin"));
+  loadSection("shuiyin");
 }
 void FrmMain::getPageInfo() {
-  loadSection("pageinfo", readOrder("pageinfo"));
+  loadSection("pageinfo");
 }
 void FrmMain::getHeaderFooterInfo() {
-  loadSection("headerfooter", readOrder("headerfooter"));
+  loadSection("headerfooter");
 }
 void FrmMain::getParagraphInfo() {
-  loadSection("paragraph", readOrder("paragraph"));
+  loadSection("paragraph");
 }
 void FrmMain::getToolInfo() {
-  loadSection("tool", readOrder("tool"));
+  loadSection("tool");
 }
 
 // Four sections stay untouched while a load fills their controls.
@@ -991,13 +965,7 @@ void FrmMain::SaveToolInfo() {
 }
 
 std::vector<std::pair<std::string, std::string>> FrmMain::engineProperties() const {
-  std::vector<std::pair<std::string, std::string>> properties;
-  for (const KeyInfo* key : settings::keysInPropertyOrder()) {
-    auto it = fields_.find(key);
-    properties.emplace_back(std::string(key->property),
-                            it != fields_.end() ? it->second : std::string(key->defaultText));
-  }
-  return properties;
+  return settings::loadEngineProperties(ini_);
 }
 
 // ---- start and exit -----------------------------------------------------------------------
@@ -1005,8 +973,8 @@ std::vector<std::pair<std::string, std::string>> FrmMain::engineProperties() con
 void FrmMain::formLoad() {
   const fs::path program = options_.programFolder;
   // 1-2. The last source folder; one that cannot be listed leaves the list where it is.
-  file1_->setPath(q(settings::lastSourceFolder(ini_, program)));
-  label36_->setText(t(msg::kCurrentFolder, s(file1_->path())));
+  fileList_->setPath(q(settings::lastSourceFolder(ini_, program)));
+  currentFolderLabel_->setText(t(msg::kCurrentFolder, s(fileList_->path())));
   // 3. The extension filter; its handler sets the pattern and the progress range.
   cbFilter_->setCurrentIndex(0);
   // 4. The last output folder (not created here), and whether PDFs go beside the outputs.
@@ -1075,11 +1043,11 @@ void FrmMain::showHelpPage() {
       settings::programFolder() / ".." / "share" / "quillfold" / "help" / "index.html";
   QFileInfo file(q(installed.string()));
   if (file.isFile())
-    webBrowser1_->setSource(QUrl::fromLocalFile(file.canonicalFilePath()));
+    helpBrowser_->setSource(QUrl::fromLocalFile(file.canonicalFilePath()));
   else
-    webBrowser1_->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
+    helpBrowser_->setSource(QUrl(QStringLiteral("qrc:/help/index.html")));
   // The official fonts and what stands in for them on this computer.
-  webBrowser1_->append(fontsHelpHtml());
+  helpBrowser_->append(fontsHelpHtml());
 }
 
 bool FrmMain::askBeforeClosing() {
@@ -1110,7 +1078,7 @@ void FrmMain::closeEvent(QCloseEvent* event) {
   if (!closing_) {
     closing_ = true;
     // 1-2. The last folders, written even when they did not change.
-    (void)settings::saveLastFolders(ini_, s(file1_->path()), s(txtOut_->text()));
+    (void)settings::saveLastFolders(ini_, s(fileList_->path()), s(txtOut_->text()));
     // 4-5. The engine server, then whatever else this program started (LibreOffice, and
     // nothing the user opened outside it).
     // The client object itself stays until the window is destroyed: the close may come from
@@ -1134,39 +1102,35 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 
 // ---- navigation and folders ------------------------------------------------------------
 
-void FrmMain::Option1_Click(int index) {
+void FrmMain::showPage(int index) {
   if (index < 0 || index >= tab_->count())
     return;
   tab_->setCurrentIndex(index);
-  option1_[static_cast<std::size_t>(index)]->setChecked(true);
-}
-
-void FrmMain::opClose_Click() {
-  close();
+  navigationButtons_[static_cast<std::size_t>(index)]->setChecked(true);
 }
 
 QString FrmMain::pickFolder() {
   return options_.chooseFolder(this, t(msg::kFolderPrompt), q(options_.programFolder.string()));
 }
 
-void FrmMain::cmdOpen_Click() {
+void FrmMain::chooseSourceFolder() {
   QString folder = pickFolder();
   if (!folder.isEmpty()) {
-    if (!file1_->setPath(folder))
+    if (!fileList_->setPath(folder))
       info(t(msg::kBoxTitle), t(msg::kCannotListFolder, s(folder)));
-    label36_->setText(t(msg::kCurrentFolder, s(file1_->path())));
+    currentFolderLabel_->setText(t(msg::kCurrentFolder, s(fileList_->path())));
     setProgressRangeToFileCount();
   }
-  Option1_Click(1);
+  showPage(1);
 }
 
-void FrmMain::cmdBrowser_Click() {
+void FrmMain::chooseOutputFolder() {
   QString folder = pickFolder();
   if (!folder.isEmpty())
     txtOut_->setText(folder);
 }
 
-void FrmMain::cmdBrowse_Click() {
+void FrmMain::chooseWatermarkPicture() {
   QString start = QFileInfo(txtJpg_->text()).absolutePath();
   if (txtJpg_->text().isEmpty() || !QFileInfo(start).isDir())
     start = q(options_.programFolder.string());
@@ -1175,25 +1139,21 @@ void FrmMain::cmdBrowse_Click() {
     txtJpg_->setText(QFileInfo(file).absoluteFilePath());
 }
 
-void FrmMain::txtPath_Change() {
-  file1_->setPattern(QStringLiteral("*") + txtPath_->text() + QStringLiteral("*") +
-                     cbFilter_->currentText().mid(1));
+void FrmMain::applyFileFilter() {
+  fileList_->setPattern(QStringLiteral("*") + txtPath_->text() + QStringLiteral("*") +
+                        cbFilter_->currentText().mid(1));
   setProgressRangeToFileCount();
 }
 
-void FrmMain::cbFilter_Click() {
-  txtPath_Change();
-}
-
-void FrmMain::cbHangJu_Click() {
+void FrmMain::lineSpacingChosen() {
   const bool fixed = cbHangJu_->currentIndex() == 3;
   txtBang_->setVisible(fixed);
-  label30_->setVisible(fixed);
-  label31_->setVisible(fixed);
+  fixedSpacingLabel_->setVisible(fixed);
+  fixedSpacingUnitLabel_->setVisible(fixed);
   SaveParagraphInfo();
 }
 
-void FrmMain::mnuAbout_Click() {
+void FrmMain::showAbout() {
   FrmAbout about(this);
   about.exec();
 }
@@ -1201,22 +1161,22 @@ void FrmMain::mnuAbout_Click() {
 // A progress bar's minimum must stay below its maximum: a value that breaks the rule is
 // refused and the old one stays.
 void FrmMain::trySetProgressMinimum(int value) {
-  if (value < progressBar1_->maximum())
-    progressBar1_->setMinimum(value);
+  if (value < progressBar_->maximum())
+    progressBar_->setMinimum(value);
 }
 
 void FrmMain::trySetProgressMaximum(int value) {
-  if (value > progressBar1_->minimum())
-    progressBar1_->setMaximum(value);
+  if (value > progressBar_->minimum())
+    progressBar_->setMaximum(value);
 }
 
 void FrmMain::setProgressRangeToFileCount() {
   trySetProgressMinimum(1);
-  trySetProgressMaximum(file1_->count());
+  trySetProgressMaximum(fileList_->count());
 }
 
 QString FrmMain::selectedFileList() const {
-  return file1_->selectedNames().join(',');
+  return fileList_->selectedNames().join(',');
 }
 
 // ---- the batch --------------------------------------------------------------------------
@@ -1227,19 +1187,19 @@ std::string FrmMain::runModeOf(int index) {
   return kStartCommands[index].mode;
 }
 
-void FrmMain::cmd排版_Click(int index) {
+void FrmMain::startBatch(int index) {
   if (batchRunning_ || index < 0 || index > 3)
     return;
   QStringList names;
-  for (int i = 0; i < file1_->count(); ++i)
-    if (file1_->item(i)->isSelected())
-      names << file1_->item(i)->text();
+  for (int i = 0; i < fileList_->count(); ++i)
+    if (fileList_->item(i)->isSelected())
+      names << fileList_->item(i)->text();
   if (names.isEmpty()) {
     info(t(msg::kBoxTitle), t(msg::kSelectFiles));
     return;
   }
-  progressBar1_->setRange(0, 100);
-  progressBar1_->setValue(0);
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
   batchRunning_ = true;
   setStartEnabled(false);
   tally_ = BatchTally{};
@@ -1250,14 +1210,14 @@ void FrmMain::cmd排版_Click(int index) {
   if (tally_.legacy > 0) {
     // LibreOffice converts every legacy input before the first document starts: say so, and
     // keep the bar moving until then.
-    label54_->setText(t(msg::kConverting, tally_.legacy));
-    progressBar1_->setRange(0, 0);
+    statusLabel_->setText(t(msg::kConverting, tally_.legacy));
+    progressBar_->setRange(0, 0);
   } else {
-    label54_->setText(QString());
+    statusLabel_->setText(QString());
   }
   // Let the window repaint while a long selection is gathered.
   QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-  runEngine(runModeOf(index), file1_->path(), names);
+  runEngine(runModeOf(index), fileList_->path(), names);
 }
 
 namespace {
@@ -1277,31 +1237,31 @@ template <class Work> void runBesideTheWindow(Work&& work) {
 
 } // namespace
 
-void FrmMain::cmd合并_Click() {
+void FrmMain::mergeSelected() {
   if (batchRunning_)
     return;
-  const QStringList names = file1_->selectedNames();
+  const QStringList names = fileList_->selectedNames();
   if (names.size() < 2) {
     info(t(msg::kBoxTitle), q(app::merge::kTooFewFiles));
     return;
   }
   app::merge::MergeRequest request;
   for (const QString& name : names)
-    request.files.push_back(s(QDir(file1_->path()).filePath(name)));
+    request.files.push_back(s(QDir(fileList_->path()).filePath(name)));
   request.outputFolder = s(txtOut_->text());
   // Progress arrives from the merge's thread; the window shows it on its own.
   request.progress = [this](const app::merge::MergeProgress& p) {
     QMetaObject::invokeMethod(
         this,
         [this, p] {
-          progressBar1_->setValue(p.done);
+          progressBar_->setValue(p.done);
           if (!p.ok)
             addLine(q(p.line));
         },
         Qt::QueuedConnection);
   };
-  progressBar1_->setRange(0, static_cast<int>(names.size()));
-  progressBar1_->setValue(0);
+  progressBar_->setRange(0, static_cast<int>(names.size()));
+  progressBar_->setValue(0);
   batchRunning_ = mergePrintRunning_ = true;
   setStartEnabled(false);
   app::merge::MergeResult result;
@@ -1319,17 +1279,17 @@ void FrmMain::cmd合并_Click() {
   info(t(msg::kBoxTitle), q(result.summary()));
 }
 
-void FrmMain::cmd打印_Click() {
+void FrmMain::printSelected() {
   if (batchRunning_)
     return;
-  const QStringList names = file1_->selectedNames();
+  const QStringList names = fileList_->selectedNames();
   if (names.isEmpty()) {
     info(t(msg::kBoxTitle), q(app::print::kNothingSelected));
     return;
   }
   app::print::PrintRequest request;
   for (const QString& name : names)
-    request.files.push_back(s(QDir(file1_->path()).filePath(name)));
+    request.files.push_back(s(QDir(fileList_->path()).filePath(name)));
   // No printer in the list: the system's default printer, if there is one.
   if (cbPrinter_->currentIndex() >= 0)
     request.printer = s(cbPrinter_->currentText());
@@ -1337,14 +1297,14 @@ void FrmMain::cmd打印_Click() {
     QMetaObject::invokeMethod(
         this,
         [this, p] {
-          progressBar1_->setValue(p.done);
+          progressBar_->setValue(p.done);
           if (!p.ok)
             addLine(q(p.line));
         },
         Qt::QueuedConnection);
   };
-  progressBar1_->setRange(0, static_cast<int>(names.size()));
-  progressBar1_->setValue(0);
+  progressBar_->setRange(0, static_cast<int>(names.size()));
+  progressBar_->setValue(0);
   batchRunning_ = mergePrintRunning_ = true;
   setStartEnabled(false);
   app::print::PrintResult result;
@@ -1368,7 +1328,9 @@ void FrmMain::cmd打印_Click() {
 
 void FrmMain::runEngine(const std::string& runMode, const QString& folder,
                         const QStringList& names) {
-  // The file is the one source of the settings: read it again, section by section.
+  // The file is the one source of the settings: read it again into the controls, section by
+  // section (loading writes the paragraph and tool sections back), then hand the engine what
+  // the file now holds, converted as the command line converts it.
   getFontInfo();
   getHeaderFooterInfo();
   getPageInfo();
@@ -1391,7 +1353,7 @@ void FrmMain::runEngine(const std::string& runMode, const QString& folder,
     return;
   }
   errorMessage(QStringLiteral("Quillfold"), t(msg::kBatchNotStarted, error));
-  tally_.ended101 = false; // nothing ran: no closing box
+  tally_.endReported = false; // nothing ran: no closing box
   batchEnded();
 }
 
@@ -1400,13 +1362,13 @@ void FrmMain::batchEnded() {
   // closing box is shown.
   batchRunning_ = false;
   setStartEnabled(true);
-  label54_->setText(QString());
-  if (progressBar1_->maximum() == 0)
-    progressBar1_->setRange(0, 100);
-  const bool summary = tally_.ended101 && !closing_;
+  statusLabel_->setText(QString());
+  if (progressBar_->maximum() == 0)
+    progressBar_->setRange(0, 100);
+  const bool summary = tally_.endReported && !closing_;
   if (summary) {
-    progressBar1_->setValue(progressBar1_->maximum());
-    tally_.ended101 = false;
+    progressBar_->setValue(progressBar_->maximum());
+    tally_.endReported = false;
   }
   emit batchFinished();
   if (summary)
@@ -1449,8 +1411,8 @@ void FrmMain::addLine(const QString& text, const QString& openPath) {
   item->setToolTip(text);
   if (!openPath.isEmpty())
     item->setData(Qt::UserRole, openPath);
-  list1_->addItem(item);
-  list1_->scrollToBottom();
+  messageList_->addItem(item);
+  messageList_->scrollToBottom();
 }
 
 void FrmMain::setStartEnabled(bool enabled) {
@@ -1486,9 +1448,9 @@ void FrmMain::Message(const std::string& msgId, const std::string& msg,
   const double all = q(allDocNum).trimmed().toDouble(&allOk);
   const int number = curOk && std::fabs(cur) < 1e9 ? static_cast<int>(cur) : 0;
   if (msgId == "0") {
-    if (progressBar1_->maximum() == 0) // the conversion of legacy inputs is over
-      progressBar1_->setRange(0, 100);
-    label54_->setText(t(msg::kProcessing, docName));
+    if (progressBar_->maximum() == 0) // the conversion of legacy inputs is over
+      progressBar_->setRange(0, 100);
+    statusLabel_->setText(t(msg::kProcessing, docName));
   } else if (msgId == "2" || msgId == "3") {
     if (msgId == "3" && number > 0)
       tally_.warned.insert(number);
@@ -1506,24 +1468,24 @@ void FrmMain::Message(const std::string& msgId, const std::string& msg,
     if (curOk && allOk && all != 0) {
       double percent = cur / all * 100.0;
       if (std::isfinite(percent) && std::fabs(percent) < 1e9)
-        progressBar1_->setValue(static_cast<int>(std::lround(percent)));
+        progressBar_->setValue(static_cast<int>(std::lround(percent)));
     }
     // After the last document only the legacy outputs are left to write back.
     if (curOk && allOk && cur >= all)
-      label54_->setText(tally_.legacy > 0 ? t(msg::kWritingLegacy, tally_.legacy) : QString());
+      statusLabel_->setText(tally_.legacy > 0 ? t(msg::kWritingLegacy, tally_.legacy) : QString());
     else
-      label54_->setText(QString());
+      statusLabel_->setText(QString());
   } else if (msgId == "101") {
     if (allOk && all > 0)
       tally_.total = static_cast<int>(std::min(all, 1e6));
     if (tally_.outFolder.isEmpty())
       tally_.outFolder = txtOut_->text();
-    tally_.ended101 = true;
-    label54_->setText(QString());
+    tally_.endReported = true;
+    statusLabel_->setText(QString());
     // The closing line and box come when the batch has ended (batchEnded); outside a batch
     // they come now.
     if (!batchRunning_) {
-      tally_.ended101 = false;
+      tally_.endReported = false;
       showBatchSummary();
       tally_ = BatchTally{};
     }
@@ -1547,7 +1509,7 @@ void FrmMain::errorMessage(const QString& title, const QString& text) {
 // ---- preview, PDF output and the fonts on the help page -----------------------------------
 
 void FrmMain::updatePreview() {
-  QListWidgetItem* item = file1_->currentItem();
+  QListWidgetItem* item = fileList_->currentItem();
   if (!item) {
     preview_->showDocument({}, {});
     return;
@@ -1555,7 +1517,7 @@ void FrmMain::updatePreview() {
   const QString name = item->text();
   const QString output =
       txtOut_->text().isEmpty() ? QString() : QDir(txtOut_->text()).filePath(outputNameFor(name));
-  preview_->showDocument(QDir(file1_->path()).filePath(name), output);
+  preview_->showDocument(QDir(fileList_->path()).filePath(name), output);
 }
 
 void FrmMain::writeBatchPdfs() {
@@ -1567,13 +1529,13 @@ void FrmMain::writeBatchPdfs() {
   for (const QString& output : outputs)
     files.push_back(s(output));
   const std::string folder = s(QFileInfo(outputs.first()).absolutePath());
-  label54_->setText(t(msg::kPdfWriting, files.size()));
+  statusLabel_->setText(t(msg::kPdfWriting, files.size()));
   // LibreOffice renders them on a worker thread; each result becomes a line of the list.
   auto* watcher = new QFutureWatcher<std::vector<app::render::PdfJob>>(this);
   connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher] {
     watcher->deleteLater();
     if (!batchRunning_)
-      label54_->setText(QString());
+      statusLabel_->setText(QString());
     for (const auto& job : watcher->result()) {
       if (job.ok)
         addLine(t(msg::kPdfWritten, job.pdf), q(job.pdf));

@@ -4,9 +4,10 @@
 // its own name as objectName (arrays as "Option1_3", "cmd排版_2", "Label1_36").
 //
 // Every settings change is written to setup.ini at once; before each batch the window reads
-// the file again into its controls and fields and hands the fields to the engine server. The
-// batch runs in the server's process; its events arrive through the engine client while the
-// window stays responsive, and the start commands are disabled until it ends.
+// the file again into its controls and hands the engine server what loadEngineProperties
+// (settings/settings.h) gives for the file, as the command line does. The batch runs in the
+// server's process; its events arrive through the engine client while the window stays
+// responsive, and the start commands are disabled until it ends.
 
 #include <QMainWindow>
 #include <QString>
@@ -15,7 +16,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -63,7 +63,7 @@ struct FrmMainOptions {
   std::function<std::string()> locateEngine;
   // Marker given to the engine server's processes; empty: a new one.
   std::string engineMarker;
-  // The printers to offer; empty: the CUPS destinations.
+  // The printers to offer; empty: the CUPS destinations, as app::print::printers() lists them.
   std::function<std::vector<std::string>()> printers;
   // Folder picker: the chosen folder, or an empty text when cancelled.
   std::function<QString(QWidget* parent, const QString& caption, const QString& start)>
@@ -117,7 +117,9 @@ public:
   bool loading() const { return loading_; }
 
   // ---- state the batch uses ----
-  // The 46 engine properties (name, value) from the window's fields, in the engine's order.
+  // The 46 engine properties (name, value) in the engine's order, as a batch hands them to
+  // the engine: settings::loadEngineProperties over setup.ini as the window last read or
+  // wrote it.
   std::vector<std::pair<std::string, std::string>> engineProperties() const;
   // The selected names of the file list in list order, joined by ",".
   QString selectedFileList() const;
@@ -125,14 +127,13 @@ public:
   EngineClient* engineClient() const { return engine_.get(); }
   const std::filesystem::path& settingsPath() const { return ini_.path(); }
 
-  // ---- command handlers (the Unicode names are plain members: the meta-object compiler
-  // reads only ASCII names, so these are connected directly) ----
-  // Start button n (0 full run, 1 header only, 2 page only, 3 font sizes only).
-  void cmd排版_Click(int index);
-  // Document merge and print: wired to their buttons and menu entries; the work itself is
-  // done by the merge and print modules.
-  void cmd合并_Click();
-  void cmd打印_Click();
+  // ---- commands ----
+  // Start button n, cmd排版_n (0 full run, 1 header only, 2 page only, 3 font sizes only).
+  void startBatch(int index);
+  // Document merge (cmd合并) and print (cmd打印) of the selected files: wired to their
+  // buttons and menu entries; the work itself is done by the merge and print modules.
+  void mergeSelected();
+  void printSelected();
   // Opens the output folder in the system's file manager.
   void openOutputFolder();
   // Closes the window without the question a running batch asks (a termination request).
@@ -146,15 +147,19 @@ signals:
   void batchFinished();
 
 public slots:
-  void Option1_Click(int index);
-  void opClose_Click();
-  void cmdOpen_Click();
-  void cmdBrowser_Click();
-  void cmdBrowse_Click();
-  void txtPath_Change();
-  void cbFilter_Click();
-  void cbHangJu_Click();
-  void mnuAbout_Click();
+  // Shows page `index` (0 to 10) and checks its navigation button.
+  void showPage(int index);
+  // Folder pickers: the source folder (cmdOpen, then the files page), the output folder
+  // (cmdBrowser); the picture for the watermark (cmdBrowse).
+  void chooseSourceFolder();
+  void chooseOutputFolder();
+  void chooseWatermarkPicture();
+  // The file list shows the names matching the name filter (txtPath) and the type (cbFilter).
+  void applyFileFilter();
+  // The line spacing list (cbHangJu) changed: the fixed value's field (txtBang) and its labels
+  // show only for its fourth entry (固定值), and the paragraph section is saved.
+  void lineSpacingChosen();
+  void showAbout();
 
 protected:
   void closeEvent(QCloseEvent* event) override;
@@ -163,17 +168,17 @@ private:
   // Building the window.
   void buildMenus();
   QWidget* buildNavigation();
-  QWidget* buildPage0();
-  QWidget* buildPage1();
-  QWidget* buildPage2();
-  QWidget* buildPage3();
-  QWidget* buildPage4();
-  QWidget* buildPage5();
-  QWidget* buildPage6();
-  QWidget* buildPage7();
-  QWidget* buildPage8();
-  QWidget* buildPage9();
-  QWidget* buildPage10();
+  QWidget* buildWelcomePage();
+  QWidget* buildFilesPage();
+  QWidget* buildOutputPage();
+  QWidget* buildPageSetupPage();
+  QWidget* buildHeaderFooterPage();
+  QWidget* buildFontsPage();
+  QWidget* buildParagraphPage();
+  QWidget* buildWatermarkPage();
+  QWidget* buildOtherSettingsPage();
+  QWidget* buildSupportPage();
+  QWidget* buildWorkbenchPage();
   QComboBox* combo(const char* name, settings::ValueList list);
   QComboBox* combo(const char* name, const QStringList& entries);
   QLineEdit* textBox(const char* name);
@@ -189,8 +194,8 @@ private:
   void showHelpPage();
 
   // Settings.
-  void loadSection(const char* section, const std::vector<const char*>& readOrder);
-  void saveSection(const char* section);
+  void loadSection(std::string_view section);
+  void saveSection(std::string_view section);
   void putIntoControl(const settings::KeyInfo& key, const std::string& stored);
   std::string fromControl(const settings::KeyInfo& key) const;
 
@@ -221,8 +226,6 @@ private:
   FrmMainOptions options_;
   settings::IniFile ini_;
   bool loading_ = false;
-  // One field per settings key: the value kept for the engine.
-  std::map<const settings::KeyInfo*, std::string> fields_;
 
   std::unique_ptr<EngineClient> engine_;
   QSocketNotifier* engineNotifier_ = nullptr;
@@ -237,34 +240,35 @@ private:
     int total = 0;
     int legacy = 0;                      // inputs LibreOffice converts (and writes back)
     std::set<int> ended, failed, warned; // document numbers
-    bool ended101 = false;               // the engine said the batch is over
+    bool endReported = false;            // the engine said the batch is over
     QString outFolder;
   };
   BatchTally tally_;
 
-  // Controls the code refers to directly (all of them can also be found by objectName).
-  std::vector<QPushButton*> option1_;
+  // Controls the code refers to directly (all of them can also be found by objectName). A
+  // control whose objectName says what it is (txtOut, cbHangJu) lends it to its member.
+  std::vector<QPushButton*> navigationButtons_;
   QTabWidget* tab_ = nullptr;
-  FileListBox* file1_ = nullptr;
-  QLabel* label36_ = nullptr;
+  FileListBox* fileList_ = nullptr;
+  QLabel* currentFolderLabel_ = nullptr;
   QLineEdit* txtPath_ = nullptr;
   QComboBox* cbFilter_ = nullptr;
   QLineEdit* txtOut_ = nullptr;
   QComboBox* cbHangJu_ = nullptr;
   QLineEdit* txtBang_ = nullptr;
-  QLabel* label30_ = nullptr;
-  QLabel* label31_ = nullptr;
-  QRadioButton* op_[3] = {};
+  QLabel* fixedSpacingLabel_ = nullptr;
+  QLabel* fixedSpacingUnitLabel_ = nullptr;
+  QRadioButton* watermarkKinds_[3] = {};
   QLineEdit* txtJpg_ = nullptr;
-  QTextBrowser* webBrowser1_ = nullptr;
+  QTextBrowser* helpBrowser_ = nullptr;
   std::vector<QPushButton*> startButtons_; // cmd排版(0..3)
   QComboBox* cbPrinter_ = nullptr;
   PreviewPane* preview_ = nullptr;
   QCheckBox* chkPdf_ = nullptr;
   QStringList batchOutputs_; // outputs of the running batch's documents that did not fail
-  QProgressBar* progressBar1_ = nullptr;
-  QListWidget* list1_ = nullptr;
-  QLabel* label54_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QListWidget* messageList_ = nullptr;
+  QLabel* statusLabel_ = nullptr;
   QAction* mnuStart_ = nullptr;
   QAction* mnuMerge_ = nullptr;
   QAction* mnuPrint_ = nullptr;

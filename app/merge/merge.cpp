@@ -13,11 +13,10 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "word/batch.h"
 #include "word/document.h"
 #include "word/error.h"
-#include "word/filetypes.h"
 #include "word/insertfile.h"
-#include "word/package.h"
 
 namespace fs = std::filesystem;
 
@@ -28,21 +27,6 @@ namespace {
 std::string fileName(const std::string& path) {
   return fs::path(path).filename().string();
 }
-
-// A private temporary folder, removed with everything in it.
-struct TempDir {
-  std::string path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-merge-XXXXXX").string();
-    if (mkdtemp(tmpl.data()))
-      path = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path.empty())
-      fs::remove_all(path, ec);
-  }
-};
 
 std::string reasonOf(const word::DocumentError& e) {
   return e.reason().empty() ? std::string(e.what()) : e.reason();
@@ -116,48 +100,24 @@ MergeResult mergeDocuments(const MergeRequest& request) {
     return result;
   }
 
-  TempDir tmp;
-  if (tmp.path.empty()) {
+  // The application owns every open document; each inserted one is closed at once. Legacy
+  // inputs go through LibreOffice together, paying its start once.
+  word::Application app;
+  word::Batch batch(app, request.convert);
+  try {
+    batch.temporaryFolder();
+  } catch (const word::DocumentError&) {
     result.saveError = msg::kMergeNoTempFolder;
     for (const std::string& f : request.files)
       report(f, msg::text(msg::kMergeCannotMerge, fileName(f), result.saveError), false);
     return result;
   }
+  batch.addSources(request.files);
 
-  // Legacy inputs go through LibreOffice together, paying its start once.
-  std::vector<word::ConversionJob> jobs;
-  std::vector<int> jobOf(request.files.size(), -1);
-  for (size_t i = 0; i < request.files.size(); ++i) {
-    std::error_code fe;
-    if (!fs::is_regular_file(request.files[i], fe) || !word::needsConversion(request.files[i]))
-      continue;
-    jobOf[i] = static_cast<int>(jobs.size());
-    jobs.push_back({request.files[i],
-                    (fs::path(tmp.path) / fmt::format("in{}.docx", i)).string(),
-                    "docx",
-                    {},
-                    false});
-  }
-  if (!jobs.empty())
-    word::convertFiles(jobs, request.convert);
-
-  // The application owns every open document; each inserted one is closed at once.
-  word::Application app;
   word::Document* base = nullptr;
-  for (size_t i = 0; i < request.files.size(); ++i) {
-    const std::string& file = request.files[i];
+  for (const std::string& file : request.files) {
     try {
-      word::Document* doc = nullptr;
-      if (jobOf[i] >= 0) {
-        const word::ConversionJob& job = jobs[static_cast<size_t>(jobOf[i])];
-        if (!job.ok) {
-          fail(file, job.error.empty() ? std::string(msg::kMergeLibreOfficeCannotRead) : job.error);
-          continue;
-        }
-        doc = &app.adopt(word::Document::fromPackage(word::Package::open(job.output), file));
-      } else {
-        doc = &app.open(file);
-      }
+      word::Document* doc = &batch.open(file);
       // A document whose text would not read back would make the whole output unreadable:
       // it is left out here, by name, and the others are merged.
       if (std::string problem = doc->readBackProblem(); !problem.empty()) {
@@ -214,12 +174,7 @@ MergeResult mergeDocuments(const MergeRequest& request) {
     return result;
   }
   try {
-    std::string docx = (fs::path(tmp.path) / "merged.docx").string();
-    base->savePackage(docx);
-    std::vector<word::ConversionJob> out{{docx, path, "doc", {}, false}};
-    word::convertFiles(out, request.convert);
-    if (!out[0].ok)
-      throw word::DocumentError(path, "", out[0].error);
+    base->saveAs(path, request.convert);
     result.outputPath = path;
     base::interrupt::forgetFile(path);
     base::interrupt::noteFinished(path);

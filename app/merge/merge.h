@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "word/convert.h"
+#include "word/batch.h"
 
 namespace app::merge {
 

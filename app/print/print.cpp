@@ -12,6 +12,7 @@
 
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/temp_folder.h"
 #include "word/error.h"
 #include "word/filetypes.h"
 #include "word/package.h"
@@ -33,20 +34,6 @@ bool startsWithPdf(const std::string& path) {
   in.read(magic, sizeof magic);
   return std::string(magic, 5) == "%PDF-";
 }
-
-struct TempDir {
-  std::string path;
-  TempDir() {
-    std::string tmpl = (fs::temp_directory_path() / "quillfold-print-XXXXXX").string();
-    if (mkdtemp(tmpl.data()))
-      path = tmpl;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!path.empty())
-      fs::remove_all(path, ec);
-  }
-};
 
 // A destination found by name ("queue" or "queue/instance"), or the default one for "".
 struct Destination {
@@ -181,8 +168,8 @@ PrintResult printDocuments(const PrintRequest& request) {
   result.printer = dest.name();
   const std::string queue = dest.dest->name;
 
-  TempDir tmp;
-  if (tmp.path.empty()) {
+  base::TempFolder tmp("quillfold-print");
+  if (!tmp.made()) {
     for (const std::string& f : request.files)
       fail(f, msg::kPrintNoTempFolder);
     return result;
@@ -212,7 +199,7 @@ PrintResult printDocuments(const PrintRequest& request) {
     std::string input = file;
     if (word::lowerExtension(file) == ".txt") {
       try {
-        input = (fs::path(tmp.path) / fmt::format("text{}.docx", i)).string();
+        input = (fs::path(tmp.path()) / fmt::format("text{}.docx", i)).string();
         word::importTextFile(file)->save(input);
       } catch (const word::DocumentError& e) {
         errorOf[i] = e.reason().empty() ? e.what() : e.reason();
@@ -220,7 +207,7 @@ PrintResult printDocuments(const PrintRequest& request) {
       }
     }
     jobs.push_back(
-        {input, (fs::path(tmp.path) / fmt::format("doc{}.pdf", i)).string(), "pdf", {}, false});
+        {input, (fs::path(tmp.path()) / fmt::format("doc{}.pdf", i)).string(), "pdf", {}, false});
     jobFile.push_back(i);
   }
   if (!jobs.empty())

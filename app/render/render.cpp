@@ -12,6 +12,7 @@
 
 #include "base/messages.h"
 #include "base/system_error.h"
+#include "base/temp_folder.h"
 
 namespace app::render {
 
@@ -140,7 +141,7 @@ std::string defaultCacheFolder() {
   else if (const char* home = std::getenv("HOME"); home && *home)
     base = fs::path(home) / ".cache";
   else
-    base = fs::temp_directory_path() / "quillfold-cache";
+    base = fs::path(base::systemTempFolder()) / "quillfold-cache";
   return (base / "quillfold" / "preview").string();
 }
 

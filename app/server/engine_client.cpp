@@ -6,7 +6,6 @@
 #include <cstring>
 #include <optional>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -16,9 +15,8 @@
 
 #include "app/server/process_sweep.h"
 #include "app/server/protocol.h"
+#include "base/process.h"
 #include "base/system_error.h"
-
-extern char** environ;
 
 namespace app {
 
@@ -104,45 +102,15 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
     return false;
   }
 
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attr;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attr);
-  posix_spawn_file_actions_adddup2(&actions, sv[1], STDIN_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, sv[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  sigset_t mask, defaults;
-  sigemptyset(&mask);
-  sigemptyset(&defaults);
-  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD, SIGUSR1, SIGUSR2})
-    sigaddset(&defaults, sig);
-  posix_spawnattr_setsigmask(&attr, &mask);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  // A process group of its own: a Ctrl+C in the terminal that started the window reaches the
-  // window, which then ends the server in order.
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-  std::string markerName = marker_.substr(0, marker_.find('=') + 1);
-  std::vector<std::string> envStrings;
-  for (char** e = environ; e && *e; ++e)
-    if (std::strncmp(*e, markerName.c_str(), markerName.size()) != 0)
-      envStrings.emplace_back(*e);
-  envStrings.push_back(marker_);
-  std::vector<char*> env;
-  for (auto& e : envStrings)
-    env.push_back(e.data());
-  env.push_back(nullptr);
-  std::string arg0 = program_;
-  char* argv[] = {arg0.data(), nullptr};
-
-  pid_t pid = -1;
-  int rc = program_.find('/') == std::string::npos
-               ? ::posix_spawnp(&pid, program_.c_str(), &actions, &attr, argv, env.data())
-               : ::posix_spawn(&pid, program_.c_str(), &actions, &attr, argv, env.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
+  // In a process group of its own (base::spawnProcess): a Ctrl+C in the terminal that started
+  // the window reaches the window, which then ends the server in order.
+  base::SpawnOptions spawn;
+  spawn.argv = {program_};
+  spawn.stdinFd = sv[1];
+  spawn.stdoutFd = sv[1];
+  spawn.setEnv = {marker_};
+  int rc = 0;
+  const pid_t pid = base::spawnProcess(spawn, rc);
   ::close(sv[1]);
   if (rc != 0) {
     ::close(sv[0]);

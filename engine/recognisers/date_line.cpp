@@ -15,15 +15,15 @@ size_t utf16Length(std::u32string_view s) {
 }
 } // namespace
 
-int16_t isDateLine(std::u32string_view text) {
+bool isDateLine(std::u32string_view text) {
   std::u32string t = word::trimSpaces(text);
   size_t len = utf16Length(t);
   if (len > 12 || len < 7)
-    return 0;
+    return false;
   bool ri = t.find(U'日') != std::u32string::npos;
   bool nian = t.find(U'年') != std::u32string::npos;
   bool yue = t.find(U'月') != std::u32string::npos;
-  return (ri || (nian && yue)) ? 1 : 0;
+  return ri || (nian && yue);
 }
 
 } // namespace engine

@@ -8,6 +8,8 @@
 // is typeset again, "no watermark" removes exactly those, and other header shapes (a logo)
 // stay. Word's watermark command recognises ours the same way.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "base/messages.h"
@@ -35,14 +37,6 @@ void removeWatermarks(word::Selection& selection) {
     if (isWatermark(shape.name()))
       shape.deleteShape();
 }
-
-// Text colours by 水印颜色; nothing for other texts (the shape keeps its default fill).
-struct Colour {
-  const char* setting;
-  int red, green, blue;
-};
-constexpr Colour kColours[] = {
-    {"0", 150, 150, 150}, {"1", 255, 0, 0}, {"2", 0, 0, 0}, {"3", 0, 0, 255}, {"4", 0, 255, 0}};
 
 // The layout both watermark shapes share: centred on the margins, in front of the text, with
 // no wrapping.
@@ -93,17 +87,18 @@ void drawHeaderRule(word::Selection& selection, bool headerUsed) {
 } // namespace
 
 void clsDoc::applyWatermark() {
-  const std::string& kind = property("水印");
-  if (kind == "0" || kind == "1" || kind == "2") {
+  const Settings& s = settings();
+  const Watermark kind = s.watermark();
+  if (kind != Watermark::Unchanged) {
     word::Document& doc = ActiveDocument();
     seekStory(doc, word::wdSeekCurrentPageHeader);
     removeWatermarks(Selection());
-    if (kind == "2") {
-      const std::string& text = property("水印文字");
+    if (kind == Watermark::Text) {
+      const std::string& text = s.watermarkText();
       if (text.empty())
-        throw StepError(msg::kWatermarkTextEmpty);
+        throw word::DocumentError(msg::kWatermarkTextEmpty);
       word::Shape shape = Selection().headerFooter().shapes().addTextEffect(
-          word::msoTextEffect1, text, property("水印字体"), 96.0f, word::msoFalse, word::msoFalse,
+          word::msoTextEffect1, text, s.watermarkFont(), 96.0f, word::msoFalse, word::msoFalse,
           0.0f, 0.0f);
       shape.setName(std::string(kTextWatermark) + "1");
       shape.select();
@@ -111,27 +106,26 @@ void clsDoc::applyWatermark() {
       word::FillFormat fill = range.fill();
       fill.setVisible(word::msoTrue);
       fill.solid();
-      for (const Colour& c : kColours)
-        if (property("水印颜色") == c.setting)
-          fill.foreColor().setRgb(c.red + c.green * 256 + c.blue * 65536);
+      if (std::optional<int32_t> rgb = s.watermarkColor())
+        fill.foreColor().setRgb(*rgb);
       fill.setTransparency(0.5f);
       noOutline(range.line());
       range.setLockAspectRatio(word::msoTrue);
-      range.setRotation(property("水印样式") != "0" ? 315.0f : 0.0f);
+      range.setRotation(s.diagonalWatermark() ? 315.0f : 0.0f);
       placeWatermark(range);
       range.textEffect().setPresetShape(word::msoTextEffectShapePlainText);
       range.setWidth(word::Application::centimetersToPoints(18.0f));
-    } else if (kind == "1") {
-      const std::string& path = property("水印图片");
+    } else if (kind == Watermark::Picture) {
+      const std::string& path = s.watermarkPicture();
       if (path.empty())
-        throw StepError(msg::kWatermarkPictureEmpty);
+        throw word::DocumentError(msg::kWatermarkPictureEmpty);
       // The model names the picture file and what is wrong with it; the user chose that file
       // in the watermark settings, so the reason says where to choose another.
       word::Shape shape = [&] {
         try {
           return Selection().headerFooter().shapes().addPicture(path);
         } catch (const word::DocumentError& e) {
-          throw StepError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
+          throw word::DocumentError(msg::text(msg::kWatermarkPictureUnusable, e.reason()));
         }
       }();
       shape.setName(std::string(kPictureWatermark) + "1");
@@ -153,7 +147,7 @@ void clsDoc::applyWatermark() {
       picture.setCropBottom(0.0f);
       placeWatermark(range);
     }
-    drawHeaderRule(Selection(), isOn("使用页眉"));
+    drawHeaderRule(Selection(), s.useHeader());
     doc.activeWindow().activePane().view().setSeekView(word::wdSeekMainDocument);
   }
   Selection().homeKey(word::wdStory, word::wdExtend);
@@ -162,7 +156,7 @@ void clsDoc::applyWatermark() {
 void clsDoc::applyHeaderRule() {
   word::Document& doc = ActiveDocument();
   seekStory(doc, word::wdSeekCurrentPageHeader);
-  drawHeaderRule(Selection(), isOn("使用页眉"));
+  drawHeaderRule(Selection(), settings().useHeader());
   doc.activeWindow().activePane().view().setSeekView(word::wdSeekMainDocument);
 }
 

@@ -14,7 +14,7 @@
 namespace engine {
 
 void clsDoc::changeFontSizes() {
-  const bool larger = property("字号增减") == "0";
+  const bool larger = settings().fontSizesLarger();
   const float step = larger ? 2.0f : -2.0f;
   word::Paragraphs paragraphs = ActiveDocument().paragraphs();
   int failed = 0;

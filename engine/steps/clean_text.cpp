@@ -5,13 +5,16 @@
 // words keep their spaces, and a plain-text document indented with spaces does not come out of
 // the indentation step with a double indent.
 //
-// A document without tables is cleaned with whole-document replacements. In a document with
-// tables the paragraphs outside the tables are cleaned on their own ranges, from the last to the
-// first, so text inside table cells is never touched.
+// Only the text outside tables is cleaned: each run of neighbouring paragraphs outside tables
+// (the whole text of a document without tables) is searched as one range, from the last run to
+// the first, so text inside table cells is never touched. None of the patterns reaches across
+// a paragraph mark, so a run searched as one range gets the same replacements as one search per
+// paragraph would give, with fewer searches.
 
 #include <string>
 
 #include "engine/clsdoc.h"
+#include "engine/outside_tables.h"
 #include "word/text.h"
 
 namespace engine {
@@ -51,62 +54,35 @@ bool isSpace(char32_t c) {
 } // namespace
 
 void clsDoc::cleanText() {
+  const bool removeSpaces = settings().removeSpaces();
   std::vector<Pass> passes{kLineBreaks};
-  if (isOn("空格")) {
+  if (removeSpaces) {
     passes.push_back(kSpaces);
     passes.push_back(kIdeographicSpaces);
   }
 
-  if (!HasTables) {
-    word::Find& f = Selection().find();
-    f.clearFormatting();
-    f.replacementClearFormatting();
+  forEachBlockOutsideTables(ActiveDocument(), [&](word::Range& scope) {
+    // Each pass searches the text as the earlier passes left it: line breaks become marks in
+    // place, deleted spaces shorten the scope.
     for (const Pass& p : passes) {
-      word::Find& pf = Selection().find();
-      setOptions(pf, p);
-      pf.execute(word::wdReplaceAll);
+      word::Find f = scope.find();
+      f.clearFormatting();
+      f.replacementClearFormatting();
+      setOptions(f, p);
+      int n = f.execute(word::wdReplaceAll);
+      scope.setRange(scope.start(), scope.end() + static_cast<int64_t>(n) * p.delta);
     }
-  } else {
-    // Paragraphs outside tables, from the last to the first. None of the patterns reaches
-    // across a paragraph mark, so a run of neighbouring paragraphs outside tables is searched
-    // as one range: the same replacements as one search per paragraph, with fewer searches.
-    word::Paragraphs paras = ActiveDocument().paragraphs();
-    int i = paras.count();
-    while (i > 0) {
-      CurPara = paras.item(i);
-      if (CurPara.range().tablesCount() >= 1) {
-        --i;
-        continue;
-      }
-      int64_t end = CurPara.range().end();
-      while (i > 1 && paras.item(i - 1).range().tablesCount() < 1)
-        --i;
-      CurPara = paras.item(i);
-      word::Range scope = ActiveDocument().range(CurPara.range().start(), end);
-      // Each pass searches the text as the earlier passes left it: line breaks become marks
-      // in place, deleted spaces shorten the scope.
-      for (const Pass& p : passes) {
-        word::Find f = scope.find();
-        f.clearFormatting();
-        f.replacementClearFormatting();
-        setOptions(f, p);
-        int n = f.execute(word::wdReplaceAll);
-        scope.setRange(scope.start(), scope.end() + static_cast<int64_t>(n) * p.delta);
-      }
-      --i;
-    }
-  }
+  });
 
-  if (isOn("空格"))
+  if (removeSpaces)
     return;
   // Spaces kept inside the text: trim each paragraph outside tables at both ends.
   word::Paragraphs paras = ActiveDocument().paragraphs();
   for (int i = paras.count(); i > 0; --i) {
-    CurPara = paras.item(i);
-    CurRange = CurPara.range();
-    if (CurRange.tablesCount() >= 1)
+    word::Range range = paras.item(i).range();
+    if (range.tablesCount() >= 1)
       continue;
-    std::u32string t = CurRange.text32();
+    std::u32string t = range.text32();
     size_t len = t.empty() ? 0 : t.size() - 1; // without the paragraph mark
     size_t lead = 0, trail = 0;
     while (lead < len && isSpace(t[lead]))
@@ -115,7 +91,7 @@ void clsDoc::cleanText() {
       ++trail;
     // Only the characters go: a field or form field without a result between the spaces
     // stays, as it does under the find passes.
-    int64_t s = CurRange.start();
+    int64_t s = range.start();
     int64_t e = s + static_cast<int64_t>(len);
     if (trail > 0)
       ActiveDocument().range(e - static_cast<int64_t>(trail), e).deleteCharacters();

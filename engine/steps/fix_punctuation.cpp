@@ -76,8 +76,9 @@ void clsDoc::fixPunctuation() {
       f.execute(word::wdReplaceAll);
   };
 
-  bool marks = isOn("标点");
-  bool stops = isOn("句号");
+  const Settings& s = settings();
+  const bool marks = s.fullWidthPunctuation();
+  const bool stops = s.fullWidthFullStops();
   if (marks || stops) {
     word::Find& f = Selection().find();
     f.clearFormatting();
@@ -91,7 +92,7 @@ void clsDoc::fixPunctuation() {
   if (marks)
     for (const Row& row : kMarks)
       replaceAll(row);
-  if (isOn("小括号"))
+  if (s.halfWidthParentheses())
     for (const Row& row : kParentheses)
       replaceAll(row);
 }

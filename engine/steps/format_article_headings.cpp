@@ -4,12 +4,7 @@
 // its lead-in. A paragraph that begins 第…条, 第…节 or 第…款 keeps its place in the text; its
 // lead-in (with the indent in front) becomes bold and is followed by an ideographic space.
 
-#include <cmath>
-#include <cstdint>
-#include <limits>
 #include <string>
-
-#include <fmt/format.h>
 
 #include "base/messages.h"
 #include "engine/clsdoc.h"
@@ -24,62 +19,51 @@ namespace {
 // they are sentences that happen to start with a chapter number, not heading lines.
 constexpr size_t kHeadingLineLimit = 24;
 
-// A setting read as a 32-bit integer, rounded half to even.
-int32_t integerSetting(const clsDoc& doc, const std::string& name) {
-  float v = doc.number(name);
-  float r = std::nearbyint(v);
-  if (r < static_cast<float>(std::numeric_limits<int32_t>::min()) ||
-      r >= static_cast<float>(std::numeric_limits<int32_t>::max()))
-    throw StepError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
-  return static_cast<int32_t>(r);
-}
-
-// A space in lines taken from `setting` plus the extra that heading lines get; Word accepts no
-// negative spacing.
-float headingSpacing(const clsDoc& doc, const std::string& setting) {
-  float lines = doc.number(setting) + 0.2f;
+// A space in lines, `lines` of the setting `name` plus the extra that heading lines get; Word
+// accepts no negative spacing.
+float headingSpacing(float lines, const Settings& settings, const char* name) {
+  lines += 0.2f;
   if (lines < 0.0f || lines > 1000.0f)
-    throw StepError(msg::text(msg::kSettingSpacingRange, setting, doc.property(setting)));
+    throw word::DocumentError(msg::text(msg::kSettingSpacingRange, name, settings.text(name)));
   return lines;
 }
 
 } // namespace
 
 void clsDoc::formatArticleHeadings() {
-  ChapterFlag = 0;
+  const Settings& s = settings();
   word::Paragraphs paras = ActiveDocument().paragraphs();
   // From the last paragraph to the first: edits never split or merge paragraphs, and the
   // positions of the paragraphs still to be visited stay valid.
   for (int i = paras.count(); i >= 1; --i) {
-    CurPara = paras.item(i);
-    std::u32string text = CurPara.range().text32();
+    word::Paragraph para = paras.item(i);
+    std::u32string text = para.range().text32();
     bool chapter = false;
     int e = matchArticleNumber(text, chapter);
-    ChapterFlag = chapter ? -1 : 0;
     if (e <= 0)
       continue;
 
-    if (text.size() < kHeadingLineLimit && ChapterFlag) {
-      word::Font font = CurPara.range().font();
-      font.setName(property("标题字体"));
-      font.setBold(integerSetting(*this, "标题加粗") != 0);
-      font.setSize(fontSize("正文字号") + 1.0f);
-      CurPara.range().paragraphFormat().setAlignment(word::wdAlignParagraphCenter);
+    if (text.size() < kHeadingLineLimit && chapter) {
+      word::Font font = para.range().font();
+      font.setName(s.titleFont());
+      font.setBold(s.titleBold());
+      font.setSize(s.bodyFontSize() + 1.0f);
+      para.range().paragraphFormat().setAlignment(word::wdAlignParagraphCenter);
     }
 
     // The lead-in with whatever indent stands before it.
-    CurRange = CurPara.range();
-    int64_t s = static_cast<int64_t>(leadingSpaces(text));
-    CurRange.setRange(CurRange.start(), CurRange.start() + s + e);
-    if (ChapterFlag) {
+    word::Range leadIn = para.range();
+    int64_t spaces = static_cast<int64_t>(leadingSpaces(text));
+    leadIn.setRange(leadIn.start(), leadIn.start() + spaces + e);
+    if (chapter) {
       // Heading lines are centred or stand alone: the indent goes, only the lead-in stays.
-      CurRange.setText(word::toUtf8(word::trimSpaces(CurRange.text32())));
-      CurPara.format().setLineUnitBefore(headingSpacing(*this, "段前"));
-      CurPara.format().setLineUnitAfter(headingSpacing(*this, "段后"));
+      leadIn.setText(word::toUtf8(word::trimSpaces(leadIn.text32())));
+      para.format().setLineUnitBefore(headingSpacing(s.spaceBeforeLines(), s, "段前"));
+      para.format().setLineUnitAfter(headingSpacing(s.spaceAfterLines(), s, "段后"));
     }
-    CurRange.insertAfter("\u3000");
-    if (!ChapterFlag)
-      CurRange.font().setBold(true);
+    leadIn.insertAfter("\u3000");
+    if (!chapter)
+      leadIn.font().setBold(true);
   }
 }
 

@@ -3,14 +3,8 @@
 // separator (一。, 1、, (一)、) are corrected; every recognised heading is justified, and the lead
 // sentence of a first-level heading takes the title font.
 
-#include <cmath>
-#include <cstdint>
-#include <limits>
 #include <string>
 
-#include <fmt/format.h>
-
-#include "base/messages.h"
 #include "engine/clsdoc.h"
 #include "engine/recognisers/article_number.h"
 #include "engine/recognisers/dian_hao.h"
@@ -21,16 +15,6 @@
 namespace engine {
 
 namespace {
-
-// A setting read as a 32-bit integer, rounded half to even.
-int32_t integerSetting(const clsDoc& doc, const std::string& name) {
-  float v = doc.number(name);
-  float r = std::nearbyint(v);
-  if (r < static_cast<float>(std::numeric_limits<int32_t>::min()) ||
-      r >= static_cast<float>(std::numeric_limits<int32_t>::max()))
-    throw StepError(msg::text(msg::kSettingNotInteger, name, doc.property(name)));
-  return static_cast<int32_t>(r);
-}
 
 // Writes `range`'s text back with the separator of a heading replaced by `separator`, or
 // removed when it is 0. `p` is the recogniser's result (the separator's 1-based position in
@@ -51,47 +35,45 @@ void rewriteSeparator(word::Range& range, int p, char32_t separator) {
 } // namespace
 
 void clsDoc::formatNumberedHeadings() {
+  const Settings& s = settings();
   word::Paragraphs paras = ActiveDocument().paragraphs();
 
   // First level: 一、 with the lead sentence (up to and including the first 。) in the title
   // font; the size stays.
   for (int i = paras.count(); i >= 1; --i) {
-    CurPara = paras.item(i);
-    int p = matchDunHao(CurPara.range().text32());
+    word::Range range = paras.item(i).range();
+    int p = matchDunHao(range.text32());
     if (p < 1)
       continue;
-    CurRange = CurPara.range();
-    CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
-    rewriteSeparator(CurRange, p, U'、');
-    std::u32string text = CurRange.text32();
+    range.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
+    rewriteSeparator(range, p, U'、');
+    std::u32string text = range.text32();
     size_t stop = text.find(U'。');
     int64_t w = stop == std::u32string::npos ? static_cast<int64_t>(text.size())
                                              : static_cast<int64_t>(stop) + 1;
-    CurRange.setRange(CurRange.start(), CurRange.start() + w);
-    CurRange.font().setName(property("标题字体"));
-    CurRange.font().setBold(integerSetting(*this, "标题加粗") != 0);
+    range.setRange(range.start(), range.start() + w);
+    range.font().setName(s.titleFont());
+    range.font().setBold(s.titleBold());
   }
 
   // Third level: 1.
   for (int i = paras.count(); i >= 1; --i) {
-    CurPara = paras.item(i);
-    int p = matchDianHao(CurPara.range().text32());
+    word::Range range = paras.item(i).range();
+    int p = matchDianHao(range.text32());
     if (p <= 0)
       continue;
-    CurRange = CurPara.range();
-    rewriteSeparator(CurRange, p, U'.');
-    CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
+    rewriteSeparator(range, p, U'.');
+    range.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
   }
 
   // Second and fourth level: (一), (1), (a) take no separator at all.
   for (int i = paras.count(); i >= 1; --i) {
-    CurPara = paras.item(i);
-    int p = matchWuHao(CurPara.range().text32());
+    word::Range range = paras.item(i).range();
+    int p = matchWuHao(range.text32());
     if (p <= 0)
       continue;
-    CurRange = CurPara.range();
-    rewriteSeparator(CurRange, p, 0);
-    CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
+    rewriteSeparator(range, p, 0);
+    range.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
   }
 }
 

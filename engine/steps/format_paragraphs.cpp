@@ -4,57 +4,51 @@
 #include <exception>
 
 #include "engine/clsdoc.h"
+#include "engine/outside_tables.h"
 
 namespace engine {
 
 namespace {
 
-// The line spacing setting: "0", "1", "2" are single, 1.5 and double; any other text is an
-// exact line height in points.
-int lineRuleOf(const std::string& setting) {
-  if (setting == "0")
+int wordLineSpacingRule(LineSpacingRule rule) {
+  switch (rule) {
+  case LineSpacingRule::Single:
     return word::wdLineSpaceSingle;
-  if (setting == "1")
+  case LineSpacingRule::OneAndAHalf:
     return word::wdLineSpace1pt5;
-  if (setting == "2")
+  case LineSpacingRule::Double:
     return word::wdLineSpaceDouble;
+  case LineSpacingRule::Exactly:
+    break;
+  }
   return word::wdLineSpaceExactly;
 }
 
 } // namespace
 
 void clsDoc::formatParagraphs() {
-  auto points = [&](const char* setting) {
-    return word::Application::centimetersToPoints(number(setting));
-  };
-  // An indent box left empty means no indent: the right indent's box is empty on a fresh
-  // install, and every document would fail otherwise. Text that is not a number still fails.
-  auto indent = [&](const char* setting) {
-    const std::string& text = property(setting);
-    if (text.find_first_not_of(" \t") == std::string::npos)
-      return 0.0f;
-    return points(setting);
-  };
+  const Settings& s = settings();
+  auto points = [](float cm) { return word::Application::centimetersToPoints(cm); };
   // The members in the order they are set. They are recorded first and applied in one pass;
   // a setting that is not a number stops the recording, and what was recorded before it is
-  // still applied to the first paragraph worked on, as setting them one by one would leave it.
+  // still applied to the first paragraphs worked on, as setting them one by one would leave
+  // them.
   word::ParagraphFormat rows;
   std::exception_ptr failure;
   try {
-    rows.setLeftIndent(indent("左缩进"));
-    rows.setRightIndent(indent("右缩进"));
+    rows.setLeftIndent(points(s.leftIndentCm()));
+    rows.setRightIndent(points(s.rightIndentCm()));
     rows.setSpaceBefore(1.0f);
     rows.setSpaceBeforeAuto(false);
     rows.setSpaceAfter(0.0f);
     rows.setSpaceAfterAuto(false);
-    const std::string& spacing = property("行距");
-    int rule = lineRuleOf(spacing);
-    rows.setLineSpacingRule(rule);
-    if (rule == word::wdLineSpaceExactly)
-      rows.setLineSpacing(number("行距"));
+    const LineSpacingRule rule = s.lineSpacingRule();
+    rows.setLineSpacingRule(wordLineSpacingRule(rule));
+    if (rule == LineSpacingRule::Exactly)
+      rows.setLineSpacing(s.lineSpacingPoints());
     // In lines: these win over the points given above.
-    rows.setLineUnitBefore(number("段前"));
-    rows.setLineUnitAfter(number("段后"));
+    rows.setLineUnitBefore(s.spaceBeforeLines());
+    rows.setLineUnitAfter(s.spaceAfterLines());
     rows.setWidowControl(false);
     rows.setKeepWithNext(false);
     rows.setKeepTogether(false);
@@ -80,23 +74,13 @@ void clsDoc::formatParagraphs() {
     failure = std::current_exception();
   }
 
-  if (!HasTables) {
-    Selection().wholeStory();
-    Selection().paragraphFormat().apply(rows);
+  // A run of neighbouring paragraphs outside tables at a time, from the last; table
+  // paragraphs keep their format.
+  forEachBlockOutsideTables(ActiveDocument(), [&](word::Range& block) {
+    block.paragraphFormat().apply(rows);
     if (failure)
       std::rethrow_exception(failure);
-    return;
-  }
-  // Paragraph by paragraph from the last, leaving table paragraphs alone.
-  word::Paragraphs paras = ActiveDocument().paragraphs();
-  for (int n = paras.count(); n > 0; --n) {
-    CurPara = paras.item(n);
-    if (CurPara.inTable())
-      continue;
-    CurPara.format().apply(rows);
-    if (failure)
-      std::rethrow_exception(failure);
-  }
+  });
   if (failure)
     std::rethrow_exception(failure);
 }

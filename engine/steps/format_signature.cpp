@@ -61,22 +61,19 @@ void clsDoc::formatSignature() {
   auto isBlank = [&](int index) {
     if (index < 1)
       return false;
-    CurPara = paras.item(index);
-    return word::trimSpaces(CurPara.range().text32()).size() == 1 && CurPara.isBlank();
+    word::Paragraph para = paras.item(index);
+    return word::trimSpaces(para.range().text32()).size() == 1 && para.isBlank();
   };
 
   // 1. The bottom-most date line whose paragraph two up is blank.
   int index = paras.count();
-  int lastResult = 0;
   int dateBytes = 0;
   int dateIndex = 0;
   bool found = false;
   while (index >= 1) {
-    CurPara = paras.item(index);
-    lastResult = isDateLine(CurPara.range().text32());
-    if (lastResult == 1) {
-      CurRange = CurPara.range();
-      dateBytes = byteLength(CurRange.text32());
+    const std::u32string text = paras.item(index).range().text32();
+    if (isDateLine(text)) {
+      dateBytes = byteLength(text);
       dateIndex = index;
       if (isBlank(index - 2)) {
         found = true;
@@ -90,39 +87,31 @@ void clsDoc::formatSignature() {
   // is the line above the date. Each line is written back as its text, its tabs and its own
   // mark, so only the tabs are new: the paragraph keeps its mark and properties, and the
   // paragraph count does not change (a line ending the document gets no empty one after it).
+  int blockDate = 0; // the date line of the formatted block, or 0
   if (found && isBlank(index - 3)) {
-    auto endWith = [this](const std::string& tabs) {
-      auto [body, mark] = splitMark(CurRange.text32());
-      CurRange.setText(word::toUtf8(body) + tabs + word::toUtf8(mark));
+    auto endWith = [](word::Range& line, const std::string& tabs) {
+      auto [body, mark] = splitMark(line.text32());
+      line.setText(word::toUtf8(body) + tabs + word::toUtf8(mark));
     };
-    CurPara = paras.item(index - 1);
-    CurRange = CurPara.range();
-    int sigBytes = byteLength(CurRange.text32()) - 1;
-    if (sigBytes > dateBytes) {
-      int k = halfToEven(sigBytes - dateBytes);
-      endWith("\t\t");
-      CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
-      CurPara = paras.item(dateIndex);
-      CurRange = CurPara.range();
-      endWith(tabPad(k) + "\t\t");
-    } else {
-      int k = halfToEven(dateBytes - sigBytes);
-      endWith(tabPad(k) + "\t\t");
-      CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
-      CurPara = paras.item(dateIndex);
-      CurRange = CurPara.range();
-      endWith("\t\t");
-    }
-    CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
-    lastResult = index;
+    word::Range signature = paras.item(index - 1).range();
+    const int sigBytes = byteLength(signature.text32()) - 1;
+    // The shorter line gets the extra tabs.
+    const bool signatureLonger = sigBytes > dateBytes;
+    const int k = halfToEven(signatureLonger ? sigBytes - dateBytes : dateBytes - sigBytes);
+    endWith(signature, signatureLonger ? "\t\t" : tabPad(k) + "\t\t");
+    signature.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
+    word::Range date = paras.item(dateIndex).range();
+    endWith(date, signatureLonger ? tabPad(k) + "\t\t" : "\t\t");
+    date.paragraphFormat().setAlignment(word::wdAlignParagraphRight);
+    blockDate = index;
   }
 
   // 4. Blank paragraphs, except the two lines above a formatted block.
-  if (property("空行") == "0")
+  if (!settings().removeBlankLines())
     return;
   for (int j = paras.count(); j >= 1; --j) {
-    if (isBlank(j) && j != lastResult - 2 && j != lastResult - 3)
-      CurPara.range().deleteText();
+    if (isBlank(j) && j != blockDate - 2 && j != blockDate - 3)
+      paras.item(j).range().deleteText();
   }
 }
 

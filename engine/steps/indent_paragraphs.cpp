@@ -18,19 +18,18 @@ void clsDoc::indentParagraphs() {
   // From the last paragraph to the first; each rewrite keeps one paragraph as one paragraph,
   // so the indexes still to be visited do not move.
   for (int i = paras.count(); i > 0; --i) {
-    CurPara = paras.item(i);
-    if (CurPara.range().tablesCount() >= 1)
+    word::Range range = paras.item(i).range();
+    if (range.tablesCount() >= 1)
       continue;
-    CurRange = CurPara.range();
     // The whole paragraph, mark included, is written back with the prefix in front; only the
     // prefix is new, so pictures, fields and formatting of the text stay where they are.
-    CurRange.setText(kIndent + CurRange.text());
-    CurRange.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
+    range.setText(kIndent + range.text());
+    range.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
     if (i == 1)
       firstIndented = true;
   }
 
-  if (property("头空格") == "0" && firstIndented) {
+  if (!settings().indentFirstParagraph() && firstIndented) {
     Selection().homeKey(word::wdStory);
     for (int k = 0; k < 2; ++k)
       Selection().deleteText();

@@ -13,7 +13,7 @@
 namespace engine {
 
 void clsDoc::setColumns() {
-  if (!isOn("分栏"))
+  if (!settings().twoColumns())
     return;
   word::Document& doc = ActiveDocument();
   showPrintLayout(doc);
@@ -22,7 +22,7 @@ void clsDoc::setColumns() {
   // table cell, and the table is body text. The whole document then gets the columns. A title
   // with nothing after it keeps the full width and needs no break.
   word::Paragraphs paras = doc.paragraphs();
-  const bool title = isOn("一段标题") && !paras.first().inTable();
+  const bool title = settings().firstParagraphIsTitle() && !paras.first().inTable();
   if (title && paras.count() == 1)
     return;
   if (title) {

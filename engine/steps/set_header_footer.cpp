@@ -23,15 +23,6 @@ namespace engine {
 
 namespace {
 
-// Header and page-number alignment: "0" justified, "1" centred, anything else right.
-int alignmentOf(const std::string& setting) {
-  if (setting == "0")
-    return word::wdAlignParagraphJustify;
-  if (setting == "1")
-    return word::wdAlignParagraphCenter;
-  return word::wdAlignParagraphRight;
-}
-
 // Header and footer lines are not indented like body text (a first-line indent of the
 // document's Normal style would shift a centred header).
 void noIndent(word::ParagraphFormat format) {
@@ -76,6 +67,7 @@ void emptyStory(word::Selection& selection) {
 } // namespace
 
 void clsDoc::setHeaderFooter() {
+  const Settings& s = settings();
   word::Document& doc = ActiveDocument();
   word::Sections sections = doc.sections();
   for (int i = 2; i <= sections.count(); ++i) {
@@ -85,11 +77,11 @@ void clsDoc::setHeaderFooter() {
   word::View& view = doc.activeWindow().activePane().view();
 
   // The header.
-  if (isOn("使用页眉")) {
+  if (s.useHeader()) {
     // With the combined header the line holds the header text and the document's title,
     // distributed across it.
-    const bool combined = isOn("组合页眉");
-    std::string header = property("页眉");
+    const bool combined = s.combinedHeader();
+    std::string header = s.headerText();
     if (combined) {
       std::string title = titleOf(doc);
       if (!title.empty())
@@ -99,13 +91,13 @@ void clsDoc::setHeaderFooter() {
     emptyStory(Selection());
     Selection().typeText(header);
     Selection().paragraphFormat().setAlignment(combined ? word::wdAlignParagraphDistribute
-                                                        : alignmentOf(property("页眉对齐")));
+                                                        : wordAlignment(s.headerAlign()));
     noIndent(Selection().paragraphFormat());
     // The font reaches the whole header, line breaks and paragraph mark included.
     Selection().homeKey(word::wdLine, word::wdExtend);
     Selection().setRange(Selection().headerFooter().range());
-    Selection().font().setName(property("页眉字体"));
-    Selection().font().setSize(fontSize("页眉字号"));
+    Selection().font().setName(s.headerFont());
+    Selection().font().setSize(s.headerFontSize());
   } else {
     // With the header off an existing header is left exactly as it was (a select-to-line-start
     // and delete there would take its first character, logo or line shape), and a document
@@ -114,15 +106,15 @@ void clsDoc::setHeaderFooter() {
   }
 
   // The page numbers.
-  if (isOn("使用页码")) {
+  if (s.usePageNumbers()) {
     view.setSeekView(word::wdSeekCurrentPageFooter);
     emptyStory(Selection());
-    if (property("页码格式") != "0") {
+    if (s.dashedPageNumbers()) {
       Selection().typeText("-  -");
       Selection().setRange(word::Range(Selection().story(), 2, 2));
     }
     Selection().fields().add(Selection().range(), word::wdFieldPage);
-    Selection().paragraphFormat().setAlignment(alignmentOf(property("页码对齐")));
+    Selection().paragraphFormat().setAlignment(wordAlignment(s.pageNumberAlign()));
     noIndent(Selection().paragraphFormat());
     Selection().wholeStory();
     word::PageNumbers numbers = Selection().headerFooter().pageNumbers();

@@ -3,6 +3,8 @@
 // Every section of the document gets the same settings, so a document with section breaks
 // does not come out with mixed paper sizes.
 
+#include <optional>
+
 #include <fmt/format.h>
 
 #include "base/messages.h"
@@ -15,17 +17,17 @@ namespace {
 
 // Short and long side in centimetres of the paper sizes offered by the settings' list.
 struct Paper {
-  const char* setting;
+  PaperSize size;
   float shortSide, longSide;
 };
-constexpr Paper kPapers[] = {{"0", 21.0f, 29.7f}, {"1", 17.6f, 25.0f}, {"2", 29.7f, 42.0f}};
+constexpr Paper kPapers[] = {
+    {PaperSize::A4, 21.0f, 29.7f}, {PaperSize::B5, 17.6f, 25.0f}, {PaperSize::A3, 29.7f, 42.0f}};
 
 } // namespace
 
 void clsDoc::setupPage() {
-  auto points = [&](const char* setting) {
-    return word::Application::centimetersToPoints(number(setting));
-  };
+  const Settings& s = settings();
+  auto points = [](float cm) { return word::Application::centimetersToPoints(cm); };
   word::PageSetup page = ActiveDocument().pageSetup();
   // A continuous break into a section of another paper size or orientation starts a new page;
   // once every section has the same paper it would not. Such breaks become next-page breaks,
@@ -43,16 +45,16 @@ void clsDoc::setupPage() {
     }
   }
 
-  bool portrait = property("页方向") == "0";
+  const bool portrait = s.portrait();
   page.setOrientation(portrait ? word::wdOrientPortrait : word::wdOrientLandscape);
 
   // Margins that leave no room for text are refused before any of them is set: Word refuses
   // them too, and a page without a text area cannot be typeset.
   float width = 0, height = 0;
-  const std::string& size = property("纸张大小");
+  const std::optional<PaperSize> size = s.paperSize();
   const Paper* paper = nullptr;
   for (const Paper& p : kPapers)
-    if (size == p.setting)
+    if (size == p.size)
       paper = &p;
   if (paper) {
     width = word::Application::centimetersToPoints(portrait ? paper->shortSide : paper->longSide);
@@ -61,30 +63,31 @@ void clsDoc::setupPage() {
     width = page.pageWidth();
     height = page.pageHeight();
   }
-  const bool gutterTop = property("装订线位置") != "0" && property("装订线位置") != "1";
+  const GutterPosition gutterPos = s.gutterPosition();
+  const bool gutterTop = gutterPos == GutterPosition::Top;
   auto cm = [](float pts) { return fmt::format("{:.2f}", pts * 2.54f / 72.0f); };
-  const float top = points("上边距"), bottom = points("下边距"), left = points("左边距"),
-              right = points("右边距"), gutter = points("装订线");
+  const float top = points(s.topMarginCm()), bottom = points(s.bottomMarginCm()),
+              left = points(s.leftMarginCm()), right = points(s.rightMarginCm()),
+              gutter = points(s.gutterCm());
   const std::string gutterText = gutter > 0 ? msg::text(msg::kWithGutter, cm(gutter)) : "";
   if (top + bottom + (gutterTop ? gutter : 0.0f) >= height)
-    throw StepError(msg::text(msg::kMarginsExceedPageHeight, cm(top), cm(bottom),
-                              gutterTop ? gutterText : "", cm(height)));
+    throw word::DocumentError(msg::text(msg::kMarginsExceedPageHeight, cm(top), cm(bottom),
+                                        gutterTop ? gutterText : "", cm(height)));
   if (left + right + (gutterTop ? 0.0f : gutter) >= width)
-    throw StepError(msg::text(msg::kMarginsExceedPageWidth, cm(left), cm(right),
-                              gutterTop ? "" : gutterText, cm(width)));
+    throw word::DocumentError(msg::text(msg::kMarginsExceedPageWidth, cm(left), cm(right),
+                                        gutterTop ? "" : gutterText, cm(width)));
 
-  page.setTopMargin(points("上边距"));
-  page.setBottomMargin(points("下边距"));
-  page.setLeftMargin(points("左边距"));
-  page.setRightMargin(points("右边距"));
-  page.setGutter(points("装订线"));
-  page.setHeaderDistance(points("页眉边距"));
-  page.setFooterDistance(points("页脚边距"));
+  page.setTopMargin(top);
+  page.setBottomMargin(bottom);
+  page.setLeftMargin(left);
+  page.setRightMargin(right);
+  page.setGutter(gutter);
+  page.setHeaderDistance(points(s.headerDistanceCm()));
+  page.setFooterDistance(points(s.footerDistanceCm()));
 
-  const std::string& gutterPos = property("装订线位置");
-  page.setGutterPos(gutterPos == "0"   ? word::wdGutterPosLeft
-                    : gutterPos == "1" ? word::wdGutterPosRight
-                                       : word::wdGutterPosTop);
+  page.setGutterPos(gutterPos == GutterPosition::Left    ? word::wdGutterPosLeft
+                    : gutterPos == GutterPosition::Right ? word::wdGutterPosRight
+                                                         : word::wdGutterPosTop);
 
   page.setLayoutMode(word::wdLayoutModeDefault);
   // One header and one footer for all pages: the header step relies on it.
@@ -95,11 +98,9 @@ void clsDoc::setupPage() {
     section.setSectionStart(word::wdSectionNewPage);
 
   // Explicit sizes (B5 is ISO B5, 17.6 x 25 cm); a size not in the list keeps the paper.
-  for (const Paper& p : kPapers) {
-    if (size != p.setting)
-      continue;
-    float shortSide = word::Application::centimetersToPoints(p.shortSide);
-    float longSide = word::Application::centimetersToPoints(p.longSide);
+  if (paper) {
+    float shortSide = word::Application::centimetersToPoints(paper->shortSide);
+    float longSide = word::Application::centimetersToPoints(paper->longSide);
     if (portrait) {
       page.setPageWidth(shortSide);
       page.setPageHeight(longSide);

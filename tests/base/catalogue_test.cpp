@@ -158,10 +158,10 @@ std::vector<std::pair<std::string, std::string>> catalogueTexts() {
 // Calls and assignments whose text reaches a person: the exceptions that carry a reason, the
 // engine's events, warnings, and the `fail` helpers that throw a reason.
 const std::set<std::string> kReasonCalls = {
-    "DocumentError", "StepError",   "runtime_error", "invalid_argument", "logic_error",
-    "out_of_range",  "range_error", "domain_error",  "sendError",        "sendMessage",
-    "notice",        "fail",        "Error",         "Message",          "warn",
-    "readFailure",   "withReason",
+    "DocumentError", "runtime_error", "invalid_argument", "logic_error", "out_of_range",
+    "range_error",   "domain_error",  "sendError",        "sendMessage", "notice",
+    "fail",          "Error",         "Message",          "warn",        "readFailure",
+    "withReason",
 };
 const std::set<std::string> kReasonNames = {"error", "reason", "errMsg", "message", "why"};
 

@@ -1,59 +1,20 @@
 #pragma once
-// The 46 values the engine receives without any setup.ini, in the engine's property order.
+// The 46 values the engine receives without any setup.ini, in the engine's property order:
+// every key of the settings key table with its default, converted as for the engine.
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "settings/keytable.h"
+
 namespace qftest {
 
-inline const std::vector<std::pair<std::string, std::string>> kDefaultProperties = {
-    {"纸张大小", "0"},
-    {"页方向", "0"},
-    {"上边距", "3"},
-    {"下边距", "3"},
-    {"左边距", "2.5"},
-    {"右边距", "2.5"},
-    {"页眉边距", "1.5"},
-    {"页脚边距", "1.75"},
-    {"装订线位置", "0"},
-    {"装订线", "0"},
-    {"使用页眉", "0"},
-    {"组合页眉", "0"},
-    {"使用页码", "0"},
-    {"页眉", ""},
-    {"页眉对齐", "0"},
-    {"页眉字体", "宋体"},
-    {"页眉字号", "11"},
-    {"页码格式", "0"},
-    {"页码对齐", "0"},
-    {"正文字体", "宋体"},
-    {"正文字号", "11"},
-    {"正文加粗", "0"},
-    {"标题字体", "宋体"},
-    {"标题字号", "10.5"},
-    {"标题加粗", "0"},
-    {"一段标题", "0"},
-    {"标题对齐", "0"},
-    {"字号增减", "0"},
-    {"行距", "0"},
-    {"左缩进", "0"},
-    {"右缩进", ""},
-    {"段前", "0"},
-    {"段后", "0"},
-    {"标点", "0"},
-    {"空格", "0"},
-    {"空行", "0"},
-    {"头空格", "0"},
-    {"小括号", "0"},
-    {"分栏", "0"},
-    {"句号", "0"},
-    {"水印", "0"},
-    {"水印图片", ""},
-    {"水印文字", "Morvane软件"},
-    {"水印字体", "宋体"},
-    {"水印样式", "0"},
-    {"水印颜色", "0"},
-};
+inline const std::vector<std::pair<std::string, std::string>> kDefaultProperties = [] {
+  std::vector<std::pair<std::string, std::string>> properties;
+  for (const settings::KeyInfo& key : settings::engineKeys())
+    properties.emplace_back(std::string(key.property), settings::engineValue(key, key.defaultText));
+  return properties;
+}();
 
 } // namespace qftest

@@ -9,15 +9,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/temp_folder.h"
+
 namespace qftest {
 
 class TempFolder {
 public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "qf-test-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
+  TempFolder() : path_(base::makeTempFolder("qf-test")) {
+    if (path_.empty())
       throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
   }
   ~TempFolder() {
     std::error_code ec;

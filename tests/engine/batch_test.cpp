@@ -54,7 +54,7 @@ TEST(EngineProperties, SwitchIsOffOnlyForExactlyZero) {
   for (const auto& [text, on] : std::vector<std::pair<std::string, bool>>{
            {"0", false}, {"1", true}, {"", true}, {"00", true}, {" 0", true}, {"-1", true}}) {
     eng.setProperty("标点", text);
-    EXPECT_EQ(eng.isOn("标点"), on) << "“" << text << "”";
+    EXPECT_EQ(eng.settings().fullWidthPunctuation(), on) << "“" << text << "”";
   }
 }
 
@@ -68,7 +68,7 @@ class EngineNumber : public ::testing::TestWithParam<NumberCase> {};
 TEST_P(EngineNumber, ReadsDecimalText) {
   engine::clsDoc eng;
   eng.setProperty("上边距", GetParam().text);
-  EXPECT_FLOAT_EQ(eng.number("上边距"), GetParam().value);
+  EXPECT_FLOAT_EQ(eng.settings().topMarginCm(), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, EngineNumber,
@@ -83,19 +83,20 @@ TEST(EngineNumberErrors, NonNumbersFailNamingTheSettingAndText) {
        {"abc", "2,5", "2.5cm", "0x10", "inf", "nan", "+-1", "1e99", "三", "1 2", "--1"}) {
     eng.setProperty("正文字号", text);
     try {
-      eng.number("正文字号");
+      eng.settings().bodyFontSize();
       ADD_FAILURE() << "accepted “" << text << "”";
-    } catch (const engine::StepError& e) {
+    } catch (const word::DocumentError& e) {
       EXPECT_EQ(std::string(e.what()), "设置“正文字号”的值“" + text + "”不是数字");
     }
   }
-  eng.setProperty("右缩进", "");
-  try {
-    eng.number("右缩进");
-    ADD_FAILURE() << "accepted an empty text";
-  } catch (const engine::StepError& e) {
-    EXPECT_NE(std::string(e.what()).find("右缩进"), std::string::npos);
-    EXPECT_NE(std::string(e.what()).find("为空"), std::string::npos);
+  for (const std::string text : {"", " \t "}) {
+    eng.setProperty("段前", text);
+    try {
+      eng.settings().spaceBeforeLines();
+      ADD_FAILURE() << "accepted an empty text";
+    } catch (const word::DocumentError& e) {
+      EXPECT_EQ(std::string(e.what()), "设置“段前”的值为空，应为数字");
+    }
   }
 }
 
@@ -106,9 +107,9 @@ TEST(EngineNumberErrors, DecimalPointWhateverTheLocale) {
   bool comma = std::setlocale(LC_ALL, "de_DE.UTF-8") || std::setlocale(LC_ALL, "fr_FR.UTF-8");
   engine::clsDoc eng;
   eng.setProperty("行距", "28.5");
-  EXPECT_FLOAT_EQ(eng.number("行距"), 28.5f);
+  EXPECT_FLOAT_EQ(eng.settings().lineSpacingPoints(), 28.5f);
   eng.setProperty("行距", "28,5");
-  EXPECT_THROW(eng.number("行距"), engine::StepError);
+  EXPECT_THROW(eng.settings().lineSpacingPoints(), word::DocumentError);
   std::setlocale(LC_ALL, saved.c_str());
   if (!comma)
     GTEST_SKIP() << "no locale with a decimal comma installed; checked in the C locale only";
@@ -272,16 +273,29 @@ TEST_F(Batch, AnEngineWithoutSinkRunsSilentlyAndCanRunAgain) {
   EXPECT_TRUE(fs::exists(dir / "again" / "a.docx"));
 }
 
-TEST_F(Batch, TheTableFlagIsWorkedOutAfreshForEveryDocument) {
-  batchtest::writeDocx(in / "table.docx", "<w:tbl><w:tr><w:tc>" + para(run("格")) +
-                                              "</w:tc></w:tr></w:tbl>" + para(run("正文")));
-  doc("plain.docx");
-  for (const auto& [order, flag] : std::vector<std::pair<std::vector<std::string>, int>>{
-           {{"table.docx", "plain.docx"}, 0}, {{"plain.docx", "table.docx"}, -1}}) {
-    eng.setDocFiles(order);
-    eng.Main("YeMian");
+// Nothing of one document's run carries over to the next: each one comes out of the full run
+// as it does on its own, whichever document (with or without tables) went before it.
+TEST_F(Batch, EveryDocumentComesOutAsItDoesAlone) {
+  batchtest::writeDocx(in / "table.docx", para(run("关于开展检查的通知")) + "<w:tbl><w:tr><w:tc>" +
+                                              para(run("格 子")) + "</w:tc></w:tr></w:tbl>" +
+                                              para(run("正文 内容")));
+  doc("plain.docx", "关于 开展检查的通知");
+  auto typeset = [&](const std::vector<std::string>& names, const std::string& folder) {
+    eng.setProperty("DocOutLocation", (dir / folder).string());
+    eng.setDocFiles(names);
+    eng.Main("0");
     EXPECT_EQ(rec.withId("E").size(), 0u);
-    EXPECT_EQ(EngineAccess::hasTables(eng), flag) << order[0];
+  };
+  typeset({"table.docx"}, "table");
+  typeset({"plain.docx"}, "plain");
+  typeset({"table.docx", "plain.docx"}, "table-plain");
+  typeset({"plain.docx", "table.docx"}, "plain-table");
+  for (const char* folder : {"table-plain", "plain-table"}) {
+    SCOPED_TRACE(folder);
+    EXPECT_EQ(qftest::readFile(dir / folder / "plain.docx"),
+              qftest::readFile(dir / "plain" / "plain.docx"));
+    EXPECT_EQ(qftest::readFile(dir / folder / "table.docx"),
+              qftest::readFile(dir / "table" / "table.docx"));
   }
 }
 

@@ -3,7 +3,6 @@
 // this is its one definition for the whole test program: every engine test includes this
 // header instead of defining the struct itself.
 
-#include <cstdint>
 #include <memory>
 
 #include "engine/clsdoc.h"
@@ -12,6 +11,7 @@ namespace engine {
 
 struct EngineAccess {
   // The steps, one forwarder each.
+  static void clearFormatting(clsDoc& e) { e.clearFormatting(); }
   static void cleanText(clsDoc& e) { e.cleanText(); }
   static void fixPunctuation(clsDoc& e) { e.fixPunctuation(); }
   static void indentParagraphs(clsDoc& e) { e.indentParagraphs(); }
@@ -31,16 +31,12 @@ struct EngineAccess {
     e.checkIntegrity(source, runMode);
   }
 
-  // The engine's Word instance and working state.
+  // The engine's Word instance.
   static word::Application& app(clsDoc& e) { return e.WordApp; }
   // Makes `doc` the engine's active document (as the run does after opening a file).
   static word::Document& adopt(clsDoc& e, std::unique_ptr<word::Document> doc) {
     return e.WordApp.adopt(std::move(doc));
   }
-  static int16_t& hasTables(clsDoc& e) { return e.HasTables; }
-  static int16_t& chapterFlag(clsDoc& e) { return e.ChapterFlag; }
-  static word::Paragraph& curPara(clsDoc& e) { return e.CurPara; }
-  static word::Range& curRange(clsDoc& e) { return e.CurRange; }
 };
 
 } // namespace engine

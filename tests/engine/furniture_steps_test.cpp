@@ -227,7 +227,7 @@ TEST_F(Furniture, HeaderSizeThatIsNotANumberFailsTheStep) {
   set("使用页眉", "1");
   for (const char* size : {"", "大号"}) {
     set("页眉字号", size);
-    EXPECT_THROW(EngineAccess::setHeaderFooter(eng), engine::StepError) << size;
+    EXPECT_THROW(EngineAccess::setHeaderFooter(eng), word::DocumentError) << size;
   }
 }
 

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <set>
 
 #include "batch_helpers.h"
@@ -110,80 +109,6 @@ TEST_F(Saving, ALinkInTheOutputFolderToASourceIsRefused) {
   runBatch({"a.docx"});
   ASSERT_EQ(rec.withId("E").size(), 1u) << errors();
   EXPECT_EQ(batchtest::readFile(in / "a.docx"), before);
-}
-
-// Hostile or unlucky output folders: an entry named like the output that reaches a file of the
-// source folder (not in the batch) is refused naming it, and the file keeps its bytes; a link
-// to anything else is replaced by the output, its target untouched; a name of 253 bytes fits.
-TEST_F(Saving, OutputEntriesAreReplacedNeverWrittenThroughAndNeverReachASource) {
-  std::string longStem;
-  for (int i = 0; i < 81; ++i)
-    longStem += "标";
-  const std::string longName = longStem + "-2024.docx"; // 253 bytes
-  enum class Expect { Refused, Saved };
-  struct Case {
-    const char* name;
-    std::string output; // the output's name
-    std::function<void(const fs::path& in, const fs::path& out, const fs::path& dir)> prepare;
-    Expect expect;
-    fs::path untouched; // relative to dir: a file that must keep its bytes
-  } cases[] = {
-      {"symlink to another source-folder file", "a.docx",
-       [](auto& in, auto& out, auto&) { fs::create_symlink(in / "other.docx", out / "a.docx"); },
-       Expect::Refused, "in/other.docx"},
-      {"relative symlink to another source-folder file", "a.docx",
-       [](auto&, auto& out, auto&) { fs::create_symlink("../in/other.docx", out / "a.docx"); },
-       Expect::Refused, "in/other.docx"},
-      {"hard link of another source-folder file", "a.docx",
-       [](auto& in, auto& out, auto&) { fs::create_hard_link(in / "other.docx", out / "a.docx"); },
-       Expect::Refused, "in/other.docx"},
-      {"symlink to a file elsewhere", "a.docx",
-       [](auto&, auto& out, auto& dir) {
-         batchtest::writeFile(dir / "victim.txt", "victim");
-         fs::create_symlink(dir / "victim.txt", out / "a.docx");
-       },
-       Expect::Saved, "victim.txt"},
-      {"dangling symlink", "a.docx",
-       [](auto&, auto& out, auto& dir) {
-         fs::create_symlink(dir / "nowhere.docx", out / "a.docx");
-       },
-       Expect::Saved, ""},
-      {"an output name of 253 bytes", longName, [](auto&, auto&, auto&) {}, Expect::Saved, ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Folder d;
-    const fs::path cin = d / "in", cout = d / "out";
-    fs::create_directories(cin);
-    fs::create_directories(cout);
-    const std::string source = c.output == "a.docx" ? "a.docx" : c.output;
-    batchtest::writeTextDocx(cin / source, "正文");
-    batchtest::writeTextDocx(cin / "other.docx", "不在本批的源文件");
-    c.prepare(cin, cout, d.path());
-    const std::string before = c.untouched.empty() ? "" : batchtest::readFile(d / c.untouched);
-    engine::clsDoc e;
-    Recorder r;
-    batchtest::configure(e, r, cin, cout);
-    e.setDocFiles({source});
-    e.Main("ZiHao");
-    const auto errs = r.withId("E");
-    if (c.expect == Expect::Refused) {
-      ASSERT_EQ(errs.size(), 1u);
-      EXPECT_NE(errs[0].msg.find((cout / c.output).string()), std::string::npos) << errs[0].msg;
-    } else {
-      EXPECT_TRUE(errs.empty()) << (errs.empty() ? "" : errs[0].msg);
-      EXPECT_FALSE(fs::is_symlink(cout / c.output));
-      word::Application app;
-      EXPECT_EQ(app.open((cout / c.output).string()).paragraphs().item(1).range().text(), "正文\r");
-      EXPECT_FALSE(fs::exists(d / "nowhere.docx"));
-    }
-    if (!c.untouched.empty()) {
-      EXPECT_EQ(batchtest::readFile(d / c.untouched), before);
-    }
-    for (const auto& entry : fs::directory_iterator(cout)) {
-      EXPECT_NE(entry.path().filename().string().rfind(".", 0), 0u) << entry.path();
-    }
-  }
 }
 
 TEST_F(Saving, TwoSourcesOfOneOutputNameGiveAWarning) {

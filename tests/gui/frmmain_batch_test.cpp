@@ -21,6 +21,7 @@
 #include "app/server/engine_client.h"
 #include "app/server/process_sweep.h"
 #include "gui_test_support.h"
+#include "settings/settings.h"
 
 using gui_test::Harness;
 
@@ -55,6 +56,10 @@ bool running(pid_t pid) {
   return close > 0 && close + 2 < text.size() && text[close + 2] != 'Z';
 }
 
+std::string s(const QString& text) {
+  return text.toStdString();
+}
+
 void copyCorpus(const QString& name, const QString& to) {
   QVERIFY(QFile::copy(QStringLiteral(QF_CORPUS_DIR "/word/") + name, to));
 }
@@ -70,6 +75,8 @@ private slots:
   void theFourButtonsPassTheFourRunModes_data();
   void theFourButtonsPassTheFourRunModes();
   void theBatchUsesWhatTheFileHolds();
+  void theBatchSendsWhatTheCommandLineSends_data();
+  void theBatchSendsWhatTheCommandLineSends();
   void eventHandling();
   void startsAreDisabledWhileABatchRuns();
   void aRealBatchTypesetsTwoDocuments();
@@ -171,6 +178,75 @@ void FrmMainBatchTest::theBatchUsesWhatTheFileHolds() {
   QCOMPARE(h.text("txtBang")->text(), QStringLiteral("22"));
 }
 
+// The window hands the engine what loadEngineProperties gives for setup.ini as the batch's
+// load left it, the road the command line takes too: values the controls cannot show reach
+// the engine as the file holds them, and sections the load wrote back reach it as written.
+void FrmMainBatchTest::theBatchSendsWhatTheCommandLineSends_data() {
+  QTest::addColumn<QByteArray>("ini");         // setup.ini before the window opens
+  QTest::addColumn<QStringList>("laterEdits"); // section/key=value, written after it opened
+  QTest::addColumn<QStringList>("expected");   // property=value
+  QTest::newRow("lists that select nothing")
+      << QByteArray("[font]\nbtAlign=-1\nfontJJ=7\n[shuiyin]\ncolor=9\ntxtstyle=abc\n"
+                    "[pageinfo]\nPageSize=\n[headerfooter]\nnumberalign=-1\n")
+      << QStringList{} << QStringList{"标题对齐=-1",  "字号增减=7", "水印颜色=9",
+                                      "水印样式=abc", "纸张大小=",  "页码对齐=-1"};
+  QTest::newRow("font names typed into the file")
+      << QByteArray("[font]\nfontnamezw=微软雅黑\n[headerfooter]\nheaderfontname=abc\n")
+      << QStringList{} << QStringList{"正文字体=微软雅黑", "页眉字体=abc"};
+  QTest::newRow("a list showing another entry")
+      << QByteArray("[font]\nfontnamebt=1\nfontsizezw=2\n")
+      << QStringList{"font/fontnamebt=9", "font/fontsizezw=99"}
+      << QStringList{"标题字体=宋体", "正文字号=11"};
+  QTest::newRow("tool section written back")
+      << QByteArray() << QStringList{"tool/kongge=abc", "tool/biaodian=0.4", "tool/juhao=1"}
+      << QStringList{"空格=0", "标点=0", "句号=1"};
+  QTest::newRow("paragraph section written back")
+      << QByteArray() << QStringList{"paragraph/LineSpacingRule=1.0"} << QStringList{"行距=1"};
+  QTest::newRow("sections left as they are")
+      << QByteArray("[font]\nfontboldzw=0.4\n[shuiyin]\nop=7\n")
+      << QStringList{"headerfooter/useheader=abc"}
+      << QStringList{"正文加粗=0.4", "水印=7", "使用页眉=abc"};
+}
+
+void FrmMainBatchTest::theBatchSendsWhatTheCommandLineSends() {
+  QFETCH(QByteArray, ini);
+  QFETCH(QStringList, laterEdits);
+  QFETCH(QStringList, expected);
+  QFile::remove(log_);
+  Harness h(QF_FAKE_ENGINE, false);
+  h.writeIni(ini);
+  h.open();
+  settings::IniFile other(h.iniPath().toStdString());
+  for (const QString& edit : laterEdits) {
+    const QString sectionKey = edit.section('=', 0, 0);
+    QVERIFY(other
+                .set(s(sectionKey.section('/', 0, 0)), s(sectionKey.section('/', 1)),
+                     s(edit.section('=', 1)))
+                .ok);
+  }
+  h.openFolder(h.folderWith("docs", {"a.docx"}));
+  h.select({0});
+  QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
+  QVERIFY(h.waitForBatch());
+
+  QList<QJsonObject> log = requests(log_);
+  QVERIFY(log.size() >= 46);
+  const auto loaded = settings::loadEngineProperties(settings::IniFile(s(h.iniPath())));
+  QCOMPARE(loaded.size(), std::size_t(46));
+  QStringList differences; // every property that differs, in one message
+  for (std::size_t i = 0; i < loaded.size(); ++i) {
+    const QJsonObject& sent = log[static_cast<qsizetype>(i)];
+    const QString name = QString::fromStdString(loaded[i].first);
+    const QString value = QString::fromStdString(loaded[i].second);
+    if (sent["op"] != "set" || sent["name"] != name || sent["value"] != value)
+      differences << name + ": sent " + sent["name"].toString() + "=" + sent["value"].toString() +
+                         ", file gives " + value;
+  }
+  QVERIFY2(differences.isEmpty(), qPrintable(differences.join("; ")));
+  for (const QString& e : expected)
+    QCOMPARE(setValue(log, e.section('=', 0, 0)), e.section('=', 1));
+}
+
 void FrmMainBatchTest::eventHandling() {
   Harness h;
   app::gui::FrmMain& w = *h.window;
@@ -238,7 +314,7 @@ void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
   for (const char* name : {"mnuMerge", "mnuPrint"})
     QVERIFY2(!h.find<QAction>(name)->isEnabled(), name);
   // A second start is refused, even from code.
-  h.window->cmd排版_Click(2);
+  h.window->startBatch(2);
   h.find<QAction>("mnuStart")->trigger();
   // The window keeps working: events arrive and the status line moves while the batch runs.
   QTRY_COMPARE_WITH_TIMEOUT(h.label("Label1_54")->text(), QStringLiteral("正在处理：slow2.docx"),
@@ -504,7 +580,7 @@ void FrmMainBatchTest::screenshots() {
   h.window->Message("100", "完成：关于召开年度工作会议的通知.docx", "1", "2", "");
   h.window->Message("0", "正在处理", "2", "2", "安全生产管理办法.doc");
   for (int page = 0; page < 11; ++page) {
-    h.window->Option1_Click(page);
+    h.window->showPage(page);
     QApplication::processEvents();
     QVERIFY(h.window->grab().save(
         QStringLiteral("%1/page-%2.png").arg(dir).arg(page, 2, 10, QChar('0'))));

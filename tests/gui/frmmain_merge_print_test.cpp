@@ -55,6 +55,7 @@ private slots:
   void printNeedsADocument();
   void printsTheLastTwoOfTen();
   void printWithoutPrinterAndWithoutDefault();
+  void offersThePrintersThePrintModuleLists();
 };
 
 void FrmMainMergePrintTest::mergeNeedsTwoDocuments() {
@@ -162,6 +163,26 @@ void FrmMainMergePrintTest::printWithoutPrinterAndWithoutDefault() {
            QStringLiteral("没有可用的打印机：系统没有设置默认打印机，未打印任何文件。"));
   QCOMPARE(h.messages().size(), 1);
   QCOMPARE(h.progress()->value(), 1);
+}
+
+// Left to itself the window offers exactly the destinations the print module lists (the same
+// list `quillfold printers` shows), in its order, the first one chosen.
+void FrmMainMergePrintTest::offersThePrintersThePrintModuleLists() {
+  if (!haveQueue())
+    QSKIP("needs the Quillfold_PDF queue (scripts/start-cups)");
+  gui_test::Harness h(QF_FAKE_ENGINE, false);
+  h.systemPrinters = true;
+  h.open();
+  QStringList expected;
+  for (const std::string& name : app::print::printers().names)
+    expected << QString::fromStdString(name);
+  QStringList offered;
+  QComboBox* box = h.combo("cbPrinter");
+  for (int i = 0; i < box->count(); ++i)
+    offered << box->itemText(i);
+  QCOMPARE(offered, expected);
+  QVERIFY(offered.contains(QStringLiteral("Quillfold_PDF")));
+  QCOMPARE(box->currentIndex(), 0);
 }
 
 QTEST_MAIN(FrmMainMergePrintTest)

@@ -8,10 +8,12 @@
 #include <QTextBrowser>
 #include <QTimer>
 #include <QtTest>
+#include <set>
 
 #include "../common/default_properties.h"
 #include "app/gui/chinese.h"
 #include "app/gui/filelist.h"
+#include "app/gui/settings_controls.h"
 #include "gui_test_support.h"
 
 using gui_test::Harness;
@@ -36,6 +38,9 @@ private slots:
   void storedValuesReachControlsAndEngine_data();
   void storedValuesReachControlsAndEngine();
   void lineSpacingRule();
+  void controlStates_data();
+  void controlStates();
+  void controlTableCoversTheSettings();
   void patternMatching_data();
   void patternMatching();
   void fileListPatternAndProgressRange();
@@ -385,7 +390,7 @@ void FrmMainSettingsTest::layoutAtLaptopWidth() {
   h.printers = {"Office-Laser"};
   h.window->resize(1366, 768);
   auto besideItsNote = [&](const char* list, const char* note) {
-    h.window->Option1_Click(10);
+    h.window->showPage(10);
     QApplication::processEvents();
     QComboBox* box = h.combo(list);
     QLabel* label = nullptr;
@@ -400,7 +405,7 @@ void FrmMainSettingsTest::layoutAtLaptopWidth() {
   besideItsNote("cbFontJJ", "仅将【字号>10.5】的字号全部减小或增大1号。");
   besideItsNote("cbPrinter", "将选定的文档输出到选定打印机：");
 
-  h.window->Option1_Click(4);
+  h.window->showPage(4);
   QApplication::processEvents();
   QComboBox* style = h.combo("cbStyle");
   style->setCurrentIndex(1);
@@ -558,12 +563,12 @@ void FrmMainSettingsTest::loadingRewritesParagraphAndToolOnly() {
   QCOMPARE(h.ini("tool", "BiaoDian"), std::string("1"));
   QCOMPARE(h.ini("tool", "JuHao"), std::string("0"));
   // A stored text the check box cannot take: the box keeps its state, the file gets that
-  // state, and the engine still receives the stored text.
+  // state, and the engine receives what the file now holds.
   QCOMPARE(h.ini("tool", "KongGe"), std::string("0"));
   QVERIFY(!h.check("chkKongGe")->isChecked());
   for (const auto& [name, value] : h.window->engineProperties())
     if (name == "空格")
-      QCOMPARE(value, std::string("abc"));
+      QCOMPARE(value, std::string("0"));
   // The controls show the loaded values.
   QVERIFY(h.check("chkBzw")->isChecked());
   QVERIFY(h.radio("op3")->isChecked());
@@ -615,7 +620,8 @@ void FrmMainSettingsTest::storedValuesReachControlsAndEngine_data() {
   QTest::newRow("font by name selects it")
       << QByteArray("[font]\nfontnamebt=黑体\n") << "cbFontBt" << 1 << "标题字体"
       << "黑体";
-  // A list never shows "no selection", and the engine gets what the list shows.
+  // A list never shows "no selection"; the engine gets the stored text converted as the
+  // command line converts it: a font or size list's default entry, an Index key's text itself.
   QTest::newRow("body font -1 is 宋体")
       << QByteArray("[font]\nfontnamezw=-1\n") << "cbFontZw" << 0 << "正文字体"
       << "宋体";
@@ -630,10 +636,10 @@ void FrmMainSettingsTest::storedValuesReachControlsAndEngine_data() {
       << "宋体";
   QTest::newRow("-1 shows the default")
       << QByteArray("[font]\nbtAlign=-1\n") << "cbBtAlign" << 0 << "标题对齐"
-      << "0";
+      << "-1";
   QTest::newRow("position past the end shows the default")
       << QByteArray("[shuiyin]\ncolor=9\n") << "cbColor" << 0 << "水印颜色"
-      << "0";
+      << "9";
   QTest::newRow("op 7 is the text watermark")
       << QByteArray("[shuiyin]\nop=7\n") << "op" << 3 << "水印"
       << "7";
@@ -722,6 +728,124 @@ void FrmMainSettingsTest::lineSpacingRule() {
   for (const auto& [name, v] : h.window->engineProperties())
     if (name == "行距")
       QCOMPARE(v, std::string("2.5"));
+}
+
+// The state a control takes for a stored text; -2 stands for "keeps its state".
+void FrmMainSettingsTest::controlStates_data() {
+  QTest::addColumn<QString>("sectionKey");
+  QTest::addColumn<QString>("stored");
+  QTest::addColumn<int>("state");
+  const int keep = -2;
+  const struct {
+    const char* sectionKey;
+    const char* stored;
+    int state;
+  } rows[] = {
+      {"font/fontsizezw", "10.5", 10},
+      {"font/fontsizebt", "10.5", 10},
+      {"font/fontsizezw", "11.5", 12},
+      {"font/fontsizebt", "14", keep},
+      {"font/fontnamezw", "宋体", keep},
+      {"font/fontnamezw", "-1", -1},
+      {"font/fontnamezw", "-2", keep},
+      {"font/btAlign", "2", 2},
+      {"font/btAlign", "3", keep},
+      {"pageinfo/PageSize", "", keep},
+      {"font/fontboldzw", "0", 0},
+      {"font/fontboldzw", "1", 1},
+      {"font/fontboldzw", "0.4", 0},
+      {"font/fontboldzw", "2", keep},
+      {"tool/JuHao", "yes", keep},
+      {"shuiyin/op", "0", 0},
+      {"shuiyin/op", "1", 1},
+      {"shuiyin/op", "2", 2},
+      {"shuiyin/op", "7", 2},
+      {"shuiyin/op", "", 2},
+      {"shuiyin/op", "1.0", 2},
+      {"paragraph/LineSpacingRule", "0", 0},
+      {"paragraph/LineSpacingRule", "2", 2},
+      {"paragraph/LineSpacingRule", "2.0", 2},
+      {"paragraph/LineSpacingRule", "2.5", 3},
+      {"paragraph/LineSpacingRule", "28", 3},
+      {"paragraph/LineSpacingRule", "1.5", 2},
+      {"paragraph/LineSpacingRule", "-1", -1},
+      {"paragraph/LineSpacingRule", "-3", keep},
+      {"paragraph/LineSpacingRule", "abc", keep},
+      {"shuiyin/txt", "0", keep},
+      {"pageinfo/TopMargin", "3", keep},
+  };
+  for (const auto& r : rows)
+    QTest::newRow((QString::fromUtf8(r.sectionKey) + " = " + QString::fromUtf8(r.stored))
+                      .toUtf8()
+                      .constData())
+        << QString::fromUtf8(r.sectionKey) << QString::fromUtf8(r.stored) << r.state;
+}
+
+void FrmMainSettingsTest::controlStates() {
+  QFETCH(QString, sectionKey);
+  QFETCH(QString, stored);
+  QFETCH(int, state);
+  const settings::KeyInfo* key = settings::findKey(sectionKey.section('/', 0, 0).toStdString(),
+                                                   sectionKey.section('/', 1).toStdString());
+  QVERIFY(key);
+  QCOMPARE(app::gui::controlState(*key, stored.toStdString()).value_or(-2), state);
+}
+
+// Every engine setting has one control, named after a control of the window, and each
+// section is written and read in the window's own order.
+void FrmMainSettingsTest::controlTableCoversTheSettings() {
+  Harness h;
+  std::set<const settings::KeyInfo*> covered;
+  for (const app::gui::SettingsControl& row : app::gui::settingsControls()) {
+    const settings::KeyInfo* key = settings::findKey(row.section, row.key);
+    QVERIFY2(key && !key->property.empty(), row.key.data());
+    QVERIFY2(covered.insert(key).second, row.key.data());
+    QCOMPARE(app::gui::controlOf(*key), &row);
+    for (const QString& name : QString::fromUtf8(row.control.data(), row.control.size()).split(','))
+      QVERIFY2(h.find<QWidget>(name), qPrintable(name));
+  }
+  QCOMPARE(covered.size(), std::size_t(settings::kEnginePropertyCount));
+  QCOMPARE(app::gui::controlOf(*settings::findKey("sys", "docpath")), nullptr);
+
+  auto names = [](const std::vector<const settings::KeyInfo*>& keys) {
+    QStringList out;
+    for (const settings::KeyInfo* k : keys)
+      out << QString::fromUtf8(k->key.data(), k->key.size());
+    return out;
+  };
+  QCOMPARE(names(app::gui::saveOrder("font")),
+           QStringList({"fontnamezw", "fontsizezw", "fontnamebt", "fontsizebt", "fontboldzw",
+                        "fontboldbt", "firstparagraph", "btAlign", "fontJJ"}));
+  QCOMPARE(names(app::gui::saveOrder("shuiyin")),
+           QStringList({"txtfontname", "txt", "jpg", "txtstyle", "op", "color"}));
+  QCOMPARE(names(app::gui::saveOrder("pageinfo")),
+           QStringList({"PageSize", "Orientation", "TopMargin", "BottomMargin", "LeftMargin",
+                        "RightMargin", "Gutter", "GutterPos", "HeaderDistance", "FooterDistance"}));
+  QCOMPARE(names(app::gui::saveOrder("headerfooter")),
+           QStringList({"useheader", "usefooter", "header", "headeralign", "headerfontname",
+                        "headerfontsize", "numberstyle", "numberalign", "zhyemei"}));
+  QCOMPARE(names(app::gui::saveOrder("tool")),
+           QStringList(
+               {"BiaoDian", "KongGe", "KongHang", "TouKongGe", "XiaoKuoHao", "FenLan", "JuHao"}));
+  QStringList shuiyin, tool;
+  for (std::string_view k : app::gui::loadOrder("shuiyin"))
+    shuiyin << QString::fromUtf8(k.data(), k.size());
+  for (std::string_view k : app::gui::loadOrder("tool"))
+    tool << QString::fromUtf8(k.data(), k.size());
+  QCOMPARE(shuiyin, QStringList({"txtfontname", "txtstyle", "jpg", "txt", "op", "color"}));
+  QCOMPARE(tool, QStringList({"biaodian", "kongge", "konghang", "toukongge", "xiaokuohao", "fenlan",
+                              "juhao"}));
+
+  // A section the window writes afresh has its keys in that order.
+  QTest::keyClick(h.check("chkBzw"), Qt::Key_Space);
+  const QByteArray bytes = h.iniBytes();
+  int last = -1;
+  for (const char* key : {"fontnamezw=", "fontsizezw=", "fontnamebt=", "fontsizebt=", "fontboldzw=",
+                          "fontboldbt=", "firstparagraph=", "btAlign=", "fontJJ="}) {
+    const int at = static_cast<int>(bytes.indexOf(key));
+    QVERIFY2(at > last, key);
+    last = at;
+  }
 }
 
 void FrmMainSettingsTest::patternMatching_data() {
@@ -825,7 +949,7 @@ void FrmMainSettingsTest::selectionGivesNamesInListOrder() {
   QCOMPARE(h.window->selectedFileList(), QStringLiteral("a.docx"));
   // Shift and Ctrl with the mouse.
   QListWidget* files = h.list("File1");
-  h.window->Option1_Click(1);
+  h.window->showPage(1);
   QApplication::processEvents();
   auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
     QRect r = files->visualItemRect(files->item(row));
@@ -931,7 +1055,7 @@ void FrmMainSettingsTest::helpPage() {
   auto* browser = h.find<QTextBrowser>("WebBrowser1");
   QVERIFY(browser->toPlainText().contains(QStringLiteral("使用说明")));
   QVERIFY(browser->toPlainText().contains(QStringLiteral("快速开始")));
-  h.window->Option1_Click(9);
+  h.window->showPage(9);
   QCOMPARE(h.find<QTabWidget>("SSTab1")->currentWidget()->findChild<QTextBrowser*>(), browser);
 }
 

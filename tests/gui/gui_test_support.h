@@ -48,7 +48,8 @@ public:
     options.settingsPath = iniPath().toStdString();
     options.programFolder = program.toStdString();
     options.enginePath = engine_;
-    options.printers = [this] { return printers; };
+    if (!systemPrinters)
+      options.printers = [this] { return printers; };
     options.chooseFolder = [this](QWidget*, const QString& caption, const QString& start) {
       folderCaptions << caption;
       folderStarts << start;
@@ -168,6 +169,7 @@ public:
   QString program;
   std::unique_ptr<app::gui::FrmMain> window;
   std::vector<std::string> printers;
+  bool systemPrinters = false; // the window lists the system's printers instead of `printers`
   QString nextFolder, nextPicture;
   QStringList folderCaptions, folderStarts;
   QStringList choiceButtons, opened;

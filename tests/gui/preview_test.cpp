@@ -159,7 +159,7 @@ void PreviewTest::screenshot() {
   QVERIFY(h.waitForBatch(180));
   QTRY_VERIFY_WITH_TIMEOUT(pane(h)->pageCount() > 0 && pane(h)->side() == PreviewPane::Output,
                            120000);
-  h.window->Option1_Click(1);
+  h.window->showPage(1);
   QApplication::processEvents();
   QVERIFY(h.window->grab().save(QStringLiteral("%1/preview.png").arg(dir)));
 }

@@ -3,34 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 #include "app/server/process_sweep.h"
-
-extern char** environ;
+#include "base/process.h"
 
 namespace {
 
+// A child running `argv` with `entry` added to its environment (nothing when empty).
+pid_t start(std::vector<std::string> argv, const std::string& entry) {
+  base::SpawnOptions spawn;
+  spawn.argv = std::move(argv);
+  if (!entry.empty())
+    spawn.setEnv = {entry};
+  int error = 0;
+  pid_t pid = base::spawnProcess(spawn, error);
+  EXPECT_EQ(error, 0);
+  return pid;
+}
+
 // A "sleep" child with `entry` added to its environment (nothing when empty).
 pid_t sleeper(const std::string& entry, const char* seconds = "30") {
-  std::vector<std::string> envs;
-  for (char** e = environ; *e; ++e)
-    envs.emplace_back(*e);
-  if (!entry.empty())
-    envs.push_back(entry);
-  std::vector<char*> env;
-  for (auto& e : envs)
-    env.push_back(e.data());
-  env.push_back(nullptr);
-  char program[] = "/bin/sleep";
-  std::string secs = seconds;
-  char* argv[] = {program, secs.data(), nullptr};
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, program, nullptr, nullptr, argv, env.data()), 0);
-  return pid;
+  return start({"/bin/sleep", seconds}, entry);
 }
 
 bool ended(pid_t pid) {
@@ -78,20 +74,8 @@ TEST(ProcessSweep, EndsMarkedProcessesAndSparesTheRest) {
 
 TEST(ProcessSweep, AProcessThatIgnoresTerminationIsKilledAfterTheGrace) {
   std::string marker = app::newMarker("QF_SWEEP_TEST");
-  std::vector<std::string> envs;
-  for (char** e = environ; *e; ++e)
-    envs.emplace_back(*e);
-  envs.push_back(marker);
-  std::vector<char*> env;
-  for (auto& e : envs)
-    env.push_back(e.data());
-  env.push_back(nullptr);
-  char shell[] = "/bin/sh";
-  char flag[] = "-c";
-  char script[] = "trap '' TERM; sleep 30 & wait";
-  char* argv[] = {shell, flag, script, nullptr};
-  pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, shell, nullptr, nullptr, argv, env.data()), 0);
+  pid_t pid = start({"/bin/sh", "-c", "trap '' TERM; sleep 30 & wait"}, marker);
+  ASSERT_GT(pid, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   auto before = std::chrono::steady_clock::now();
   EXPECT_GE(app::endMarkedProcesses(marker, std::chrono::milliseconds(200)), 1);

@@ -2,6 +2,7 @@
 // Shared pieces of the engine-server tests: a fresh folder per test, environment overrides
 // that undo themselves, and a recorder of the client's callbacks.
 
+#include "../common/scoped_env.h"
 #include "../common/temp_folder.h"
 #include <gtest/gtest.h>
 
@@ -29,24 +30,7 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
 }
 
 // Sets an environment variable for the lifetime of the object (children inherit it).
-class ScopedEnv {
-public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name))
-      old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_)
-      ::setenv(name_, old_->c_str(), 1);
-    else
-      ::unsetenv(name_);
-  }
-
-private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+using ScopedEnv = qftest::ScopedEnv;
 
 // Everything the client reported, in order, as readable lines:
 //   "M <msgId> <cur>/<all> <docName> | <msg>", "E <errId> <errMsg>", "END".

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "base/encoding.h"
+
 using settings::IniEncoding;
 using settings::IniFile;
 using settings_test::fileCount;
@@ -299,7 +301,7 @@ TEST(IniFileGb18030, WritesBackInGb18030AndKeepsOtherBytes) {
 
   ASSERT_TRUE(ini.set("sys", "outpath", "/srv/输出"));
   std::string gbOut;
-  ASSERT_TRUE(settings::utf8ToGb18030("/srv/输出", gbOut));
+  ASSERT_TRUE(base::convertFromUtf8("/srv/输出", "GB18030", gbOut));
   EXPECT_EQ(readBytes(dir / "setup.ini"),
             head + "fontnamebt=" + kGbHeiTi + tail + "\r\n[sys]\r\noutpath=" + gbOut + "\r\n");
   IniFile again(dir / "setup.ini");
@@ -312,7 +314,7 @@ TEST(IniFileGb18030, WritesBackInGb18030AndKeepsOtherBytes) {
 TEST(IniFileGb18030, SectionNameWithBracketTrailByteIsFound) {
   // 乚 is 0x81 0x5D in GB18030: its trail byte is ']'.
   std::string gb;
-  ASSERT_TRUE(settings::utf8ToGb18030("乚", gb));
+  ASSERT_TRUE(base::convertFromUtf8("乚", "GB18030", gb));
   ASSERT_EQ(gb[1], ']');
   TempFolder dir;
   writeBytes(dir / "setup.ini", "[" + gb + "]\nk=" + kGbSongTi + "\n");
@@ -328,36 +330,6 @@ TEST(IniFileGb18030, InvalidBytesBecomeReplacementCharacters) {
   ASSERT_TRUE(ini.set("a", "z", "2"));
   EXPECT_EQ(readBytes(dir / "setup.ini"), "[a]\nk=x\xFFy\nz=2\n");
 }
-
-TEST(Encodings, ConvertBothWays) {
-  EXPECT_EQ(settings::gb18030ToUtf8(kGbSongTi + "A" + kGbFourByte), "宋体A\xF0\xA0\x80\x80");
-  std::string out;
-  ASSERT_TRUE(settings::utf8ToGb18030("黑体€", out));
-  EXPECT_EQ(out, kGbHeiTi + "\xA2\xE3");
-  EXPECT_FALSE(settings::utf8ToGb18030("\xC0\x80", out));
-}
-
-struct Utf8Case {
-  const char* bytes;
-  bool valid;
-};
-
-class Utf8Validity : public testing::TestWithParam<Utf8Case> {};
-
-TEST_P(Utf8Validity, Strict) {
-  EXPECT_EQ(settings::isValidUtf8(GetParam().bytes), GetParam().valid);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, Utf8Validity,
-                         testing::Values(Utf8Case{"", true}, Utf8Case{"abc", true},
-                                         Utf8Case{"宋体", true}, Utf8Case{"\xF0\xA0\x80\x80", true},
-                                         Utf8Case{"\xCB\xCE\xCC\xE5", false}, // GB18030 宋体
-                                         Utf8Case{"\xC0\xAF", false},         // overlong
-                                         Utf8Case{"\xE0\x80\xAF", false},     // overlong
-                                         Utf8Case{"\xED\xA0\x80", false},     // surrogate
-                                         Utf8Case{"\xF4\x90\x80\x80", false}, // > U+10FFFF
-                                         Utf8Case{"\xE5\xAE", false},         // cut short
-                                         Utf8Case{"\x80", false}));
 
 // ---- Atomic replacement ------------------------------------------------------------------
 

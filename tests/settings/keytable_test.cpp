@@ -5,13 +5,13 @@
 #include <cctype>
 #include <set>
 
-using settings::controlState;
 using settings::Conversion;
 using settings::engineValue;
 using settings::findKey;
 using settings::KeyInfo;
 using settings::listEntries;
 using settings::roundedNumber;
+using settings::storedPosition;
 using settings::ValueList;
 
 namespace {
@@ -32,7 +32,11 @@ TEST(KeyTable, HoldsEverySettingOnce) {
   for (const KeyInfo& k : table) {
     sections.insert(std::string(k.section));
     EXPECT_EQ(findKey(k.section, k.key), &k) << k.section << "/" << k.key;
-    if (k.propertyNumber > 0) {
+    // The engine keys come first; only the sys keys fill no property.
+    const bool engineKey = &k < table.data() + settings::kEnginePropertyCount;
+    EXPECT_EQ(k.property.empty(), !engineKey) << k.section << "/" << k.key;
+    EXPECT_EQ(k.section == "sys", !engineKey) << k.section << "/" << k.key;
+    if (engineKey) {
       EXPECT_TRUE(properties.insert(std::string(k.property)).second) << k.property;
       EXPECT_EQ(settings::findProperty(k.property), &k);
     }
@@ -44,21 +48,6 @@ TEST(KeyTable, HoldsEverySettingOnce) {
   EXPECT_EQ(properties.size(), 46u);
   EXPECT_EQ(sections, (std::set<std::string>{"font", "shuiyin", "pageinfo", "headerfooter",
                                              "paragraph", "tool", "sys"}));
-}
-
-TEST(KeyTable, SaveOrderPerSection) {
-  std::vector<std::string> font, tool;
-  for (const KeyInfo& k : settings::keyTable()) {
-    if (k.section == "font")
-      font.emplace_back(k.key);
-    if (k.section == "tool")
-      tool.emplace_back(k.key);
-  }
-  EXPECT_EQ(font, (std::vector<std::string>{"fontnamezw", "fontsizezw", "fontnamebt", "fontsizebt",
-                                            "fontboldzw", "fontboldbt", "firstparagraph", "btAlign",
-                                            "fontJJ"}));
-  EXPECT_EQ(tool, (std::vector<std::string>{"BiaoDian", "KongGe", "KongHang", "TouKongGe",
-                                            "XiaoKuoHao", "FenLan", "JuHao"}));
 }
 
 // Which key fills which engine property, in the engine's property order.
@@ -112,15 +101,14 @@ TEST(KeyTable, PropertyOrderAndSource) {
       "水印颜色 shuiyin/color",
   };
   std::vector<std::string> actual;
-  int number = 0;
-  for (const KeyInfo* k : settings::keysInPropertyOrder()) {
-    EXPECT_EQ(k->propertyNumber, ++number);
-    std::string row = std::string(k->property) + " " + std::string(k->section) + "/";
-    for (char c : k->key)
+  for (const KeyInfo& k : settings::engineKeys()) {
+    std::string row = std::string(k.property) + " " + std::string(k.section) + "/";
+    for (char c : k.key)
       row += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     actual.push_back(row);
   }
   EXPECT_EQ(actual, expected);
+  EXPECT_EQ(settings::engineKeys().data(), settings::keyTable().data());
 }
 
 struct KindCase {
@@ -296,53 +284,65 @@ INSTANTIATE_TEST_SUITE_P(
         EngineCase{"paragraph", "LineSpacingRule", "2.5", "2.5"},
         EngineCase{"pageinfo", "TopMargin", "3,5", "3,5"}, EngineCase{"shuiyin", "txt", "", ""}));
 
-// ---- State of the window control ----------------------------------------------------------
+// ---- The list position a stored text holds -----------------------------------------------
 
-struct ControlCase {
+struct PositionCase {
   const char* section;
   const char* key;
   const char* stored;
   std::optional<int> expected;
 };
 
-class ControlState : public testing::TestWithParam<ControlCase> {};
+class StoredPosition : public testing::TestWithParam<PositionCase> {};
 
-TEST_P(ControlState, SelectsClearsOrKeeps) {
-  const ControlCase& c = GetParam();
-  EXPECT_EQ(controlState(key(c.section, c.key), c.stored), c.expected)
+TEST_P(StoredPosition, PositionNoSelectionOrNothing) {
+  const PositionCase& c = GetParam();
+  EXPECT_EQ(storedPosition(key(c.section, c.key), c.stored), c.expected)
       << c.section << "/" << c.key << " = " << c.stored;
 }
 
-const std::optional<int> kKeep;
+const std::optional<int> kNone;
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ControlState,
-    testing::Values(
-        ControlCase{"font", "fontsizezw", "10.5", 10},
-        ControlCase{"font", "fontsizebt", "10.5", 10},
-        ControlCase{"font", "fontsizezw", "11.5", 12}, ControlCase{"font", "fontsizezw", "9.5", 10},
-        ControlCase{"font", "fontsizebt", "14", kKeep}, ControlCase{"font", "fontsizezw", "14", 14},
-        ControlCase{"font", "fontnamezw", "宋体", kKeep},
-        ControlCase{"font", "fontnamezw", "-1", -1}, ControlCase{"font", "fontnamezw", "-2", kKeep},
-        ControlCase{"font", "btAlign", "2", 2}, ControlCase{"font", "btAlign", "3", kKeep},
-        ControlCase{"pageinfo", "PageSize", "", kKeep}, ControlCase{"font", "fontboldzw", "0", 0},
-        ControlCase{"font", "fontboldzw", "1", 1}, ControlCase{"font", "fontboldzw", "0.4", 0},
-        ControlCase{"font", "fontboldzw", "2", kKeep}, ControlCase{"tool", "JuHao", "yes", kKeep},
-        ControlCase{"shuiyin", "op", "0", 0}, ControlCase{"shuiyin", "op", "1", 1},
-        ControlCase{"shuiyin", "op", "2", 2}, ControlCase{"shuiyin", "op", "7", 2},
-        ControlCase{"shuiyin", "op", "", 2}, ControlCase{"shuiyin", "op", "1.0", 2},
-        ControlCase{"paragraph", "LineSpacingRule", "0", 0},
-        ControlCase{"paragraph", "LineSpacingRule", "1", 1},
-        ControlCase{"paragraph", "LineSpacingRule", "2", 2},
-        ControlCase{"paragraph", "LineSpacingRule", "2.0", 2},
-        ControlCase{"paragraph", "LineSpacingRule", "2.5", 3},
-        ControlCase{"paragraph", "LineSpacingRule", "3", 3},
-        ControlCase{"paragraph", "LineSpacingRule", "28", 3},
-        ControlCase{"paragraph", "LineSpacingRule", "1.5", 2},
-        ControlCase{"paragraph", "LineSpacingRule", "-1", -1},
-        ControlCase{"paragraph", "LineSpacingRule", "-3", kKeep},
-        ControlCase{"paragraph", "LineSpacingRule", "abc", kKeep},
-        ControlCase{"shuiyin", "txt", "0", kKeep},
-        ControlCase{"pageinfo", "TopMargin", "3", kKeep}));
+INSTANTIATE_TEST_SUITE_P(Cases, StoredPosition,
+                         testing::Values(PositionCase{"font", "fontsizezw", "10.5", 10},
+                                         PositionCase{"font", "fontsizebt", "10.5", 10},
+                                         PositionCase{"font", "fontsizezw", "11.5", 12},
+                                         PositionCase{"font", "fontsizezw", "9.5", 10},
+                                         PositionCase{"font", "fontsizebt", "14", kNone},
+                                         PositionCase{"font", "fontsizezw", "14", 14},
+                                         PositionCase{"font", "fontnamezw", "宋体", kNone},
+                                         PositionCase{"font", "fontnamezw", "-1", -1},
+                                         PositionCase{"font", "fontnamezw", "-2", kNone},
+                                         PositionCase{"font", "btAlign", "2", 2},
+                                         PositionCase{"font", "btAlign", "3", kNone},
+                                         PositionCase{"pageinfo", "PageSize", "", kNone},
+                                         PositionCase{"shuiyin", "op", "2", 2},
+                                         // 行距: only its first three entries are positions.
+                                         PositionCase{"paragraph", "LineSpacingRule", "2", 2},
+                                         PositionCase{"paragraph", "LineSpacingRule", "1.5", 2},
+                                         PositionCase{"paragraph", "LineSpacingRule", "3", kNone},
+                                         PositionCase{"paragraph", "LineSpacingRule", "-1", -1},
+                                         PositionCase{"paragraph", "LineSpacingRule", "abc", kNone},
+                                         // Keys without a list hold no position.
+                                         PositionCase{"font", "fontboldzw", "1", kNone},
+                                         PositionCase{"pageinfo", "TopMargin", "-1", kNone}));
+
+struct FixedCase {
+  const char* stored;
+  bool fixed;
+};
+
+class FixedLineSpacing : public testing::TestWithParam<FixedCase> {};
+
+TEST_P(FixedLineSpacing, NumbersAboveTwo) {
+  EXPECT_EQ(settings::isFixedLineSpacing(GetParam().stored), GetParam().fixed) << GetParam().stored;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FixedLineSpacing,
+                         testing::Values(FixedCase{"2", false}, FixedCase{"2.0", false},
+                                         FixedCase{"2.0001", true}, FixedCase{"2.5", true},
+                                         FixedCase{" 28 ", true}, FixedCase{"-3", false},
+                                         FixedCase{"", false}, FixedCase{"28pt", false},
+                                         FixedCase{"inf", false}));
 
 } // namespace

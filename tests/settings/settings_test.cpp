@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using settings::IniFile;
 using settings::loadEngineProperties;
 using settings_test::TempFolder;
@@ -133,20 +135,27 @@ INSTANTIATE_TEST_SUITE_P(
             with(kDefaults, {{"水印文字", "机密"}, {"页眉", "页眉"}})}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(LoadSettings, SectionInTableOrderWithStoredAndEngineValues) {
+// Without setup.ini the engine receives every default converted: the font lists give 宋体
+// (stored "宋体" for three of them, position "0" for the header), the size lists 大五 "11" for
+// the body and the header and 五号 "10.5" for the title.
+TEST(LoadSettings, DefaultsWithoutAFile) {
   TempFolder dir;
-  writeBytes(dir / "setup.ini", "[font]\nfontsizezw=10.5\nfontnamebt=宋体\n");
-  IniFile ini(dir / "setup.ini");
-  auto font = settings::loadSettings(ini, "FONT");
-  ASSERT_EQ(font.size(), 9u);
-  EXPECT_EQ(font[0].key->key, "fontnamezw");
-  EXPECT_EQ(font[1].stored, "10.5");
-  EXPECT_EQ(font[1].engineValue, "11");
-  EXPECT_EQ(font[2].stored, "宋体");
-  EXPECT_EQ(font[2].engineValue, "宋体");
-  EXPECT_EQ(font[8].key->key, "fontJJ");
-  EXPECT_EQ(settings::loadSettings(ini).size(), 46u);
-  EXPECT_TRUE(settings::loadSettings(ini, "sys").empty());
+  const Properties props = loadEngineProperties(IniFile(dir / "setup.ini"));
+  const Properties expected = {
+      {"正文字体", "宋体"}, {"标题字体", "宋体"}, {"水印字体", "宋体"}, {"页眉字体", "宋体"},
+      {"正文字号", "11"},   {"标题字号", "10.5"}, {"页眉字号", "11"},   {"上边距", "3"},
+      {"下边距", "3"},      {"左边距", "2.5"},    {"右边距", "2.5"},    {"页眉边距", "1.5"},
+      {"页脚边距", "1.75"}, {"装订线", "0"},      {"行距", "0"},        {"左缩进", "0"},
+      {"右缩进", ""},       {"水印", "0"},        {"水印图片", ""},     {"水印文字", "Morvane软件"},
+      {"纸张大小", "0"},
+  };
+  ASSERT_EQ(props.size(), 46u);
+  for (const auto& [name, value] : expected) {
+    auto it =
+        std::find_if(props.begin(), props.end(), [&](const auto& p) { return p.first == name; });
+    ASSERT_NE(it, props.end()) << name;
+    EXPECT_EQ(it->second, value) << name;
+  }
 }
 
 TEST(LoadSettings, SavedByOneNameLoadedByTheOther) {

@@ -16,8 +16,7 @@
 #include <sys/resource.h>
 #include <zip.h>
 
-#include <iconv.h>
-
+#include "base/encoding.h"
 #include "base/messages.h"
 #include "word/document.h"
 #include "word/error.h"
@@ -706,14 +705,8 @@ std::string documentWithText(const std::string& text, const char* declaration = 
 }
 
 std::string convertTo(const std::string& utf8, const char* encoding) {
-  iconv_t cd = iconv_open(encoding, "UTF-8");
-  std::string out(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size(), outLeft = out.size();
-  char* dst = out.data();
-  EXPECT_NE(iconv(cd, &in, &inLeft, &dst, &outLeft), static_cast<size_t>(-1)) << encoding;
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
+  std::string out;
+  EXPECT_TRUE(base::convertFromUtf8(utf8, encoding, out)) << encoding;
   return out;
 }
 

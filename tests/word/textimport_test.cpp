@@ -7,29 +7,18 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <pugixml.hpp>
 #include <unistd.h>
 
+#include "base/encoding.h"
 #include "base/messages.h"
 #include "word/error.h"
 
 namespace {
 
-// Converts UTF-8 to `encoding` with iconv; returns false when a character has no mapping.
+// Converts UTF-8 to `encoding`; returns false when a character has no mapping.
 bool encodeAs(const std::string& utf8, const char* encoding, std::string& out) {
-  iconv_t cd = iconv_open(encoding, "UTF-8");
-  if (cd == reinterpret_cast<iconv_t>(-1))
-    return false;
-  out.assign(utf8.size() * 4 + 16, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
-  char* dst = out.data();
-  size_t outLeft = out.size();
-  size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
-  iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return r != static_cast<size_t>(-1);
+  return base::convertFromUtf8(utf8, encoding, out);
 }
 
 std::string encoded(const std::string& utf8, const char* encoding) {

@@ -1,5 +1,7 @@
 #include "word/internal/numbering.h"
 
+#include "base/ascii.h"
+
 #include "word/text.h"
 
 #include <algorithm>
@@ -430,8 +432,8 @@ std::string englishCardinal(long long n) {
 }
 
 std::string capitalised(std::string s) {
-  if (!s.empty() && s[0] >= 'a' && s[0] <= 'z')
-    s[0] = static_cast<char>(s[0] - 'a' + 'A');
+  if (!s.empty())
+    s[0] = base::upperAscii(s[0]);
   return s;
 }
 
