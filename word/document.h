@@ -1,6 +1,8 @@
 #pragma once
-// The Word-compatible document model: Document, its stories, Paragraphs, Range, Font,
-// ParagraphFormat, Find/Replacement and Selection, with Word's meaning.
+// The Word-compatible document model: Application, Document, Paragraphs, Range,
+// Find/Replacement and Selection, with Word's meaning (Font and ParagraphFormat in their own
+// headers, included here; sections, fields, borders, shapes, the view and the page setup in
+// theirs).
 //
 // Text is UTF-8 at the interface. Character positions count Unicode code points (Word counts
 // UTF-16 units; the two differ only for characters outside the BMP). A paragraph's text ends in
