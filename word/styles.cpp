@@ -1,7 +1,10 @@
 #include "word/styles.h"
 
 #include "base/messages.h"
-#include "word/format.h"
+#include "word/internal/access.h"
+#include "word/internal/run_properties.h"
+#include "word/internal/styles.h"
+#include "word/package.h"
 
 namespace word {
 
@@ -9,7 +12,7 @@ namespace {
 
 // The entry name of the styles part of the main document, "" when there is none.
 std::string stylesPart(Document& doc) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   for (const Relationship& rel : pkg.relationships(pkg.mainPart()))
     if (rel.type.size() >= 7 && rel.type.compare(rel.type.size() - 7, 7, "/styles") == 0 &&
         pkg.has(rel.target))
@@ -20,7 +23,7 @@ std::string stylesPart(Document& doc) {
 } // namespace
 
 bool Style::exists() const {
-  return static_cast<bool>(doc_->styleNode(id_));
+  return static_cast<bool>(stylesOf(*doc_).node(id_));
 }
 
 float Style::fontSize() const {
@@ -33,27 +36,27 @@ float Style::fontSize() const {
       });
   if (own)
     return *own;
-  if (pugi::xml_node d = doc_->docDefaultsRPr())
-    if (pugi::xml_node sz = d.child(doc_->stylesNames().q("sz")))
-      return static_cast<float>(sz.attribute(doc_->stylesNames().q("val")).as_double()) / 2;
+  if (pugi::xml_node d = stylesOf(*doc_).docDefaultsRPr())
+    if (pugi::xml_node sz = d.child(stylesOf(*doc_).names().q("sz")))
+      return static_cast<float>(sz.attribute(stylesOf(*doc_).names().q("val")).as_double()) / 2;
   return 10.0f;
 }
 
 void Style::setFontSize(float points) {
   if (!(points >= 1.0f && points <= 1638.0f))
     throw DocumentError(msg::text(msg::kFontSizeInvalid, points));
-  pugi::xml_node s = doc_->styleNode(id_);
+  pugi::xml_node s = stylesOf(*doc_).node(id_);
   if (!s)
     return;
-  const WNames& n = doc_->stylesNames();
+  const WNames& n = stylesOf(*doc_).names();
   setRunSize(ensureChild(s, "rPr", n), points, n);
   const std::string part = stylesPart(*doc_);
   if (!part.empty())
-    doc_->package().markDirty(part);
+    packageOf(*doc_).markDirty(part);
 }
 
 Style normalStyle(Document& doc) {
-  return Style(&doc, doc.defaultParagraphStyle());
+  return Style(&doc, stylesOf(doc).defaultParagraphStyle());
 }
 
 } // namespace word
