@@ -165,6 +165,7 @@ inline constexpr const char* kWhatGutterPos = "装订线位置";
 inline constexpr const char* kWhatLayoutMode = "文档网格";
 inline constexpr const char* kWhatColumnCount = "分栏数";
 inline constexpr const char* kWhatColumnSpacing = "栏间距";
+inline constexpr const char* kWhatSectionStart = "节的起始位置";
 inline constexpr const char* kSettingsPartInvalid =
     "文档的设置部件“{}”内容无效，文档可能已损坏：请用 Word 或 LibreOffice 打开后另存，再排版";
 // Headers, footers, page numbers, fields, breaks and borders.

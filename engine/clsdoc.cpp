@@ -223,7 +223,7 @@ bool clsDoc::runDocument(const RunMode& mode) {
     checkIntegrity(source, runMode);
     if (reportFontStandIns_) {
       try {
-        auto used = word::fontsUsedIn(ActiveDocument().package());
+        auto used = word::fontsUsedIn(ActiveDocument());
         batchFonts_.insert(used.begin(), used.end());
       } catch (...) {
         // Only a notice depends on it: the document goes on.

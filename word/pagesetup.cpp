@@ -7,8 +7,10 @@
 
 #include "base/messages.h"
 #include "word/constants.h"
-#include "word/format.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/run_properties.h"
+#include "word/internal/sections.h"
+#include "word/internal/story.h"
 
 namespace word {
 
@@ -225,7 +227,7 @@ pugi::xml_node ensureSettingsChild(pugi::xml_node settings, const char* local, c
 
 // The settings part of the document's main part ("" when there is none).
 std::string settingsPart(Document& doc) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   std::string main = doc.content().part();
   for (const Relationship& rel : pkg.relationships(main)) {
     const std::string& t = rel.type;
@@ -238,7 +240,7 @@ std::string settingsPart(Document& doc) {
 
 // The w:settings element, or an empty node when the document has none and `create` is false.
 pugi::xml_node settingsRoot(Document& doc, bool create, std::string* partOut) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   std::string part = settingsPart(doc);
   if (part.empty()) {
     if (!create)
@@ -292,7 +294,7 @@ void setSetting(Document& doc, const char* local, bool on) {
   } else {
     return;
   }
-  doc.package().markDirty(part);
+  packageOf(doc).markDirty(part);
 }
 
 // The common value of `get` over the sections, or `undefined` when they differ.
@@ -325,33 +327,6 @@ void setOnOffChild(pugi::xml_node sectPr, const char* local, bool on, const WNam
 }
 
 } // namespace
-
-// ---- sections ---------------------------------------------------------------------------
-
-std::vector<pugi::xml_node> documentSections(Document& doc) {
-  Story& st = doc.content();
-  const WNames& n = st.names();
-  std::vector<pugi::xml_node> out;
-  int count = st.count();
-  for (int i = 0; i < count; ++i) {
-    ParaRec* rec = st.at(i);
-    if (rec->inTable)
-      continue;
-    if (pugi::xml_node s = rec->p.child(n.pPr.c_str()).child(n.sectPr.c_str()))
-      out.push_back(s);
-  }
-  pugi::xml_node body = st.root();
-  pugi::xml_node last;
-  for (pugi::xml_node c = body.last_child(); c && !last; c = c.previous_sibling())
-    if (n.is(c, "sectPr"))
-      last = c;
-  if (!last) {
-    last = body.append_child(n.sectPr.c_str());
-    st.touch();
-  }
-  out.push_back(last);
-  return out;
-}
 
 PageSetup Document::pageSetup() {
   return PageSetup(this, documentSections(*this));
@@ -615,6 +590,51 @@ void PageSetup::setDifferentFirstPageHeaderFooter(bool on) {
   for (pugi::xml_node s : sections_)
     setOnOffChild(s, "titlePg", on, n);
   doc_->content().touch();
+}
+
+namespace {
+
+constexpr const char* kSectionStarts[] = {"continuous", "nextColumn", "nextPage", "evenPage",
+                                          "oddPage"};
+
+// The WordprocessingML names of the part an element belongs to.
+WNames namesOfPart(pugi::xml_node n) {
+  while (n.parent() && n.parent().type() == pugi::node_element)
+    n = n.parent();
+  return WNames::forRoot(n);
+}
+
+} // namespace
+
+int PageSetup::sectionStart() const {
+  return common<int>(
+      sections_,
+      [&](pugi::xml_node s) {
+        const WNames n = namesOfPart(s);
+        const std::string type = attr(child(s, "type", n), "val", n);
+        for (int i = 0; i < 5; ++i)
+          if (type == kSectionStarts[i])
+            return i;
+        return wdSectionNewPage;
+      },
+      wdUndefined);
+}
+
+void PageSetup::setSectionStart(int start) {
+  if (start < wdSectionContinuous || start > wdSectionOddPage)
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatSectionStart, start));
+  for (pugi::xml_node s : sections_) {
+    const WNames n = namesOfPart(s);
+    setAttr(ensureChild(s, "type", n), "val", kSectionStarts[start], n);
+  }
+  doc_->content().touch();
+}
+
+std::vector<PageSetup> PageSetup::eachSection() const {
+  std::vector<PageSetup> out;
+  for (pugi::xml_node s : sections_)
+    out.emplace_back(doc_, std::vector<pugi::xml_node>{s});
+  return out;
 }
 
 // ---- TextColumns --------------------------------------------------------------------------

@@ -4,8 +4,9 @@
 #include <cmath>
 
 #include "base/messages.h"
-#include "word/story.h"
-#include "word/xmlns.h"
+#include "word/internal/access.h"
+#include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 
@@ -57,7 +58,7 @@ void TabStops::add(float position, int alignment) {
     return;
   const WNames& n = st->names();
   const long pos = std::lround(position * 20.0f);
-  for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs()) {
+  for (pugi::xml_node pPr : pPrsOf(ParagraphFormat(range_))) {
     pugi::xml_node tabs = ensureChild(pPr, "tabs", n);
     pugi::xml_node before;
     for (pugi::xml_node t = tabs.child(n.q("tab")); t;) {
@@ -82,7 +83,7 @@ void TabStops::clearAll() {
   if (!st)
     return;
   const WNames& n = st->names();
-  for (pugi::xml_node pPr : ParagraphFormat(range_).pPrs())
+  for (pugi::xml_node pPr : pPrsOf(ParagraphFormat(range_)))
     if (pugi::xml_node tabs = pPr.child(n.q("tabs")))
       pPr.remove_child(tabs);
   st->touch();

@@ -11,12 +11,18 @@
 #include "engine/standard/elements.h"
 #include "engine/standard/layout.h"
 #include "word/batch.h"
+#include "word/borders.h"
 #include "word/document.h"
 #include "word/error.h"
-#include "word/headerfooter.h"
+#include "word/fields.h"
+#include "word/font.h"
+#include "word/page_numbers.h"
 #include "word/pagesetup.h"
+#include "word/paragraph_format.h"
+#include "word/sections.h"
 #include "word/tab_stops.h"
 #include "word/text.h"
+#include "word/view.h"
 
 namespace engine::standard {
 

@@ -11,10 +11,16 @@
 #include "engine/standard/check.h"
 #include "settings/keytable.h"
 #include "standard_notice.h"
-#include "word/headerfooter.h"
+#include "word/borders.h"
+#include "word/fields.h"
+#include "word/font.h"
+#include "word/page_numbers.h"
 #include "word/pagesetup.h"
+#include "word/paragraph_format.h"
+#include "word/sections.h"
 #include "word/styles.h"
 #include "word/tab_stops.h"
+#include "word/view.h"
 
 namespace {
 
@@ -69,8 +75,8 @@ TEST(StandardRun, ADocumentWithoutStylesGetsTheDefaultStyleTheGridIsMeasuredBy) 
   engine::standard::layOut(*doc, {});
   auto back = qftest::roundTrip(*doc);
   ASSERT_TRUE(word::normalStyle(*back).exists());
-  EXPECT_NE(back->package().bytes("word/styles.xml").find("<w:sz w:val=\"20\"/>"),
-            std::string::npos);
+  auto pkg = word::Package::openMemory(back->saveToString(), "out.docx");
+  EXPECT_NE(pkg->bytes("word/styles.xml").find("<w:sz w:val=\"20\"/>"), std::string::npos);
   // 10 pt plus charSpace/4096 pt is at most 156 mm / 28.
   EXPECT_NE(documentXml(*back).find("w:charSpace=\"23734\""), std::string::npos);
   EXPECT_TRUE(engine::standard::checkDocument(*back, {}).empty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "model_helpers.h"
+#include "word/internal/access.h"
 #include "word/pagesetup.h"
 #include "word/styles.h"
 #include "word/tab_stops.h"
@@ -124,7 +125,7 @@ TEST(Style, NormalSizeThroughTheChainAndStatedExplicitly) {
   normal.setFontSize(16.0f);
   auto back = roundTrip(*doc);
   EXPECT_FLOAT_EQ(word::normalStyle(*back).fontSize(), 16.0f);
-  EXPECT_NE(back->package().bytes("word/styles.xml").find("<w:sz w:val=\"32\"/>"),
+  EXPECT_NE(word::packageOf(*back).bytes("word/styles.xml").find("<w:sz w:val=\"32\"/>"),
             std::string::npos);
   EXPECT_FALSE(word::Style(doc.get(), "NoSuchStyle").exists());
 }
@@ -158,9 +159,9 @@ TEST(Style, EnsureNormalMakesTheDefaultParagraphStyleWhereThereIsNone) {
     EXPECT_FLOAT_EQ(normal.fontSize(), c.size) << c.name;
     normal.setFontSize(normal.fontSize());
     auto back = roundTrip(*doc);
-    EXPECT_EQ(back->defaultParagraphStyle(), c.id) << c.name;
+    EXPECT_EQ(word::normalStyle(*back).id(), c.id) << c.name;
     EXPECT_FLOAT_EQ(word::normalStyle(*back).fontSize(), c.size) << c.name;
-    const std::string xml = back->package().bytes("word/styles.xml");
+    const std::string xml = word::packageOf(*back).bytes("word/styles.xml");
     EXPECT_EQ(xml.find("w:default=\"1\""), xml.rfind("w:default=\"1\"")) << c.name;
   }
 }
