@@ -33,9 +33,16 @@ private:
   std::filesystem::path path_;
 };
 
+// The file's bytes, "" when it cannot be opened. Reads through istream::read, which turns a
+// failed read into a stream state rather than an exception: a /proc file of a process that
+// ends while it is read fails with ESRCH, and tests that scan /proc must see that as "gone".
 inline std::string readFile(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::string out;
+  char buf[4096];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0)
+    out.append(buf, static_cast<std::size_t>(in.gcount()));
+  return out;
 }
 
 inline void writeFile(const std::filesystem::path& p, const std::string& bytes) {

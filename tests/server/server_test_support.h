@@ -20,9 +20,10 @@ namespace server_test {
 
 using TempFolder = qftest::TempFolder;
 
+// The file's bytes; a failed read (a /proc file of a process that just ended) ends the
+// text instead of throwing.
 inline std::string readText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return qftest::readFile(path);
 }
 
 inline void writeText(const std::filesystem::path& path, const std::string& text) {

@@ -20,8 +20,7 @@ inline void writeBytes(const std::filesystem::path& path, const std::string& byt
 }
 
 inline std::string readBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return qftest::readFile(path);
 }
 
 // Files in `folder`, not counting the lock files that writers of a settings file leave beside

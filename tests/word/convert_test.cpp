@@ -19,6 +19,7 @@
 
 #include <pugixml.hpp>
 
+#include "../common/temp_folder.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "word/error.h"
@@ -33,10 +34,7 @@ namespace {
 const std::string kCouldNotConvert = msg::kConvertCouldNot;
 const std::string kOle2("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qftest::readFile;
 
 std::string randomBytes(size_t n, unsigned seed) {
   std::mt19937 gen(seed);

@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #include <zip.h>
 
+#include "../common/temp_folder.h"
 #include "base/encoding.h"
 #include "base/messages.h"
 #include "word/document.h"
@@ -32,10 +33,7 @@ namespace {
 
 using Entries = std::vector<std::pair<std::string, std::string>>;
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using qftest::readFile;
 
 void writeFile(const fs::path& p, const std::string& data) {
   std::ofstream out(p, std::ios::binary | std::ios::trunc);
