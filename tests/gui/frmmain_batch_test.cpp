@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "app/server/engine_client.h"
+#include "app/server/engine_pool.h"
 #include "app/server/process_sweep.h"
 #include "gui_test_support.h"
 #include "settings/settings.h"
@@ -385,7 +386,7 @@ void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
   Harness h;
   h.openFolder(h.folderWith("docs", {"a.docx", "crash.docx", "c.docx"}));
   h.select({0, 1, 2});
-  pid_t first = h.window->engineClient()->serverPid();
+  const std::vector<pid_t> first = h.window->enginePool()->serverPids();
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   QVERIFY(h.waitForBatch());
   const QStringList lines = h.messages();
@@ -399,8 +400,15 @@ void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
   QVERIFY2(
       h.infos[0].text.startsWith(QStringLiteral("排版结束：成功 2 个，失败 1 个，有警告 0 个。")),
       qPrintable(h.infos[0].text));
-  QVERIFY(h.window->engineClient()->serverPid() != first);
-  QVERIFY(!running(first));
+  // The server that crashed is gone; the others were not touched.
+  const std::vector<pid_t> now = h.window->enginePool()->serverPids();
+  int gone = 0;
+  for (pid_t pid : first)
+    if (std::find(now.begin(), now.end(), pid) == now.end()) {
+      ++gone;
+      QVERIFY(!running(pid));
+    }
+  QCOMPARE(gone, 1);
 }
 
 void FrmMainBatchTest::aRealServerKilledMidBatch() {
@@ -415,7 +423,7 @@ void FrmMainBatchTest::aRealServerKilledMidBatch() {
   h.select({0, 1, 2});
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   // Killed right after the batch was handed over: whichever document it was on is lost.
-  pid_t pid = h.window->engineClient()->serverPid();
+  pid_t pid = h.window->enginePool()->serverPids().front();
   QVERIFY(pid > 0);
   ::kill(pid, SIGKILL);
   QVERIFY(h.waitForBatch(180));
@@ -526,16 +534,18 @@ void FrmMainBatchTest::closingDuringABatchAsksFirst() {
   h.select({0, 1, 2});
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   QVERIFY(h.window->batchRunning());
-  pid_t server = h.window->engineClient()->serverPid();
+  const std::vector<pid_t> servers = h.window->enginePool()->serverPids();
   h.nextChoice = 0; // 继续排版
   QVERIFY(!h.window->close());
   QCOMPARE(h.choiceButtons.last(), QStringLiteral("继续排版|停止并退出"));
   QVERIFY(h.window->isVisible());
   QVERIFY(h.window->batchRunning());
-  QVERIFY(running(server));
+  for (pid_t server : servers)
+    QVERIFY(running(server));
   h.nextChoice = 1; // 停止并退出
   QVERIFY(h.window->close());
-  QVERIFY(!running(server));
+  for (pid_t server : servers)
+    QVERIFY(!running(server));
   QCOMPARE(h.infos.size(), std::size_t(2)); // the two questions, no closing box
   QCOMPARE(h.ini("sys", "docpath"), h.program.toStdString() + "/docs");
   h.window.reset();
@@ -551,11 +561,15 @@ void FrmMainBatchTest::exitLeavesNoProcessOfOurs() {
   QVERIFY(outsider.waitForStarted());
 
   Harness h;
-  pid_t server = h.window->engineClient()->serverPid();
-  QVERIFY(running(server));
-  QCOMPARE(app::processesWithMarker(app::ownerMarker()).size(), std::size_t(1));
+  // One server per core, all started with the window.
+  const std::vector<pid_t> servers = h.window->enginePool()->serverPids();
+  QCOMPARE(servers.size(), app::EnginePool::defaultJobs());
+  for (pid_t server : servers)
+    QVERIFY(running(server));
+  QCOMPARE(app::processesWithMarker(app::ownerMarker()).size(), servers.size());
   h.window->close();
-  QVERIFY(!running(server));
+  for (pid_t server : servers)
+    QVERIFY(!running(server));
   for (pid_t pid : app::processesWithMarker(app::ownerMarker()))
     QVERIFY2(pid == outsider.processId(), "a process of ours outlived the window");
   QCOMPARE(outsider.state(), QProcess::Running);

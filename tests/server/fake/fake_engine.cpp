@@ -8,7 +8,8 @@
 //   - QF_FAKE_LOG=path appends every request line to that file;
 //   - QF_FAKE_EXIT_AFTER_READY=1 ends right after Ready; QF_FAKE_GARBAGE=1 starts with a line
 //     that is not Ready.
-// Every document gets a Message "2" "模式 <run mode>" before its "100".
+// Every document gets a Message "2" "模式 <run mode>", then a Written event naming
+// <DocOutLocation>/<name>, before its "100". A setWholeBatch request is logged like the others.
 
 #include <chrono>
 #include <csignal>
@@ -119,6 +120,8 @@ int main() {
       if (!failed)
         files = r->names;
       break;
+    case Request::Op::SetWholeBatch:
+      break;
     case Request::Op::Get: {
       Event v;
       v.kind = Event::Kind::Value;
@@ -140,6 +143,10 @@ int main() {
           if (name.find("slow") != std::string::npos)
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
           message("2", "模式 " + r->mode, i + 1, files.size(), name);
+          Event written;
+          written.kind = Event::Kind::Written;
+          written.path = props["DocOutLocation"] + "/" + name;
+          send(written);
           message("100", "完成：" + name, i + 1, files.size(), name);
         }
         message("101", "处理完毕！", files.size(), files.size(), "");
