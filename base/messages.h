@@ -525,6 +525,8 @@ inline constexpr const char* kCliDefaultPrinter = "默认";
 inline constexpr const char* kCliParseExtra = "多余的参数：{}";
 inline constexpr const char* kCliParseRequired = "缺少必需的参数或子命令：{}";
 inline constexpr const char* kCliParseValue = "参数的值不合适：{}";
+inline constexpr const char* kCliParseJobs =
+    "--jobs 的值不合适：应为 1 至 {} 之间的整数（同时排版的引擎数）";
 inline constexpr const char* kCliParseUnknown = "命令行有误：{}";
 inline constexpr const char* kCliParseHint = "运行 quillfold --help 查看用法";
 

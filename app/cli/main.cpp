@@ -125,9 +125,12 @@ std::string parseFailure(const CLI::App*, const CLI::Error& e) {
   } else if (name == "ValidationError" || name == "ConversionError" || name == "ArgumentMismatch" ||
              name == "InvalidError") {
     std::string option = before(what);
-    reason = msg::text(msg::kCliParseValue, option.find(' ') == std::string::npos && !option.empty()
-                                                ? option
-                                                : std::string("?"));
+    if (option == "--jobs")
+      reason = msg::text(msg::kCliParseJobs, qc::kMaxJobs);
+    else
+      reason = msg::text(
+          msg::kCliParseValue,
+          option.find(' ') == std::string::npos && !option.empty() ? option : std::string("?"));
   } else {
     reason = msg::text(msg::kCliParseUnknown, msg::kCliParseHint);
     return msg::text(msg::kCliPrefix, qc::terminalSafe(reason)) + "\n";

@@ -9,8 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/cli/typeset_job.h"
 #include "../common/scoped_env.h"
+#include "app/cli/typeset_job.h"
 #include "cli_helpers.h"
 #include "settings/settings.h"
 #include "word/convert.h"

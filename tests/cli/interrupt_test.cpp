@@ -172,11 +172,12 @@ TEST(Interrupt, ReportsTheOutputsTheServersFinished) {
   const fs::path in = dir / "in", out = dir / "out", tmp = dir / "tmp";
   fs::create_directories(in);
   fs::create_directories(tmp);
-  std::vector<std::string> body(2000, "　　为深入贯彻落实安全生产工作部署，有效防范和遏制重特大事故发生。");
+  std::vector<std::string> body(
+      2000, "　　为深入贯彻落实安全生产工作部署，有效防范和遏制重特大事故发生。");
   for (int i = 0; i < 40; ++i)
     clitest::writeDocx(in / ("n" + std::to_string(i) + ".docx"), body);
-  const pid_t pid = startTool({"typeset", "--dir", in.string(), "--out", out.string(),
-                               "--settings", (dir / "setup.ini").string(), "--jobs", "2"},
+  const pid_t pid = startTool({"typeset", "--dir", in.string(), "--out", out.string(), "--settings",
+                               (dir / "setup.ini").string(), "--jobs", "2"},
                               dir.path(), tmp);
   ASSERT_GT(pid, 0);
   ASSERT_TRUE(waitFor([&] {

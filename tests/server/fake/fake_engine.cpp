@@ -6,6 +6,7 @@
 //   - a document whose name contains "slow" takes 300 ms;
 //   - a property named "bad" is refused like an unknown property;
 //   - QF_FAKE_LOG=path appends every request line to that file;
+//   - QF_FAKE_MAINS=path appends a line "<pid> <name> <name>…" for every Main;
 //   - QF_FAKE_EXIT_AFTER_READY=1 ends right after Ready; QF_FAKE_GARBAGE=1 starts with a line
 //     that is not Ready.
 // Every document gets a Message "2" "模式 <run mode>", then a Written event naming
@@ -131,6 +132,12 @@ int main() {
       break;
     }
     case Request::Op::Main: {
+      if (const char* mains = std::getenv("QF_FAKE_MAINS")) {
+        std::string line = std::to_string(::getpid());
+        for (const auto& name : files)
+          line += " " + name;
+        std::ofstream(mains, std::ios::app) << line << "\n";
+      }
       if (!failed) {
         for (std::size_t i = 0; i < files.size(); ++i) {
           const std::string& name = files[i];
