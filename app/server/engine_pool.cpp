@@ -367,7 +367,7 @@ void EnginePool::onUnitEnded(std::size_t slot) {
 
 // ---- delivery ----------------------------------------------------------------------------
 
-void EnginePool::emit(const Event& event) {
+void EnginePool::tell(const Event& event) {
   if (event.error) {
     if (callbacks_.error)
       callbacks_.error(event.errId, event.errMsg);
@@ -419,7 +419,7 @@ void EnginePool::deliver() {
       std::vector<Event>& events = held_[next_];
       if (nextEvent_ < events.size()) {
         const Event e = events[nextEvent_++];
-        emit(e);
+        tell(e);
         continue;
       }
       if (!ended_[next_])
@@ -436,7 +436,7 @@ void EnginePool::deliver() {
       buildEnd();
     if (endNext_ < end_.size()) {
       const Event e = end_[endNext_++];
-      emit(e);
+      tell(e);
       continue;
     }
     endBatch();

@@ -109,7 +109,7 @@ private:
   void keep(std::size_t document, Event event);
   void assignUnits();
   void deliver();
-  void emit(const Event& event);
+  void tell(const Event& event);
   void buildEnd();
   void endBatch();
 
