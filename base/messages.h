@@ -147,6 +147,8 @@ inline constexpr const char* kWhatLineSpacing = "行距";
 inline constexpr const char* kWhatLineSpacingRule = "行距规则";
 inline constexpr const char* kWhatOutlineLevel = "大纲级别";
 inline constexpr const char* kWhatBaselineAlignment = "文字的垂直对齐方式";
+inline constexpr const char* kWhatCharacterSpacing = "字符间距";
+inline constexpr const char* kWhatTabStop = "制表位";
 inline constexpr const char* kFormatNeedsStandalone = "段落格式只能从独立的格式复制（内部错误）";
 // Page setup.
 inline constexpr const char* kWhatTopMargin = "上边距";
@@ -163,6 +165,7 @@ inline constexpr const char* kWhatGutterPos = "装订线位置";
 inline constexpr const char* kWhatLayoutMode = "文档网格";
 inline constexpr const char* kWhatColumnCount = "分栏数";
 inline constexpr const char* kWhatColumnSpacing = "栏间距";
+inline constexpr const char* kWhatSectionStart = "节的起始位置";
 inline constexpr const char* kSettingsPartInvalid =
     "文档的设置部件“{}”内容无效，文档可能已损坏：请用 Word 或 LibreOffice 打开后另存，再排版";
 // Headers, footers, page numbers, fields, breaks and borders.
@@ -386,7 +389,7 @@ inline constexpr const char* kEventBatchDone = "处理完毕！";
 inline constexpr const char* kEventTypesetFailed = "排版失败：{}：{}";
 inline constexpr const char* kEventNoFileName = "（空文件名）";
 inline constexpr const char* kEventUnknownMode =
-    "未知的运行模式“{}”（应为 0、YeMei、YeMian 或 ZiHao），没有处理任何文档";
+    "未知的运行模式“{}”（应为 0、YeMei、YeMian、ZiHao 或 Standard），没有处理任何文档";
 inline constexpr const char* kEventInterrupted = "排版中断：内部错误";
 inline constexpr const char* kEventConverted = "已用 LibreOffice 从 {} 格式转换";
 inline constexpr const char* kEventLegacyWord = "旧版 Word";
@@ -460,6 +463,105 @@ inline constexpr const char* kIntegrityNotesText = "脚注、尾注和批注";
 inline constexpr const char* kIntegrityHeaderWord = "页眉";
 inline constexpr const char* kIntegrityFooterWord = "页脚";
 
+// ---- The standard run (GB/T 9704-2012) and its check ---------------------------------------
+
+// The elements of an official document.
+inline constexpr const char* kStdElementBlank = "空行";
+inline constexpr const char* kStdElementMasthead = "版头";
+inline constexpr const char* kStdElementDocNumber = "发文字号";
+inline constexpr const char* kStdElementTitle = "标题";
+inline constexpr const char* kStdElementAddressee = "主送机关";
+inline constexpr const char* kStdElementBody = "正文";
+inline constexpr const char* kStdElementHeading1 = "一级标题";
+inline constexpr const char* kStdElementHeading2 = "二级标题";
+inline constexpr const char* kStdElementHeading3 = "三级标题";
+inline constexpr const char* kStdElementHeading4 = "四级标题";
+inline constexpr const char* kStdElementAttachment = "附件说明";
+inline constexpr const char* kStdElementSignature = "发文机关署名";
+inline constexpr const char* kStdElementDate = "成文日期";
+inline constexpr const char* kStdElementNote = "附注";
+inline constexpr const char* kStdElementCopyTo = "抄送";
+inline constexpr const char* kStdElementPrintedBy = "印发机关和印发日期";
+inline constexpr const char* kStdElementTable = "表格";
+// A notice of the standard run about one document.
+inline constexpr const char* kStdHeaderOddPagesOnly =
+    "文档有页眉：公文不设页眉，且页码分奇偶页后，偶数页不再显示原页眉；需要时请在输出文件中补设";
+// A finding of the check. {0} paragraph number, {1} its first words, {2} the element, {3} the
+// measure, {4} what was found, {5} what the standard asks.
+inline constexpr const char* kStdFindingParagraph = "第 {} 段“{}”（{}）：{}为{}，应为{}";
+// {0} where (页面, 奇数页页脚 …), {1} the measure, {2} found, {3} asked.
+inline constexpr const char* kStdFindingDocument = "{}：{}为{}，应为{}";
+inline constexpr const char* kStdWherePage = "页面";
+inline constexpr const char* kStdWherePageNumbers = "页码";
+inline constexpr const char* kStdWhereOddFooter = "奇数页页码";
+inline constexpr const char* kStdWhereEvenFooter = "偶数页页码";
+// The measures.
+inline constexpr const char* kStdWhatPaper = "纸张";
+inline constexpr const char* kStdWhatTopMargin = "上边距（天头）";
+inline constexpr const char* kStdWhatBottomMargin = "下边距";
+inline constexpr const char* kStdWhatLeftMargin = "左边距（订口）";
+inline constexpr const char* kStdWhatRightMargin = "右边距";
+inline constexpr const char* kStdWhatLinesPerPage = "每页行数";
+inline constexpr const char* kStdWhatCharsPerLine = "每行字数";
+inline constexpr const char* kStdWhatLineSpacing = "行距";
+inline constexpr const char* kStdWhatFont = "字体";
+inline constexpr const char* kStdWhatSize = "字号";
+inline constexpr const char* kStdWhatAlignment = "对齐方式";
+inline constexpr const char* kStdWhatIndent = "缩进";
+inline constexpr const char* kStdWhatBlankAbove = "上方的空行";
+inline constexpr const char* kStdWhatColon = "冒号";
+inline constexpr const char* kStdWhatHeadingNumber = "层次序数";
+inline constexpr const char* kStdWhatForm = "写法";
+inline constexpr const char* kStdWhatPlace = "位置";
+inline constexpr const char* kStdWhatLeftSpace = "左侧空字";
+inline constexpr const char* kStdWhatRightSpace = "右侧空字";
+inline constexpr const char* kStdWhatRuleAbove = "上方分隔线";
+inline constexpr const char* kStdWhatRuleBelow = "下方分隔线";
+inline constexpr const char* kStdWhatRuleWidth = "分隔线宽度";
+inline constexpr const char* kStdWhatOddEven = "奇偶页";
+inline constexpr const char* kStdWhatPageNumber = "页码";
+// Values.
+inline constexpr const char* kStdPoints = "{} 磅";
+inline constexpr const char* kStdMillimetres = "{} 毫米";
+inline constexpr const char* kStdCharacters = "{} 字";
+inline constexpr const char* kStdLines = "{} 行";
+inline constexpr const char* kStdChars = "{} 字";
+inline constexpr const char* kStdQuoted = "“{}”";
+inline constexpr const char* kStdMixed = "不一致";
+inline constexpr const char* kStdNone = "无";
+inline constexpr const char* kStdPaperFound = "宽 {}、高 {}";
+inline constexpr const char* kStdPaperExpected = "A4 纵向（宽 210 毫米、高 297 毫米）";
+inline constexpr const char* kStdNoGrid = "未设文档网格";
+inline constexpr const char* kStdNoCharGrid = "未设字符网格";
+inline constexpr const char* kStdExactly = "固定值 {}";
+inline constexpr const char* kStdAtLeast = "最小值 {}";
+inline constexpr const char* kStdMultiple = "{} 倍行距";
+inline constexpr const char* kStdLineSpacingExpected =
+    "每行占一个网格行（固定值 {} 磅，每页 22 行）";
+inline constexpr const char* kStdAlignLeft = "左对齐";
+inline constexpr const char* kStdAlignCentre = "居中";
+inline constexpr const char* kStdAlignRight = "右对齐";
+inline constexpr const char* kStdAlignJustify = "两端对齐";
+inline constexpr const char* kStdAlignOther = "分散对齐";
+// {0} first-line indent, {1} left indent, {2} right indent.
+inline constexpr const char* kStdPlacement = "首行缩进 {}、左缩进 {}、右缩进 {}";
+inline constexpr const char* kStdBodyIndent = "首行缩进 2 字、无其他缩进";
+inline constexpr const char* kStdFlushLeft = "顶格（无缩进）";
+// {0} the alignment, {1} the space.
+inline constexpr const char* kStdAlignedWithRight = "{}、右空 {}";
+inline constexpr const char* kStdAlignedWithLeft = "{}、左空 {}";
+inline constexpr const char* kStdSignatureExpected = "右对齐、右空 2 字";
+inline constexpr const char* kStdStartsAt = "首字距左边 {}";
+inline constexpr const char* kStdNoteExpected = "全角圆括号括入，如“（此件公开发布）”";
+inline constexpr const char* kStdRuleExpected = "与版心等宽的分隔线";
+inline constexpr const char* kStdRuleNarrower = "比版心窄（段落有缩进）";
+inline constexpr const char* kStdNotPlaced = "未定位";
+inline constexpr const char* kStdSameOnAllPages = "各页页码相同";
+inline constexpr const char* kStdOddEvenExpected = "奇数页居右、偶数页居左（奇偶页不同）";
+inline constexpr const char* kStdPageNumberExpected = "“— 1 —”（数字两侧各一条一字线）";
+inline constexpr const char* kStdOddPageExpected = "右对齐、右空 1 字";
+inline constexpr const char* kStdEvenPageExpected = "左对齐、左空 1 字";
+
 // ---- The command line --------------------------------------------------------------------------
 
 // Every reason the command line prints begins with the program's name.
@@ -473,7 +575,7 @@ inline constexpr const char* kCliNoDocuments = "没有给出文档：请列出�
 inline constexpr const char* kCliCannotList = "无法列出文件夹“{}”中的文件：{}";
 inline constexpr const char* kCliNothingToTypeset = "文件夹“{}”中没有可排版的文档";
 inline constexpr const char* kCliUnknownMode =
-    "未知的 --mode“{}”（应为 full、header、page 或 size）";
+    "未知的 --mode“{}”（应为 full、header、page、size 或 standard）";
 inline constexpr const char* kCliOutNeedsFolder = "--out 需要一个文件夹";
 
 // The output folder, checked before anything is typeset or merged.
@@ -520,6 +622,16 @@ inline constexpr const char* kCliMergeTooFew = "{}（合并至少需要两个文
 inline constexpr const char* kCliPrintNothing = "{}（请列出要打印的文件）";
 inline constexpr const char* kCliNoPrinters = "没有可用的打印机（CUPS 没有打印机，或没有运行）";
 inline constexpr const char* kCliDefaultPrinter = "默认";
+
+// `check`. {0} the file.
+inline constexpr const char* kCliCheckConforms = "{}：符合 GB/T 9704-2012 的各项可测条款";
+// {0} the file, {1} how many findings.
+inline constexpr const char* kCliCheckBreaks = "{}：有 {} 处不符合 GB/T 9704-2012：";
+// {0} the file, {1} the reason.
+inline constexpr const char* kCliCheckUnreadable = "{}：无法读取，没有检查：{}";
+// {0} documents, {1} conforming, {2} not conforming, {3} unreadable.
+inline constexpr const char* kCliCheckSummary =
+    "共检查 {} 个文档：符合 {} 个，不符合 {} 个，无法读取 {} 个。";
 
 // Mistakes on the command line found by the parser.
 inline constexpr const char* kCliParseExtra = "多余的参数：{}";

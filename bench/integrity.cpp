@@ -31,7 +31,7 @@ std::string generatedBody(int paragraphs) {
 void BM_Census(benchmark::State& state) {
   auto pkg = qftest::makePackage(generatedBody(static_cast<int>(state.range(0))));
   for (auto _ : state)
-    benchmark::DoNotOptimize(engine::takeCensus(*pkg));
+    benchmark::DoNotOptimize(word::takeCensus(*pkg));
   state.SetComplexityN(state.range(0));
 }
 BENCHMARK(BM_Census)->RangeMultiplier(10)->Range(100, 50000)->Complexity(benchmark::oN);

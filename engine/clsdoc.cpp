@@ -15,6 +15,7 @@
 #include "base/system_error.h"
 #include "base/temp_folder.h"
 #include "engine/memory_budget.h"
+#include "engine/standard/settings.h"
 #include "settings/keytable.h"
 #include "word/fonts.h"
 
@@ -47,6 +48,8 @@ std::string reasonOf(const word::DocumentError& e) {
 clsDoc::clsDoc() {
   for (const auto& name : kPropertyNames)
     props_.emplace(name, std::string());
+  for (const auto& p : standard::properties())
+    props_.emplace(std::string(p.name), std::string(p.defaultText));
 }
 
 clsDoc::~clsDoc() {
@@ -186,6 +189,9 @@ const clsDoc::RunMode* clsDoc::findRunMode(const std::string& name) {
       {"YeMian", false, {&clsDoc::setupPage}},
       // Font sizes only.
       {"ZiHao", false, {&clsDoc::changeFontSizes}},
+      // The national standard for official documents (engine/standard/): its text rewrites
+      // come before the census, the layout after.
+      {"Standard", true, {&clsDoc::standardLayout}, {&clsDoc::standardText}},
   };
   for (const RunMode& mode : kRunModes)
     if (mode.name == name)
@@ -205,6 +211,9 @@ bool clsDoc::runDocument(const RunMode& mode) {
       throw word::DocumentError(curPath_, "", *shortfall);
     if (mode.numbersAsText)
       ActiveDocument().convertNumbersToText();
+    // Rewrites the run intends, before the census it is compared with.
+    for (Step step : mode.textSteps)
+      (this->*step)();
     const Census source = takeCensus(ActiveDocument());
     for (Step step : mode.steps)
       (this->*step)();
@@ -214,7 +223,7 @@ bool clsDoc::runDocument(const RunMode& mode) {
     checkIntegrity(source, runMode);
     if (reportFontStandIns_ || gatherFonts_) {
       try {
-        auto used = word::fontsUsedIn(ActiveDocument().package());
+        auto used = word::fontsUsedIn(ActiveDocument());
         batchFonts_.insert(used.begin(), used.end());
       } catch (...) {
         // Only a notice depends on it: the document goes on.

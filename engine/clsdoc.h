@@ -40,7 +40,8 @@ public:
   ~clsDoc();
 
   // The 49 properties in interface order: the 46 settings (Chinese names) then DocPath,
-  // DocFileName, DocOutLocation.
+  // DocFileName, DocOutLocation. The properties of the standard run
+  // (engine::standard::properties()) are accepted as well, with their defaults until set.
   static const std::vector<std::string>& propertyNames();
   // Sets / reads a property by name. Throws std::invalid_argument for an unknown name.
   void setProperty(const std::string& name, const std::string& value);
@@ -65,7 +66,8 @@ public:
   // The font names the outputs of the last batch asked for (gathered while stand-ins are
   // reported or fonts gathered).
   const std::set<std::string>& batchFonts() const { return batchFonts_; }
-  // Runs the batch in `runMode` ("0", "YeMei", "YeMian" or "ZiHao"). Never throws.
+  // Runs the batch in `runMode` ("0", "YeMei", "YeMian", "ZiHao", or "Standard": the layout of
+  // the national standard for official documents, engine/standard/). Never throws.
   void Main(const std::string& runMode);
 
 private:
@@ -86,6 +88,10 @@ private:
   void formatNumberedHeadings();
   void saveOutput();
   void changeFontSizes(); // the "ZiHao" run
+  // The "Standard" run (engine/standard/): the text as the standard writes it (before the
+  // census), then the layout.
+  void standardText();
+  void standardLayout();
 
   // A run mode: the steps a document goes through, in order.
   using Step = void (clsDoc::*)();
@@ -95,6 +101,9 @@ private:
     // reads them as text).
     bool numbersAsText = false;
     std::vector<Step> steps;
+    // Steps that rewrite text as the run intends, before the census (so the comparison with
+    // the output does not take their changes for losses).
+    std::vector<Step> textSteps = {};
   };
   // The run mode called `name`, or null for an unknown name.
   static const RunMode* findRunMode(const std::string& name);

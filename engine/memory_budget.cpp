@@ -86,7 +86,7 @@ uint64_t runMemoryEstimate(int64_t paragraphs, const std::string& runMode) {
   // Measured growth of a run over the opened document, with room to spare: the full run
   // writes paragraph properties and fonts on every paragraph and run (about 3.7 KiB a
   // paragraph on plain documents); the partial runs change little per paragraph.
-  const uint64_t perParagraph = runMode == "0" ? 4096 : 512;
+  const uint64_t perParagraph = runMode == "0" || runMode == "Standard" ? 4096 : 512;
   const uint64_t fixed = 32 * kMiB;
   return fixed + static_cast<uint64_t>(std::max<int64_t>(paragraphs, 0)) * perParagraph;
 }

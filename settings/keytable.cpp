@@ -91,17 +91,38 @@ constexpr KeyInfo kKeys[] = {
     {"水印字体",   "shuiyin",      "txtfontname",    "宋体",        C::IndexToName, L::FontNames,        false},
     {"水印样式",   "shuiyin",      "txtstyle",       "0",           C::Index,       L::WatermarkStyle,   false},
     {"水印颜色",   "shuiyin",      "color",          "0",           C::Index,       L::WatermarkColor,   false},
+    // The standard run's keys: the elements it handles (and the check measures) and its fonts.
+    {"国标标题",         "standard", "title",          "1",              C::Check, L::None, false},
+    {"国标主送机关",     "standard", "addressee",      "1",              C::Check, L::None, false},
+    {"国标层次标题",     "standard", "headings",       "1",              C::Check, L::None, false},
+    {"国标附件说明",     "standard", "attachment",     "1",              C::Check, L::None, false},
+    {"国标落款",         "standard", "signature",      "1",              C::Check, L::None, false},
+    {"国标附注",         "standard", "note",           "1",              C::Check, L::None, false},
+    {"国标版记",         "standard", "record",         "1",              C::Check, L::None, false},
+    {"国标发文字号",     "standard", "docnumber",      "1",              C::Check, L::None, false},
+    {"国标页码",         "standard", "pagenumbers",    "1",              C::Check, L::None, false},
+    {"国标标题字体",     "standard", "titlefont",      "方正小标宋简体", C::Text,  L::None, false},
+    {"国标正文字体",     "standard", "bodyfont",       "仿宋_GB2312",    C::Text,  L::None, false},
+    {"国标一级标题字体", "standard", "heading1font",   "黑体",           C::Text,  L::None, false},
+    {"国标二级标题字体", "standard", "heading2font",   "楷体_GB2312",    C::Text,  L::None, false},
+    {"国标三级标题字体", "standard", "heading3font",   "仿宋_GB2312",    C::Text,  L::None, false},
+    {"国标四级标题字体", "standard", "heading4font",   "仿宋_GB2312",    C::Text,  L::None, false},
+    {"国标页码字体",     "standard", "pagenumberfont", "宋体",           C::Text,  L::None, false},
+    {"国标版记字体",     "standard", "recordfont",     "仿宋_GB2312",    C::Text,  L::None, false},
     {"",           "sys",          "docpath",        "",            C::Text,        L::None,             false},
     {"",           "sys",          "outpath",        "",            C::Text,        L::None,             false},
     {"",           "sys",          "pdf",            "0",           C::Check,       L::None,             false},
 };
 // clang-format on
 
-// The engine keys come first, each property once.
+// The engine keys come first, then the standard run's, each property once; the sys keys last.
 constexpr bool engineKeysComeFirst() {
   const std::span<const KeyInfo> keys = kKeys;
+  constexpr std::size_t withProperty = kEnginePropertyCount + kStandardPropertyCount;
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].property.empty() != (i >= kEnginePropertyCount))
+    if (keys[i].property.empty() != (i >= withProperty))
+      return false;
+    if ((keys[i].section == "standard") != (i >= kEnginePropertyCount && i < withProperty))
       return false;
     for (std::size_t j = 0; j < i; ++j)
       if (!keys[i].property.empty() && keys[j].property == keys[i].property)
@@ -109,7 +130,8 @@ constexpr bool engineKeysComeFirst() {
   }
   return true;
 }
-static_assert(engineKeysComeFirst(), "the first 46 rows fill the engine properties, once each");
+static_assert(engineKeysComeFirst(),
+              "the first 46 rows fill the engine properties, the next 17 the standard run's");
 
 using base::equalsNoCase;
 
@@ -171,6 +193,10 @@ std::span<const KeyInfo> engineKeys() {
   return std::span<const KeyInfo>(kKeys).first(kEnginePropertyCount);
 }
 
+std::span<const KeyInfo> standardKeys() {
+  return std::span<const KeyInfo>(kKeys).subspan(kEnginePropertyCount, kStandardPropertyCount);
+}
+
 const KeyInfo* findKey(std::string_view section, std::string_view key) {
   for (const KeyInfo& k : kKeys)
     if (equalsNoCase(k.section, section) && equalsNoCase(k.key, key))
@@ -179,7 +205,9 @@ const KeyInfo* findKey(std::string_view section, std::string_view key) {
 }
 
 const KeyInfo* findProperty(std::string_view property) {
-  for (const KeyInfo& k : engineKeys())
+  if (property.empty())
+    return nullptr;
+  for (const KeyInfo& k : keyTable())
     if (k.property == property)
       return &k;
   return nullptr;

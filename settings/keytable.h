@@ -68,19 +68,26 @@ struct KeyInfo {
 
 // Number of engine settings properties.
 inline constexpr int kEnginePropertyCount = 46;
+// Number of properties of the standard run (the [standard] section).
+inline constexpr int kStandardPropertyCount = 17;
 
 // All keys: the 46 engine keys in the engine's property order (纸张大小 first, 水印颜色 last),
-// then sys/docpath, sys/outpath and sys/pdf, which fill no property. The defaults of the two
+// the 17 keys of the standard run ([standard]: the elements it handles and its fonts), then
+// sys/docpath, sys/outpath and sys/pdf, which fill no property. The defaults of the two
 // folders depend on the program folder (settings.h); their defaultText is therefore "".
 std::span<const KeyInfo> keyTable();
 
 // The 46 engine keys in the engine's property order: the first rows of keyTable().
 std::span<const KeyInfo> engineKeys();
+// The keys of the standard run, whose properties only its run mode and the check read: the
+// rows after the engine keys.
+std::span<const KeyInfo> standardKeys();
 
 // The row of section/key (both matched without regard to ASCII case), or null.
 const KeyInfo* findKey(std::string_view section, std::string_view key);
 
-// The row whose engine property is `property` (exact UTF-8 match), or null.
+// The row whose engine property (or standard-run property) is `property` (exact UTF-8
+// match), or null.
 const KeyInfo* findProperty(std::string_view property);
 
 // `text` read as a decimal number (blanks around it, an optional sign, digits with an optional

@@ -30,6 +30,14 @@ std::vector<std::pair<std::string, std::string>> loadEngineProperties(const IniF
   return out;
 }
 
+std::vector<std::pair<std::string, std::string>> loadStandardProperties(const IniFile& file) {
+  std::vector<std::pair<std::string, std::string>> out;
+  for (const KeyInfo& key : standardKeys())
+    out.emplace_back(std::string(key.property),
+                     engineValue(key, file.get(key.section, key.key, key.defaultText)));
+  return out;
+}
+
 fs::path programFolder() {
   std::error_code ec;
   fs::path exe = fs::read_symlink("/proc/self/exe", ec);

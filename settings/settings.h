@@ -18,6 +18,10 @@ namespace settings {
 // command line both hand the engine exactly this before a run.
 std::vector<std::pair<std::string, std::string>> loadEngineProperties(const IniFile& file);
 
+// The properties of the standard run (the [standard] section), (Chinese name, value) in
+// key-table order; the engine ignores them in its other run modes.
+std::vector<std::pair<std::string, std::string>> loadStandardProperties(const IniFile& file);
+
 // The folder of the running executable (from /proc/self/exe); empty when it cannot be found.
 std::filesystem::path programFolder();
 

@@ -17,6 +17,12 @@ inline constexpr int wdAlignParagraphLeft = 0, wdAlignParagraphCenter = 1,
                      wdAlignParagraphDistribute = 4;
 // wdUndefined for integer properties
 inline constexpr int wdUndefined = 9999999;
+// Word's "undefined" value for a property that differs across a range (wdUndefined).
+inline constexpr float kUndefined = 9999999.0f;
+// WdBreakType
+inline constexpr int wdSectionBreakNextPage = 2, wdSectionBreakContinuous = 3,
+                     wdSectionBreakEvenPage = 4, wdSectionBreakOddPage = 5, wdLineBreak = 6,
+                     wdPageBreak = 7, wdColumnBreak = 8;
 // WdSaveFormat
 inline constexpr int wdFormatDocument = 0, wdFormatXMLDocument = 12;
 

@@ -14,9 +14,10 @@
 #include "base/temp_folder.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
-#include "word/format.h"
-#include "word/numbering.h"
-#include "word/story.h"
+#include "word/internal/numbering.h"
+#include "word/internal/story.h"
+#include "word/internal/styles.h"
+#include "word/internal/xmlns.h"
 #include "word/text.h"
 #include "word/textimport.h"
 
@@ -165,108 +166,6 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
   return hf_;
 }
 
-void Document::loadStyles() {
-  if (stylesLoaded_)
-    return;
-  stylesLoaded_ = true;
-  for (const Relationship& rel : pkg_->relationships(mainPart_)) {
-    if (endsWith(rel.type, "/styles") && pkg_->has(rel.target)) {
-      styles_ = pkg_->xml(rel.target);
-      break;
-    }
-  }
-  if (!styles_)
-    return;
-  pugi::xml_node root = styles_->document_element();
-  stylesNames_ = WNames::forRoot(root);
-  const WNames& n = stylesNames_;
-  for (pugi::xml_node s = root.child(n.q("style")); s; s = s.next_sibling(n.q("style"))) {
-    std::string id = attr(s, "styleId", n);
-    if (!id.empty())
-      styleIndex_.emplace(id, s);
-    if (attr(s, "type", n) == "paragraph" && defaultPStyle_.empty()) {
-      std::string def = attr(s, "default", n);
-      if (def == "1" || def == "true" || def == "on")
-        defaultPStyle_ = id;
-    }
-  }
-}
-
-const WNames& Document::stylesNames() {
-  loadStyles();
-  return stylesNames_;
-}
-
-pugi::xml_node Document::styleNode(const std::string& id) {
-  loadStyles();
-  auto it = styleIndex_.find(id);
-  return it == styleIndex_.end() ? pugi::xml_node() : it->second;
-}
-
-std::string Document::defaultParagraphStyle() {
-  loadStyles();
-  return defaultPStyle_;
-}
-
-pugi::xml_node Document::docDefaultsRPr() {
-  loadStyles();
-  if (!styles_)
-    return {};
-  const WNames& n = stylesNames_;
-  return styles_->document_element()
-      .child(n.q("docDefaults"))
-      .child(n.q("rPrDefault"))
-      .child(n.rPr.c_str());
-}
-
-pugi::xml_node Document::docDefaultsPPr() {
-  loadStyles();
-  if (!styles_)
-    return {};
-  const WNames& n = stylesNames_;
-  return styles_->document_element()
-      .child(n.q("docDefaults"))
-      .child(n.q("pPrDefault"))
-      .child(n.pPr.c_str());
-}
-
-std::string Document::themeFont(const std::string& ref) {
-  if (themeFonts_.empty()) {
-    themeFonts_["."] = "";
-    for (const Relationship& rel : pkg_->relationships(mainPart_)) {
-      if (!endsWith(rel.type, "/theme") || !pkg_->has(rel.target))
-        continue;
-      pugi::xml_document* t = pkg_->xml(rel.target);
-      auto pick = [&](const char* which, const char* key) {
-        pugi::xpath_node f = t->select_node(
-            (std::string("//*[local-name()='fontScheme']/*[local-name()='") + which + "']")
-                .c_str());
-        if (!f)
-          return;
-        std::string latin =
-            f.node().select_node("*[local-name()='latin']").node().attribute("typeface").value();
-        std::string ea =
-            f.node().select_node("*[local-name()='ea']").node().attribute("typeface").value();
-        if (ea.empty())
-          ea = f.node()
-                   .select_node("*[local-name()='font'][@script='Hans']")
-                   .node()
-                   .attribute("typeface")
-                   .value();
-        themeFonts_[std::string(key) + "Latin"] = latin;
-        themeFonts_[std::string(key) + "EastAsia"] = ea;
-      };
-      pick("majorFont", "major");
-      pick("minorFont", "minor");
-      break;
-    }
-  }
-  bool major = ref.rfind("major", 0) == 0;
-  bool ea = ref.find("EastAsia") != std::string::npos;
-  auto it = themeFonts_.find(std::string(major ? "major" : "minor") + (ea ? "EastAsia" : "Latin"));
-  return it == themeFonts_.end() ? std::string() : it->second;
-}
-
 void Document::convertNumbersToText() {
   pugi::xml_document* numbering = nullptr;
   for (const Relationship& rel : pkg_->relationships(mainPart_))
@@ -274,11 +173,11 @@ void Document::convertNumbersToText() {
       numbering = pkg_->xml(rel.target);
   if (!numbering)
     return;
-  loadStyles();
-  ListNumberer numberer(numbering, styles_);
+  const pugi::xml_document* styles = stylesOf(*this).xml();
+  ListNumberer numberer(numbering, styles);
   // Asks whether a paragraph's style would still number it once its own numbering is gone
   // (its counters are never shown).
-  ListNumberer styleCheck(numbering, styles_);
+  ListNumberer styleCheck(numbering, styles);
   const WNames& n = main_->names();
   Story& st = *main_;
   int count = st.count();
@@ -334,6 +233,10 @@ void Document::convertNumbersToText() {
     st.touch();
 }
 
+std::string Document::readBackProblem() const {
+  return pkg_->readBackProblem();
+}
+
 std::string Document::saveToString() {
   return pkg_->saveToString();
 }
@@ -354,10 +257,6 @@ void Document::savePackage(const std::string& path) {
 
 void Document::savePackageBytes(const std::string& path, const std::string& bytes) {
   Package::saveBytes(path, bytes, readBackThroughTheModel);
-}
-
-std::string Document::readBackProblem() const {
-  return pkg_->readBackProblem();
 }
 
 void Document::saveAs(const std::string& path) {
@@ -422,6 +321,26 @@ void Selection::endKey(int unit, int extend) {
     pos = st->startOf(rec) + static_cast<int64_t>(st->content(rec).size());
   }
   range_ = extend == wdExtend ? Range(st, range_.start(), pos) : Range(st, pos, pos);
+}
+
+int Selection::moveDown(int unit, int count, int extend) {
+  if (unit != wdParagraph && unit != wdLine)
+    throw DocumentError(msg::kMoveDownUnit);
+  Story* st = range_.story();
+  if (!st || count <= 0)
+    return 0;
+  int i = st->indexAt(range_.start()), n = st->count();
+  int64_t pos;
+  int moved;
+  if (i + count < n) {
+    pos = st->startOf(st->at(i + count));
+    moved = count;
+  } else {
+    pos = std::max<int64_t>(0, st->length() - 1);
+    moved = n - 1 - i;
+  }
+  range_ = extend == wdExtend ? Range(st, range_.start(), pos) : Range(st, pos, pos);
+  return moved;
 }
 
 void Selection::deleteText() {

@@ -1,6 +1,8 @@
 #pragma once
-// The Word-compatible document model: Document, its stories, Paragraphs, Range, Font,
-// ParagraphFormat, Find/Replacement and Selection, with Word's meaning.
+// The Word-compatible document model: Application, Document, Paragraphs, Range,
+// Find/Replacement and Selection, with Word's meaning (Font and ParagraphFormat in their own
+// headers, included here; sections, fields, borders, shapes, the view and the page setup in
+// theirs).
 //
 // Text is UTF-8 at the interface. Character positions count Unicode code points (Word counts
 // UTF-16 units; the two differ only for characters outside the BMP). A paragraph's text ends in
@@ -20,12 +22,17 @@
 
 #include "word/constants.h"
 #include "word/error.h"
+#include "word/font.h"
 #include "word/package.h"
-#include "word/xmlns.h"
+#include "word/paragraph_format.h"
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
 class Document;
+class Styles;
 class Story;
 struct ConvertOptions;
 struct ParaRec;
@@ -39,156 +46,6 @@ class Fields;
 class Borders;
 class ShapeRange;
 struct SelectedShapes;
-
-// Word's "undefined" value for a property that differs across a range (wdUndefined).
-inline constexpr float kUndefined = 9999999.0f;
-
-// Character formatting of a range. Reading gives the effective value (styles resolved) when it
-// is the same over the whole range, else kUndefined / "" / wdUndefined. Writing applies direct
-// formatting to every run the range touches, splitting runs at the range's ends.
-class Font {
-public:
-  explicit Font(const Range& r);
-  std::string name() const;
-  // Writes the Latin, East Asian and complex-script names and removes theme references.
-  void setName(const std::string& name);
-  float size() const;
-  // Writes w:sz and w:szCs (half-points, rounded to the nearest half point).
-  void setSize(float points);
-  // -1 (true), 0 (false) or wdUndefined.
-  int bold() const;
-  void setBold(bool on);
-
-private:
-  std::shared_ptr<Range> range_;
-};
-
-// WdLineSpacing
-inline constexpr int wdLineSpaceSingle = 0, wdLineSpace1pt5 = 1, wdLineSpaceDouble = 2,
-                     wdLineSpaceAtLeast = 3, wdLineSpaceExactly = 4, wdLineSpaceMultiple = 5;
-// WdOutlineLevel: levels 1 to 9, then body text
-inline constexpr int wdOutlineLevel1 = 1, wdOutlineLevel9 = 9, wdOutlineLevelBodyText = 10;
-// WdBaselineAlignment
-inline constexpr int wdBaselineAlignTop = 0, wdBaselineAlignCenter = 1, wdBaselineAlignBaseline = 2,
-                     wdBaselineAlignFarEast50 = 3, wdBaselineAlignAuto = 4;
-
-struct ParagraphFormatChanges;
-
-// Paragraph formatting of the paragraphs a range touches.
-//
-// Members other than the alignment (word/paragraph_format.cpp): reading gives the effective
-// value (direct formatting, then the paragraph style chain, then the document defaults) when
-// it is the same for every paragraph, else kUndefined (lengths) or wdUndefined; on/off members
-// read -1 (true) or 0. Writing sets direct formatting on every paragraph, in schema order, and
-// states an "off" explicitly (w:val="0") so that it wins over a style.
-class ParagraphFormat {
-public:
-  explicit ParagraphFormat(const Range& r);
-  // A standalone format, attached to no paragraph (Word's ParagraphFormat.Duplicate): its
-  // setters only record the change, for apply(). Its getters read as undefined.
-  ParagraphFormat();
-  // Applies the changes recorded in `changes` (a standalone format) to every paragraph, in the
-  // order they were recorded: the same result as calling those setters one after the other,
-  // in one pass over the paragraphs.
-  void apply(const ParagraphFormat& changes);
-
-  // wdAlignParagraph… value; wdUndefined when the paragraphs differ.
-  int alignment() const;
-  void setAlignment(int wdAlign);
-
-  // Indents in points (w:ind @left @right @firstLine/@hanging, twips). Setting one in points
-  // also zeroes its character-unit form, which would otherwise win over it.
-  float leftIndent() const;
-  void setLeftIndent(float points);
-  float rightIndent() const;
-  void setRightIndent(float points);
-  // Positive: first-line indent; negative: hanging indent.
-  float firstLineIndent() const;
-  void setFirstLineIndent(float points);
-  // Indents in characters (w:ind @leftChars @rightChars @firstLineChars/@hangingChars, in
-  // hundredths of a character). 0 leaves the indent to its value in points.
-  float characterUnitLeftIndent() const;
-  void setCharacterUnitLeftIndent(float chars);
-  float characterUnitRightIndent() const;
-  void setCharacterUnitRightIndent(float chars);
-  float characterUnitFirstLineIndent() const;
-  void setCharacterUnitFirstLineIndent(float chars);
-
-  // Space before and after in points (w:spacing @before @after). Setting one in points zeroes
-  // its value in lines, which would otherwise win over it.
-  float spaceBefore() const;
-  void setSpaceBefore(float points);
-  float spaceAfter() const;
-  void setSpaceAfter(float points);
-  // Automatic (HTML-like) space before and after (@beforeAutospacing @afterAutospacing).
-  int spaceBeforeAuto() const;
-  void setSpaceBeforeAuto(bool on);
-  int spaceAfterAuto() const;
-  void setSpaceAfterAuto(bool on);
-  // Space before and after in lines (@beforeLines @afterLines, hundredths of a line).
-  float lineUnitBefore() const;
-  void setLineUnitBefore(float lines);
-  float lineUnitAfter() const;
-  void setLineUnitAfter(float lines);
-
-  // wdLineSpace… rule (@lineRule, @line). Single, 1.5 and double set the line value too; the
-  // other rules keep the current value, which setLineSpacing then gives.
-  int lineSpacingRule() const;
-  void setLineSpacingRule(int wdLineSpace);
-  // Points (12 is one line under the auto rules).
-  float lineSpacing() const;
-  void setLineSpacing(float points);
-
-  // On/off members: -1 / 0 / wdUndefined.
-  int widowControl() const; // w:widowControl
-  void setWidowControl(bool on);
-  int keepWithNext() const; // w:keepNext
-  void setKeepWithNext(bool on);
-  int keepTogether() const; // w:keepLines
-  void setKeepTogether(bool on);
-  int pageBreakBefore() const; // w:pageBreakBefore
-  void setPageBreakBefore(bool on);
-  int noLineNumber() const; // w:suppressLineNumbers
-  void setNoLineNumber(bool on);
-  int hyphenation() const; // the inverse of w:suppressAutoHyphens
-  void setHyphenation(bool on);
-  int autoAdjustRightIndent() const; // w:adjustRightInd
-  void setAutoAdjustRightIndent(bool on);
-  int disableLineHeightGrid() const; // the inverse of w:snapToGrid
-  void setDisableLineHeightGrid(bool on);
-  int farEastLineBreakControl() const; // w:kinsoku
-  void setFarEastLineBreakControl(bool on);
-  // True lets Latin words break anywhere: the inverse of w:wordWrap (word-level breaking).
-  int wordWrap() const;
-  void setWordWrap(bool on);
-  int hangingPunctuation() const; // w:overflowPunct
-  void setHangingPunctuation(bool on);
-  int halfWidthPunctuationOnTopOfLine() const; // w:topLinePunct
-  void setHalfWidthPunctuationOnTopOfLine(bool on);
-  int addSpaceBetweenFarEastAndAlpha() const; // w:autoSpaceDE
-  void setAddSpaceBetweenFarEastAndAlpha(bool on);
-  int addSpaceBetweenFarEastAndDigit() const; // w:autoSpaceDN
-  void setAddSpaceBetweenFarEastAndDigit(bool on);
-
-  // wdOutlineLevel1 … 9 or wdOutlineLevelBodyText (w:outlineLvl 0 … 8, 9).
-  int outlineLevel() const;
-  void setOutlineLevel(int level);
-  // wdBaselineAlign… (w:textAlignment top / center / baseline / bottom / auto).
-  int baseLineAlignment() const;
-  void setBaseLineAlignment(int wdBaselineAlign);
-
-  // The w:pPr elements of the touched paragraphs (created when missing), for steps that set
-  // members not wrapped here.
-  std::vector<pugi::xml_node> pPrs() const;
-  // Borders of the paragraphs (w:pBdr). Defined in word/headerfooter.cpp; include
-  // word/headerfooter.h. Throws DocumentError on a standalone format.
-  Borders borders() const;
-
-private:
-  friend struct ParagraphFormatChanges;
-  std::shared_ptr<Range> range_;
-  std::shared_ptr<ParagraphFormatChanges> changes_; // set for a standalone format
-};
 
 // Find and replace, as Word's Find object with its Replacement.
 class Find {
@@ -256,6 +113,10 @@ public:
   // Deletes the range's text (paragraph marks inside merge paragraphs; a mark that cannot go,
   // such as a cell's or the story's last, stays). Returns the number of characters deleted.
   int64_t deleteText();
+  // Deletes the range's characters only, as Find's replacements do: no field or form field
+  // goes with them (a field whose result is deleted keeps its code with an empty result).
+  // Returns the number of characters deleted.
+  int64_t deleteCharacters();
 
   Font font() const { return Font(*this); }
   ParagraphFormat paragraphFormat() const { return ParagraphFormat(*this); }
@@ -264,7 +125,7 @@ public:
   int tablesCount() const;
   // Ranges of the runs (maximal pieces with one w:r each) inside this range, in order.
   std::vector<Range> formatRuns() const;
-  // Word's InsertBreak (word/headerfooter.cpp): a section break (wdSectionBreak…) ends a
+  // Word's InsertBreak (word/sections.cpp): a section break (wdSectionBreak…) ends a
   // section at the range's start, the section before it taking a copy of the section's
   // properties and its header and footer references (later sections inherit them); a page,
   // column or line break is inserted as text. Afterwards the range covers the break.
@@ -282,7 +143,6 @@ public:
   // The paragraph's range, mark included. Throws DocumentError if the paragraph was deleted.
   Range range() const;
   ParagraphFormat format() const { return ParagraphFormat(range()); }
-  pugi::xml_node node() const;
   bool inTable() const;
   bool valid() const;
   // Blank: no text but U+0020 / U+3000 spaces and no object of any kind (field, form field,
@@ -292,8 +152,10 @@ public:
   bool endsSection() const;
 
 private:
+  friend struct internal::Access;
   Story* story_ = nullptr;
   ParaRec* rec_ = nullptr;
+  pugi::xml_node node() const;
 };
 
 class Paragraphs {
@@ -346,13 +208,15 @@ public:
   // the selection to the end of the story. Throws DocumentError naming the file when it cannot
   // be read; the document is then unchanged. Defined in word/insertfile.cpp.
   InsertFileReport insertFile(const std::string& path);
-  // ---- page furniture (word/headerfooter.cpp, word/shapes.cpp) ----
   // The header or footer the selection is in; throws DocumentError in the main text.
+  // Defined in word/sections.cpp; include word/sections.h.
   HeaderFooter headerFooter() const;
   // The fields of the selected paragraphs (Fields.Add leaves the selection after the field).
+  // Defined in word/fields.cpp; include word/fields.h.
   Fields fields();
   // The shapes selected by Shape::select while the range is unchanged, else the floating
-  // shapes anchored inside the selected text.
+  // shapes anchored inside the selected text. Defined in word/shapes.cpp; include
+  // word/shapes.h.
   ShapeRange shapeRange() const;
   // Word's MoveDown by wdParagraph (wdLine counts as paragraph): from the paragraph where the
   // selection starts to the start of the `count`th next one (the end of the story's text when
@@ -384,16 +248,16 @@ public:
   ~Document();
 
   const std::string& fullName() const { return path_; }
-  Package& package() { return *pkg_; }
   Story& content(); // the main text story
   Range contentRange();
   Paragraphs paragraphs();
   int tablesCount();
   // The page setup of every section of the document (word/pagesetup.h).
   PageSetup pageSetup();
-  // ---- page furniture (word/headerfooter.cpp; include word/headerfooter.h) ----
   // The document's window and its view (SeekView between main text, headers and footers).
+  // Defined in word/view.cpp; include word/view.h.
   Window& activeWindow();
+  // The sections of the main text (word/sections.h).
   Sections sections();
   // Adds the story of a header or footer part that was added to the package (with its
   // relationship from the main part) to headerFooters(), or returns the one listed.
@@ -420,6 +284,9 @@ public:
   void savePackage(const std::string& path);
   // Native OOXML bytes of the document as it is now.
   std::string saveToString();
+  // Why the document, written as it is now, would not read back (Package::readBackProblem);
+  // "" when it would.
+  std::string readBackProblem() const;
   // Writes bytes made by saveToString() to `path` as savePackage() does, read-back included.
   // The document they came from may already be closed, so a large one is never in memory
   // twice while its output is read back.
@@ -431,17 +298,6 @@ public:
   std::vector<std::string>& warnings();
   // Notices about how the document was read (e.g. the encoding of a text file), for the user.
   std::vector<std::string>& notices() { return notices_; }
-  // The name of the default paragraph style id ("Normal" when none is marked).
-  std::string defaultParagraphStyle();
-  // Style lookup helpers for effective formatting.
-  pugi::xml_node styleNode(const std::string& styleId);
-  pugi::xml_node docDefaultsRPr();
-  pugi::xml_node docDefaultsPPr();
-  std::string themeFont(const std::string& themeRef);
-  const WNames& stylesNames();
-  // Why the document, written as it is now, would not read back (Package::readBackProblem);
-  // "" when it would.
-  std::string readBackProblem() const;
   // The converted source file (set when the document came through LibreOffice or text import).
   std::string originalFormat;
   // True when LibreOffice read the source (a legacy format): an output whose extension names
@@ -452,6 +308,7 @@ private:
   Document();
   friend class Application;
   friend class Batch;
+  friend struct internal::Access;
   bool readThroughLibreOffice_ = false;
   std::unique_ptr<Package> pkg_;
   std::string path_, mainPart_;
@@ -463,13 +320,7 @@ private:
   std::shared_ptr<Window> window_; // made by activeWindow()
   std::vector<std::string> warnings_;
   std::vector<std::string> notices_;
-  pugi::xml_document* styles_ = nullptr;
-  WNames stylesNames_;
-  std::string defaultPStyle_;
-  std::map<std::string, std::string> themeFonts_;
-  bool stylesLoaded_ = false;
-  std::map<std::string, pugi::xml_node> styleIndex_;
-  void loadStyles();
+  std::unique_ptr<Styles> styles_; // made on first use (word/internal/styles.h)
   void flush();
 };
 

@@ -3,7 +3,7 @@
 #include "base/ascii.h"
 #include "base/messages.h"
 #include "word/document.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 #include "word/text.h"
 
 namespace word {

@@ -12,6 +12,7 @@
 #include "base/messages.h"
 #include "base/temp_folder.h"
 #include "word/fontconfig_data.h"
+#include "word/internal/access.h"
 #include "word/package.h"
 
 namespace word {
@@ -214,6 +215,10 @@ std::set<std::string> fontsUsedIn(Package& package) {
       }
   }
   return used;
+}
+
+std::set<std::string> fontsUsedIn(Document& doc) {
+  return fontsUsedIn(packageOf(doc));
 }
 
 std::string standInNotice(const std::set<std::string>& usedNames) {

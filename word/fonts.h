@@ -14,6 +14,7 @@
 
 namespace word {
 
+class Document;
 class Package;
 
 // The official names, in the order they are listed: Song, Xiaobiaosong, Hei, Kai, FangSong.
@@ -46,6 +47,7 @@ std::vector<FontMatch> matchFonts(const std::vector<std::string>& names);
 // The font names the text of a package asks for: w:rFonts (ascii, hAnsi, eastAsia, cs) in the
 // main story, styles, numbering, headers, footers, footnotes and endnotes.
 std::set<std::string> fontsUsedIn(Package& package);
+std::set<std::string> fontsUsedIn(Document& doc);
 
 // The notice for a batch whose documents ask for official names that are not installed, naming
 // the face that stands in for each; "" when every official name used is installed.

@@ -18,8 +18,10 @@
 
 #include "base/ascii.h"
 #include "base/messages.h"
-#include "word/format.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/parts.h"
+#include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 
@@ -245,14 +247,6 @@ void removeRsids(pugi::xml_node e) {
   for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
     if (c.type() == pugi::node_element)
       removeRsids(c);
-}
-
-// The part holding the relationships of `part` ("" is the package).
-std::string relsPartOf(const std::string& part) {
-  auto slash = part.rfind('/');
-  std::string dir = slash == std::string::npos ? std::string() : part.substr(0, slash + 1);
-  std::string file = slash == std::string::npos ? part : part.substr(slash + 1);
-  return dir + "_rels/" + file + ".rels";
 }
 
 // A relationship target for `to` written in the relationships of `from` (both entry names).
@@ -1669,10 +1663,10 @@ void Inserter::run() {
 // ---- Document and Selection ------------------------------------------------------------------
 
 InsertFileReport Document::insertDocument(Document& source) {
-  if (&source == this || &source.package() == pkg_.get())
+  if (&source == this || &packageOf(source) == pkg_.get())
     throw DocumentError(path_, "", msg::kInsertIntoItself);
   InsertFileReport report;
-  Inserter ins(*pkg_, mainPart_, main_->root(), source.package(), source.mainPart_,
+  Inserter ins(*pkg_, mainPart_, main_->root(), packageOf(source), source.mainPart_,
                source.main_->root(), report);
   ins.run();
   for (const std::string& part : ins.dirty)
@@ -1680,10 +1674,8 @@ InsertFileReport Document::insertDocument(Document& source) {
   main_->invalidateAll();
   main_->touch();
   // Styles are looked up afresh; copied headers and footers join the known stories.
-  stylesLoaded_ = false;
-  styles_ = nullptr;
-  styleIndex_.clear();
-  defaultPStyle_.clear();
+  if (styles_)
+    styles_->reload();
   if (hfLoaded_ && !ins.newHeaderFooters.empty()) {
     std::map<std::string, std::string> refType;
     std::map<std::string, std::string> idOfPart;

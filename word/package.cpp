@@ -24,7 +24,7 @@
 #include "base/system_error.h"
 #include "base/utf8.h"
 #include "word/error.h"
-#include "word/xmlns.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 

@@ -7,7 +7,10 @@
 
 #include "base/messages.h"
 #include "word/constants.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/run_properties.h"
+#include "word/internal/sections.h"
+#include "word/internal/story.h"
 
 namespace word {
 
@@ -224,7 +227,7 @@ pugi::xml_node ensureSettingsChild(pugi::xml_node settings, const char* local, c
 
 // The settings part of the document's main part ("" when there is none).
 std::string settingsPart(Document& doc) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   std::string main = doc.content().part();
   for (const Relationship& rel : pkg.relationships(main)) {
     const std::string& t = rel.type;
@@ -237,7 +240,7 @@ std::string settingsPart(Document& doc) {
 
 // The w:settings element, or an empty node when the document has none and `create` is false.
 pugi::xml_node settingsRoot(Document& doc, bool create, std::string* partOut) {
-  Package& pkg = doc.package();
+  Package& pkg = packageOf(doc);
   std::string part = settingsPart(doc);
   if (part.empty()) {
     if (!create)
@@ -291,7 +294,7 @@ void setSetting(Document& doc, const char* local, bool on) {
   } else {
     return;
   }
-  doc.package().markDirty(part);
+  packageOf(doc).markDirty(part);
 }
 
 // The common value of `get` over the sections, or `undefined` when they differ.
@@ -324,33 +327,6 @@ void setOnOffChild(pugi::xml_node sectPr, const char* local, bool on, const WNam
 }
 
 } // namespace
-
-// ---- sections ---------------------------------------------------------------------------
-
-std::vector<pugi::xml_node> documentSections(Document& doc) {
-  Story& st = doc.content();
-  const WNames& n = st.names();
-  std::vector<pugi::xml_node> out;
-  int count = st.count();
-  for (int i = 0; i < count; ++i) {
-    ParaRec* rec = st.at(i);
-    if (rec->inTable)
-      continue;
-    if (pugi::xml_node s = rec->p.child(n.pPr.c_str()).child(n.sectPr.c_str()))
-      out.push_back(s);
-  }
-  pugi::xml_node body = st.root();
-  pugi::xml_node last;
-  for (pugi::xml_node c = body.last_child(); c && !last; c = c.previous_sibling())
-    if (n.is(c, "sectPr"))
-      last = c;
-  if (!last) {
-    last = body.append_child(n.sectPr.c_str());
-    st.touch();
-  }
-  out.push_back(last);
-  return out;
-}
 
 PageSetup Document::pageSetup() {
   return PageSetup(this, documentSections(*this));
@@ -519,6 +495,82 @@ void PageSetup::setLayoutMode(int mode) {
   doc_->content().touch();
 }
 
+namespace {
+
+// Text area of a section in twips: page size less the margins (and the gutter on its side).
+struct TextArea {
+  double width = 0, height = 0;
+};
+TextArea textAreaOf(pugi::xml_node s, const WNames& n) {
+  auto get = [&](const char* element, const char* attribute) {
+    return twipsOf(s.child(n.q(element)), attribute, n)
+        .value_or(static_cast<double>(defaultTwips(element, attribute)));
+  };
+  TextArea a;
+  a.width =
+      get("pgSz", "w") - get("pgMar", "left") - get("pgMar", "right") - get("pgMar", "gutter");
+  a.height = get("pgSz", "h") - std::abs(get("pgMar", "top")) - std::abs(get("pgMar", "bottom"));
+  return a;
+}
+
+// Word's base of the character pitch: the default paragraph style's font size, in points.
+double defaultStyleSize(Document& doc) {
+  return effectiveSize(doc, &doc.content(), pugi::xml_node());
+}
+
+void checkGridCount(int n) {
+  if (n < 1 || n > 1000)
+    throw DocumentError(msg::text(msg::kValueOutOfRange, msg::kWhatLayoutMode, n));
+}
+
+} // namespace
+
+int PageSetup::linesPage() const {
+  const WNames& n = mainNames(*doc_);
+  return common<int>(
+      sections_,
+      [&](pugi::xml_node s) {
+        double pitch = twipsOf(s.child(n.q("docGrid")), "linePitch", n).value_or(360.0);
+        return pitch > 0 ? static_cast<int>(std::floor(textAreaOf(s, n).height / pitch)) : 0;
+      },
+      wdUndefined);
+}
+
+void PageSetup::setLinesPage(int count) {
+  checkGridCount(count);
+  const WNames& n = mainNames(*doc_);
+  for (pugi::xml_node s : sections_) {
+    long pitch = static_cast<long>(std::floor(textAreaOf(s, n).height / count));
+    setAttr(ensureChild(s, "docGrid", n), "linePitch", std::to_string(std::max(pitch, 1L)), n);
+  }
+  doc_->content().touch();
+}
+
+int PageSetup::charsLine() const {
+  const WNames& n = mainNames(*doc_);
+  const double base = defaultStyleSize(*doc_);
+  return common<int>(
+      sections_,
+      [&](pugi::xml_node s) {
+        double space = twipsOf(s.child(n.q("docGrid")), "charSpace", n).value_or(0.0);
+        double pitch = base + space / 4096.0;
+        return pitch > 0 ? static_cast<int>(std::floor(textAreaOf(s, n).width / 20.0 / pitch)) : 0;
+      },
+      wdUndefined);
+}
+
+void PageSetup::setCharsLine(int count) {
+  checkGridCount(count);
+  const WNames& n = mainNames(*doc_);
+  const double base = defaultStyleSize(*doc_);
+  for (pugi::xml_node s : sections_) {
+    double pitch = textAreaOf(s, n).width / 20.0 / count;
+    long space = static_cast<long>(std::floor((pitch - base) * 4096.0));
+    setAttr(ensureChild(s, "docGrid", n), "charSpace", std::to_string(space), n);
+  }
+  doc_->content().touch();
+}
+
 int PageSetup::oddAndEvenPagesHeaderFooter() const {
   return settingOn(*doc_, "evenAndOddHeaders") ? -1 : 0;
 }
@@ -538,6 +590,51 @@ void PageSetup::setDifferentFirstPageHeaderFooter(bool on) {
   for (pugi::xml_node s : sections_)
     setOnOffChild(s, "titlePg", on, n);
   doc_->content().touch();
+}
+
+namespace {
+
+constexpr const char* kSectionStarts[] = {"continuous", "nextColumn", "nextPage", "evenPage",
+                                          "oddPage"};
+
+// The WordprocessingML names of the part an element belongs to.
+WNames namesOfPart(pugi::xml_node n) {
+  while (n.parent() && n.parent().type() == pugi::node_element)
+    n = n.parent();
+  return WNames::forRoot(n);
+}
+
+} // namespace
+
+int PageSetup::sectionStart() const {
+  return common<int>(
+      sections_,
+      [&](pugi::xml_node s) {
+        const WNames n = namesOfPart(s);
+        const std::string type = attr(child(s, "type", n), "val", n);
+        for (int i = 0; i < 5; ++i)
+          if (type == kSectionStarts[i])
+            return i;
+        return wdSectionNewPage;
+      },
+      wdUndefined);
+}
+
+void PageSetup::setSectionStart(int start) {
+  if (start < wdSectionContinuous || start > wdSectionOddPage)
+    throw DocumentError(msg::text(msg::kValueInvalid, msg::kWhatSectionStart, start));
+  for (pugi::xml_node s : sections_) {
+    const WNames n = namesOfPart(s);
+    setAttr(ensureChild(s, "type", n), "val", kSectionStarts[start], n);
+  }
+  doc_->content().touch();
+}
+
+std::vector<PageSetup> PageSetup::eachSection() const {
+  std::vector<PageSetup> out;
+  for (pugi::xml_node s : sections_)
+    out.emplace_back(doc_, std::vector<pugi::xml_node>{s});
+  return out;
 }
 
 // ---- TextColumns --------------------------------------------------------------------------

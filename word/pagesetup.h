@@ -21,10 +21,17 @@
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
+
 // WdOrientation
 inline constexpr int wdOrientPortrait = 0, wdOrientLandscape = 1;
 // WdGutterStyle (PageSetup.GutterPos)
 inline constexpr int wdGutterPosLeft = 0, wdGutterPosTop = 1, wdGutterPosRight = 2;
+// WdSectionStart (PageSetup.SectionStart)
+inline constexpr int wdSectionContinuous = 0, wdSectionNewColumn = 1, wdSectionNewPage = 2,
+                     wdSectionEvenPage = 3, wdSectionOddPage = 4;
 // WdLayoutMode
 inline constexpr int wdLayoutModeDefault = 0, wdLayoutModeGrid = 1, wdLayoutModeLineGrid = 2,
                      wdLayoutModeGenko = 3;
@@ -94,6 +101,15 @@ public:
   // wdLayoutModeDefault (no document grid) … wdLayoutModeGenko (w:docGrid @type).
   int layoutMode() const;
   void setLayoutMode(int mode);
+  // The document grid's lines per page and characters per line (w:docGrid @linePitch in twips,
+  // @charSpace in 4096ths of a point added to the default paragraph style's font size). Reading
+  // gives what fits in the text area: floor(text height / line pitch), floor(text width /
+  // character pitch); setting writes the largest pitch that fits `n` of them. The character
+  // pitch is based on the default paragraph style's size as it is when set.
+  int linesPage() const;
+  void setLinesPage(int n);
+  int charsLine() const;
+  void setCharsLine(int n);
 
   // Document-wide (w:evenAndOddHeaders in settings.xml): -1 / 0.
   int oddAndEvenPagesHeaderFooter() const;
@@ -102,19 +118,21 @@ public:
   int differentFirstPageHeaderFooter() const;
   void setDifferentFirstPageHeaderFooter(bool on);
 
+  // How each section begins (w:type @val; a new page when absent): wdSectionContinuous …
+  // wdSectionOddPage, wdUndefined when the sections differ.
+  int sectionStart() const;
+  void setSectionStart(int wdSectionStart);
   TextColumns textColumns() const { return TextColumns(doc_, sections_); }
-
-  const std::vector<pugi::xml_node>& sections() const { return sections_; }
+  // The sections of the view one by one, in document order.
+  std::vector<PageSetup> eachSection() const;
 
 private:
+  friend struct internal::Access;
+  const std::vector<pugi::xml_node>& sections() const { return sections_; }
   Document* doc_;
   std::vector<pugi::xml_node> sections_;
   float readTwips(const char* element, const char* attribute, float absentPoints) const;
   void writeTwips(const char* element, const char* attribute, float points);
 };
-
-// Every w:sectPr of the main story in document order: the paragraph-level ones, then the
-// body's own (created, empty, when the body has none). At least one.
-std::vector<pugi::xml_node> documentSections(Document& doc);
 
 } // namespace word

@@ -1,7 +1,9 @@
-// ParagraphFormat's members beyond the alignment: each setter is one change to one property
+// ParagraphFormat's members. Each setter other than the alignment's is one change to one property
 // element of w:pPr (its attributes set, removed or set when missing). Changes are applied
 // through a per-paragraph index of the w:pPr children, so that many changes over many
 // paragraphs cost one pass and no repeated searches.
+
+#include "word/paragraph_format.h"
 
 #include <algorithm>
 #include <array>
@@ -14,8 +16,9 @@
 
 #include "base/messages.h"
 #include "word/document.h"
-#include "word/format.h"
-#include "word/story.h"
+#include "word/internal/story.h"
+#include "word/internal/styles.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 
@@ -158,17 +161,17 @@ public:
     auto it = cache_.find(styleId);
     if (it != cache_.end())
       return it->second;
-    const WNames& sn = doc_.stylesNames();
+    const WNames& sn = stylesOf(doc_).names();
     uint64_t m = 0;
-    std::string id = styleId.empty() ? doc_.defaultParagraphStyle() : styleId;
+    std::string id = styleId.empty() ? stylesOf(doc_).defaultParagraphStyle() : styleId;
     for (int guard = 0; !id.empty() && guard < 32; ++guard) {
-      pugi::xml_node s = doc_.styleNode(id);
+      pugi::xml_node s = stylesOf(doc_).node(id);
       if (!s)
         break;
       m |= mentions(s.child(sn.pPr.c_str()), sn);
       id = attr(s.child(sn.q("basedOn")), "val", sn);
     }
-    if (pugi::xml_node d = doc_.docDefaultsPPr())
+    if (pugi::xml_node d = stylesOf(doc_).docDefaultsPPr())
       m |= mentions(d, sn);
     cache_.emplace(styleId, m);
     return m;
@@ -339,6 +342,8 @@ struct ParagraphFormatChanges {
   }
 };
 
+ParagraphFormat::ParagraphFormat(const Range& r) : range_(std::make_shared<Range>(r)) {}
+
 ParagraphFormat::ParagraphFormat()
     : range_(std::make_shared<Range>()), changes_(std::make_shared<ParagraphFormatChanges>()) {}
 
@@ -352,6 +357,72 @@ void ParagraphFormat::apply(const ParagraphFormat& changes) {
     return;
   }
   changes.changes_->applyTo(*this);
+}
+
+std::vector<pugi::xml_node> ParagraphFormat::pPrs() const {
+  std::vector<pugi::xml_node> out;
+  Story* st = range_->story();
+  if (!st)
+    return out;
+  for (ParaRec* rec : st->parasIn(range_->start(), std::max(range_->end(), range_->start() + 1)))
+    out.push_back(paraProps(rec->p, st->names()));
+  st->touch();
+  return out;
+}
+
+// ---- alignment ----------------------------------------------------------------------------
+
+namespace {
+
+// wdAlignParagraph… value of a paragraph.
+int effectiveAlignment(Document& doc, Story* st, pugi::xml_node p) {
+  auto v = lookupParagraph<int>(doc, st, p,
+                                [](pugi::xml_node pPr, const WNames& n) -> std::optional<int> {
+                                  pugi::xml_node jc = pPr.child(n.q("jc"));
+                                  if (!jc)
+                                    return std::nullopt;
+                                  std::string s = jc.attribute(n.q("val")).value();
+                                  if (s == "center")
+                                    return wdAlignParagraphCenter;
+                                  if (s == "right" || s == "end")
+                                    return wdAlignParagraphRight;
+                                  if (s == "left" || s == "start")
+                                    return wdAlignParagraphLeft;
+                                  if (s == "distribute")
+                                    return wdAlignParagraphDistribute;
+                                  return wdAlignParagraphJustify;
+                                });
+  return v.value_or(wdAlignParagraphLeft);
+}
+
+} // namespace
+
+int ParagraphFormat::alignment() const {
+  Story* st = range_->story();
+  if (!st)
+    return wdUndefined;
+  std::optional<int> v;
+  for (ParaRec* rec : st->parasIn(range_->start(), std::max(range_->end(), range_->start() + 1))) {
+    int a = effectiveAlignment(*st->document(), st, rec->p);
+    if (!v)
+      v = a;
+    else if (*v != a)
+      return wdUndefined;
+  }
+  return v.value_or(wdUndefined);
+}
+
+void ParagraphFormat::setAlignment(int wdAlign) {
+  static const char* const kJc[] = {"left", "center", "right", "both", "distribute"};
+  if (wdAlign < 0 || wdAlign > 4)
+    throw DocumentError(msg::kAlignmentInvalid);
+  if (!range_->story())
+    return;
+  for (pugi::xml_node pPr : pPrs()) {
+    const WNames& n = range_->story()->names();
+    setAttr(ensureChild(pPr, "jc", n), "val", kJc[wdAlign], n);
+  }
+  range_->story()->touch();
 }
 
 // ---- reading ------------------------------------------------------------------------------

@@ -11,19 +11,27 @@
 #include <fstream>
 #include <optional>
 
-#include "word/headerfooter.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/parts.h"
+#include "word/internal/pictures.h"
+#include "word/internal/shape_xml.h"
+#include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 #include "word/text.h"
 
 namespace word {
 
+using namespace shapexml;
+
+// Shapes selected by Shape::select: the selection's range when they were selected.
+struct SelectedShapes {
+  Range range;
+  std::vector<pugi::xml_node> holders;
+  std::vector<pugi::xml_node> nodes;
+};
+
 namespace {
 
-constexpr const char* kVmlNs = "urn:schemas-microsoft-com:vml";
-constexpr const char* kOfficeNs = "urn:schemas-microsoft-com:office:office";
-constexpr const char* kWordVmlNs = "urn:schemas-microsoft-com:office:word";
-constexpr const char* kRelNs =
-    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
 constexpr const char* kImageRelType =
     "http://schemas.openxmlformats.org/officeDocument/2006/relationships/image";
 // Word's z-index for shapes in front of the text; behind the text is its negative.
@@ -31,250 +39,8 @@ constexpr long kFrontZ = 251659264;
 // Pictures larger than this are refused rather than read into memory.
 constexpr uint64_t kMaxPictureBytes = 64ull << 20;
 
-const char* localName(pugi::xml_node n) {
-  const char* c = std::strchr(n.name(), ':');
-  return c ? c + 1 : n.name();
-}
-
-std::string prefixOf(pugi::xml_node n) {
-  const char* c = std::strchr(n.name(), ':');
-  return c ? std::string(n.name(), static_cast<size_t>(c - n.name())) : std::string();
-}
-
-// The namespace URI of an element, from the declarations of it and its ancestors.
-std::string nsUriOf(pugi::xml_node n) {
-  std::string prefix = prefixOf(n);
-  std::string decl = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
-  for (pugi::xml_node a = n; a && a.type() == pugi::node_element; a = a.parent())
-    if (pugi::xml_attribute at = a.attribute(decl.c_str()))
-      return at.value();
-  return {};
-}
-
-pugi::xml_node documentElement(pugi::xml_node n) {
-  for (pugi::xml_node c = n.root().first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_element)
-      return c;
-  return {};
-}
-
-std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri) {
-  for (pugi::xml_attribute a : root.attributes())
-    if (!std::strcmp(a.value(), uri) && !std::strncmp(a.name(), "xmlns:", 6))
-      return std::string(a.name() + 6);
-  return std::nullopt;
-}
-
-bool isVmlShapeLocal(const char* local) {
-  static const char* const kShapes[] = {"shape",    "rect", "roundrect", "oval",  "line",
-                                        "polyline", "arc",  "curve",     "image", "group"};
-  for (const char* s : kShapes)
-    if (!std::strcmp(local, s))
-      return true;
-  return false;
-}
-
-// ---- VML style ("key:value;key:value") ----
-
-struct VmlStyle {
-  std::vector<std::pair<std::string, std::string>> items;
-
-  explicit VmlStyle(const char* text) {
-    std::string s = text;
-    size_t start = 0;
-    while (start <= s.size()) {
-      size_t end = s.find(';', start);
-      if (end == std::string::npos)
-        end = s.size();
-      std::string item = s.substr(start, end - start);
-      size_t colon = item.find(':');
-      if (colon != std::string::npos) {
-        auto trim = [](std::string x) {
-          size_t a = x.find_first_not_of(" \t\r\n"), b = x.find_last_not_of(" \t\r\n");
-          return a == std::string::npos ? std::string() : x.substr(a, b - a + 1);
-        };
-        items.emplace_back(trim(item.substr(0, colon)), trim(item.substr(colon + 1)));
-      }
-      start = end + 1;
-    }
-  }
-  std::string get(const std::string& key) const {
-    for (const auto& [k, v] : items)
-      if (k == key)
-        return v;
-    return {};
-  }
-  void set(const std::string& key, const std::string& value) {
-    for (auto& [k, v] : items)
-      if (k == key) {
-        v = value;
-        return;
-      }
-    items.emplace_back(key, value);
-  }
-  void remove(const std::string& key) {
-    items.erase(
-        std::remove_if(items.begin(), items.end(), [&](const auto& kv) { return kv.first == key; }),
-        items.end());
-  }
-  std::string str() const {
-    std::string out;
-    for (const auto& [k, v] : items) {
-      if (!out.empty())
-        out += ';';
-      out += k + ':' + v;
-    }
-    return out;
-  }
-};
-
-VmlStyle styleOf(pugi::xml_node shape) {
-  return VmlStyle(shape.attribute("style").value());
-}
-
-void writeStyle(pugi::xml_node shape, const VmlStyle& s) {
-  pugi::xml_attribute a = shape.attribute("style");
-  if (!a)
-    a = shape.append_attribute("style");
-  a.set_value(s.str().c_str());
-}
-
-// A VML length in points ("510.25pt", "2in", "0").
-float toPoints(const std::string& v) {
-  if (v.empty())
-    return 0.0f;
-  char* end = nullptr;
-  double x = std::strtod(v.c_str(), &end);
-  std::string unit(end ? end : "");
-  if (unit == "in")
-    x *= 72;
-  else if (unit == "cm")
-    x *= 72 / 2.54;
-  else if (unit == "mm")
-    x *= 72 / 25.4;
-  else if (unit == "pc")
-    x *= 12;
-  else if (unit == "px" || unit.empty())
-    x *= 0.75;
-  else if (unit == "emu")
-    x /= 12700;
-  return static_cast<float>(x);
-}
-
-std::string number(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", v);
-  std::string s = buf;
-  while (!s.empty() && s.back() == '0')
-    s.pop_back();
-  if (!s.empty() && s.back() == '.')
-    s.pop_back();
-  if (s == "-0")
-    s = "0";
-  return s;
-}
-
-std::string pt(double v) {
-  std::string s = number(v);
-  return s == "0" ? s : s + "pt";
-}
-
-// A fraction written as "Nf" (1/65536) or a decimal.
-double fractionOf(const std::string& v, double absent) {
-  if (v.empty())
-    return absent;
-  double x = std::strtod(v.c_str(), nullptr);
-  return v.back() == 'f' ? x / 65536.0 : x;
-}
-
-std::string fixed(double fraction) {
-  return std::to_string(std::lround(fraction * 65536.0)) + "f";
-}
-
-bool vmlTrue(const char* v, bool absent) {
-  std::string s = v;
-  if (s.empty())
-    return absent;
-  return s == "t" || s == "true" || s == "1" || s == "on";
-}
-
 int tri(bool on) {
   return on ? msoTrue : msoFalse;
-}
-
-// A child of a VML shape in the namespace `uri` (prefix declared on the part's root when the
-// child is created).
-pugi::xml_node nsChild(pugi::xml_node shape, const char* uri, const char* preferred,
-                       const char* local, bool create) {
-  pugi::xml_node root = documentElement(shape);
-  std::optional<std::string> prefix = std::strcmp(uri, kVmlNs) == 0
-                                          ? std::optional<std::string>(prefixOf(shape))
-                                          : findPrefix(root, uri);
-  if (prefix) {
-    std::string q = prefix->empty() ? local : *prefix + ":" + local;
-    if (pugi::xml_node c = shape.child(q.c_str()))
-      return c;
-  }
-  if (!create)
-    return {};
-  std::string p = prefix ? *prefix : namespacePrefix(root, uri, preferred);
-  return shape.append_child((p.empty() ? std::string(local) : p + ":" + local).c_str());
-}
-
-// The name of attribute `local` of namespace `uri` ("o:allowincell").
-std::string nsAttrName(pugi::xml_node shape, const char* uri, const char* preferred,
-                       const char* local, bool create) {
-  pugi::xml_node root = documentElement(shape);
-  std::optional<std::string> prefix = findPrefix(root, uri);
-  if (!prefix && create)
-    prefix = namespacePrefix(root, uri, preferred);
-  return (prefix ? *prefix : std::string(preferred)) + ":" + local;
-}
-
-pugi::xml_attribute setAttribute(pugi::xml_node n, const std::string& name,
-                                 const std::string& value) {
-  pugi::xml_attribute a = n.attribute(name.c_str());
-  if (!a)
-    a = n.append_attribute(name.c_str());
-  a.set_value(value.c_str());
-  return a;
-}
-
-// ---- colours ----
-
-struct NamedColor {
-  const char* name;
-  int rgb; // 0xRRGGBB
-};
-constexpr NamedColor kColors[] = {{"black", 0x000000},  {"white", 0xFFFFFF},  {"red", 0xFF0000},
-                                  {"green", 0x008000},  {"lime", 0x00FF00},   {"blue", 0x0000FF},
-                                  {"yellow", 0xFFFF00}, {"silver", 0xC0C0C0}, {"gray", 0x808080},
-                                  {"grey", 0x808080},   {"maroon", 0x800000}, {"navy", 0x000080},
-                                  {"olive", 0x808000},  {"purple", 0x800080}, {"teal", 0x008080},
-                                  {"aqua", 0x00FFFF},   {"fuchsia", 0xFF00FF}};
-
-// VML colour text -> Word RGB (red + green·256 + blue·65536).
-int wordRgb(const std::string& text) {
-  std::string s = text.substr(0, text.find(' '));
-  int rgb = 0;
-  if (!s.empty() && s[0] == '#') {
-    std::string h = s.substr(1);
-    if (h.size() == 3)
-      h = {h[0], h[0], h[1], h[1], h[2], h[2]};
-    rgb = static_cast<int>(std::strtol(h.c_str(), nullptr, 16));
-  } else {
-    for (const NamedColor& c : kColors)
-      if (s == c.name)
-        rgb = c.rgb;
-  }
-  return ((rgb >> 16) & 0xFF) | (rgb & 0xFF00) | ((rgb & 0xFF) << 16);
-}
-
-std::string vmlColor(int wordRgb) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%02X%02X%02X", wordRgb & 0xFF, (wordRgb >> 8) & 0xFF,
-                (wordRgb >> 16) & 0xFF);
-  return buf;
 }
 
 // ---- shapes of a story ----
@@ -368,58 +134,6 @@ long maxShapeId(Document& doc) {
   return best;
 }
 
-bool hasShapetype(pugi::xml_node root, const char* id) {
-  std::string q = std::string(".//*[local-name()='shapetype' and @id='") + id + "']";
-  return static_cast<bool>(root.select_node(q.c_str()));
-}
-
-// Appends the XML in `text` (prefixes v: and o: as given) to `parent`.
-void appendXml(pugi::xml_node parent, const std::string& text) {
-  pugi::xml_document frag;
-  if (!frag.load_string(text.c_str(), pugi::parse_default))
-    return;
-  for (pugi::xml_node c = frag.first_child(); c; c = c.next_sibling())
-    parent.append_copy(c);
-}
-
-std::string textShapetype() {
-  std::string s =
-      "<v:shapetype id=\"_x0000_t136\" coordsize=\"21600,21600\" o:spt=\"136\" adj=\"10800\" "
-      "path=\"m@7,l@8,m@5,21600l@6,21600e\"><v:formulas><v:f eqn=\"sum #0 0 10800\"/><v:f "
-      "eqn=\"prod #0 2 1\"/><v:f eqn=\"sum 21600 0 @1\"/><v:f eqn=\"sum 0 0 @2\"/><v:f "
-      "eqn=\"sum 21600 0 @3\"/><v:f eqn=\"if @0 @3 0\"/><v:f eqn=\"if @0 21600 @1\"/><v:f "
-      "eqn=\"if @0 0 @2\"/><v:f eqn=\"if @0 @4 21600\"/><v:f eqn=\"mid @5 @6\"/><v:f eqn=\"mid "
-      "@8 @5\"/><v:f eqn=\"mid @7 @8\"/><v:f eqn=\"mid @6 @7\"/><v:f eqn=\"sum @6 0 "
-      "@5\"/></v:formulas><v:path textpathok=\"t\" o:connecttype=\"custom\" "
-      "o:connectlocs=\"@9,0;@10,10800;@11,21600;@12,10800\" "
-      "o:connectangles=\"270,180,90,0\"/><v:textpath on=\"t\" fitshape=\"t\"/><v:handles><v:h "
-      "position=\"#0,bottomRight\" xrange=\"6629,14971\"/></v:handles><o:lock v:ext=\"edit\" "
-      "text=\"t\" shapetype=\"t\"/></v:shapetype>";
-  return s;
-}
-
-// Renames the v: and o: prefixes of a fragment written with them.
-std::string withPrefixes(std::string s, const std::string& v, const std::string& o) {
-  auto swap = [&](const std::string& from, const std::string& to) {
-    if (from == to)
-      return;
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-      bool boundary = i == 0 || s[i - 1] == '<' || s[i - 1] == '/' || s[i - 1] == ' ';
-      if (boundary && s.compare(i, from.size(), from) == 0) {
-        out += to;
-        i += from.size() - 1;
-      } else {
-        out += s[i];
-      }
-    }
-    s = out;
-  };
-  swap("v:", v + ":");
-  swap("o:", o + ":");
-  return s;
-}
-
 // Advance of a character in ems, for sizing WordArt to its text.
 double advance(char32_t c) {
   if (c >= 0x1100 && (c <= 0x115F || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3) ||
@@ -431,113 +145,6 @@ double advance(char32_t c) {
   if ((c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9'))
     return 0.62;
   return 0.5;
-}
-
-// ---- pictures ----
-
-struct PictureInfo {
-  const char* ext;
-  const char* contentType;
-  double widthPt = 0, heightPt = 0;
-};
-
-uint32_t be32(const std::string& b, size_t i) {
-  return (uint32_t(uint8_t(b[i])) << 24) | (uint32_t(uint8_t(b[i + 1])) << 16) |
-         (uint32_t(uint8_t(b[i + 2])) << 8) | uint32_t(uint8_t(b[i + 3]));
-}
-uint32_t be16(const std::string& b, size_t i) {
-  return (uint32_t(uint8_t(b[i])) << 8) | uint32_t(uint8_t(b[i + 1]));
-}
-uint32_t le16(const std::string& b, size_t i) {
-  return uint32_t(uint8_t(b[i])) | (uint32_t(uint8_t(b[i + 1])) << 8);
-}
-int32_t le32(const std::string& b, size_t i) {
-  return static_cast<int32_t>(le16(b, i) | (le16(b, i + 2) << 16));
-}
-
-// Kind and natural size of a picture from its bytes, or nothing when it is not one.
-std::optional<PictureInfo> probePicture(const std::string& b) {
-  double w = 0, h = 0, dpiX = 96, dpiY = 96;
-  PictureInfo info{};
-  if (b.size() >= 24 && !b.compare(0, 8, "\x89PNG\r\n\x1a\n", 8) && !b.compare(12, 4, "IHDR")) {
-    info = {"png", "image/png"};
-    w = be32(b, 16);
-    h = be32(b, 20);
-    for (size_t pos = 8; pos + 8 <= b.size();) {
-      uint32_t len = be32(b, pos);
-      std::string type = b.substr(pos + 4, 4);
-      if (type == "pHYs" && len >= 9 && pos + 17 <= b.size() && b[pos + 16] == 1) {
-        dpiX = be32(b, pos + 8) * 0.0254;
-        dpiY = be32(b, pos + 12) * 0.0254;
-      }
-      if (type == "IDAT" || len > b.size())
-        break;
-      pos += 12 + static_cast<size_t>(len);
-    }
-  } else if (b.size() >= 4 && uint8_t(b[0]) == 0xFF && uint8_t(b[1]) == 0xD8) {
-    info = {"jpeg", "image/jpeg"};
-    size_t pos = 2;
-    while (pos + 4 <= b.size()) {
-      if (uint8_t(b[pos]) != 0xFF)
-        break;
-      uint8_t m = uint8_t(b[pos + 1]);
-      if (m == 0xFF) {
-        ++pos;
-        continue;
-      }
-      if (m == 0x01 || (m >= 0xD0 && m <= 0xD8)) {
-        pos += 2;
-        continue;
-      }
-      uint32_t len = be16(b, pos + 2);
-      if (m == 0xE0 && pos + 16 <= b.size() && !b.compare(pos + 4, 5, "JFIF\0", 5)) {
-        uint8_t units = uint8_t(b[pos + 11]);
-        double dx = be16(b, pos + 12), dy = be16(b, pos + 14);
-        if (units == 1)
-          dpiX = dx, dpiY = dy;
-        else if (units == 2)
-          dpiX = dx * 2.54, dpiY = dy * 2.54;
-      }
-      if (m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC && pos + 9 <= b.size()) {
-        h = be16(b, pos + 5);
-        w = be16(b, pos + 7);
-        break;
-      }
-      if (m == 0xDA || len < 2)
-        break;
-      pos += 2 + len;
-    }
-  } else if (b.size() >= 10 && (!b.compare(0, 6, "GIF87a") || !b.compare(0, 6, "GIF89a"))) {
-    info = {"gif", "image/gif"};
-    w = le16(b, 6);
-    h = le16(b, 8);
-  } else if (b.size() >= 26 && b[0] == 'B' && b[1] == 'M') {
-    info = {"bmp", "image/bmp"};
-    uint32_t dib = static_cast<uint32_t>(le32(b, 14));
-    if (dib == 12) {
-      w = le16(b, 18);
-      h = le16(b, 20);
-    } else if (dib >= 40 && b.size() >= 46) {
-      w = le32(b, 18);
-      h = std::abs(static_cast<double>(le32(b, 22)));
-      int32_t px = le32(b, 38), py = le32(b, 42);
-      if (px > 0)
-        dpiX = px * 0.0254;
-      if (py > 0)
-        dpiY = py * 0.0254;
-    }
-  } else {
-    return std::nullopt;
-  }
-  if (!(w >= 1 && w <= 100000 && h >= 1 && h <= 100000))
-    return std::nullopt;
-  if (!(dpiX >= 1 && dpiX <= 10000))
-    dpiX = 96;
-  if (!(dpiY >= 1 && dpiY <= 10000))
-    dpiY = 96;
-  info.widthPt = w * 72.0 / dpiX;
-  info.heightPt = h * 72.0 / dpiY;
-  return info;
 }
 
 // The anchor run for a new shape: at the start of the paragraph holding the selection when
@@ -561,141 +168,6 @@ void finishEdit(Story* st, pugi::xml_node inside) {
   if (ParaRec* rec = st->recOf(p))
     st->invalidateText(rec);
   st->touch();
-}
-
-// ---- DrawingML (wp:anchor pictures) ----
-
-constexpr const char* kWpNs =
-    "http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing";
-constexpr const char* kANs = "http://schemas.openxmlformats.org/drawingml/2006/main";
-constexpr const char* kPicNs = "http://schemas.openxmlformats.org/drawingml/2006/picture";
-constexpr double kEmuPerPt = 12700.0;
-
-pugi::xml_node childL(pugi::xml_node n, const char* local) {
-  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_element && !std::strcmp(localName(c), local))
-      return c;
-  return {};
-}
-
-pugi::xml_node descendantL(pugi::xml_node n, const char* local) {
-  for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-    if (c.type() != pugi::node_element)
-      continue;
-    if (!std::strcmp(localName(c), local))
-      return c;
-    if (pugi::xml_node d = descendantL(c, local))
-      return d;
-  }
-  return {};
-}
-
-std::string qualified(const std::string& prefix, const char* local) {
-  return prefix.empty() ? std::string(local) : prefix + ":" + local;
-}
-
-int rankIn(const std::vector<const char*>& order, const char* local) {
-  for (size_t i = 0; i < order.size(); ++i)
-    if (!std::strcmp(order[i], local))
-      return static_cast<int>(i);
-  return static_cast<int>(order.size());
-}
-
-// The child `local` of `parent`, created (with `prefix`) at its place in `order` when missing.
-pugi::xml_node ensureOrdered(pugi::xml_node parent, const char* local, const std::string& prefix,
-                             const std::vector<const char*>& order) {
-  if (pugi::xml_node c = childL(parent, local))
-    return c;
-  int rank = rankIn(order, local);
-  for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_element && rankIn(order, localName(c)) > rank)
-      return parent.insert_child_before(qualified(prefix, local).c_str(), c);
-  return parent.append_child(qualified(prefix, local).c_str());
-}
-
-const std::vector<const char*> kAnchorOrder = {
-    "simplePos", "positionH",         "positionV", "extent",      "effectExtent",
-    "wrapNone",  "wrapSquare",        "wrapTight", "wrapThrough", "wrapTopAndBottom",
-    "docPr",     "cNvGraphicFramePr", "graphic"};
-const std::vector<const char*> kSpPrOrder = {"xfrm",      "custGeom", "prstGeom",  "noFill",
-                                             "solidFill", "gradFill", "blipFill",  "pattFill",
-                                             "grpFill",   "ln",       "effectLst", "effectDag",
-                                             "scene3d",   "sp3d",     "extLst"};
-const std::vector<const char*> kLnOrder = {"noFill",   "solidFill", "gradFill", "pattFill",
-                                           "prstDash", "custDash",  "round",    "bevel",
-                                           "miter",    "headEnd",   "tailEnd",  "extLst"};
-const std::vector<const char*> kBlipFillOrder = {"blip", "srcRect", "tile", "stretch"};
-const std::vector<const char*> kFills = {"noFill",   "solidFill", "gradFill",
-                                         "blipFill", "pattFill",  "grpFill"};
-const std::vector<const char*> kWraps = {"wrapNone", "wrapSquare", "wrapTight", "wrapThrough",
-                                         "wrapTopAndBottom"};
-
-// The pieces of a DrawingML anchor.
-struct Dml {
-  pugi::xml_node anchor, graphic, spPr, blipFill, blip;
-  std::string wp, a;
-};
-
-Dml dmlOf(pugi::xml_node anchor) {
-  Dml d;
-  d.anchor = anchor;
-  d.wp = prefixOf(anchor);
-  d.graphic = childL(anchor, "graphic");
-  d.a = d.graphic ? prefixOf(d.graphic) : std::string("a");
-  d.spPr = descendantL(d.graphic, "spPr");
-  d.blipFill = descendantL(d.graphic, "blipFill");
-  d.blip = childL(d.blipFill, "blip");
-  return d;
-}
-
-pugi::xml_node fillOf(pugi::xml_node parent) {
-  for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_element &&
-        rankIn(kFills, localName(c)) < static_cast<int>(kFills.size()))
-      return c;
-  return {};
-}
-
-// Replaces the fill of `parent` (spPr or ln) by a new element `kind`.
-pugi::xml_node setFill(pugi::xml_node parent, const char* kind, const std::string& a,
-                       const std::vector<const char*>& order) {
-  while (pugi::xml_node f = fillOf(parent))
-    parent.remove_child(f);
-  return ensureOrdered(parent, kind, a, order);
-}
-
-// The colour element of a solid fill, created as sRGB `rgb` (0xRRGGBB) when missing.
-pugi::xml_node solidColor(pugi::xml_node solid, const std::string& a, const char* rgb) {
-  for (pugi::xml_node c = solid.first_child(); c; c = c.next_sibling())
-    if (c.type() == pugi::node_element)
-      return c;
-  pugi::xml_node c = solid.append_child(qualified(a, "srgbClr").c_str());
-  c.append_attribute("val").set_value(rgb);
-  return c;
-}
-
-double alphaOf(pugi::xml_node color) {
-  pugi::xml_node alpha = childL(color, "alpha");
-  return alpha ? alpha.attribute("val").as_double(100000) / 100000.0 : 1.0;
-}
-
-void setAlpha(pugi::xml_node color, const std::string& a, double opacity) {
-  pugi::xml_node alpha = childL(color, "alpha");
-  if (opacity >= 1.0) {
-    if (alpha)
-      color.remove_child(alpha);
-    return;
-  }
-  if (!alpha)
-    alpha = color.append_child(qualified(a, "alpha").c_str());
-  setAttribute(alpha, "val", std::to_string(std::lround(opacity * 100000)));
-}
-
-std::string emu(double points) {
-  return std::to_string(std::llround(points * kEmuPerPt));
-}
-double pointsOfEmu(pugi::xml_attribute a) {
-  return a.as_double() / kEmuPerPt;
 }
 
 // The highest wp:docPr id of the document's stories.
@@ -729,9 +201,9 @@ const Shape& firstShape(const std::vector<Shape>& shapes, const char* /*member*/
 template <class V, class D> void each(const std::vector<Shape>& shapes, V vml, D dml) {
   for (const Shape& s : shapes) {
     if (s.isVml())
-      vml(s.node());
+      vml(nodeOf(s));
     else
-      dml(dmlOf(s.node()));
+      dml(dmlOf(nodeOf(s)));
     s.story()->touch();
   }
 }
@@ -952,7 +424,7 @@ Shape Shapes::addPicture(const std::string& fileName) {
   Document* doc = story_->document();
   if (!doc)
     throw DocumentError(msg::kPictureNeedsDocument);
-  Package& pkg = doc->package();
+  Package& pkg = packageOf(*doc);
   const std::string& mainPart = doc->content().part();
   std::string dir = mainPart.substr(0, mainPart.rfind('/') + 1);
   std::string media;
@@ -1061,7 +533,7 @@ void ShapeRange::deleteShapes() {
 
 int ShapeRange::lockAspectRatio() const {
   const Shape& shape = firstShape(shapes_, "LockAspectRatio");
-  pugi::xml_node s = shape.node();
+  pugi::xml_node s = nodeOf(shape);
   if (!shape.isVml())
     return tri(childL(childL(s, "cNvGraphicFramePr"), "graphicFrameLocks")
                    .attribute("noChangeAspect")
@@ -1104,8 +576,8 @@ float ShapeRange::rotation() const {
   const Shape& shape = firstShape(shapes_, "Rotation");
   if (!shape.isVml())
     return static_cast<float>(
-        childL(dmlOf(shape.node()).spPr, "xfrm").attribute("rot").as_double() / 60000.0);
-  std::string r = styleOf(shape.node()).get("rotation");
+        childL(dmlOf(nodeOf(shape)).spPr, "xfrm").attribute("rot").as_double() / 60000.0);
+  std::string r = styleOf(nodeOf(shape)).get("rotation");
   double deg = std::strtod(r.c_str(), nullptr);
   if (r.size() > 2 && r.compare(r.size() - 2, 2, "fd") == 0)
     deg /= 65536.0;
@@ -1153,12 +625,12 @@ int relativeOf(const std::string& v, const char* const (&names)[4]) {
 int relative(const std::vector<Shape>& shapes, bool horizontal) {
   const Shape& shape = firstShape(shapes, "RelativePosition");
   if (!shape.isVml())
-    return relativeOf(childL(shape.node(), horizontal ? "positionH" : "positionV")
+    return relativeOf(childL(nodeOf(shape), horizontal ? "positionH" : "positionV")
                           .attribute("relativeFrom")
                           .value(),
                       horizontal ? kDmlHorizontalRelative : kDmlVerticalRelative);
   return relativeOf(
-      styleOf(shape.node())
+      styleOf(nodeOf(shape))
           .get(horizontal ? "mso-position-horizontal-relative" : "mso-position-vertical-relative"),
       horizontal ? kHorizontalRelative : kVerticalRelative);
 }
@@ -1206,14 +678,14 @@ float position(const std::vector<Shape>& shapes, bool horizontal) {
   const Shape& shape = firstShape(shapes, horizontal ? "Left" : "Top");
   const auto& aligns = horizontal ? kHorizontalAlign : kVerticalAlign;
   if (!shape.isVml()) {
-    pugi::xml_node pos = childL(shape.node(), horizontal ? "positionH" : "positionV");
+    pugi::xml_node pos = childL(nodeOf(shape), horizontal ? "positionH" : "positionV");
     std::string align = childL(pos, "align").text().get();
     for (const Alignment& a : aligns)
       if (align == a.name)
         return a.value;
     return static_cast<float>(childL(pos, "posOffset").text().as_double() / kEmuPerPt);
   }
-  VmlStyle st = styleOf(shape.node());
+  VmlStyle st = styleOf(nodeOf(shape));
   std::string align = st.get(horizontal ? "mso-position-horizontal" : "mso-position-vertical");
   for (const Alignment& a : aligns)
     if (align == a.name)
@@ -1265,8 +737,8 @@ void setPosition(const std::vector<Shape>& shapes, float v, bool horizontal) {
 float sizeOf(const Shape& shape, bool width) {
   if (!shape.isVml())
     return static_cast<float>(
-        pointsOfEmu(childL(shape.node(), "extent").attribute(width ? "cx" : "cy")));
-  return toPoints(styleOf(shape.node()).get(width ? "width" : "height"));
+        pointsOfEmu(childL(nodeOf(shape), "extent").attribute(width ? "cx" : "cy")));
+  return toPoints(styleOf(nodeOf(shape)).get(width ? "width" : "height"));
 }
 
 void setSize(const std::vector<Shape>& shapes, float points, bool width) {
@@ -1305,10 +777,10 @@ void setSize(const std::vector<Shape>& shapes, float points, bool width) {
 
 long zOf(const Shape& shape) {
   if (!shape.isVml()) {
-    long z = static_cast<long>(shape.node().attribute("relativeHeight").as_llong());
-    return vmlTrue(shape.node().attribute("behindDoc").value(), false) ? -z : z;
+    long z = static_cast<long>(nodeOf(shape).attribute("relativeHeight").as_llong());
+    return vmlTrue(nodeOf(shape).attribute("behindDoc").value(), false) ? -z : z;
   }
-  return std::strtol(styleOf(shape.node()).get("z-index").c_str(), nullptr, 10);
+  return std::strtol(styleOf(nodeOf(shape)).get("z-index").c_str(), nullptr, 10);
 }
 
 void setZ(const Shape& shape, bool front) {
@@ -1357,8 +829,8 @@ void ShapeRange::setTop(float v) {
 int ShapeRange::lockAnchor() const {
   const Shape& shape = firstShape(shapes_, "LockAnchor");
   if (!shape.isVml())
-    return tri(vmlTrue(shape.node().attribute("locked").value(), false));
-  return tri(static_cast<bool>(nsChild(shape.node(), kWordVmlNs, "w10", "anchorlock", false)));
+    return tri(vmlTrue(nodeOf(shape).attribute("locked").value(), false));
+  return tri(static_cast<bool>(nsChild(nodeOf(shape), kWordVmlNs, "w10", "anchorlock", false)));
 }
 
 void ShapeRange::setLockAnchor(bool on) {
@@ -1374,7 +846,7 @@ void ShapeRange::setLockAnchor(bool on) {
 
 int ShapeRange::layoutInCell() const {
   const Shape& shape = firstShape(shapes_, "LayoutInCell");
-  pugi::xml_node s = shape.node();
+  pugi::xml_node s = nodeOf(shape);
   if (!shape.isVml())
     return tri(vmlTrue(s.attribute("layoutInCell").value(), true));
   return tri(vmlTrue(
@@ -1420,13 +892,13 @@ long ShapeRange::zIndex() const {
 int ColorFormat::rgb() const {
   const Shape& shape = firstShape(shapes_, "ForeColor.RGB");
   if (!shape.isVml()) {
-    Dml d = dmlOf(shape.node());
+    Dml d = dmlOf(nodeOf(shape));
     pugi::xml_node fill = fillOf(d.spPr);
     if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
       return 0xFFFFFF;
     return wordRgb(std::string("#") + childL(fill, "srgbClr").attribute("val").value());
   }
-  const char* c = shape.node().attribute("fillcolor").value();
+  const char* c = nodeOf(shape).attribute("fillcolor").value();
   return wordRgb(*c ? c : "white");
 }
 
@@ -1451,10 +923,10 @@ void ColorFormat::setRgb(int rgb) {
 int FillFormat::visible() const {
   const Shape& shape = firstShape(shapes_, "Fill.Visible");
   if (!shape.isVml()) {
-    pugi::xml_node fill = fillOf(dmlOf(shape.node()).spPr);
+    pugi::xml_node fill = fillOf(dmlOf(nodeOf(shape)).spPr);
     return tri(fill && std::strcmp(localName(fill), "noFill") != 0);
   }
-  return tri(vmlTrue(shape.node().attribute("filled").value(), true));
+  return tri(vmlTrue(nodeOf(shape).attribute("filled").value(), true));
 }
 
 void FillFormat::setVisible(int v) {
@@ -1491,13 +963,13 @@ void FillFormat::solid() {
 float FillFormat::transparency() const {
   const Shape& shape = firstShape(shapes_, "Fill.Transparency");
   if (!shape.isVml()) {
-    Dml d = dmlOf(shape.node());
+    Dml d = dmlOf(nodeOf(shape));
     pugi::xml_node fill = fillOf(d.spPr);
     if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
       return 0.0f;
     return static_cast<float>(1.0 - alphaOf(fill.first_child()));
   }
-  pugi::xml_node f = nsChild(shape.node(), kVmlNs, "v", "fill", false);
+  pugi::xml_node f = nsChild(nodeOf(shape), kVmlNs, "v", "fill", false);
   return static_cast<float>(1.0 - fractionOf(f.attribute("opacity").value(), 1.0));
 }
 
@@ -1534,11 +1006,11 @@ pugi::xml_node lineOf(const Dml& d) {
 int LineFormat::visible() const {
   const Shape& shape = firstShape(shapes_, "Line.Visible");
   if (!shape.isVml()) {
-    pugi::xml_node ln = childL(dmlOf(shape.node()).spPr, "ln");
+    pugi::xml_node ln = childL(dmlOf(nodeOf(shape)).spPr, "ln");
     pugi::xml_node fill = fillOf(ln);
     return tri(fill && std::strcmp(localName(fill), "noFill") != 0);
   }
-  return tri(vmlTrue(shape.node().attribute("stroked").value(), true));
+  return tri(vmlTrue(nodeOf(shape).attribute("stroked").value(), true));
 }
 
 void LineFormat::setVisible(int v) {
@@ -1557,10 +1029,10 @@ void LineFormat::setVisible(int v) {
 float LineFormat::weight() const {
   const Shape& shape = firstShape(shapes_, "Line.Weight");
   if (!shape.isVml()) {
-    pugi::xml_attribute w = childL(dmlOf(shape.node()).spPr, "ln").attribute("w");
+    pugi::xml_attribute w = childL(dmlOf(nodeOf(shape)).spPr, "ln").attribute("w");
     return w ? static_cast<float>(pointsOfEmu(w)) : 0.75f;
   }
-  std::string w = shape.node().attribute("strokeweight").value();
+  std::string w = nodeOf(shape).attribute("strokeweight").value();
   if (w.empty())
     return 0.75f;
   bool unit = w.find_first_of("pticm") != std::string::npos;
@@ -1597,10 +1069,11 @@ int LineFormat::dashStyle() const {
   const Shape& shape = firstShape(shapes_, "Line.DashStyle");
   if (!shape.isVml())
     return indexOf(
-        childL(childL(dmlOf(shape.node()).spPr, "ln"), "prstDash").attribute("val").value(),
+        childL(childL(dmlOf(nodeOf(shape)).spPr, "ln"), "prstDash").attribute("val").value(),
         kDmlDashStyles);
-  return indexOf(nsChild(shape.node(), kVmlNs, "v", "stroke", false).attribute("dashstyle").value(),
-                 kDashStyles);
+  return indexOf(
+      nsChild(nodeOf(shape), kVmlNs, "v", "stroke", false).attribute("dashstyle").value(),
+      kDashStyles);
 }
 
 void LineFormat::setDashStyle(int v) {
@@ -1619,10 +1092,11 @@ void LineFormat::setDashStyle(int v) {
 int LineFormat::style() const {
   const Shape& shape = firstShape(shapes_, "Line.Style");
   if (!shape.isVml())
-    return indexOf(childL(dmlOf(shape.node()).spPr, "ln").attribute("cmpd").value(),
+    return indexOf(childL(dmlOf(nodeOf(shape)).spPr, "ln").attribute("cmpd").value(),
                    kDmlLineStyles);
-  return indexOf(nsChild(shape.node(), kVmlNs, "v", "stroke", false).attribute("linestyle").value(),
-                 kLineStyles);
+  return indexOf(
+      nsChild(nodeOf(shape), kVmlNs, "v", "stroke", false).attribute("linestyle").value(),
+      kLineStyles);
 }
 
 void LineFormat::setStyle(int v) {
@@ -1639,12 +1113,12 @@ void LineFormat::setStyle(int v) {
 float LineFormat::transparency() const {
   const Shape& shape = firstShape(shapes_, "Line.Transparency");
   if (!shape.isVml()) {
-    pugi::xml_node fill = fillOf(childL(dmlOf(shape.node()).spPr, "ln"));
+    pugi::xml_node fill = fillOf(childL(dmlOf(nodeOf(shape)).spPr, "ln"));
     if (!fill || std::strcmp(localName(fill), "solidFill") != 0)
       return 0.0f;
     return static_cast<float>(1.0 - alphaOf(fill.first_child()));
   }
-  pugi::xml_node k = nsChild(shape.node(), kVmlNs, "v", "stroke", false);
+  pugi::xml_node k = nsChild(nodeOf(shape), kVmlNs, "v", "stroke", false);
   return static_cast<float>(1.0 - fractionOf(k.attribute("opacity").value(), 1.0));
 }
 
@@ -1718,8 +1192,8 @@ float lumValue(const Dml& d, const char* member, const char* attribute) {
 float PictureFormat::brightness() const {
   const Shape& shape = firstShape(shapes_, "Brightness");
   if (!shape.isVml())
-    return lumValue(dmlOf(shape.node()), "Brightness", "bright");
-  pugi::xml_node d = imageData(shape.node(), "Brightness");
+    return lumValue(dmlOf(nodeOf(shape)), "Brightness", "bright");
+  pugi::xml_node d = imageData(nodeOf(shape), "Brightness");
   return static_cast<float>(0.5 + fractionOf(d.attribute("blacklevel").value(), 0.0));
 }
 
@@ -1742,8 +1216,8 @@ void PictureFormat::setBrightness(float b) {
 float PictureFormat::contrast() const {
   const Shape& shape = firstShape(shapes_, "Contrast");
   if (!shape.isVml())
-    return lumValue(dmlOf(shape.node()), "Contrast", "contrast");
-  pugi::xml_node d = imageData(shape.node(), "Contrast");
+    return lumValue(dmlOf(nodeOf(shape)), "Contrast", "contrast");
+  pugi::xml_node d = imageData(nodeOf(shape), "Contrast");
   double g = fractionOf(d.attribute("gain").value(), 1.0);
   return static_cast<float>(g <= 1.0 ? g / 2.0 : 1.0 - 0.5 / g);
 }
@@ -1781,11 +1255,11 @@ float PictureFormat::crop(const char* attribute, bool horizontal) const {
   const Shape& shape = firstShape(shapes_, "Crop");
   double f;
   if (!shape.isVml()) {
-    Dml d = dmlOf(shape.node());
+    Dml d = dmlOf(nodeOf(shape));
     blipOf(d, "Crop");
     f = childL(d.blipFill, "srcRect").attribute(srcRectName(attribute)).as_double() / 100000.0;
   } else {
-    f = fractionOf(imageData(shape.node(), "Crop").attribute(attribute).value(), 0.0);
+    f = fractionOf(imageData(nodeOf(shape), "Crop").attribute(attribute).value(), 0.0);
   }
   return static_cast<float>(f * sizeOf(shape, horizontal));
 }
@@ -1875,7 +1349,7 @@ const char* distanceAttribute(const char* key) {
 
 int WrapFormat::allowOverlap() const {
   const Shape& shape = firstShape(shapes_, "AllowOverlap");
-  pugi::xml_node s = shape.node();
+  pugi::xml_node s = nodeOf(shape);
   if (!shape.isVml())
     return tri(vmlTrue(s.attribute("allowOverlap").value(), true));
   return tri(vmlTrue(
@@ -1896,9 +1370,9 @@ int WrapFormat::side() const {
   std::string v;
   const auto& names = shape.isVml() ? kSides : kDmlSides;
   if (!shape.isVml())
-    v = wrapOf(shape.node()).attribute("wrapText").value();
+    v = wrapOf(nodeOf(shape)).attribute("wrapText").value();
   else
-    v = nsChild(shape.node(), kWordVmlNs, "w10", "wrap", false).attribute("side").value();
+    v = nsChild(nodeOf(shape), kWordVmlNs, "w10", "wrap", false).attribute("side").value();
   for (int i = 0; i < 4; ++i)
     if (v == names[i])
       return i;
@@ -1924,8 +1398,8 @@ void WrapFormat::setSide(int side) {
 float WrapFormat::distance(const char* key) const {
   const Shape& shape = firstShape(shapes_, "WrapFormat.Distance");
   if (!shape.isVml())
-    return static_cast<float>(pointsOfEmu(shape.node().attribute(distanceAttribute(key))));
-  return toPoints(styleOf(shape.node()).get(key));
+    return static_cast<float>(pointsOfEmu(nodeOf(shape).attribute(distanceAttribute(key))));
+  return toPoints(styleOf(nodeOf(shape)).get(key));
 }
 
 void WrapFormat::setDistance(const char* key, float points) {
@@ -1970,14 +1444,14 @@ int WrapFormat::type() const {
   const Shape& shape = firstShape(shapes_, "WrapFormat.Type");
   std::string t;
   if (!shape.isVml()) {
-    const char* local = localName(wrapOf(shape.node()));
+    const char* local = localName(wrapOf(nodeOf(shape)));
     t = !std::strcmp(local, "wrapSquare")         ? "square"
         : !std::strcmp(local, "wrapTight")        ? "tight"
         : !std::strcmp(local, "wrapThrough")      ? "through"
         : !std::strcmp(local, "wrapTopAndBottom") ? "topAndBottom"
                                                   : "";
   } else {
-    t = nsChild(shape.node(), kWordVmlNs, "w10", "wrap", false).attribute("type").value();
+    t = nsChild(nodeOf(shape), kWordVmlNs, "w10", "wrap", false).attribute("type").value();
   }
   if (t == "square")
     return wdWrapSquare;
@@ -2048,7 +1522,7 @@ namespace {
 pugi::xml_node textPath(const std::vector<Shape>& shapes, const char* member) {
   const Shape& shape = firstShape(shapes, member);
   pugi::xml_node p =
-      shape.isVml() ? nsChild(shape.node(), kVmlNs, "v", "textpath", false) : pugi::xml_node();
+      shape.isVml() ? nsChild(nodeOf(shape), kVmlNs, "v", "textpath", false) : pugi::xml_node();
   if (!p)
     throw DocumentError(msg::kWordArtOnly);
   return p;

@@ -22,6 +22,10 @@
 
 namespace word {
 
+namespace internal {
+struct Access;
+}
+
 // MsoTriState
 inline constexpr int msoTrue = -1, msoFalse = 0;
 // MsoPresetTextEffect: msoTextEffect1 … msoTextEffect30 (0 … 29)
@@ -77,12 +81,13 @@ public:
   ShapeRange range() const;
 
   Story* story() const { return story_; }
-  pugi::xml_node node() const { return node_; }
   bool isVml() const;
-  // The run child that holds the shape: w:pict, w:drawing or mc:AlternateContent.
-  pugi::xml_node holder() const;
 
 private:
+  friend struct internal::Access;
+  pugi::xml_node node() const { return node_; }
+  // The run child that holds the shape: w:pict, w:drawing or mc:AlternateContent.
+  pugi::xml_node holder() const;
   Story* story_;
   pugi::xml_node node_;
 };
@@ -277,13 +282,6 @@ public:
 
 private:
   std::vector<Shape> shapes_;
-};
-
-// Shapes selected by Shape::select: the selection's range when they were selected.
-struct SelectedShapes {
-  Range range;
-  std::vector<pugi::xml_node> holders;
-  std::vector<pugi::xml_node> nodes;
 };
 
 } // namespace word

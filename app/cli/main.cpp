@@ -8,6 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "app/cli/check_command.h"
 #include "app/cli/document_commands.h"
 #include "app/cli/render_command.h"
 #include "app/cli/settings_command.h"
@@ -37,6 +38,9 @@ const char* kTypesetFooter = R"(
   header  仅页眉和页码设置
   page    仅页面设置
   size    仅字号：大于 10.5 磅（16 磅除外）的字号按 font/fontJJ 增大（0）或减小（1）2 磅
+  standard  按 GB/T 9704-2012《党政机关公文格式》排版：A4，版心 156×225 毫米，每页 22 行、
+          每行 28 字，标题、主送机关、层次标题、附件说明、落款、附注、版记和奇偶页页码
+          各按标准排；字体与所处理的要素见 setup.ini 的 [standard] 节
 
 退出状态：
   0  所有文档都已排版
@@ -62,6 +66,19 @@ Exit status: 0 every PDF written, 1 wrong command line, 2 a document could not b
 
 Example:
   quillfold render 通知.docx 办法.doc --out ~/PDF
+)";
+
+const char* kCheckFooter = R"(
+按 GB/T 9704-2012《党政机关公文格式》的可测条款检查文档：纸张、版心与边距、每页 22 行每行 28 字、
+标题、主送机关、正文与层次标题的字体字号和缩进、附件说明、落款与成文日期、附注、版记、发文字号、
+页码。每处不符合都列出所在段落（序号和开头几个字）、实际情况和标准的要求。文档只读不改；.doc 等
+旧格式经 LibreOffice 读取。要检查的要素和各级字体取 setup.ini 的 [standard] 节。
+
+退出状态：0 全部符合；3 有文档不符合；2 有文档无法读取；1 命令行有误或设置文件不可用。
+
+示例：
+  quillfold check 通知.docx
+  quillfold check out/*.docx --json | jq -c 'select(.event=="document")'
 )";
 
 const char* kSettingsFooter = R"(
@@ -172,8 +189,8 @@ int main(int argc, char** argv) {
       ->add_option("-o,--out", request.out,
                    "Output folder, created with its parents (default: ./quillfold-out)")
       ->type_name("DIR");
-  typeset->add_option("-m,--mode", request.mode, "Run mode: full, header, page or size")
-      ->check(CLI::IsMember({"full", "header", "page", "size"}))
+  typeset->add_option("-m,--mode", request.mode, "Run mode: full, header, page, size or standard")
+      ->check(CLI::IsMember({"full", "header", "page", "size", "standard"}))
       ->type_name("MODE");
   typeset
       ->add_option("-s,--settings", settingsFile,
@@ -243,6 +260,14 @@ int main(int argc, char** argv) {
       ->type_name("DIR");
   render->add_flag("-j,--json", renderCmd.json, "Print JSON objects, for scripts");
   render->footer(kRenderFooter);
+  qc::CheckCommand checkCmd;
+  auto* check = app.add_subcommand(
+      "check", "List the clauses of the national layout standard that documents break");
+  check->add_option("FILES", checkCmd.files, "Documents to check")->type_name("FILE")->required();
+  check->add_option("-s,--settings", checkCmd.settings, "Settings file ([standard] section)")
+      ->type_name("FILE");
+  check->add_flag("-j,--json", checkCmd.json, "Print one JSON object per document, for scripts");
+  check->footer(kCheckFooter);
   bool fontsJson = false;
   auto* fontsCmd = app.add_subcommand(
       "fonts",
@@ -275,6 +300,8 @@ int main(int argc, char** argv) {
     return qc::runPrint(printCmd, std::cout, std::cerr);
   if (*render)
     return qc::runRender(renderCmd, std::cout, std::cerr);
+  if (*check)
+    return qc::runCheck(checkCmd, std::cout, std::cerr);
   if (*fontsCmd)
     return qc::runFonts(fontsJson, std::cout, std::cerr);
   if (*printersCmd)

@@ -16,6 +16,7 @@
 #include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/utf8.h"
+#include "base/wide_characters.h"
 #include "settings/settings.h"
 
 #include <unistd.h>
@@ -44,12 +45,7 @@ long parseNumber(const std::string& text) {
 }
 
 bool isWide(char32_t cp) {
-  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0x303E) ||
-         (cp >= 0x3041 && cp <= 0x33FF) || (cp >= 0x3400 && cp <= 0x4DBF) ||
-         (cp >= 0x4E00 && cp <= 0x9FFF) || (cp >= 0xA000 && cp <= 0xA4CF) ||
-         (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
-         (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
-         (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+  return base::isWideCharacter(cp);
 }
 
 } // namespace
@@ -63,6 +59,8 @@ std::optional<std::string> runModeFor(std::string_view mode) {
     return "YeMian";
   if (mode == "size")
     return "ZiHao";
+  if (mode == "standard")
+    return "Standard";
   return std::nullopt;
 }
 
@@ -332,6 +330,8 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
     if (!ini.readWarning().empty())
       reportUsage(err, ini.readWarning());
     properties = settings::loadEngineProperties(ini);
+    for (auto& property : settings::loadStandardProperties(ini))
+      properties.push_back(std::move(property));
 
     std::error_code ec;
     const fs::path outAbs = fs::absolute(request.out, ec);

@@ -30,7 +30,7 @@ struct TypesetRequest {
   std::string filter;             // with dir: only names containing this text
   std::vector<std::string> exts;  // with dir: only these extensions ("doc", ".TXT"…)
   std::string out = "quillfold-out";
-  std::string mode = "full";      // full | header | page | size
+  std::string mode = "full";      // full | header | page | size | standard
   std::filesystem::path settings; // setup.ini; empty = settings::defaultSettingsPath()
   OutputStyle style = OutputStyle::Lines;
   int terminalWidth = 0; // ProgressBar: columns to fill (0 = 80)
@@ -52,7 +52,7 @@ inline constexpr std::size_t kMaxJobs = 64;
 std::string enginePath();
 
 // The engine's run mode for a --mode word: full "0", header "YeMei", page "YeMian",
-// size "ZiHao". Nothing for other words.
+// size "ZiHao", standard "Standard". Nothing for other words.
 std::optional<std::string> runModeFor(std::string_view mode);
 
 // Extensions taken from a folder when --ext is not given.
@@ -119,11 +119,11 @@ private:
   bool barShown_ = false;
 };
 
-// The whole command: gathers the documents, reloads the settings file, runs the batch on
-// request.jobs engine servers (app::EnginePool, as the window does) with an EventPrinter and
-// prints the summary. Returns the exit status; usage errors are printed on `err` as
-// "quillfold：…" and give kExitUsage. Every output a server writes whole is noted for the
-// report of an interrupt (base::interrupt).
+// The whole command: gathers the documents, reloads the settings file (the 46 settings and
+// those of the standard run), runs the batch on request.jobs engine servers (app::EnginePool, as
+// the window does) with an EventPrinter and prints the summary. Returns the exit status; usage
+// errors are printed on `err` as "quillfold：…" and give kExitUsage. Every output a server
+// writes whole is noted for the report of an interrupt (base::interrupt).
 int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err);
 
 // Number of terminal columns a UTF-8 text takes (East Asian wide characters count 2).

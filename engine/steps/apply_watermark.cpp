@@ -14,8 +14,11 @@
 
 #include "base/messages.h"
 #include "engine/clsdoc.h"
-#include "word/headerfooter.h"
+#include "engine/seek_story.h"
+#include "word/borders.h"
+#include "word/sections.h"
 #include "word/shapes.h"
+#include "word/view.h"
 
 namespace engine {
 
@@ -88,7 +91,7 @@ void clsDoc::applyWatermark() {
   const Watermark kind = s.watermark();
   if (kind != Watermark::Unchanged) {
     word::Document& doc = ActiveDocument();
-    word::seekStory(doc, word::wdSeekCurrentPageHeader);
+    seekStory(doc, word::wdSeekCurrentPageHeader);
     removeWatermarks(Selection());
     if (kind == Watermark::Text) {
       const std::string& text = s.watermarkText();
@@ -152,7 +155,7 @@ void clsDoc::applyWatermark() {
 
 void clsDoc::applyHeaderRule() {
   word::Document& doc = ActiveDocument();
-  word::seekStory(doc, word::wdSeekCurrentPageHeader);
+  seekStory(doc, word::wdSeekCurrentPageHeader);
   drawHeaderRule(Selection(), settings().useHeader());
   doc.activeWindow().activePane().view().setSeekView(word::wdSeekMainDocument);
 }

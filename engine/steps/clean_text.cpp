@@ -15,7 +15,6 @@
 
 #include "engine/clsdoc.h"
 #include "engine/outside_tables.h"
-#include "word/story.h"
 #include "word/text.h"
 
 namespace engine {
@@ -94,11 +93,10 @@ void clsDoc::cleanText() {
     // stays, as it does under the find passes.
     int64_t s = range.start();
     int64_t e = s + static_cast<int64_t>(len);
-    word::Story* story = range.story();
     if (trail > 0)
-      story->replace(e - static_cast<int64_t>(trail), e, U"", true);
+      ActiveDocument().range(e - static_cast<int64_t>(trail), e).deleteCharacters();
     if (lead > 0)
-      story->replace(s, s + static_cast<int64_t>(lead), U"", true);
+      ActiveDocument().range(s, s + static_cast<int64_t>(lead)).deleteCharacters();
   }
 }
 

@@ -54,7 +54,7 @@ void clsDoc::saveOutput() {
   };
   // What LibreOffice is given is what its read-back is compared with.
   hooks.beforeExport = [&](word::Document& d) {
-    writeFillInAsFormText(d.package());
+    word::writeFillInAsFormText(d);
     curCensus_ = takeCensus(d);
   };
   word::Batch& saving = batch();

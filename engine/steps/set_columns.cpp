@@ -6,8 +6,9 @@
 #include <algorithm>
 
 #include "engine/clsdoc.h"
-#include "word/headerfooter.h"
+#include "engine/seek_story.h"
 #include "word/pagesetup.h"
+#include "word/sections.h"
 
 namespace engine {
 
@@ -15,7 +16,7 @@ void clsDoc::setColumns() {
   if (!settings().twoColumns())
     return;
   word::Document& doc = ActiveDocument();
-  word::showPrintLayout(doc);
+  showPrintLayout(doc);
 
   // A document that begins with a table has no title paragraph: a section break cannot end a
   // table cell, and the table is body text. The whole document then gets the columns. A title
@@ -35,7 +36,7 @@ void clsDoc::setColumns() {
     int64_t end = std::max(Selection().end(), breakAt.end());
     Selection().setRange(doc.range(std::max(p, breakAt.end()), end));
     // The title's section keeps one column, whatever the section it was split from had.
-    word::PageSetup title(&doc, {doc.sections().item(1).sectPr()});
+    word::PageSetup title = doc.sections().item(1).pageSetup();
     title.textColumns().setCount(1);
   } else {
     Selection().wholeStory();

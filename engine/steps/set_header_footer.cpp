@@ -13,8 +13,11 @@
 // LibreOffice, in .docx and .doc alike.
 
 #include "engine/clsdoc.h"
-#include "word/headerfooter.h"
+#include "engine/seek_story.h"
+#include "word/fields.h"
+#include "word/sections.h"
 #include "word/text.h"
+#include "word/view.h"
 
 namespace engine {
 
@@ -84,7 +87,7 @@ void clsDoc::setHeaderFooter() {
       if (!title.empty())
         header += (header.empty() ? "" : "\u3000\u3000") + title;
     }
-    word::seekStory(doc, word::wdSeekCurrentPageHeader);
+    seekStory(doc, word::wdSeekCurrentPageHeader);
     emptyStory(Selection());
     Selection().typeText(header);
     Selection().paragraphFormat().setAlignment(combined ? word::wdAlignParagraphDistribute
@@ -99,7 +102,7 @@ void clsDoc::setHeaderFooter() {
     // With the header off an existing header is left exactly as it was (a select-to-line-start
     // and delete there would take its first character, logo or line shape), and a document
     // without one gets none.
-    word::showPrintLayout(doc);
+    showPrintLayout(doc);
   }
 
   // The page numbers.
@@ -128,7 +131,7 @@ void clsDoc::setHeaderFooter() {
     emptyStory(Selection());
   }
 
-  word::seekStory(doc, word::wdSeekMainDocument);
+  seekStory(doc, word::wdSeekMainDocument);
 }
 
 } // namespace engine

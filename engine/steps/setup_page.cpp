@@ -23,13 +23,6 @@ struct Paper {
 constexpr Paper kPapers[] = {
     {PaperSize::A4, 21.0f, 29.7f}, {PaperSize::B5, 17.6f, 25.0f}, {PaperSize::A3, 29.7f, 42.0f}};
 
-// The WordprocessingML names of the part an element belongs to.
-word::WNames namesOf(pugi::xml_node n) {
-  while (n.parent() && n.parent().type() == pugi::node_element)
-    n = n.parent();
-  return word::WNames::forRoot(n);
-}
-
 } // namespace
 
 void clsDoc::setupPage() {
@@ -40,17 +33,15 @@ void clsDoc::setupPage() {
   // once every section has the same paper it would not. Such breaks become next-page breaks,
   // so the pages stay as they were (and LibreOffice keeps the section's own header and footer,
   // which it drops at a continuous break).
-  std::vector<pugi::xml_node> newPage;
+  std::vector<word::PageSetup> newPage;
   {
-    word::Document& doc = ActiveDocument();
-    const std::vector<pugi::xml_node> sections = word::documentSections(doc);
+    const std::vector<word::PageSetup> sections = page.eachSection();
     for (size_t i = 1; i < sections.size(); ++i) {
-      word::PageSetup before(&doc, {sections[i - 1]}), here(&doc, {sections[i]});
-      const word::WNames n = namesOf(sections[i]);
-      if (word::attr(word::child(sections[i], "type", n), "val", n) == "continuous" &&
+      const word::PageSetup &before = sections[i - 1], &here = sections[i];
+      if (here.sectionStart() == word::wdSectionContinuous &&
           (before.pageWidth() != here.pageWidth() || before.pageHeight() != here.pageHeight() ||
            before.orientation() != here.orientation()))
-        newPage.push_back(sections[i]);
+        newPage.push_back(here);
     }
   }
 
@@ -103,10 +94,8 @@ void clsDoc::setupPage() {
   page.setOddAndEvenPagesHeaderFooter(false);
   page.setDifferentFirstPageHeaderFooter(false);
 
-  for (pugi::xml_node sectPr : newPage) {
-    const word::WNames n = namesOf(sectPr);
-    word::setAttr(word::ensureChild(sectPr, "type", n), "val", "nextPage", n);
-  }
+  for (word::PageSetup& section : newPage)
+    section.setSectionStart(word::wdSectionNewPage);
 
   // Explicit sizes (B5 is ISO B5, 17.6 x 25 cm); a size not in the list keeps the paper.
   if (paper) {

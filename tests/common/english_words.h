@@ -43,6 +43,7 @@ inline const std::set<std::string> kAllowedWords = {
     "YeMei",
     "YeMian",
     "ZiHao",
+    "Standard",
     "font/fontsizezw",
     "typeset",
     "merge",
@@ -55,6 +56,10 @@ inline const std::set<std::string> kAllowedWords = {
     "header",
     "page",
     "size",
+    "standard",
+    "check",
+    // The national standard's code (GB/T 9704-2012), as it is cited.
+    "GB/T",
     // Formats and names of parts, units and systems a reason may name.
     "MiB",
     "zip",

@@ -10,6 +10,7 @@
 #include "batch_helpers.h"
 #include "engine_access.h"
 #include "word/document.h"
+#include "word/internal/access.h"
 
 using batchtest::Event;
 using batchtest::Folder;
@@ -322,7 +323,7 @@ protected:
   std::unique_ptr<word::Application> app = std::make_unique<word::Application>();
   word::Document& result() { return app->open((out / "a.docx").string()); }
   static bool numbered(word::Document& d, int i) {
-    return d.paragraphs().item(i).node().child("w:pPr").child("w:numPr");
+    return word::nodeOf(d.paragraphs().item(i)).child("w:pPr").child("w:numPr");
   }
 };
 

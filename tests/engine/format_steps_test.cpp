@@ -19,9 +19,10 @@
 #include "../word/model_helpers.h"
 #include "engine_access.h"
 #include "word/convert.h"
-#include "word/format.h"
+#include "word/internal/access.h"
+#include "word/internal/story.h"
+#include "word/internal/xmlns.h"
 #include "word/pagesetup.h"
-#include "word/story.h"
 
 using engine::EngineAccess;
 using qftest::para;
@@ -107,7 +108,7 @@ protected:
   word::Font font(int i) { return paragraph(i).range().font(); }
   std::string pPrXml(int i) {
     std::ostringstream os;
-    paragraph(i).node().child("w:pPr").print(os, "", pugi::format_raw);
+    word::nodeOf(paragraph(i)).child("w:pPr").print(os, "", pugi::format_raw);
     return os.str();
   }
 };
@@ -198,7 +199,7 @@ TEST_F(FormatSteps, EverySectionGetsThePage) {
   set("页方向", "1");
   EngineAccess::setupPage(eng);
   word::PageSetup ps = doc->pageSetup();
-  ASSERT_EQ(ps.sections().size(), 5u);
+  ASSERT_EQ(word::sectionsOf(ps).size(), 5u);
   EXPECT_NEAR(ps.pageWidth(), 841.9f, 0.05f);
   EXPECT_NEAR(ps.pageHeight(), 595.3f, 0.05f);
   EXPECT_NEAR(ps.leftMargin(), 79.37f, 0.03f);
@@ -383,7 +384,7 @@ TEST_F(FormatSteps, LineSpacingSettings) {
       for (int i = 1; i <= 4; ++i) {
         SCOPED_TRACE(i);
         expectBodyFormat(format(i), c.spacing, c.rule);
-        pugi::xml_node sp = paragraph(i).node().child("w:pPr").child("w:spacing");
+        pugi::xml_node sp = word::nodeOf(paragraph(i)).child("w:pPr").child("w:spacing");
         EXPECT_STREQ(sp.attribute("w:lineRule").value(), c.lineRule);
         EXPECT_STREQ(sp.attribute("w:line").value(), c.line);
       }
@@ -411,12 +412,15 @@ TEST_F(FormatSteps, IndentsAndSpaceInTheirUnits) {
     EXPECT_FLOAT_EQ(f.lineUnitBefore(), 0.5f);
     EXPECT_FLOAT_EQ(f.lineUnitAfter(), 1.2f);
     EXPECT_FLOAT_EQ(f.spaceBefore(), 1.0f); // in points before the lines win
-    pugi::xml_node ind = paragraph(i).node().child("w:pPr").child("w:ind");
+    pugi::xml_node ind = word::nodeOf(paragraph(i)).child("w:pPr").child("w:ind");
     EXPECT_FALSE(ind.attribute("w:hanging"));
     EXPECT_FALSE(ind.attribute("w:hangingChars"));
-    EXPECT_STREQ(
-        paragraph(i).node().child("w:pPr").child("w:spacing").attribute("w:beforeLines").value(),
-        "50");
+    EXPECT_STREQ(word::nodeOf(paragraph(i))
+                     .child("w:pPr")
+                     .child("w:spacing")
+                     .attribute("w:beforeLines")
+                     .value(),
+                 "50");
   }
 }
 
@@ -536,8 +540,8 @@ TEST(ParagraphFormatModel, RecordedChangesMatchTheSettersOneByOne) {
   EXPECT_EQ(rows.leftIndent(), word::kUndefined); // a standalone format has no paragraphs
   recorded->contentRange().paragraphFormat().apply(rows);
   EXPECT_EQ(one->saveToString().size(), recorded->saveToString().size());
-  EXPECT_EQ(one->package().bytes("word/document.xml"),
-            recorded->package().bytes("word/document.xml"));
+  EXPECT_EQ(word::packageOf(*one).bytes("word/document.xml"),
+            word::packageOf(*recorded).bytes("word/document.xml"));
 }
 
 TEST(ParagraphFormatModel, PropertiesLandInSchemaOrder) {
@@ -564,7 +568,7 @@ TEST(ParagraphFormatModel, PropertiesLandInSchemaOrder) {
   f.setWordWrap(false);
   f.setHalfWidthPunctuationOnTopOfLine(true);
   f.setAddSpaceBetweenFarEastAndAlpha(false);
-  pugi::xml_node pPr = d->paragraphs().item(1).node().child("w:pPr");
+  pugi::xml_node pPr = word::nodeOf(d->paragraphs().item(1)).child("w:pPr");
   // ensureChild() on a copy, element by element in reverse, must give the same sequence.
   std::vector<std::string> got;
   for (pugi::xml_node c = pPr.first_child(); c; c = c.next_sibling())
@@ -630,7 +634,7 @@ TEST(ParagraphFormatModel, OnOffMembersAndTheirElements) {
       EXPECT_EQ((f.*c.get)(), on ? 0 : -1);
       (f.*c.set)(on);
       EXPECT_EQ((f.*c.get)(), on ? -1 : 0);
-      pugi::xml_node e = d->paragraphs().item(2).node().child("w:pPr").child(c.element);
+      pugi::xml_node e = word::nodeOf(d->paragraphs().item(2)).child("w:pPr").child(c.element);
       ASSERT_TRUE(e);
       bool elementOn = !e.attribute("w:val") || std::string(e.attribute("w:val").value()) != "0";
       EXPECT_EQ(elementOn, on != c.inverted);
@@ -648,8 +652,8 @@ TEST(ParagraphFormatModel, DefaultsAreNotWrittenWhereNothingSaysOtherwise) {
   f.setCharacterUnitRightIndent(0);
   f.setCharacterUnitLeftIndent(0);
   f.setBaseLineAlignment(word::wdBaselineAlignAuto);
-  pugi::xml_node plain = d->paragraphs().item(1).node().child("w:pPr");
-  pugi::xml_node heading = d->paragraphs().item(2).node().child("w:pPr");
+  pugi::xml_node plain = word::nodeOf(d->paragraphs().item(1)).child("w:pPr");
+  pugi::xml_node heading = word::nodeOf(d->paragraphs().item(2)).child("w:pPr");
   // The plain paragraph inherits nothing of these (leftChars comes from Normal).
   EXPECT_FALSE(plain.child("w:keepNext"));
   EXPECT_FALSE(plain.child("w:outlineLvl"));
@@ -677,7 +681,7 @@ TEST(ParagraphFormatModel, ValuesOutOfRangeFail) {
   EXPECT_THROW(f.setSpaceBefore(-1), word::DocumentError);
   EXPECT_THROW(f.setLeftIndent(std::numeric_limits<float>::infinity()), word::DocumentError);
   EXPECT_THROW(f.apply(f), word::DocumentError); // not a standalone format
-  EXPECT_FALSE(d->paragraphs().item(1).node().child("w:pPr").first_child());
+  EXPECT_FALSE(word::nodeOf(d->paragraphs().item(1)).child("w:pPr").first_child());
 }
 
 // ---- fonts ----------------------------------------------------------------------------------
@@ -685,9 +689,9 @@ TEST(ParagraphFormatModel, ValuesOutOfRangeFail) {
 // Font name, size and weight of every run and paragraph mark of a paragraph, as written.
 void expectRunsAre(word::Paragraph p, const char* name, const char* halfPoints, bool bold) {
   std::vector<pugi::xml_node> rPrs;
-  for (pugi::xml_node r = p.node().child("w:r"); r; r = r.next_sibling("w:r"))
+  for (pugi::xml_node r = word::nodeOf(p).child("w:r"); r; r = r.next_sibling("w:r"))
     rPrs.push_back(r.child("w:rPr"));
-  rPrs.push_back(p.node().child("w:pPr").child("w:rPr"));
+  rPrs.push_back(word::nodeOf(p).child("w:pPr").child("w:rPr"));
   for (pugi::xml_node rPr : rPrs) {
     pugi::xml_node f = rPr.child("w:rFonts");
     for (const char* a : {"w:ascii", "w:hAnsi", "w:eastAsia", "w:cs"})
@@ -722,7 +726,7 @@ TEST_F(FormatSteps, BodyFontEverywhereWithoutTables) {
   EXPECT_FLOAT_EQ(all.size(), 16.0f);
   EXPECT_EQ(all.bold(), 0);
   // Other character formatting stays.
-  EXPECT_TRUE(paragraph(2).node().child("w:r").child("w:rPr").child("w:i"));
+  EXPECT_TRUE(word::nodeOf(paragraph(2)).child("w:r").child("w:rPr").child("w:i"));
   // No title: the first paragraph keeps its alignment and spacing.
   EXPECT_EQ(format(2).alignment(), word::wdAlignParagraphLeft);
   EXPECT_FLOAT_EQ(format(1).lineUnitBefore(), 0.0f);
@@ -740,7 +744,7 @@ TEST_F(FormatSteps, TableTextKeepsItsFont) {
   EXPECT_EQ(cell.name(), "Arial");
   EXPECT_FLOAT_EQ(cell.size(), 9.0f);
   EXPECT_EQ(cell.bold(), -1);
-  EXPECT_FALSE(paragraph(4).node().child("w:pPr").child("w:rPr"));
+  EXPECT_FALSE(word::nodeOf(paragraph(4)).child("w:pPr").child("w:rPr"));
 }
 
 TEST_F(FormatSteps, TheTitle) {

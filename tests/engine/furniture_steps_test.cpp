@@ -19,12 +19,18 @@
 
 #include "../word/model_helpers.h"
 #include "batch_helpers.h"
+#include "engine/seek_story.h"
 #include "engine_access.h"
+#include "word/borders.h"
 #include "word/convert.h"
-#include "word/headerfooter.h"
+#include "word/fields.h"
+#include "word/internal/access.h"
+#include "word/internal/sections.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
+#include "word/sections.h"
 #include "word/shapes.h"
-#include "word/story.h"
+#include "word/view.h"
 
 using engine::EngineAccess;
 using qftest::para;
@@ -88,7 +94,7 @@ protected:
   word::Story* header() { return doc->sections().item(1).headers().story(); }
   word::Story* footer() { return doc->sections().item(1).footers().story(); }
   std::string partXml(const std::string& part) {
-    return word::serializeXml(*doc->package().xml(part));
+    return word::serializeXml(*word::packageOf(*doc).xml(part));
   }
 };
 
@@ -402,7 +408,7 @@ TEST_P(TwoColumns, TitleKeepsTheFullWidth) {
   if (secs.size() == 2) {
     // The title's mark ends the first section; the columns follow on the same page with the
     // same header and footer.
-    EXPECT_EQ(doc->paragraphs().first().node().child("w:pPr").child("w:sectPr"), secs[0]);
+    EXPECT_EQ(word::nodeOf(doc->paragraphs().first()).child("w:pPr").child("w:sectPr"), secs[0]);
     EXPECT_STREQ(secs[1].child("w:type").attribute("w:val").value(), "continuous");
     EXPECT_TRUE(secs[0].child("w:footerReference"));
     EXPECT_FALSE(secs[1].child("w:footerReference"));
@@ -623,11 +629,11 @@ TEST_F(Furniture, OtherWatermarkSettingsTouchNothing) {
     open(document(1));
     set("水印", kind);
     set("使用页眉", "1");
-    std::vector<std::string> names = doc->package().names();
+    std::vector<std::string> names = word::packageOf(*doc).names();
     std::string xml = partXml("word/document.xml");
     doc->selection().setRange(doc->range(4, 6));
     EngineAccess::applyWatermark(eng);
-    EXPECT_EQ(doc->package().names(), names) << kind; // no header was made
+    EXPECT_EQ(word::packageOf(*doc).names(), names) << kind; // no header was made
     EXPECT_EQ(partXml("word/document.xml"), xml);
     EXPECT_EQ(doc->selection().start(), 0);
     EXPECT_EQ(doc->selection().end(), 6);
@@ -1017,3 +1023,46 @@ TEST(EmptyBody, TypesetsLikeAnyOtherDocument) {
   EXPECT_GE(done->paragraphs().count(), 1);
   EXPECT_EQ(done->sections().count(), 1);
 }
+
+// ---- seekStory: one pane, print layout, then the header or the main text ---------------------
+
+struct SeekCase {
+  const char* savedView; // w:view in settings.xml, "" for none
+  bool split;
+};
+
+class SeekStory : public ::testing::TestWithParam<SeekCase> {};
+
+TEST_P(SeekStory, ReachesTheHeaderFromAnyWindowAndComesBack) {
+  const SeekCase& c = GetParam();
+  auto pkg = qftest::makePackage(para(run("正文")));
+  if (*c.savedView) {
+    pkg->setBytes("word/settings.xml", std::string("<?xml version=\"1.0\"?><w:settings ") +
+                                           qftest::kWNs + "><w:view w:val=\"" + c.savedView +
+                                           "\"/></w:settings>");
+    pkg->addRelationship(
+        "word/document.xml",
+        "http://schemas.openxmlformats.org/officeDocument/2006/relationships/settings",
+        "settings.xml");
+  }
+  auto doc = word::Document::fromPackage(std::move(pkg), "test.docx");
+  word::Window& window = doc->activeWindow();
+  if (c.split)
+    window.view().setSplitSpecial(word::wdPanePrimaryHeader);
+  engine::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  EXPECT_EQ(window.panes().count(), 1);
+  EXPECT_EQ(window.view().type(), word::wdPrintView);
+  EXPECT_EQ(doc->selection().story()->type(), word::StoryType::Header);
+  engine::seekStory(*doc, word::wdSeekMainDocument);
+  EXPECT_EQ(doc->selection().story(), &doc->content());
+  if (*c.savedView) {
+    EXPECT_NE(word::serializeXml(*word::packageOf(*doc).xml("word/settings.xml"))
+                  .find("<w:view w:val=\"print\"/>"),
+              std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, SeekStory,
+                         ::testing::Values(SeekCase{"", false}, SeekCase{"", true},
+                                           SeekCase{"normal", false}, SeekCase{"outline", true},
+                                           SeekCase{"web", false}));

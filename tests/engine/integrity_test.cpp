@@ -1,6 +1,7 @@
-// The integrity check: the census of what a document holds (found by namespace, whatever the
-// prefix), the comparison that names each unintended difference, the engine's warnings, and
-// every corpus document run in full and page-only without an unexpected difference.
+// The integrity check: the comparison that names each unintended difference between two
+// censuses (the census itself is tested in tests/word/census_test.cpp), the engine's warnings,
+// every corpus document run in full and page-only without an unexpected difference, and legacy
+// outputs read back and compared.
 
 #include <gtest/gtest.h>
 
@@ -14,132 +15,20 @@
 #include "engine_access.h"
 #include "word/convert.h"
 #include "word/document.h"
+#include "word/internal/access.h"
 #include "word/package.h"
 #include "word/text.h"
 
 using batchtest::Folder;
 using batchtest::Recorder;
+using qftest::fillIn;
+using qftest::kTable;
 using qftest::para;
 using qftest::run;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// ---- the census ------------------------------------------------------------------------------
-
-// A package whose main part's body is `body`, written under the prefix `prefix` ("" for the
-// default namespace): "w:" in `body` is rewritten to it.
-std::unique_ptr<word::Package> packageUnder(const std::string& prefix, std::string body) {
-  const std::string to = prefix.empty() ? "" : prefix + ":";
-  for (size_t at = body.find("w:"); at != std::string::npos; at = body.find("w:", at + to.size()))
-    body.replace(at, 2, to);
-  const std::string decl = prefix.empty() ? "xmlns" : "xmlns:" + prefix;
-  std::string doc =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?><" + to + "document " + decl +
-      "=\"http://schemas.openxmlformats.org/wordprocessingml/2006/main\" "
-      "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
-      "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" "
-      "xmlns:wp=\"http://schemas.openxmlformats.org/drawingml/2006/wordprocessingDrawing\" "
-      "xmlns:v=\"urn:schemas-microsoft-com:vml\"><" +
-      to + "body>" + body + "</" + to + "body></" + to + "document>";
-  auto pkg = qftest::makePackage("");
-  pkg->setBytes("word/document.xml", doc);
-  return pkg;
-}
-
-struct CensusCase {
-  const char* label;
-  std::string body;
-  std::vector<int>
-      counts; // tables cells pictures fields formFields sdt bookmarks fn en cm sections
-  const char* text;
-};
-
-std::vector<int> countsOf(const engine::Census& c) {
-  return {c.tables,    c.cells,     c.pictures, c.fields,   c.formFields, c.contentControls,
-          c.bookmarks, c.footnotes, c.endnotes, c.comments, c.sections};
-}
-
-const std::string kCell = "<w:tc>" + para(run("格")) + "</w:tc>";
-const std::string kTable = "<w:tbl><w:tr>" + kCell + kCell + "</w:tr></w:tbl>";
-const std::string kDrawing = "<w:r><w:drawing><wp:inline><wp:docPr id=\"1\" name=\"Picture "
-                             "1\"/></wp:inline></w:drawing></w:r>";
-
-class CensusCounts : public ::testing::TestWithParam<CensusCase> {};
-
-TEST_P(CensusCounts, AreTheSameWhateverThePrefix) {
-  const CensusCase& c = GetParam();
-  for (const char* prefix : {"w", "ns0", ""}) {
-    const engine::Census got = engine::takeCensus(*packageUnder(prefix, c.body));
-    EXPECT_EQ(countsOf(got), c.counts) << "prefix \"" << prefix << "\"";
-    EXPECT_EQ(word::toUtf8(got.text), c.text) << "prefix \"" << prefix << "\"";
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CensusCounts,
-    ::testing::Values(
-        CensusCase{"LettersAndDigitsFullWidthFolded",
-                   para(run("第１章，A-b 3。　Ⅱ②")),
-                   {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-                   "第1章Ab3Ⅱ②"},
-        CensusCase{"NestedTables",
-                   "<w:tbl><w:tr><w:tc>" + kTable + para("") + "</w:tc>" + kCell +
-                       "</w:tr></w:tbl>" + para(""),
-                   {2, 4, 0, 0, 0, 0, 0, 0, 0, 0, 1},
-                   "格格格"},
-        CensusCase{"TablesWithNoParagraphBetweenAreOne",
-                   kTable + "<w:bookmarkStart w:id=\"0\" w:name=\"x\"/>" + kTable + para("") +
-                       kTable,
-                   {2, 6, 0, 0, 0, 0, 1, 0, 0, 0, 1},
-                   "格格格格格格"},
-        CensusCase{"AlternateContentCountsOnceWatermarksNever",
-                   para("<w:r><mc:AlternateContent><mc:Choice Requires=\"wps\"><w:drawing/>"
-                        "</mc:Choice><mc:Fallback><w:pict/></mc:Fallback></mc:AlternateContent>"
-                        "</w:r>" +
-                        kDrawing +
-                        "<w:r><w:pict><v:shape id=\"PowerPlusWaterMarkObject1\"/></w:pict></w:r>"),
-                   {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 1},
-                   ""},
-        CensusCase{"FieldsFormFieldsAndRecomputedResults",
-                   para("<w:r><w:fldChar w:fldCharType=\"begin\"><w:ffData><w:name w:val=\"a\"/>"
-                        "<w:textInput/></w:ffData></w:fldChar></w:r><w:r><w:instrText> FORMTEXT "
-                        "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
-                        run("甲") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>" +
-                        "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE "
-                        "</w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
-                        run("7") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>" +
-                        "<w:fldSimple w:instr=\" DATE \">" + run("2024") + "</w:fldSimple>" +
-                        "<w:fldSimple w:instr=\" REF x \">" + run("乙") + "</w:fldSimple>"),
-                   {0, 0, 0, 4, 1, 0, 0, 0, 0, 0, 1},
-                   "甲乙"},
-        CensusCase{"BookmarksControlsAndNotes",
-                   "<w:sdt><w:sdtContent>" +
-                       para("<w:bookmarkStart w:id=\"0\" w:name=\"a\"/><w:bookmarkEnd w:id=\"0\"/>"
-                            "<w:bookmarkStart w:id=\"1\" w:name=\"_GoBack\"/>"
-                            "<w:r><w:footnoteReference w:id=\"1\"/></w:r>"
-                            "<w:r><w:endnoteReference w:id=\"1\"/></w:r>"
-                            "<w:r><w:commentReference w:id=\"0\"/></w:r>") +
-                       "</w:sdtContent></w:sdt>",
-                   {0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1},
-                   ""},
-        CensusCase{"SectionsButNotTheirEarlierStates",
-                   para(run("一"), "<w:sectPr/>") +
-                       para(run("二"), "<w:sectPr><w:sectPrChange><w:sectPr/></w:sectPrChange>"
-                                       "</w:sectPr>") +
-                       "<w:sectPr/>",
-                   {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3},
-                   "一二"}),
-    [](const auto& info) { return info.param.label; });
-
-TEST(CensusLetters, LettersAndDigitsOfEveryScriptButNoPunctuation) {
-  for (char32_t c : {U'a', U'Z', U'7', U'é', U'中', U'〇', U'ア', U'한', U'Ⅳ', U'①', U'０', U'Ａ'})
-    EXPECT_TRUE(engine::isCensusLetter(c)) << static_cast<uint32_t>(c);
-  for (char32_t c : {U' ', U'\u3000', U',', U'，', U'。', U'、', U'（', U'“', U'—', U'\uF06C',
-                     U'\t', U'・', U'\u00A0'})
-    EXPECT_FALSE(engine::isCensusLetter(c)) << static_cast<uint32_t>(c);
-}
 
 // ---- the comparison ----------------------------------------------------------------------------
 
@@ -225,8 +114,9 @@ TEST(IntegrityWarning, NamesTheLossInChineseForTheDocument) {
   batchtest::configure(eng, rec, dir.path(), dir / "out");
   word::Document& doc = engine::EngineAccess::adopt(
       eng, qftest::makeDoc(kTable + para(run("正文")) + kTable + para(run("结尾"))));
-  const engine::Census source = engine::takeCensus(doc);
-  pugi::xml_node body = doc.package().xml("word/document.xml")->document_element().first_child();
+  const engine::Census source = word::takeCensus(doc);
+  pugi::xml_node body =
+      word::packageOf(doc).xml("word/document.xml")->document_element().first_child();
   body.remove_child(body.child("w:tbl"));
   engine::EngineAccess::checkIntegrity(eng, source, "YeMian");
   ASSERT_EQ(rec.withId("3").size(), 3u);
@@ -351,36 +241,6 @@ void addHeaders(word::Package& pkg, int count) {
   pkg.setBytes("word/_rels/document.xml.rels", rels);
 }
 
-std::string fillIn(const std::string& prompt, const std::string& result) {
-  return "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
-         "xml:space=\"preserve\"> FILLIN \"" +
-         prompt + "\" </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
-         run(result) + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
-}
-
-TEST(FillInForLegacyExport, BecomesATextFormFieldWithItsResultWhateverThePrefix) {
-  for (const char* prefix : {"w", "ns0", ""}) {
-    auto pkg = packageUnder(
-        prefix,
-        para(run("姓名：") + fillIn("姓名", "张三")) +
-            para("<w:fldSimple w:instr=\" fillin 单位 \\d x \">" + run("李四公司") +
-                 "</w:fldSimple><w:fldSimple w:instr=\" PAGE \">" + run("1") + "</w:fldSimple>"));
-    const engine::Census before = engine::takeCensus(*pkg);
-    EXPECT_EQ(engine::writeFillInAsFormText(*pkg), 2) << prefix;
-    const engine::Census after = engine::takeCensus(*pkg);
-    EXPECT_EQ(after.fields, before.fields);
-    EXPECT_EQ(after.formFields, 2);
-    EXPECT_EQ(word::toUtf8(after.text), "姓名张三李四公司");
-    const std::string xml = pkg->bytes("word/document.xml");
-    EXPECT_EQ(xml.find("FILLIN"), std::string::npos) << xml;
-    EXPECT_EQ(xml.find("fillin"), std::string::npos) << xml;
-    // Parts are read under the usual prefix whatever the file used.
-    EXPECT_NE(xml.find("<w:name w:val=\"单位\"/>"), std::string::npos) << xml;
-    // Nothing else changes; a second pass finds nothing left to do.
-    EXPECT_EQ(engine::writeFillInAsFormText(*pkg), 0);
-  }
-}
-
 class LegacyOutput : public ::testing::Test {
 protected:
   Folder dir;
@@ -429,7 +289,7 @@ TEST_F(LegacyOutput, FillInFieldsWithChineseResultsComeOutOnce) {
                                 "<w:fldSimple w:instr=\" FILLIN &quot;单位&quot; \">" +
                                 run("李四公司") + "</w:fldSimple>")));
   EXPECT_EQ(warnings(), "");
-  const std::string text = word::toUtf8(engine::takeCensus(*readBack()).text);
+  const std::string text = word::toUtf8(word::takeCensus(*readBack()).text);
   EXPECT_EQ(occurrences(text, "张三"), 1u) << text;
   EXPECT_EQ(occurrences(text, "李四公司"), 1u) << text;
 }
@@ -458,7 +318,7 @@ TEST_P(ContinuousSections, KeepTheirHeadersOrWarn) {
     EXPECT_NE(rec.withId("3")[0].msg.find(".doc"), std::string::npos) << warnings();
   } else {
     EXPECT_EQ(warnings(), "");
-    EXPECT_EQ(engine::takeCensus(*readBack()).headers.size(), 2u);
+    EXPECT_EQ(word::takeCensus(*readBack()).headers.size(), 2u);
   }
 }
 

@@ -11,8 +11,8 @@
 #include <pugixml.hpp>
 
 #include "word/document.h"
+#include "word/internal/story.h"
 #include "word/package.h"
-#include "word/story.h"
 
 namespace {
 

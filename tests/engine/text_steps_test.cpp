@@ -13,10 +13,11 @@
 #include "engine/recognisers/date_line.h"
 #include "engine/recognisers/tab_pad.h"
 #include "engine_access.h"
-#include "word/headerfooter.h"
+#include "word/internal/access.h"
+#include "word/internal/xmlns.h"
 #include "word/package.h"
+#include "word/sections.h"
 #include "word/text.h"
-#include "word/xmlns.h"
 
 using engine::EngineAccess;
 using qftest::para;
@@ -72,7 +73,7 @@ protected:
     return out;
   }
   int alignment(int index) { return doc->paragraphs().item(index).format().alignment(); }
-  std::string xml() { return word::serializeXml(*doc->package().xml("word/document.xml")); }
+  std::string xml() { return word::serializeXml(*word::packageOf(*doc).xml("word/document.xml")); }
 };
 
 } // namespace
@@ -637,7 +638,7 @@ TEST_F(TextSteps, BlankRemovalKeepsEverySectionAndItsParagraphs) {
   auto sectionOf = [&](const std::string& text) {
     for (int i = 1; i <= doc->sections().count(); ++i)
       if (doc->sections().item(i).range().text().find(text) != std::string::npos)
-        return word::attr(doc->sections().item(i).sectPr().child("w:cols"), "num", {});
+        return word::attr(word::sectPrOf(doc->sections().item(i)).child("w:cols"), "num", {});
     return std::string("?");
   };
   EXPECT_EQ(sectionOf("甲"), "1");

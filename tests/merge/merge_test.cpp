@@ -14,7 +14,7 @@
 #include "merge_fixtures.h"
 #include "word/convert.h"
 #include "word/document.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace fs = std::filesystem;
 using app::merge::MergeRequest;

@@ -27,16 +27,19 @@ const KeyInfo& key(const char* section, const char* name) {
 
 TEST(KeyTable, HoldsEverySettingOnce) {
   auto table = settings::keyTable();
-  EXPECT_EQ(table.size(), 49u);
+  EXPECT_EQ(table.size(), 66u);
   std::set<std::string> sections, properties;
   for (const KeyInfo& k : table) {
     sections.insert(std::string(k.section));
     EXPECT_EQ(findKey(k.section, k.key), &k) << k.section << "/" << k.key;
-    // The engine keys come first; only the sys keys fill no property.
+    // The engine keys come first, then the standard run's; only the sys keys fill no property.
     const bool engineKey = &k < table.data() + settings::kEnginePropertyCount;
-    EXPECT_EQ(k.property.empty(), !engineKey) << k.section << "/" << k.key;
-    EXPECT_EQ(k.section == "sys", !engineKey) << k.section << "/" << k.key;
-    if (engineKey) {
+    const bool standardKey = !engineKey && &k < table.data() + settings::kEnginePropertyCount +
+                                                    settings::kStandardPropertyCount;
+    EXPECT_EQ(k.property.empty(), !engineKey && !standardKey) << k.section << "/" << k.key;
+    EXPECT_EQ(k.section == "sys", !engineKey && !standardKey) << k.section << "/" << k.key;
+    EXPECT_EQ(k.section == "standard", standardKey) << k.section << "/" << k.key;
+    if (engineKey || standardKey) {
       EXPECT_TRUE(properties.insert(std::string(k.property)).second) << k.property;
       EXPECT_EQ(settings::findProperty(k.property), &k);
     }
@@ -45,9 +48,9 @@ TEST(KeyTable, HoldsEverySettingOnce) {
     EXPECT_EQ(listKind, k.list != ValueList::None) << k.key;
     EXPECT_EQ(k.tenPointsIsTenAndAHalf && k.conversion != Conversion::IndexToSize, false);
   }
-  EXPECT_EQ(properties.size(), 46u);
+  EXPECT_EQ(properties.size(), 46u + 17u);
   EXPECT_EQ(sections, (std::set<std::string>{"font", "shuiyin", "pageinfo", "headerfooter",
-                                             "paragraph", "tool", "sys"}));
+                                             "paragraph", "tool", "standard", "sys"}));
 }
 
 // Which key fills which engine property, in the engine's property order.

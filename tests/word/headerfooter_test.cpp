@@ -13,10 +13,15 @@
 #include <vector>
 
 #include "model_helpers.h"
-#include "word/headerfooter.h"
+#include "word/borders.h"
+#include "word/fields.h"
+#include "word/internal/access.h"
+#include "word/internal/sections.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
+#include "word/sections.h"
 #include "word/shapes.h"
-#include "word/story.h"
+#include "word/view.h"
 
 using qftest::para;
 using qftest::run;
@@ -46,7 +51,12 @@ std::unique_ptr<word::Document> docWithSettings(const std::string& body,
 }
 
 std::string xmlOf(word::Document& d, const std::string& part) {
-  return word::serializeXml(*d.package().xml(part));
+  return word::serializeXml(*word::packageOf(d).xml(part));
+}
+
+// View.SeekView of the document's window (the test documents open in the print layout).
+void seek(word::Document& doc, int wdSeek) {
+  doc.activeWindow().activePane().view().setSeekView(wdSeek);
 }
 
 std::string storyText(word::Story* st) {
@@ -59,7 +69,7 @@ TEST(HeaderFooterSeek, CreatesPartsOnTheFirstSectionAndReturnsToTheMainText) {
   auto doc = qftest::makeDoc(para(run("one"), kSect) + paras(2) + kSect);
   word::Selection& sel = doc->selection();
   sel.setRange(doc->range(6, 8)); // in section 2
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   ASSERT_EQ(sel.story()->type(), word::StoryType::Header);
   EXPECT_TRUE(sel.headerFooter().isHeader());
   sel.typeText("Head");
@@ -68,7 +78,7 @@ TEST(HeaderFooterSeek, CreatesPartsOnTheFirstSectionAndReturnsToTheMainText) {
   EXPECT_FALSE(sel.headerFooter().isHeader());
   sel.typeText("Foot");
   EXPECT_EQ(doc->activeWindow().view().seekView(), word::wdSeekCurrentPageFooter);
-  word::seekStory(*doc, word::wdSeekMainDocument);
+  seek(*doc, word::wdSeekMainDocument);
   EXPECT_EQ(sel.story(), &doc->content());
   EXPECT_EQ(sel.start(), 6);
   EXPECT_EQ(sel.end(), 8);
@@ -79,9 +89,9 @@ TEST(HeaderFooterSeek, CreatesPartsOnTheFirstSectionAndReturnsToTheMainText) {
   EXPECT_TRUE(secs[0].child("w:headerReference"));
   EXPECT_TRUE(secs[0].child("w:footerReference"));
   EXPECT_FALSE(secs[1].child("w:headerReference"));
-  EXPECT_EQ(doc->package().contentType("word/header1.xml"),
+  EXPECT_EQ(word::packageOf(*doc).contentType("word/header1.xml"),
             "application/vnd.openxmlformats-officedocument.wordprocessingml.header+xml");
-  EXPECT_EQ(doc->package().contentType("word/footer1.xml"),
+  EXPECT_EQ(word::packageOf(*doc).contentType("word/footer1.xml"),
             "application/vnd.openxmlformats-officedocument.wordprocessingml.footer+xml");
 
   auto back = qftest::roundTrip(*doc);
@@ -100,9 +110,9 @@ TEST(HeaderFooterSeek, UsesTheHeaderStyleOfTheDocument) {
       "w:val=\"Normal\"/></w:style><w:style w:type=\"paragraph\" w:styleId=\"a3\"><w:name "
       "w:val=\"header\"/></w:style>";
   auto doc = qftest::makeDoc(paras(1), styles);
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   EXPECT_NE(xmlOf(*doc, "word/header1.xml").find("<w:pStyle w:val=\"a3\"/>"), std::string::npos);
-  word::seekStory(*doc, word::wdSeekCurrentPageFooter);
+  seek(*doc, word::wdSeekCurrentPageFooter);
   EXPECT_EQ(xmlOf(*doc, "word/footer1.xml").find("pStyle"), std::string::npos);
 }
 
@@ -124,7 +134,8 @@ TEST_P(SavedView, ReadsAndOnlyPrintLayoutReachesHeaders) {
   if (c.type != word::wdPrintView) {
     EXPECT_THROW(view.setSeekView(word::wdSeekCurrentPageHeader), word::DocumentError);
   }
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  view.setType(word::wdPrintView);
+  view.setSeekView(word::wdSeekCurrentPageHeader);
   EXPECT_EQ(view.type(), word::wdPrintView);
   EXPECT_EQ(doc->selection().story()->type(), word::StoryType::Header);
   std::string xml = xmlOf(*doc, "word/settings.xml");
@@ -149,7 +160,7 @@ TEST(HeaderFooterSeek, SplitWindowClosesToOnePane) {
   EXPECT_THROW(w.panes().item(1).close(), word::DocumentError);
   w.view().setSplitSpecial(word::wdPanePrimaryHeader);
   EXPECT_EQ(w.panes().count(), 2);
-  word::seekStory(*doc, word::wdSeekMainDocument);
+  w.panes().item(2).close();
   EXPECT_EQ(w.panes().count(), 1);
   EXPECT_EQ(w.view().splitSpecial(), word::wdPaneNone);
   EXPECT_THROW(w.panes().item(2), word::DocumentError);
@@ -159,9 +170,9 @@ TEST(HeaderFooterSeek, SplitWindowClosesToOnePane) {
 TEST(HeaderFooterSeek, SettingTheViewCreatesSettingsWhenMissing) {
   auto doc = qftest::makeDoc(paras(1));
   doc->activeWindow().view().setType(word::wdPrintView);
-  EXPECT_FALSE(doc->package().has("word/settings.xml"));
+  EXPECT_FALSE(word::packageOf(*doc).has("word/settings.xml"));
   doc->activeWindow().view().setType(word::wdOutlineView);
-  ASSERT_TRUE(doc->package().has("word/settings.xml"));
+  ASSERT_TRUE(word::packageOf(*doc).has("word/settings.xml"));
   auto back = qftest::roundTrip(*doc);
   EXPECT_EQ(back->activeWindow().view().type(), word::wdOutlineView);
 }
@@ -196,7 +207,7 @@ TEST(HeaderFooterLinks, UnlinkCopiesAndLinkShares) {
 TEST(Fields, PageFieldBetweenLiteralDashes) {
   auto doc = qftest::makeDoc(paras(1));
   word::Selection& sel = doc->selection();
-  word::seekStory(*doc, word::wdSeekCurrentPageFooter);
+  seek(*doc, word::wdSeekCurrentPageFooter);
   sel.typeText("-  -");
   sel.setRange(word::Range(sel.story(), 2, 2));
   word::Field f = sel.fields().add(sel.range(), word::wdFieldPage);
@@ -274,7 +285,7 @@ class PageNumberStyles : public ::testing::TestWithParam<NumberCase> {};
 TEST_P(PageNumberStyles, WriteTheSectionFormat) {
   auto doc = qftest::makeDoc(para(run("a"), kSect) + paras(1) + kSect);
   word::PageNumbers numbers = doc->sections().item(1).footers().pageNumbers();
-  ASSERT_EQ(numbers.sections().size(), 2u); // the second section shows the same footer
+  ASSERT_EQ(word::sectionsOf(numbers).size(), 2u); // the second section shows the same footer
   numbers.setNumberStyle(GetParam().style);
   for (pugi::xml_node s : word::documentSections(*doc))
     EXPECT_STREQ(s.child("w:pgNumType").attribute("w:fmt").value(), GetParam().fmt);
@@ -345,7 +356,7 @@ TEST_P(ContinuousBreak, EndsTheFirstSectionAndCarriesTheHeaderOn) {
   EXPECT_EQ(texts, c.texts);
   std::vector<pugi::xml_node> secs = word::documentSections(*doc);
   ASSERT_EQ(secs.size(), 2u);
-  EXPECT_EQ(ps.item(c.breakPara).node().child("w:pPr").child("w:sectPr"), secs[0]);
+  EXPECT_EQ(word::nodeOf(ps.item(c.breakPara)).child("w:pPr").child("w:sectPr"), secs[0]);
   // The earlier section has the header, the page size and the numbering start; the later one
   // starts on the same page, inherits the header and continues the numbering.
   EXPECT_TRUE(secs[0].child("w:headerReference"));
@@ -382,7 +393,7 @@ TEST(SectionBreaks, NotDoubledAndNotInTables) {
   word::Range pb = doc->range(2, 2);
   pb.insertBreak(word::wdPageBreak);
   EXPECT_EQ(doc->paragraphs().first().range().text(), "Ti\ftle\r");
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   EXPECT_THROW(doc->selection().range().insertBreak(word::wdSectionBreakContinuous),
                word::DocumentError);
 }
@@ -520,7 +531,7 @@ TEST_P(PictureSizes, EmbedsAtTheNaturalSize) {
   const PictureCase& c = GetParam();
   TempFile file(c.bytes);
   auto doc = qftest::makeDoc(paras(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   word::Shape s = doc->selection().headerFooter().shapes().addPicture(file.path);
   EXPECT_EQ(s.type(), word::msoPicture);
   EXPECT_FALSE(s.isVml());
@@ -530,9 +541,9 @@ TEST_P(PictureSizes, EmbedsAtTheNaturalSize) {
   EXPECT_NEAR(r.height(), c.height, 0.05);
   EXPECT_EQ(r.lockAspectRatio(), word::msoTrue);
   std::string media = std::string("word/media/image1.") + c.ext;
-  ASSERT_TRUE(doc->package().has(media));
-  EXPECT_EQ(doc->package().bytes(media), c.bytes);
-  std::vector<word::Relationship> rels = doc->package().relationships("word/header1.xml");
+  ASSERT_TRUE(word::packageOf(*doc).has(media));
+  EXPECT_EQ(word::packageOf(*doc).bytes(media), c.bytes);
+  std::vector<word::Relationship> rels = word::packageOf(*doc).relationships("word/header1.xml");
   ASSERT_EQ(rels.size(), 1u);
   EXPECT_EQ(rels[0].target, media);
   EXPECT_EQ(storyText(doc->selection().story()), "\x01\r");
@@ -568,7 +579,7 @@ TEST(Shapes, PictureErrorsNameThePath) {
 
 TEST(Shapes, WordArtIsSizedForItsTextAndReadsBack) {
   auto doc = qftest::makeDoc(paras(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   word::Selection& sel = doc->selection();
   sel.typeText("Head");
   word::Shapes shapes = sel.headerFooter().shapes();
@@ -600,7 +611,7 @@ protected:
   std::unique_ptr<word::Document> doc = qftest::makeDoc(paras(1));
   std::unique_ptr<TempFile> file;
   word::Shape make() {
-    word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+    seek(*doc, word::wdSeekCurrentPageHeader);
     word::Shapes shapes = doc->selection().headerFooter().shapes();
     if (GetParam())
       return shapes.addTextEffect(0, "WM", "宋体", 96, 0, 0, 0, 0);
@@ -730,7 +741,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ShapeMembers, ::testing::Values(true, false),
 
 TEST(Shapes, SelectionAndDeletion) {
   auto doc = qftest::makeDoc(paras(1));
-  word::seekStory(*doc, word::wdSeekCurrentPageHeader);
+  seek(*doc, word::wdSeekCurrentPageHeader);
   word::Selection& sel = doc->selection();
   sel.typeText("Head");
   sel.homeKey(word::wdStory);

@@ -19,7 +19,8 @@
 #include <pugixml.hpp>
 
 #include "model_helpers.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/story.h"
 
 namespace fs = std::filesystem;
 using qftest::makeDoc;
@@ -58,7 +59,7 @@ std::string styled(const std::string& text, const std::string& styleId) {
 }
 
 std::string pStyleOf(word::Document& d, int index) {
-  pugi::xml_node p = d.paragraphs().item(index).node();
+  pugi::xml_node p = word::nodeOf(d.paragraphs().item(index));
   return p.child("w:pPr").child("w:pStyle").attribute("w:val").value();
 }
 
@@ -71,7 +72,7 @@ float sizeOf(word::Document& d, int index) {
 // ids that must be unique are.
 std::vector<std::string> consistencyProblems(word::Document& d) {
   std::vector<std::string> problems;
-  word::Package& pkg = d.package();
+  word::Package& pkg = word::packageOf(d);
   std::string main = pkg.mainPart();
   std::vector<std::string> parts{main};
   std::set<std::string> seenDocPr;
@@ -282,7 +283,7 @@ TEST_P(InsertStyles, InsertedTextKeepsItsLook) {
   EXPECT_EQ(rep.stylesRenamed, c.renamed);
   EXPECT_EQ(rep.stylesShared, c.shared);
   if (!c.wantName.empty()) {
-    pugi::xml_node s = target->styleNode(c.wantStyle);
+    pugi::xml_node s = word::stylesOf(*target).node(c.wantStyle);
     ASSERT_TRUE(s) << c.wantStyle;
     EXPECT_EQ(std::string(s.child("w:name").attribute("w:val").value()), c.wantName);
     EXPECT_FALSE(s.attribute("w:default")) << "a copied style never becomes a default";
@@ -309,7 +310,7 @@ TEST(InsertStylesChains, BasedOnLinkAndNextComeAlong) {
   auto source = makeDoc(styled("t", "T"), styles);
   target->insertDocument(*source);
   for (const char* id : {"B", "T", "N", "TC"})
-    EXPECT_TRUE(target->styleNode(id)) << id;
+    EXPECT_TRUE(word::stylesOf(*target).node(id)) << id;
   EXPECT_FLOAT_EQ(sizeOf(*target, 2), 13);
 }
 
@@ -317,7 +318,7 @@ TEST(InsertStylesChains, TargetWithoutStylesPartGetsOne) {
   auto target = makeDoc(para(run("a")));
   auto source = makeDoc(styled("q", "Q"), style("paragraph", "Q", "Quote", sized(30)));
   target->insertDocument(*source);
-  EXPECT_TRUE(target->styleNode("Q"));
+  EXPECT_TRUE(word::stylesOf(*target).node("Q"));
   EXPECT_FLOAT_EQ(sizeOf(*target, 2), 15);
   EXPECT_TRUE(consistencyProblems(*target).empty());
 }
@@ -340,7 +341,7 @@ TEST(InsertStylesChains, DefaultsAreFoldedIntoCopiedRootStyles) {
   EXPECT_FLOAT_EQ(sizeOf(*target, 1), 10);
   EXPECT_FLOAT_EQ(sizeOf(*target, 2), 14);
   EXPECT_FLOAT_EQ(sizeOf(*target, 3), 14);
-  pugi::xml_node own = target->styleNode("Own").child("w:rPr").child("w:rFonts");
+  pugi::xml_node own = word::stylesOf(*target).node("Own").child("w:rPr").child("w:rFonts");
   EXPECT_STREQ(own.attribute("w:ascii").value(), "Times");
   EXPECT_FALSE(own.attribute("w:asciiTheme")) << "a theme font would override the named one";
   EXPECT_STREQ(own.attribute("w:eastAsia").value(), "黑体");
@@ -454,9 +455,9 @@ TEST(InsertListsIds, CopiedDefinitionsGetFreshIds) {
   auto source =
       makeDoc(item("b", 1), "", abstractNum(0, "BBBBBBBB", "upperRoman", "%1.") + num(1, 0));
   target->insertDocument(*source);
-  pugi::xml_node p2 = target->paragraphs().item(2).node();
+  pugi::xml_node p2 = word::nodeOf(target->paragraphs().item(2));
   EXPECT_STREQ(p2.child("w:pPr").child("w:numPr").child("w:numId").attribute("w:val").value(), "2");
-  pugi::xml_document* numbering = target->package().xml("word/numbering.xml");
+  pugi::xml_document* numbering = word::packageOf(*target).xml("word/numbering.xml");
   pugi::xml_node root = numbering->document_element();
   EXPECT_EQ(root.select_nodes("w:abstractNum").size(), 2u);
   EXPECT_EQ(root.select_nodes("w:num").size(), 2u);
@@ -501,7 +502,7 @@ TEST(InsertListsIds, UnknownListLosesItsNumberLikeInTheSource) {
   auto target = makeDoc(item("a", 9), "", abstractNum(0, "AAAAAAAA", "decimal", "%1.") + num(9, 0));
   auto source = makeDoc(item("b", 9));
   target->insertDocument(*source);
-  pugi::xml_node p2 = target->paragraphs().item(2).node();
+  pugi::xml_node p2 = word::nodeOf(target->paragraphs().item(2));
   EXPECT_STREQ(p2.child("w:pPr").child("w:numPr").child("w:numId").attribute("w:val").value(), "0");
 }
 
@@ -624,9 +625,9 @@ TEST(InsertCorpus, PicturesAreCopiedAndDeduplicated) {
       n += name.rfind("word/media/", 0) == 0;
     return n;
   };
-  int before = mediaCount(target->package());
+  int before = mediaCount(word::packageOf(*target));
   word::InsertFileReport rep = target->insertDocument(*source);
-  EXPECT_EQ(mediaCount(target->package()), before) << "identical pictures are stored once";
+  EXPECT_EQ(mediaCount(word::packageOf(*target)), before) << "identical pictures are stored once";
   EXPECT_GT(rep.drawingIdsChanged, 0);
   EXPECT_EQ(consistencyProblems(*target), std::vector<std::string>{});
   // Each inserted picture refers to a picture with the source's bytes.
@@ -634,14 +635,14 @@ TEST(InsertCorpus, PicturesAreCopiedAndDeduplicated) {
   auto sBlips = source->content().root().select_nodes(".//*[local-name()='blip']");
   ASSERT_EQ(blips.size(), 2 * sBlips.size());
   std::map<std::string, std::string> tTargets, sTargets;
-  for (auto& r : target->package().relationships("word/document.xml"))
+  for (auto& r : word::packageOf(*target).relationships("word/document.xml"))
     tTargets[r.id] = r.target;
-  for (auto& r : source->package().relationships("word/document.xml"))
+  for (auto& r : word::packageOf(*source).relationships("word/document.xml"))
     sTargets[r.id] = r.target;
   for (size_t i = 0; i < sBlips.size(); ++i) {
     std::string s = sTargets[sBlips[i].node().attribute("r:embed").value()];
     std::string t = tTargets[blips[sBlips.size() + i].node().attribute("r:embed").value()];
-    EXPECT_EQ(target->package().bytes(t), source->package().bytes(s));
+    EXPECT_EQ(word::packageOf(*target).bytes(t), word::packageOf(*source).bytes(s));
   }
 }
 
@@ -651,16 +652,16 @@ TEST(InsertCorpus, PicturesOfAnotherDocumentGetNewNames) {
   auto target = word::Document::openPackage(corpus("having-images.docx"));
   auto source = word::Document::openPackage(corpus("shp-inline-shape-access.docx"));
   std::set<std::string> before;
-  for (const std::string& n : target->package().names())
+  for (const std::string& n : word::packageOf(*target).names())
     before.insert(n);
   std::map<std::string, std::string> originalBytes;
   for (const std::string& n : before)
     if (n.rfind("word/media/", 0) == 0)
-      originalBytes[n] = target->package().bytes(n);
+      originalBytes[n] = word::packageOf(*target).bytes(n);
   word::InsertFileReport rep = target->insertDocument(*source);
   EXPECT_GT(rep.partsCopied, 2);
   for (auto& [n, b] : originalBytes)
-    EXPECT_EQ(target->package().bytes(n), b) << n << " of the target was overwritten";
+    EXPECT_EQ(word::packageOf(*target).bytes(n), b) << n << " of the target was overwritten";
   EXPECT_EQ(consistencyProblems(*target), std::vector<std::string>{});
   auto reread = qftest::roundTrip(*target);
   EXPECT_EQ(consistencyProblems(*reread), std::vector<std::string>{});
@@ -673,7 +674,7 @@ TEST(InsertCorpus, HyperlinksStayExternal) {
   auto source = word::Document::openPackage(corpus("par-hyperlinks.docx"));
   target->insertDocument(*source);
   int external = 0;
-  for (auto& r : target->package().relationships("word/document.xml"))
+  for (auto& r : word::packageOf(*target).relationships("word/document.xml"))
     if (r.type.find("/hyperlink") != std::string::npos) {
       EXPECT_EQ(r.targetMode, "External");
       EXPECT_EQ(r.target.rfind("http", 0), 0u) << r.target;
@@ -706,8 +707,8 @@ TEST_P(InsertEveryCorpusDocument, TextFollowsAndPackageStaysConsistent) {
   std::vector<std::string> want = paragraphTexts(*target);
   std::vector<std::string> sourceTexts = paragraphTexts(*source);
   std::map<std::string, std::string> ownParts;
-  for (const std::string& n : target->package().names())
-    ownParts[n] = target->package().bytes(n);
+  for (const std::string& n : word::packageOf(*target).names())
+    ownParts[n] = word::packageOf(*target).bytes(n);
   // Faults the two documents bring along themselves (a style referred to but never defined)
   // are not the insertion's.
   std::set<std::string> inherited;
@@ -727,7 +728,7 @@ TEST_P(InsertEveryCorpusDocument, TextFollowsAndPackageStaysConsistent) {
       problems.push_back(p);
   EXPECT_EQ(problems, std::vector<std::string>{});
   for (auto& [n, b] : ownParts)
-    EXPECT_TRUE(target->package().has(n)) << n;
+    EXPECT_TRUE(word::packageOf(*target).has(n)) << n;
   auto reread = qftest::roundTrip(*target);
   EXPECT_EQ(paragraphTexts(*reread), got);
 }

@@ -6,6 +6,7 @@
 
 #include "tests/word/model_helpers.h"
 #include "word/document.h"
+#include "word/internal/access.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ const std::string kStyles =
     "<w:rPr><w:bCs/></w:rPr></w:style>";
 
 std::string mainXml(word::Document& d) {
-  return d.package().bytes("word/document.xml");
+  return word::packageOf(d).bytes("word/document.xml");
 }
 
 TEST(LeanOutput, NotBoldIsWrittenOnlyWhereSomethingAboveIsBold) {

@@ -77,6 +77,18 @@ inline std::string para(const std::string& inner, const std::string& pPr = "") {
   return "<w:p>" + (pPr.empty() ? "" : "<w:pPr>" + pPr + "</w:pPr>") + inner + "</w:p>";
 }
 
+// A table cell holding one paragraph, and a one-row table of two such cells.
+inline const std::string kCell = "<w:tc>" + para(run("格")) + "</w:tc>";
+inline const std::string kTable = "<w:tbl><w:tr>" + kCell + kCell + "</w:tr></w:tbl>";
+
+// A FILLIN field asking `prompt`, showing `result`.
+inline std::string fillIn(const std::string& prompt, const std::string& result) {
+  return "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText "
+         "xml:space=\"preserve\"> FILLIN \"" +
+         prompt + "\" </w:instrText></w:r><w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+         run(result) + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+}
+
 // Reopens a document from its saved bytes.
 inline std::unique_ptr<word::Document> roundTrip(word::Document& d) {
   std::string bytes = d.saveToString();

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "model_helpers.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/story.h"
 #include "word/text.h"
 
 using namespace qftest;
@@ -18,7 +20,7 @@ std::string allText(Document& d) {
 }
 
 std::string docXml(Document& d) {
-  return word::serializeXml(*d.package().xml("word/document.xml"));
+  return word::serializeXml(*word::packageOf(d).xml("word/document.xml"));
 }
 
 } // namespace
@@ -199,7 +201,7 @@ TEST(FindReplace, SplitParagraphKeepsFormatAndRangeFindStaysInRange) {
   f.execute(word::wdReplaceAll);
   ASSERT_EQ(d->paragraphs().count(), 3);
   for (int i = 1; i <= 2; ++i) {
-    auto pPrs = d->paragraphs().item(i).range().paragraphFormat().pPrs();
+    auto pPrs = word::pPrsOf(d->paragraphs().item(i).range().paragraphFormat());
     EXPECT_STREQ(pPrs[0].child("w:ind").attribute("w:left").value(), "100");
   }
   auto r2 = d->paragraphs().item(1).range();
@@ -380,4 +382,29 @@ TEST(MinimalEdit, DeletingAWholeFieldRemovesItsCode) {
     EXPECT_EQ(xml.find("NUMPAGES") != std::string::npos, c.numPagesKept) << c.name << xml;
     EXPECT_EQ(xml.find("fldChar") != std::string::npos, c.pageKept) << c.name << xml;
   }
+}
+
+TEST(MinimalEdit, DeletingCharactersOnlyKeepsEveryField) {
+  const std::string field =
+      "<w:r><w:fldChar w:fldCharType=\"begin\"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r>"
+      "<w:r><w:fldChar w:fldCharType=\"separate\"/></w:r>" +
+      run("7") + "<w:r><w:fldChar w:fldCharType=\"end\"/></w:r>";
+  const std::string simple = "<w:fldSimple w:instr=\" NUMPAGES \">" + run("9") + "</w:fldSimple>";
+  // Paragraph text: "A7B9C"; the same spans that take fields with them under deleteText.
+  const std::tuple<int64_t, int64_t, const char*> cases[] = {
+      {0, 5, "\r"}, {1, 2, "AB9C\r"}, {2, 5, "A7\r"}};
+  for (const auto& [from, to, text] : cases) {
+    auto d = makeDoc(para(run("A") + field + run("B") + simple + run("C")));
+    word::Range r = d->range(from, to);
+    EXPECT_EQ(r.deleteCharacters(), to - from);
+    EXPECT_EQ(r.start(), from);
+    EXPECT_EQ(r.end(), from);
+    EXPECT_EQ(allText(*d), text) << from << "-" << to;
+    std::string xml = docXml(*d);
+    EXPECT_NE(xml.find("PAGE "), std::string::npos) << xml;
+    EXPECT_NE(xml.find("NUMPAGES"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("fldChar"), std::string::npos) << xml;
+  }
+  auto d = makeDoc(para(run("A")));
+  EXPECT_EQ(d->range(1, 1).deleteCharacters(), 0);
 }

@@ -1,4 +1,4 @@
-#include "word/numbering.h"
+#include "word/internal/numbering.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #include <zip.h>
 
 #include "model_helpers.h"
-#include "word/story.h"
+#include "word/internal/story.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "base/messages.h"
 #include "word/document.h"
 #include "word/error.h"
+#include "word/internal/xmlns.h"
 #include "word/package.h"
-#include "word/xmlns.h"
 
 namespace fs = std::filesystem;
 using word::DocumentError;

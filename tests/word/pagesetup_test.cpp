@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "model_helpers.h"
+#include "word/internal/access.h"
+#include "word/internal/story.h"
 #include "word/pagesetup.h"
-#include "word/story.h"
+#include "word/sections.h"
 
 using qftest::para;
 using qftest::run;
@@ -33,7 +35,7 @@ std::string threeSections() {
 }
 
 std::string settingsXml(word::Document& d) {
-  pugi::xml_document* x = d.package().xml("word/settings.xml");
+  pugi::xml_document* x = word::packageOf(d).xml("word/settings.xml");
   if (!x)
     return {};
   std::ostringstream os;
@@ -82,11 +84,11 @@ TEST(PageSetupLengths, EveryMemberWritesTwipsOnEverySectionAndReadsBack) {
     SCOPED_TRACE(c.member);
     auto d = qftest::makeDoc(threeSections());
     word::PageSetup ps = d->pageSetup();
-    ASSERT_EQ(ps.sections().size(), 3u);
+    ASSERT_EQ(word::sectionsOf(ps).size(), 3u);
     // 2.5 cm as Word converts it: 70.87 pt, 1417 twips.
     (ps.*c.set)(word::Application::centimetersToPoints(2.5f));
     EXPECT_NEAR((ps.*c.get)(), 70.87f, 0.03f);
-    for (pugi::xml_node s : ps.sections())
+    for (pugi::xml_node s : word::sectionsOf(ps))
       EXPECT_STREQ(s.child(c.element).attribute(c.attribute).value(), "1417");
     // Survives saving.
     auto back = qftest::roundTrip(*d);
@@ -98,7 +100,7 @@ TEST(PageSetupLengths, SectionsThatDifferReadUndefined) {
   auto d = qftest::makeDoc(threeSections());
   d->pageSetup().setTopMargin(50);
   EXPECT_FLOAT_EQ(d->pageSetup().topMargin(), 50.0f);
-  word::PageSetup first(d.get(), {d->pageSetup().sections()[0]});
+  word::PageSetup first(d.get(), {word::sectionsOf(d->pageSetup())[0]});
   first.setTopMargin(60);
   EXPECT_EQ(d->pageSetup().topMargin(), word::kUndefined);
   EXPECT_FLOAT_EQ(first.topMargin(), 60.0f);
@@ -123,13 +125,13 @@ TEST(PageSetupLengths, ValuesWordRefusesFailWithoutChangingTheDocument) {
 TEST(PageSetupLengths, AMissingBodySectionIsCreatedAndReadsAsA4) {
   auto d = qftest::makeDoc(para(run("x")));
   word::PageSetup ps = d->pageSetup();
-  ASSERT_EQ(ps.sections().size(), 1u);
-  EXPECT_EQ(ps.sections()[0].parent(), d->content().root());
+  ASSERT_EQ(word::sectionsOf(ps).size(), 1u);
+  EXPECT_EQ(word::sectionsOf(ps)[0].parent(), d->content().root());
   EXPECT_NEAR(ps.pageWidth(), 595.3f, 0.05f);
   EXPECT_NEAR(ps.pageHeight(), 841.9f, 0.05f);
   // Writing one margin gives pgMar every attribute the schema requires.
   ps.setTopMargin(72);
-  pugi::xml_node m = ps.sections()[0].child("w:pgMar");
+  pugi::xml_node m = word::sectionsOf(ps)[0].child("w:pgMar");
   for (const char* a :
        {"w:top", "w:bottom", "w:left", "w:right", "w:header", "w:footer", "w:gutter"})
     EXPECT_TRUE(m.attribute(a)) << a;
@@ -146,13 +148,13 @@ TEST(PageSetupOrientation, ChangingItSwapsWidthAndHeightOnce) {
   EXPECT_EQ(ps.orientation(), word::wdOrientLandscape);
   EXPECT_FLOAT_EQ(ps.pageWidth(), 792.0f);
   EXPECT_FLOAT_EQ(ps.pageHeight(), 612.0f);
-  for (pugi::xml_node s : ps.sections())
+  for (pugi::xml_node s : word::sectionsOf(ps))
     EXPECT_STREQ(s.child("w:pgSz").attribute("w:orient").value(), "landscape");
   ps.setOrientation(word::wdOrientLandscape); // no change, no swap
   EXPECT_FLOAT_EQ(ps.pageWidth(), 792.0f);
   ps.setOrientation(word::wdOrientPortrait);
   EXPECT_FLOAT_EQ(ps.pageWidth(), 612.0f);
-  EXPECT_FALSE(ps.sections()[0].child("w:pgSz").attribute("w:orient"));
+  EXPECT_FALSE(word::sectionsOf(ps)[0].child("w:pgSz").attribute("w:orient"));
 }
 
 TEST(PageSetupOrientation, ExplicitSizesDoNotTouchTheOrientation) {
@@ -162,7 +164,7 @@ TEST(PageSetupOrientation, ExplicitSizesDoNotTouchTheOrientation) {
   ps.setPageHeight(word::Application::centimetersToPoints(21));
   ps.setPageWidth(word::Application::centimetersToPoints(29.7f));
   EXPECT_EQ(ps.orientation(), word::wdOrientLandscape);
-  pugi::xml_node sz = ps.sections()[0].child("w:pgSz");
+  pugi::xml_node sz = word::sectionsOf(ps)[0].child("w:pgSz");
   EXPECT_STREQ(sz.attribute("w:w").value(), "16838");
   EXPECT_STREQ(sz.attribute("w:h").value(), "11906");
 }
@@ -171,7 +173,7 @@ TEST(PageSetupOrientation, ExplicitSizesDoNotTouchTheOrientation) {
 
 TEST(PageSetupViews, TheSelectionSeesOnlyTheSectionsItTouches) {
   auto d = qftest::makeDoc(threeSections());
-  std::vector<pugi::xml_node> all = d->pageSetup().sections();
+  std::vector<pugi::xml_node> all = word::sectionsOf(d->pageSetup());
   word::Paragraphs ps = d->paragraphs();
   struct Case {
     int fromPara, toPara;
@@ -183,7 +185,7 @@ TEST(PageSetupViews, TheSelectionSeesOnlyTheSectionsItTouches) {
     SCOPED_TRACE(std::to_string(c.fromPara) + "-" + std::to_string(c.toPara));
     d->selection().setRange(
         d->range(ps.item(c.fromPara).range().start(), ps.item(c.toPara).range().end()));
-    std::vector<pugi::xml_node> got = d->selection().pageSetup().sections();
+    std::vector<pugi::xml_node> got = word::sectionsOf(d->selection().pageSetup());
     ASSERT_EQ(got.size(), c.sections.size());
     for (size_t i = 0; i < got.size(); ++i)
       EXPECT_EQ(got[i], all[c.sections[i]]);
@@ -200,7 +202,7 @@ TEST(PageSetupViews, TheSelectionSeesOnlyTheSectionsItTouches) {
 TEST(PageSetupViews, ARealDocumentWithFiveSectionsGetsOnePaperEverywhere) {
   auto d = word::Document::openPackage(kCorpus + "sct-section-props.docx");
   word::PageSetup ps = d->pageSetup();
-  ASSERT_EQ(ps.sections().size(), 5u);
+  ASSERT_EQ(word::sectionsOf(ps).size(), 5u);
   EXPECT_EQ(ps.orientation(), word::wdUndefined); // the first section is landscape
   ps.setOrientation(word::wdOrientPortrait);
   ps.setPageWidth(word::Application::centimetersToPoints(21));
@@ -213,7 +215,7 @@ TEST(PageSetupViews, ARealDocumentWithFiveSectionsGetsOnePaperEverywhere) {
   EXPECT_NEAR(again.pageHeight(), 841.9f, 0.05f);
   EXPECT_FLOAT_EQ(again.gutter(), 0.0f);
   // Everything else of the sections stays: their break types and printer settings.
-  std::string xml = back->package().bytes("word/document.xml");
+  std::string xml = word::packageOf(*back).bytes("word/document.xml");
   EXPECT_NE(xml.find("w:type w:val=\"oddPage\""), std::string::npos);
   EXPECT_NE(xml.find("w:printerSettings"), std::string::npos);
 }
@@ -237,7 +239,7 @@ TEST(PageSetupGutter, PositionsMapToTheirOwnElements) {
       ps.setGutterPos(from);
       ps.setGutterPos(c.pos);
       EXPECT_EQ(ps.gutterPos(), c.pos);
-      for (pugi::xml_node s : ps.sections())
+      for (pugi::xml_node s : word::sectionsOf(ps))
         EXPECT_EQ(static_cast<bool>(s.child("w:rtlGutter")), c.rtl);
       EXPECT_EQ(settingsXml(*d).find("<w:gutterAtTop") != std::string::npos, c.atTop);
     }
@@ -248,7 +250,7 @@ TEST(PageSetupGutter, PositionsMapToTheirOwnElements) {
 TEST(PageSetupGutter, TopGoesIntoSettingsAtItsSchemaPlace) {
   auto d = word::Document::openPackage(kCorpus + "doc-odd-even-hdrs.docx");
   d->pageSetup().setGutterPos(word::wdGutterPosTop);
-  pugi::xml_node settings = d->package().xml("word/settings.xml")->document_element();
+  pugi::xml_node settings = word::packageOf(*d).xml("word/settings.xml")->document_element();
   std::vector<std::string> names = childNames(settings);
   auto at = [&](const std::string& n) {
     return std::find(names.begin(), names.end(), n) - names.begin();
@@ -263,15 +265,15 @@ TEST(PageSetupSettings, ASettingsPartIsCreatedWhenNeededAndOnlyThen) {
   word::PageSetup ps = d->pageSetup();
   ps.setOddAndEvenPagesHeaderFooter(false);
   ps.setGutterPos(word::wdGutterPosLeft);
-  EXPECT_FALSE(d->package().has("word/settings.xml"));
+  EXPECT_FALSE(word::packageOf(*d).has("word/settings.xml"));
   EXPECT_EQ(ps.oddAndEvenPagesHeaderFooter(), 0);
 
   ps.setOddAndEvenPagesHeaderFooter(true);
-  ASSERT_TRUE(d->package().has("word/settings.xml"));
-  EXPECT_EQ(d->package().contentType("word/settings.xml"),
+  ASSERT_TRUE(word::packageOf(*d).has("word/settings.xml"));
+  EXPECT_EQ(word::packageOf(*d).contentType("word/settings.xml"),
             "application/vnd.openxmlformats-officedocument.wordprocessingml.settings+xml");
   bool related = false;
-  for (const word::Relationship& r : d->package().relationships("word/document.xml"))
+  for (const word::Relationship& r : word::packageOf(*d).relationships("word/document.xml"))
     related = related || (r.target == "word/settings.xml" &&
                           r.type.find("/relationships/settings") != std::string::npos);
   EXPECT_TRUE(related);
@@ -293,7 +295,7 @@ TEST(PageSetupHeaders, OddEvenAndFirstPageHeadersCanBeSwitchedOff) {
   EXPECT_EQ(back->pageSetup().oddAndEvenPagesHeaderFooter(), 0);
   EXPECT_EQ(back->pageSetup().differentFirstPageHeaderFooter(), 0);
   // The header parts and their references stay (the "default" ones now serve every page).
-  EXPECT_NE(back->package().bytes("word/document.xml").find("w:headerReference"),
+  EXPECT_NE(word::packageOf(*back).bytes("word/document.xml").find("w:headerReference"),
             std::string::npos);
 }
 
@@ -308,15 +310,58 @@ TEST(PageSetupGrid, LayoutModesMapToDocGridTypes) {
   for (auto [mode, type] : cases) {
     ps.setLayoutMode(mode);
     EXPECT_EQ(ps.layoutMode(), mode);
-    for (pugi::xml_node s : ps.sections())
+    for (pugi::xml_node s : word::sectionsOf(ps))
       EXPECT_STREQ(s.child("w:docGrid").attribute("w:type").value(), type);
   }
   // No grid element already means no grid: none is added for the default.
   auto bare = qftest::makeDoc(para(run("x")));
   bare->pageSetup().setLayoutMode(word::wdLayoutModeDefault);
-  EXPECT_FALSE(bare->pageSetup().sections()[0].child("w:docGrid"));
+  EXPECT_FALSE(word::sectionsOf(bare->pageSetup())[0].child("w:docGrid"));
   EXPECT_EQ(bare->pageSetup().layoutMode(), word::wdLayoutModeDefault);
 }
+
+// ---- how sections begin ----------------------------------------------------------------------
+
+struct StartCase {
+  const char* type; // w:type @val of the first section, "" for none
+  int start;
+};
+
+class PageSetupSectionStart : public ::testing::TestWithParam<StartCase> {};
+
+TEST_P(PageSetupSectionStart, ReadsEachSectionAndWritesOnlyTheOnesOfTheView) {
+  const StartCase& c = GetParam();
+  const std::string first =
+      *c.type ? "<w:sectPr><w:type w:val=\"" + std::string(c.type) + "\"/></w:sectPr>"
+              : std::string("<w:sectPr/>");
+  auto d = qftest::makeDoc(para(run("one"), first) + para(run("two")) + kLetterSect);
+  std::vector<word::PageSetup> each = d->pageSetup().eachSection();
+  ASSERT_EQ(each.size(), 2u);
+  EXPECT_EQ(each[0].sectionStart(), c.start);
+  EXPECT_EQ(d->sections().item(1).pageSetup().sectionStart(), c.start);
+  EXPECT_EQ(each[1].sectionStart(), word::wdSectionNewPage); // none given: a new page
+  EXPECT_EQ(d->pageSetup().sectionStart(),
+            c.start == word::wdSectionNewPage ? word::wdSectionNewPage : word::wdUndefined);
+
+  // The second section alone: its w:type goes before w:pgSz, the first section keeps its own.
+  d->sections().item(2).pageSetup().setSectionStart(word::wdSectionOddPage);
+  pugi::xml_node body = word::sectionsOf(d->pageSetup()).back();
+  EXPECT_EQ(childNames(body).front(), "w:type");
+  EXPECT_STREQ(body.child("w:type").attribute("w:val").value(), "oddPage");
+  EXPECT_EQ(d->pageSetup().eachSection()[0].sectionStart(), c.start);
+  EXPECT_THROW(each[0].setSectionStart(5), word::DocumentError);
+  EXPECT_EQ(qftest::roundTrip(*d)->pageSetup().eachSection()[1].sectionStart(),
+            word::wdSectionOddPage);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, PageSetupSectionStart,
+                         ::testing::Values(StartCase{"continuous", word::wdSectionContinuous},
+                                           StartCase{"nextColumn", word::wdSectionNewColumn},
+                                           StartCase{"nextPage", word::wdSectionNewPage},
+                                           StartCase{"evenPage", word::wdSectionEvenPage},
+                                           StartCase{"oddPage", word::wdSectionOddPage},
+                                           StartCase{"", word::wdSectionNewPage},
+                                           StartCase{"sideways", word::wdSectionNewPage}));
 
 // ---- text columns --------------------------------------------------------------------------
 
@@ -337,7 +382,7 @@ TEST(PageSetupColumns, CountSpacingLineAndWidths) {
   cols.setEvenlySpaced(false);
   EXPECT_EQ(cols.evenlySpaced(), 0);
   EXPECT_EQ(cols.count(), 2);
-  pugi::xml_node c = d->pageSetup().sections()[0].child("w:cols");
+  pugi::xml_node c = word::sectionsOf(d->pageSetup())[0].child("w:cols");
   long total = 0;
   int n = 0;
   for (pugi::xml_node col = c.child("w:col"); col; col = col.next_sibling("w:col"), ++n)

@@ -9,7 +9,8 @@
 #include "word/convert.h"
 #include "word/document.h"
 #include "word/filetypes.h"
-#include "word/story.h"
+#include "word/internal/access.h"
+#include "word/internal/story.h"
 
 namespace fs = std::filesystem;
 
@@ -77,10 +78,10 @@ void expectContent(word::Document& d, const std::string& label) {
         << label << ": missing " << piece << " in " << text;
   EXPECT_EQ(d.tablesCount(), 1) << label;
   EXPECT_NE(text.find('\x01'), std::string::npos) << label << ": picture lost";
-  std::string xml = d.package().bytes(d.content().part());
+  std::string xml = word::packageOf(d).bytes(d.content().part());
   EXPECT_NE(xml.find("PAGE"), std::string::npos) << label << ": page field lost";
   bool media = false;
-  for (const auto& n : d.package().names())
+  for (const auto& n : word::packageOf(d).names())
     if (n.rfind("word/media/", 0) == 0)
       media = true;
   EXPECT_TRUE(media) << label << ": picture part lost";
@@ -115,7 +116,7 @@ TEST_F(RoundTrip, LegacyFormatsSurviveOpenEditSave) {
     expectContent(d, label + " opened");
 
     // An unknown part rides along untouched; an edit in the text keeps everything else.
-    d.package().setBytes("customXml/quillfold-test.xml", "<x>keep me</x>");
+    word::packageOf(d).setBytes("customXml/quillfold-test.xml", "<x>keep me</x>");
     d.paragraphs().item(1).range().insertBefore("改");
     std::string out = path(std::string("saved-") + ext + ".docx");
     d.saveAs(out);
@@ -123,7 +124,7 @@ TEST_F(RoundTrip, LegacyFormatsSurviveOpenEditSave) {
     word::Document& again = app2.open(out);
     expectContent(again, label + " saved");
     EXPECT_EQ(again.paragraphs().item(1).range().text().rfind("改第一段", 0), 0u) << label;
-    EXPECT_EQ(again.package().bytes("customXml/quillfold-test.xml"), "<x>keep me</x>");
+    EXPECT_EQ(word::packageOf(again).bytes("customXml/quillfold-test.xml"), "<x>keep me</x>");
   }
 
   // Back to Word 97-2003 and open once more.
@@ -140,7 +141,7 @@ TEST_F(RoundTrip, SaveRefusesItsOwnSource) {
   word::convertFile(src, path("self.docx"));
   word::Application app;
   word::Document& d = app.open(path("self.docx"));
-  std::string before = d.package().saveToString();
+  std::string before = word::packageOf(d).saveToString();
   EXPECT_THROW(d.saveAs(path("self.docx")), word::DocumentError);
   EXPECT_THROW(d.saveAs(path("./self.docx")), word::DocumentError);
   EXPECT_TRUE(fs::exists(path("self.docx")));

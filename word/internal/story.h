@@ -12,7 +12,7 @@
 #include <pugixml.hpp>
 
 #include "word/document.h"
-#include "word/xmlns.h"
+#include "word/internal/xmlns.h"
 
 namespace word {
 
@@ -151,5 +151,12 @@ private:
   void insertedParagraphAfter(ParaRec* rec, pugi::xml_node q);
   void removedParagraph(ParaRec* rec);
 };
+
+// Inserts an empty w:r at character position `pos` of `story` (at the start of a paragraph
+// right after its properties, at its end as the last child, else between runs split there)
+// and returns it; `rPrFrom` receives the run whose formatting the character before `pos` has
+// (an empty node at a paragraph start). The caller fills the run, then calls
+// story.invalidateText(story.recOf(paragraph)) and story.touch().
+pugi::xml_node insertRunAt(Story& story, int64_t pos, pugi::xml_node* rPrFrom = nullptr);
 
 } // namespace word

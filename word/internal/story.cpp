@@ -1,9 +1,10 @@
-#include "word/story.h"
+#include "word/internal/story.h"
 #include "base/messages.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "word/internal/access.h"
 #include "word/text.h"
 
 namespace word {
@@ -82,7 +83,7 @@ Story::~Story() = default;
 
 void Story::touch() {
   if (doc_)
-    doc_->package().markDirty(part_);
+    packageOf(*doc_).markDirty(part_);
 }
 
 // ---- index -------------------------------------------------------------------------------
@@ -1135,6 +1136,35 @@ bool Story::isBlank(ParaRec* rec) {
     if (c != U' ' && c != U'\u3000')
       return false;
   return !holdsObject(rec);
+}
+
+// ---- runs for new content ----------------------------------------------------------------
+
+pugi::xml_node insertRunAt(Story& st, int64_t pos, pugi::xml_node* rPrFrom) {
+  const WNames& n = st.names();
+  ParaRec* rec = st.at(st.indexAt(pos));
+  int64_t s = st.startOf(rec);
+  int64_t len = static_cast<int64_t>(st.content(rec).size());
+  int64_t off = std::clamp<int64_t>(pos - s, 0, len);
+  pugi::xml_node p = rec->p;
+  pugi::xml_node from;
+  if (off > 0) {
+    for (const Seg& sg : rec->segs)
+      if (sg.off <= off - 1 && off - 1 < sg.off + sg.len && n.is(sg.node.parent(), "r"))
+        from = sg.node.parent();
+  }
+  if (rPrFrom)
+    *rPrFrom = from;
+  if (off == 0) {
+    pugi::xml_node pPr = p.child(n.pPr.c_str());
+    return pPr ? p.insert_child_after(n.r.c_str(), pPr) : p.prepend_child(n.r.c_str());
+  }
+  if (off == len)
+    return p.append_child(n.r.c_str());
+  std::vector<pugi::xml_node> runs = st.runsIn(pos, s + len, true);
+  if (runs.empty())
+    return p.append_child(n.r.c_str());
+  return runs.front().parent().insert_child_before(n.r.c_str(), runs.front());
 }
 
 } // namespace word

@@ -1,4 +1,4 @@
-#include "word/numbering.h"
+#include "word/internal/numbering.h"
 
 #include "base/ascii.h"
 

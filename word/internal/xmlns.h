@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -141,6 +142,8 @@ inline const char* localPart(const char* qname) {
 pugi::xml_node ensureChild(pugi::xml_node parent, const char* local, const WNames& n);
 // The first child with that local name, or an empty node.
 pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n);
+// The w:pPr of a paragraph, created as its first child when missing.
+pugi::xml_node paraProps(pugi::xml_node p, const WNames& n);
 // Sets attribute w:`local` (creating it).
 void setAttr(pugi::xml_node node, const char* local, const std::string& value, const WNames& n);
 // Reads attribute w:`local`, or "" when missing.
@@ -148,5 +151,11 @@ std::string attr(pugi::xml_node node, const char* local, const WNames& n);
 // Reads an OOXML on/off property element (w:b, w:keepNext…): absent -> `absent`;
 // present with no val or val true/1/on -> true; false/0/off -> false.
 bool onOff(pugi::xml_node parentPr, const char* local, const WNames& n, bool absent = false);
+
+// The prefix bound to namespace `uri` on `root`, or nullopt.
+std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri);
+// The prefix bound to namespace `uri` on `root`, declared there as `preferred` (or
+// `preferred` with a number) when missing.
+std::string namespacePrefix(pugi::xml_node root, const char* uri, const char* preferred);
 
 } // namespace word

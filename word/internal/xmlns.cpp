@@ -1,4 +1,4 @@
-#include "word/xmlns.h"
+#include "word/internal/xmlns.h"
 
 #include <cstdint>
 #include <cstring>
@@ -431,6 +431,33 @@ bool onOff(pugi::xml_node parentPr, const char* local, const WNames& n, bool abs
     return true;
   std::string s = v.value();
   return !(s == "0" || s == "false" || s == "off");
+}
+
+pugi::xml_node paraProps(pugi::xml_node p, const WNames& n) {
+  if (pugi::xml_node pPr = p.child(n.pPr.c_str()))
+    return pPr;
+  return p.prepend_child(n.pPr.c_str());
+}
+
+std::optional<std::string> findPrefix(pugi::xml_node root, const char* uri) {
+  for (pugi::xml_attribute a : root.attributes()) {
+    if (std::strcmp(a.value(), uri) != 0)
+      continue;
+    const char* name = a.name();
+    if (!std::strncmp(name, "xmlns:", 6))
+      return std::string(name + 6);
+  }
+  return std::nullopt;
+}
+
+std::string namespacePrefix(pugi::xml_node root, const char* uri, const char* preferred) {
+  if (auto p = findPrefix(root, uri))
+    return *p;
+  std::string prefix = preferred;
+  for (int k = 1; root.attribute(("xmlns:" + prefix).c_str()); ++k)
+    prefix = std::string(preferred) + std::to_string(k);
+  root.append_attribute(("xmlns:" + prefix).c_str()).set_value(uri);
+  return prefix;
 }
 
 } // namespace word
