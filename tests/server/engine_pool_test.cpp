@@ -15,6 +15,7 @@
 #include "app/server/engine_pool.h"
 #include "app/server/process_sweep.h"
 #include "server_test_support.h"
+#include "word/fonts.h"
 
 namespace {
 
@@ -142,6 +143,30 @@ INSTANTIATE_TEST_SUITE_P(
                     OrderCase{"CrashesInARow", {"crash1.docx", "crash2.docx", "a.docx"}},
                     OrderCase{"OneDocument", {"a.docx"}}, OrderCase{"NoDocuments", {}}),
     [](const testing::TestParamInfo<OrderCase>& info) { return std::string(info.param.name); });
+
+TEST(EnginePoolEnd, OneNoticeAboutTheFontsOfTheWholeBatchThenOneEnd) {
+  // Each server reports the fonts of its part; the caller hears of them once, for the whole
+  // batch, before the one "101" (the notice names the official fonts this machine lacks).
+  const std::string notice = word::standInNotice({"仿宋_GB2312", "黑体"});
+  for (std::size_t jobs : {1u, 2u}) {
+    SCOPED_TRACE(jobs);
+    Recorder rec;
+    app::EnginePool pool(QF_FAKE_ENGINE, rec.callbacks(), jobs);
+    std::string error;
+    ASSERT_TRUE(
+        pool.beginBatch(fakeBatch({"字体-仿宋_GB2312.docx", "a.docx", "字体-黑体.docx"}), error));
+    pool.waitForBatch();
+    ASSERT_GE(rec.lines.size(), 3u);
+    const std::vector<std::string> end(rec.lines.end() - (notice.empty() ? 2 : 3), rec.lines.end());
+    std::vector<std::string> expected;
+    if (!notice.empty())
+      expected.push_back("M 3 0/3  | " + notice);
+    expected.insert(expected.end(), {"M 101 3/3  | 处理完毕！", "END"});
+    EXPECT_EQ(end, expected);
+    EXPECT_EQ(rec.count("M 101 "), 1);
+    EXPECT_EQ(rec.count("M 3 "), notice.empty() ? 0 : 1);
+  }
+}
 
 // The servers' Main calls, from the stand-in's log: process id -> the names of each call.
 std::map<std::string, std::vector<std::string>> mainsByServer(const std::filesystem::path& log) {

@@ -10,7 +10,8 @@
 //   - QF_FAKE_EXIT_AFTER_READY=1 ends right after Ready; QF_FAKE_GARBAGE=1 starts with a line
 //     that is not Ready.
 // Every document gets a Message "2" "模式 <run mode>", then a Written event naming
-// <DocOutLocation>/<name>, before its "100". A setWholeBatch request is logged like the others.
+// <DocOutLocation>/<name>, before its "100". A document named "字体-<font>.docx" asks for the
+// font <font>: MainDone lists it. A setWholeBatch request is logged like the others.
 
 #include <chrono>
 #include <csignal>
@@ -161,6 +162,10 @@ int main() {
       Event done;
       done.kind = Event::Kind::MainDone;
       done.skipped = failed;
+      const std::string fontPrefix = "字体-";
+      for (const auto& name : files)
+        if (!failed && name.rfind(fontPrefix, 0) == 0 && name.size() > fontPrefix.size() + 5)
+          done.fonts.push_back(name.substr(fontPrefix.size(), name.size() - fontPrefix.size() - 5));
       send(done);
       failed = false;
       files.clear();
