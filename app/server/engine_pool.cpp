@@ -25,6 +25,9 @@ namespace {
 // LibreOffice documents of one start (word::ConvertOptions::maxFilesPerCall): a larger chunk
 // would pay the start-up again without sparing anything.
 constexpr std::size_t kMaxLibreOfficeChunk = 50;
+// The first unit of natively read documents holds 1/(this × servers) of them; each next one
+// as much of the rest.
+constexpr std::size_t kUnitsPerServer = 4;
 
 std::optional<long long> number(const std::string& text) {
   long long value = 0;
@@ -68,21 +71,30 @@ std::vector<std::vector<std::size_t>> EnginePool::planUnits(const EngineBatch& b
     groups[it->second].push_back(i);
   }
   std::vector<bool> libreOffice(groups.size(), false);
-  std::size_t inChunks = 0;
+  std::size_t inChunks = 0, native = 0;
   for (std::size_t g = 0; g < groups.size(); ++g) {
     for (std::size_t i : groups[g])
       libreOffice[g] = libreOffice[g] || throughLibreOffice(batch, batch.files[i]);
-    if (libreOffice[g])
-      inChunks += groups[g].size();
+    (libreOffice[g] ? inChunks : native) += groups[g].size();
   }
   const std::size_t chunk =
       std::clamp<std::size_t>((inChunks + servers - 1) / servers, 1, kMaxLibreOfficeChunk);
 
-  std::vector<std::vector<std::size_t>> chunks, singles;
-  std::vector<std::size_t> open;
+  // LibreOffice documents fill chunks of `chunk`. The others fill units that shrink as the
+  // batch goes on: each unit costs its server the setup of a batch, so the first are large; the
+  // last are single documents, so that the servers end together.
+  std::vector<std::vector<std::size_t>> chunks, units;
+  std::vector<std::size_t> open, unit;
+  std::size_t unitSize = std::max<std::size_t>(1, native / (kUnitsPerServer * servers));
   for (std::size_t g = 0; g < groups.size(); ++g) {
     if (!libreOffice[g]) {
-      singles.push_back(groups[g]);
+      unit.insert(unit.end(), groups[g].begin(), groups[g].end());
+      if (unit.size() >= unitSize) {
+        native -= std::min(native, unit.size());
+        units.push_back(std::move(unit));
+        unit.clear();
+        unitSize = std::max<std::size_t>(1, native / (kUnitsPerServer * servers));
+      }
       continue;
     }
     open.insert(open.end(), groups[g].begin(), groups[g].end());
@@ -93,9 +105,11 @@ std::vector<std::vector<std::size_t>> EnginePool::planUnits(const EngineBatch& b
   }
   if (!open.empty())
     chunks.push_back(std::move(open));
-  for (auto& unit : chunks)
-    std::sort(unit.begin(), unit.end());
-  chunks.insert(chunks.end(), singles.begin(), singles.end());
+  if (!unit.empty())
+    units.push_back(std::move(unit));
+  chunks.insert(chunks.end(), units.begin(), units.end());
+  for (auto& u : chunks)
+    std::sort(u.begin(), u.end());
   return chunks;
 }
 

@@ -6,14 +6,17 @@
 // batch, then what the servers reported at the end of their parts in document order, one
 // notice about the fonts that stand in for the whole batch, and one Message "101".
 //
-// A unit is one document, except that
+// Units:
 //  - documents whose outputs have the same name (ASCII case aside) go together, in batch order,
 //    so that the later output replaces the earlier one and says so, as with one server;
 //  - documents that go through LibreOffice (a legacy source, or a legacy output such as the .doc
 //    of a .txt) go in chunks: each chunk pays LibreOffice's start-up three times (converting in,
-//    exporting, reading back), about as much as the work of ten such documents, so a chunk
-//    holds about their number divided by the servers (at most 50, one LibreOffice start's
-//    worth), and the chunks are dealt out first.
+//    exporting, reading back), far more than the work of a document, so a chunk holds about
+//    their number divided by the servers (at most 50, one LibreOffice start's worth), and the
+//    chunks are dealt out first;
+//  - the other documents go in units that shrink as the batch goes on (a unit costs its server
+//    the setup of a batch): the first holds 1/(4 × servers) of them, each next one as much of
+//    those left, the last ones a single document each.
 // With one server the whole batch is one unit, exactly what one EngineClient does. Every server
 // of a batch in parts is told all of its files, so that no output replaces a source of another
 // part. A server that crashes costs the document it was on (EngineClient's recovery).

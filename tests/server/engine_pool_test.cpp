@@ -85,6 +85,16 @@ INSTANTIATE_TEST_SUITE_P(
                  {{0, 1}, {2, 3}, {4, 5}}}),
     [](const testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
 
+TEST(EnginePoolPlanLimits, NativeUnitsShrinkToSingleDocuments) {
+  std::vector<std::string> files;
+  for (int i = 0; i < 20; ++i)
+    files.push_back(std::to_string(i) + ".docx");
+  Units expected = {{0, 1}, {2, 3}, {4, 5}};
+  for (std::size_t i = 6; i < 20; ++i)
+    expected.push_back({i});
+  EXPECT_EQ(app::EnginePool::planUnits(fakeBatch(files), 2), expected);
+}
+
 TEST(EnginePoolPlanLimits, ALibreOfficeChunkHoldsWhatOneStartTakes) {
   std::vector<std::string> files;
   for (int i = 0; i < 120; ++i)
