@@ -102,15 +102,21 @@ inline void noteFinished(const std::string& what) {
   r.finished.push_back(what);
 }
 
-// The cleanup itself, with the lock held: ends the groups (SIGTERM, then SIGKILL after a short
-// grace), removes the partial files and the temporary folder.
+// The cleanup itself, with the lock held: ends the groups (SIGTERM, then SIGKILL after a grace
+// of up to 3 s, enough for a group that has to end groups of its own first: an engine server
+// ending its LibreOffice), removes the partial files and the temporary folder.
 inline void cleanUpLocked(Registry& r) {
   for (pid_t g : r.groups)
     ::kill(-g, SIGTERM);
-  for (int i = 0; i < 50 && !r.groups.empty(); ++i) {
+  for (int i = 0; i < 150 && !r.groups.empty(); ++i) {
     bool alive = false;
-    for (pid_t g : r.groups)
+    for (pid_t g : r.groups) {
+      // A leader that has ended stays a member of its group until it is reaped: reap our own
+      // (the process ends right after the cleanup, nothing else waits for them).
+      int status = 0;
+      ::waitpid(g, &status, WNOHANG);
       alive = alive || ::kill(-g, 0) == 0;
+    }
     if (!alive)
       break;
     ::usleep(20000);

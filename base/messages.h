@@ -598,6 +598,12 @@ inline constexpr const char* kCliNotice = "提示：";
 inline constexpr const char* kCliWarning = "警告：";
 inline constexpr const char* kCliError = "错误：";
 
+// Running the batch on the engine servers. {0} the program's folder; {0} the reason.
+inline constexpr const char* kCliEngineNotFound =
+    "找不到排版引擎 quillfold-engine：程序目录 {} 和 PATH 中都没有；请重新安装 Quillfold，"
+    "或把 quillfold-engine 放回程序目录";
+inline constexpr const char* kCliBatchNotStarted = "无法开始排版：{}";
+
 // `quillfold settings`.
 inline constexpr const char* kCliNotSectionKey = "“{}”不是“节/键”的形式，例如 font/fontsizezw";
 inline constexpr const char* kCliNoSuchKey = "没有键 {}（quillfold settings show 列出所有的键）";
@@ -631,6 +637,8 @@ inline constexpr const char* kCliCheckSummary =
 inline constexpr const char* kCliParseExtra = "多余的参数：{}";
 inline constexpr const char* kCliParseRequired = "缺少必需的参数或子命令：{}";
 inline constexpr const char* kCliParseValue = "参数的值不合适：{}";
+inline constexpr const char* kCliParseJobs =
+    "--jobs 的值不合适：应为 1 至 {} 之间的整数（同时排版的引擎数）";
 inline constexpr const char* kCliParseUnknown = "命令行有误：{}";
 inline constexpr const char* kCliParseHint = "运行 quillfold --help 查看用法";
 
@@ -640,7 +648,7 @@ inline constexpr const char* kServerLineNotJson = "请求行不是 JSON";
 inline constexpr const char* kServerLineNotObject = "请求行不是 JSON 对象";
 inline constexpr const char* kServerNoOp = "请求缺少文本成员 \"op\"";
 inline constexpr const char* kServerMissingText = "请求 \"{}\" 缺少文本成员 \"{}\"";
-inline constexpr const char* kServerNamesNotList = "请求 \"setFiles\" 缺少数组成员 \"names\"";
+inline constexpr const char* kServerNamesNotList = "请求 \"{}\" 缺少数组成员 \"names\"";
 inline constexpr const char* kServerNameNotText = "\"names\" 的每一项都必须是文本";
 inline constexpr const char* kServerUnknownOp = "未知的请求 \"{}\"";
 inline constexpr const char* kServerNoEvent = "事件行缺少文本成员 \"event\"";
@@ -649,6 +657,33 @@ inline constexpr const char* kServerLineTooLong = "请求行超过 {} MiB 的上
 inline constexpr const char* kServerRequestTooLarge = "请求超过 {} MiB 的上限，未予处理";
 inline constexpr const char* kServerRequestTooDeep = "请求的嵌套超过 {} 层，未予处理";
 inline constexpr const char* kServerRequestTooManyValues = "请求包含的值超过 {} 个，未予处理";
+inline constexpr const char* kServerUsage =
+    "用法：{} [--client]\n"
+    "从标准输入读取 JSON 行形式的请求，把排版引擎的事件以 JSON 行写到标准输出"
+    "（见 docs/engine-protocol.md）。\n"
+    "  --client  由客户端驱动：中断时由客户端报告已完成的输出，服务器自己不报告\n";
+
+// The client of the engine server. {0} is the server program where it is named.
+inline constexpr const char* kClientNoConnection = "无法建立与排版引擎的连接：{}";
+inline constexpr const char* kClientCannotStart = "无法启动排版引擎 {}：{}";
+inline constexpr const char* kClientNotTheEngine =
+    "{} 不是 Quillfold 排版引擎（启动后的第一行不是 Ready）";
+inline constexpr const char* kClientExitedAtStart = "排版引擎 {} 启动后立即退出（{}）";
+inline constexpr const char* kClientNoAnswer = "排版引擎 {} 在规定时间内没有响应";
+inline constexpr const char* kClientCannotRead = "无法读取排版引擎的输出：{}";
+inline constexpr const char* kClientBusy = "排版正在进行，请等待当前批处理结束";
+// How the server ended: {0} the signal's number, {1} " SIG" and its name (or nothing).
+inline constexpr const char* kClientKilledBySignal = "被信号 {}{} 终止";
+inline constexpr const char* kClientExitCode = "退出码 {}";
+inline constexpr const char* kClientExitUnknown = "原因不明";
+// {0} how the server ended.
+inline constexpr const char* kClientDiedAtBatchEnd =
+    "排版引擎在结束批处理时意外退出（{}），由 LibreOffice 转换的输出文件可能没有写出";
+// {0} the document's name, {1} how the server ended.
+inline constexpr const char* kClientDiedOnDocument =
+    "排版失败：{}：排版引擎意外退出（{}），已重新启动排版引擎，继续处理其余文档";
+// {0} why no new server started, {1} the number of documents left.
+inline constexpr const char* kClientRestUndone = "{}；其余 {} 个文档没有处理";
 
 // ---- Merge and print ----------------------------------------------------------------------------
 

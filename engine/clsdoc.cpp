@@ -221,7 +221,7 @@ bool clsDoc::runDocument(const RunMode& mode) {
       notice("3", warning);
     ActiveDocument().warnings().clear();
     checkIntegrity(source, runMode);
-    if (reportFontStandIns_) {
+    if (reportFontStandIns_ || gatherFonts_) {
       try {
         auto used = word::fontsUsedIn(ActiveDocument());
         batchFonts_.insert(used.begin(), used.end());
@@ -275,6 +275,11 @@ void clsDoc::Main(const std::string& runMode) {
     std::vector<std::string> paths;
     for (const auto& name : names)
       paths.push_back(name.empty() ? std::string() : sourcePath(name));
+    std::vector<std::string> others;
+    for (const auto& name : wholeBatch_)
+      if (!name.empty())
+        others.push_back(sourcePath(name));
+    batch().protectSources(others);
     batch().addSources(paths);
 
     for (size_t i = 0; i < names.size(); ++i) {
@@ -293,7 +298,7 @@ void clsDoc::Main(const std::string& runMode) {
       finishLegacyOutputs();
     } catch (...) {
     }
-    if (!batchFonts_.empty()) {
+    if (reportFontStandIns_ && !batchFonts_.empty()) {
       const std::string standIns = word::standInNotice(batchFonts_);
       if (!standIns.empty())
         sendMessage("3", standIns, 0, allNum_, "");

@@ -51,11 +51,21 @@ public:
   // The names to process, bypassing DocFileName's "," joining (names may then contain ",").
   // An empty list means: split DocFileName.
   void setDocFiles(std::vector<std::string> names);
+  // The names (as setDocFiles takes them) of the whole batch when this object runs a part of
+  // it and other engines run the rest: no output replaces any of their sources either. Empty
+  // (the default): the batch is whole.
+  void setWholeBatch(std::vector<std::string> names) { wholeBatch_ = std::move(names); }
 
   void SetEventSink(IQuillfoldEvents* sink);
   // When on, a batch whose outputs ask for official Chinese fonts that are not installed ends
   // with one notice (msgId "3", document number 0) naming the faces that stand in for them.
   void setReportFontStandIns(bool on) { reportFontStandIns_ = on; }
+  // When on, each batch gathers the font names its outputs ask for (batchFonts()) without that
+  // notice: for a caller that runs a batch in parts and gives one notice for the whole.
+  void setGatherFonts(bool on) { gatherFonts_ = on; }
+  // The font names the outputs of the last batch asked for (gathered while stand-ins are
+  // reported or fonts gathered).
+  const std::set<std::string>& batchFonts() const { return batchFonts_; }
   // Runs the batch in `runMode` ("0", "YeMei", "YeMian", "ZiHao", or "Standard": the layout of
   // the national standard for official documents, engine/standard/). Never throws.
   void Main(const std::string& runMode);
@@ -111,6 +121,7 @@ private:
   std::map<std::string, std::string> props_;
   Settings settings_{props_};
   std::vector<std::string> docFiles_;
+  std::vector<std::string> wholeBatch_;
   IQuillfoldEvents* sink_ = nullptr;
   std::string curName_; // bare name of the document being run
   std::string curPath_; // its full path
@@ -154,6 +165,7 @@ private:
   int curNum_ = 0, allNum_ = 0;
   bool inBatch_ = false;
   bool reportFontStandIns_ = false;
+  bool gatherFonts_ = false;
   std::set<std::string> batchFonts_; // font names the batch's outputs ask for
 
   // ---- output saving (steps/save_output.cpp) ----

@@ -74,7 +74,7 @@ const std::string& Batch::temporaryFolder() {
 
 // ---- sources -----------------------------------------------------------------------------
 
-void Batch::addSources(const std::vector<std::string>& paths) {
+void Batch::protectSources(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     FileId id;
     if (path.empty() || !identity(path, id))
@@ -84,6 +84,10 @@ void Batch::addSources(const std::vector<std::string>& paths) {
     if (identity(folder.empty() ? "." : folder.string(), id))
       sourceFolders_.push_back(id);
   }
+}
+
+void Batch::addSources(const std::vector<std::string>& paths) {
+  protectSources(paths);
   try {
     std::vector<ConversionJob> jobs;
     for (const std::string& path : paths) {

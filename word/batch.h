@@ -62,6 +62,9 @@ public:
   // OOXML now, in one start for all; each path once. When the conversion cannot even be
   // prepared (no temporary folder), each such source converts on its own when opened.
   void addSources(const std::vector<std::string>& paths);
+  // Makes `paths` sources of the batch for the rule of save() without converting any: the
+  // sources of a larger batch whose other documents other processes open and save.
+  void protectSources(const std::vector<std::string>& paths);
   // A folder whose files no output replaces (the folder the batch's names are relative to).
   // "" is ignored.
   void addSourceFolder(const std::string& path);

@@ -79,4 +79,10 @@ const char* converterFormat(SaveFormat format) {
   return "";
 }
 
+std::string outputNameFor(const std::string& fileName) {
+  if (fileName.size() >= 4 && base::equalsNoCase(fileName.substr(fileName.size() - 4), ".txt"))
+    return fileName.substr(0, fileName.size() - 4) + ".doc";
+  return fileName;
+}
+
 } // namespace word

@@ -39,4 +39,8 @@ SaveFormat saveFormatFor(const std::string& path, bool readThroughLibreOffice);
 // The converter's name of a format LibreOffice writes ("doc", "rtf", "odt"); "" for OOXML.
 const char* converterFormat(SaveFormat format);
 
+// The name a batch gives the output of the source named `fileName` (a bare name): ".txt" (any
+// case) becomes ".doc", so that the text is written as a Word document; other names stay.
+std::string outputNameFor(const std::string& fileName);
+
 } // namespace word

@@ -142,9 +142,12 @@ std::string parseFailure(const CLI::App*, const CLI::Error& e) {
   } else if (name == "ValidationError" || name == "ConversionError" || name == "ArgumentMismatch" ||
              name == "InvalidError") {
     std::string option = before(what);
-    reason = msg::text(msg::kCliParseValue, option.find(' ') == std::string::npos && !option.empty()
-                                                ? option
-                                                : std::string("?"));
+    if (option == "--jobs")
+      reason = msg::text(msg::kCliParseJobs, qc::kMaxJobs);
+    else
+      reason = msg::text(
+          msg::kCliParseValue,
+          option.find(' ') == std::string::npos && !option.empty() ? option : std::string("?"));
   } else {
     reason = msg::text(msg::kCliParseUnknown, msg::kCliParseHint);
     return msg::text(msg::kCliPrefix, qc::terminalSafe(reason)) + "\n";
@@ -198,6 +201,12 @@ int main(int argc, char** argv) {
                     "Print one JSON object per event and a summary object, for scripts");
   typeset->add_flag("--pdf", request.pdf,
                     "Also write a PDF beside each output (LibreOffice, Quillfold's fonts)");
+  typeset
+      ->add_option("--jobs", request.jobs,
+                   "Engine servers typesetting at once, each with its own LibreOffice (1 to " +
+                       std::to_string(qc::kMaxJobs) + "; default: the number of cores)")
+      ->check(CLI::Range(std::size_t{1}, qc::kMaxJobs))
+      ->type_name("N");
   typeset->footer(kTypesetFooter);
 
   auto* settingsCmd = app.add_subcommand("settings", "Read and change setup.ini");

@@ -3,13 +3,17 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <ostream>
 #include <set>
 
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "app/server/engine_client.h"
+#include "app/server/engine_pool.h"
 #include "base/ascii.h"
+#include "base/interrupt.h"
 #include "base/messages.h"
 #include "base/utf8.h"
 #include "base/wide_characters.h"
@@ -295,20 +299,14 @@ void EventPrinter::summary(const std::string& outputFolder) {
 
 // ---- the command -------------------------------------------------------------------------
 
-void configureAndRun(engine::clsDoc& engine,
-                     const std::vector<std::pair<std::string, std::string>>& settings,
-                     const BatchInput& input, const std::string& outputFolder,
-                     const std::string& runMode) {
-  for (const auto& [name, value] : settings)
-    engine.setProperty(name, value);
-  std::string joined;
-  for (const auto& name : input.names)
-    joined += (joined.empty() ? "" : ",") + name;
-  engine.setProperty("DocPath", input.docPath);
-  engine.setProperty("DocFileName", joined);
-  engine.setProperty("DocOutLocation", outputFolder);
-  engine.setDocFiles(input.names);
-  engine.Main(runMode);
+std::string enginePath() {
+  std::vector<fs::path> folders = {settings::programFolder()};
+#ifdef QF_ENGINE_BUILD_FOLDER
+  // A tool run from the build tree finds the server built beside it there.
+  folders.emplace_back(QF_ENGINE_BUILD_FOLDER);
+#endif
+  const char* path = std::getenv("PATH");
+  return app::findEngineServer(folders, path ? path : "");
 }
 
 int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err) {
@@ -347,10 +345,34 @@ int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& e
     reportUsage(err, msg::text(msg::kCliSettingsMissing, settingsPath.string()));
 
   EventPrinter printer(request.style, out, err, request.terminalWidth);
-  engine::clsDoc engine;
-  engine.SetEventSink(&printer);
-  engine.setReportFontStandIns(true);
-  configureAndRun(engine, properties, input, outFolder, runMode);
+  app::EngineCallbacks callbacks;
+  callbacks.message = [&printer](const std::string& msgId, const std::string& msg,
+                                 const std::string& cur, const std::string& all,
+                                 const std::string& name) {
+    printer.Message(msgId, msg, cur, all, name);
+  };
+  callbacks.error = [&printer](int32_t id, const std::string& text) { printer.Error(id, text); };
+  // The servers write the outputs; an interrupt of this program reports them as finished.
+  callbacks.written = [](const std::string& path) { base::interrupt::noteFinished(path); };
+  const std::string program = request.enginePath.empty() ? enginePath() : request.enginePath;
+  const std::size_t jobs =
+      std::min(request.jobs > 0 ? request.jobs : app::EnginePool::defaultJobs(),
+               std::max<std::size_t>(input.names.size(), 1));
+  app::EnginePool pool(program, std::move(callbacks), jobs);
+  app::EngineBatch batch;
+  batch.properties = properties;
+  batch.docPath = input.docPath;
+  batch.files = input.names;
+  batch.outFolder = outFolder;
+  batch.runMode = runMode;
+  std::string error;
+  if (program.empty())
+    printer.Error(0, msg::text(msg::kCliEngineNotFound, settings::programFolder().string()));
+  else if (!pool.beginBatch(batch, error))
+    printer.Error(0, msg::text(msg::kCliBatchNotStarted, error));
+  else
+    pool.waitForBatch();
+  pool.stop();
   if (request.pdf)
     writeBatchPdfs(printer, outFolder, request.style, out);
   printer.summary(outFolder);

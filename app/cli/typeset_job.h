@@ -3,6 +3,7 @@
 // engine, running the batch and showing its events (progress bar, lines or JSON), and the exit
 // status. main() only parses the command line and calls runTypeset().
 
+#include <cstddef>
 #include <filesystem>
 #include <iosfwd>
 #include <optional>
@@ -34,7 +35,21 @@ struct TypesetRequest {
   OutputStyle style = OutputStyle::Lines;
   int terminalWidth = 0; // ProgressBar: columns to fill (0 = 80)
   bool pdf = false;      // also a PDF beside each output
+  // Engine servers to run the batch on at once: 0 means app::EnginePool::defaultJobs(); never
+  // more than there are documents.
+  std::size_t jobs = 0;
+  // The engine server program; empty: quillfold-engine beside this program, else the build
+  // tree's, else on PATH (enginePath()).
+  std::string enginePath;
 };
+
+// The most engine servers a batch runs on at once (each with its own LibreOffice, some hundred
+// megabytes each): more would only make the machine swap.
+inline constexpr std::size_t kMaxJobs = 64;
+
+// The engine server program the command line runs: quillfold-engine beside the program, else
+// the one of the build tree the program was built in, else the first on PATH; "" when none.
+std::string enginePath();
 
 // The engine's run mode for a --mode word: full "0", header "YeMei", page "YeMian",
 // size "ZiHao", standard "Standard". Nothing for other words.
@@ -104,17 +119,11 @@ private:
   bool barShown_ = false;
 };
 
-// Hands the engine the settings (the 46, and those of the standard run), the documents and the
-// output folder (DocFileName joined by ","; the names also go through setDocFiles so that a name
-// with "," works) and runs Main.
-void configureAndRun(engine::clsDoc& engine,
-                     const std::vector<std::pair<std::string, std::string>>& settings,
-                     const BatchInput& input, const std::string& outputFolder,
-                     const std::string& runMode);
-
-// The whole command: gathers the documents, reloads the settings file, runs the batch with an
-// EventPrinter and prints the summary. Returns the exit status; usage errors are printed on
-// `err` as "quillfold：…" and give kExitUsage.
+// The whole command: gathers the documents, reloads the settings file (the 46 settings and
+// those of the standard run), runs the batch on request.jobs engine servers (app::EnginePool, as
+// the window does) with an EventPrinter and prints the summary. Returns the exit status; usage
+// errors are printed on `err` as "quillfold：…" and give kExitUsage. Every output a server
+// writes whole is noted for the report of an interrupt (base::interrupt).
 int runTypeset(const TypesetRequest& request, std::ostream& out, std::ostream& err);
 
 // Number of terminal columns a UTF-8 text takes (East Asian wide characters count 2).

@@ -51,6 +51,7 @@
 #include "app/print/print.h"
 #include "app/render/render.h"
 #include "app/server/engine_client.h"
+#include "app/server/engine_pool.h"
 #include "app/server/process_sweep.h"
 #include "base/messages.h"
 #include "engine/standard/check.h"
@@ -140,11 +141,6 @@ fs::path defaultProgramFolder() {
 }
 
 constexpr const char* kEngineProgram = "quillfold-engine";
-
-bool isExecutableFile(const fs::path& path) {
-  std::error_code ec;
-  return fs::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
-}
 
 // The entry of a list key that `stored` selects: a position, or an entry's own text (宋体, as
 // the font defaults and hand-written files give it); nothing when it selects no entry ("-1",
@@ -241,23 +237,7 @@ QFrame* horizontalLine(const char* name, QWidget* parent) {
 } // namespace
 
 std::string resolveEnginePath(const fs::path& programFolder, std::string_view pathVariable) {
-  if (!programFolder.empty() && isExecutableFile(programFolder / kEngineProgram))
-    return (programFolder / kEngineProgram).string();
-  std::size_t from = 0;
-  while (from <= pathVariable.size()) {
-    std::size_t colon = pathVariable.find(':', from);
-    std::string_view folder = pathVariable.substr(
-        from, colon == std::string_view::npos ? std::string_view::npos : colon - from);
-    // An empty entry stands for the current folder, which is never searched: the program is
-    // not started from wherever the window happens to run.
-    if (!folder.empty() && folder.front() == '/' &&
-        isExecutableFile(fs::path(folder) / kEngineProgram))
-      return (fs::path(folder) / kEngineProgram).string();
-    if (colon == std::string_view::npos)
-      break;
-    from = colon + 1;
-  }
-  return {};
+  return app::findEngineServer({programFolder}, pathVariable);
 }
 
 QString outputNameFor(const QString& name) {
@@ -1035,8 +1015,9 @@ void FrmMain::startEngine() {
                              const std::string& name) { Message(msgId, msg, cur, all, name); };
   callbacks.error = [this](int32_t id, const std::string& text) { Error(id, text); };
   callbacks.batchEnded = [this] { batchEnded(); };
-  engine_ =
-      std::make_unique<EngineClient>(enginePath(), std::move(callbacks), options_.engineMarker);
+  // As many servers as the processor has cores: a batch is dealt out to them.
+  engine_ = std::make_unique<EnginePool>(enginePath(), std::move(callbacks),
+                                         EnginePool::defaultJobs(), options_.engineMarker);
   // The server is looked for again at every start (also the restarts within a batch), so a
   // server put back after a failed start is found without restarting the window.
   engine_->setProgramResolver([this] { return enginePath(); });

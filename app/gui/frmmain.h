@@ -41,7 +41,7 @@ class QTabWidget;
 class QTextBrowser;
 
 namespace app {
-class EngineClient;
+class EnginePool;
 }
 
 namespace app::gui {
@@ -125,7 +125,8 @@ public:
   // The selected names of the file list in list order, joined by ",".
   QString selectedFileList() const;
   bool batchRunning() const { return batchRunning_; }
-  EngineClient* engineClient() const { return engine_.get(); }
+  // The engine servers batches run on (EnginePool::defaultJobs() of them).
+  EnginePool* enginePool() const { return engine_.get(); }
   const std::filesystem::path& settingsPath() const { return ini_.path(); }
 
   // ---- commands ----
@@ -234,7 +235,7 @@ private:
   settings::IniFile ini_;
   bool loading_ = false;
 
-  std::unique_ptr<EngineClient> engine_;
+  std::unique_ptr<EnginePool> engine_;
   QSocketNotifier* engineNotifier_ = nullptr;
   bool batchRunning_ = false;
   bool closing_ = false;

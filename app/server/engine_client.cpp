@@ -15,6 +15,8 @@
 
 #include "app/server/process_sweep.h"
 #include "app/server/protocol.h"
+#include "base/interrupt.h"
+#include "base/messages.h"
 #include "base/process.h"
 #include "base/system_error.h"
 
@@ -54,7 +56,33 @@ bool reap(pid_t pid, int& status, std::chrono::milliseconds limit) {
   }
 }
 
+bool isExecutableFile(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), X_OK) == 0;
+}
+
 } // namespace
+
+std::string findEngineServer(const std::vector<std::filesystem::path>& folders,
+                             std::string_view pathVariable) {
+  constexpr const char* kProgram = "quillfold-engine";
+  for (const auto& folder : folders)
+    if (!folder.empty() && isExecutableFile(folder / kProgram))
+      return (folder / kProgram).string();
+  std::size_t from = 0;
+  while (from <= pathVariable.size()) {
+    std::size_t colon = pathVariable.find(':', from);
+    std::string_view folder = pathVariable.substr(
+        from, colon == std::string_view::npos ? std::string_view::npos : colon - from);
+    if (!folder.empty() && folder.front() == '/' &&
+        isExecutableFile(std::filesystem::path(folder) / kProgram))
+      return (std::filesystem::path(folder) / kProgram).string();
+    if (colon == std::string_view::npos)
+      break;
+    from = colon + 1;
+  }
+  return {};
+}
 
 EngineClient::EngineClient(std::string serverProgram, EngineCallbacks callbacks, std::string marker)
     : program_(std::move(serverProgram)), callbacks_(std::move(callbacks)),
@@ -83,38 +111,52 @@ bool EngineClient::serverExited() const {
   return ::poll(&p, 1, 0) > 0;
 }
 
+bool EngineClient::reapIfExited() {
+  siginfo_t info{};
+  if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+      info.si_pid != pid_)
+    return false;
+  // Forgotten before it is reaped: its number may be given to another process after.
+  base::interrupt::forgetGroup(pid_);
+  int status = 0;
+  ::waitpid(pid_, &status, 0);
+  exitStatus_ = status;
+  exited_ = true;
+  pid_ = -1;
+  return true;
+}
+
 bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) {
   if (pid_ > 0) {
     // A server that ended while idle is noticed here, before a batch is handed to it.
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) != pid_)
+    if (!reapIfExited())
       return true;
-    exitStatus_ = status;
-    exited_ = true;
-    pid_ = -1;
     closeServer(false);
   }
   if (resolve_)
     program_ = resolve_();
   int sv[2];
   if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, sv) != 0) {
-    error = "无法建立与排版引擎的连接：" + errnoText(errno);
+    error = msg::text(msg::kClientNoConnection, errnoText(errno));
     return false;
   }
 
   // In a process group of its own (base::spawnProcess): a Ctrl+C in the terminal that started
   // the window reaches the window, which then ends the server in order.
+  // Registered with the interrupt handling for as long as it runs: a program interrupted while
+  // it waits for the server ends the server, which ends its LibreOffice and removes its partial
+  // files. The server reports nothing of its own then (--client): the caller reports.
   base::SpawnOptions spawn;
-  spawn.argv = {program_};
+  spawn.argv = {program_, "--client"};
   spawn.stdinFd = sv[1];
   spawn.stdoutFd = sv[1];
   spawn.setEnv = {marker_};
   int rc = 0;
-  const pid_t pid = base::spawnProcess(spawn, rc);
+  const pid_t pid = base::interrupt::startGroup([&] { return base::spawnProcess(spawn, rc); });
   ::close(sv[1]);
   if (rc != 0) {
     ::close(sv[0]);
-    error = "无法启动排版引擎 " + program_ + "：" + errnoText(rc);
+    error = msg::text(msg::kClientCannotStart, program_, errnoText(rc));
     return false;
   }
   pid_ = pid;
@@ -152,7 +194,7 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
       std::optional<Event> e = protocol::decodeEvent(line, why);
       if (e && e->kind == Event::Kind::Ready && e->version == protocol::kVersion)
         break;
-      error = program_ + " 不是 Quillfold 排版引擎（启动后的第一行不是 Ready）";
+      error = msg::text(msg::kClientNotTheEngine, program_);
       if (set >= 0)
         ::close(set);
       closeServer(true);
@@ -164,14 +206,14 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
       if (set >= 0)
         ::close(set);
       closeServer(true);
-      error = ended ? "排版引擎 " + program_ + " 启动后立即退出（" + describeExit() + "）"
-                    : "排版引擎 " + program_ + " 在规定时间内没有响应";
+      error = ended ? msg::text(msg::kClientExitedAtStart, program_, describeExit())
+                    : msg::text(msg::kClientNoAnswer, program_);
       return false;
     }
     pollfd p{watched, POLLIN, 0};
     int n = ::poll(&p, 1, static_cast<int>(left.count()));
     if (n < 0 && errno != EINTR) {
-      error = "无法读取排版引擎的输出：" + errnoText(errno);
+      error = msg::text(msg::kClientCannotRead, errnoText(errno));
       if (set >= 0)
         ::close(set);
       closeServer(true);
@@ -251,6 +293,12 @@ bool EngineClient::sendBatch(const std::vector<std::string>& files) {
   names.op = Request::Op::SetFiles;
   names.names = files;
   bytes += protocol::encode(names);
+  if (!batch_.wholeBatch.empty()) {
+    Request whole;
+    whole.op = Request::Op::SetWholeBatch;
+    whole.names = batch_.wholeBatch;
+    bytes += protocol::encode(whole);
+  }
   Request main;
   main.op = Request::Op::Main;
   main.mode = batch_.runMode;
@@ -260,7 +308,7 @@ bool EngineClient::sendBatch(const std::vector<std::string>& files) {
 
 bool EngineClient::beginBatch(const EngineBatch& batch, std::string& error) {
   if (busy_) {
-    error = "排版正在进行，请等待当前批处理结束";
+    error = msg::kClientBusy;
     return false;
   }
   if (pid_ > 0) {
@@ -343,7 +391,13 @@ void EngineClient::dispatch(const std::string& line) {
                                                    : e->errId,
                        e->errMsg);
     break;
+  case Event::Kind::Written:
+    if (callbacks_.written)
+      callbacks_.written(e->path);
+    break;
   case Event::Kind::MainDone:
+    if (callbacks_.fontsUsed && !e->skipped)
+      callbacks_.fontsUsed(e->fonts);
     endBatch();
     break;
   default:
@@ -361,15 +415,15 @@ void EngineClient::endBatch() {
 
 std::string EngineClient::describeExit() const {
   if (!exited_)
-    return "原因不明";
+    return msg::kClientExitUnknown;
   if (WIFSIGNALED(exitStatus_)) {
     int sig = WTERMSIG(exitStatus_);
     const char* name = ::sigabbrev_np(sig);
-    return "被信号 " + std::to_string(sig) + (name ? std::string(" SIG") + name : "") + " 终止";
+    return msg::text(msg::kClientKilledBySignal, sig, name ? std::string(" SIG") + name : "");
   }
   if (WIFEXITED(exitStatus_))
-    return "退出码 " + std::to_string(WEXITSTATUS(exitStatus_));
-  return "原因不明";
+    return msg::text(msg::kClientExitCode, WEXITSTATUS(exitStatus_));
+  return msg::kClientExitUnknown;
 }
 
 void EngineClient::closeServer(bool kill) {
@@ -386,6 +440,8 @@ void EngineClient::closeServer(bool kill) {
     pidFd_ = -1;
   }
   if (pid_ > 0) {
+    // Forgotten before it is reaped: its number may be given to another process after.
+    base::interrupt::forgetGroup(pid_);
     int status = 0;
     bool ended = false;
     if (!kill)
@@ -427,9 +483,8 @@ void EngineClient::serverGone() {
   if (failed > part) {
     if (!batchMessageEnded_) {
       if (callbacks_.error)
-        callbacks_.error(0, "排版引擎在结束批处理时意外退出（" + describeExit() +
-                                "），由 LibreOffice 转换的输出文件可能没有写出");
-      message("101", "处理完毕！", total, "");
+        callbacks_.error(0, msg::text(msg::kClientDiedAtBatchEnd, describeExit()));
+      message("101", msg::kEventBatchDone, total, "");
     }
     endBatch();
     return;
@@ -439,23 +494,22 @@ void EngineClient::serverGone() {
   std::string name =
       path.substr(path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/') + 1);
   if (callbacks_.error)
-    callbacks_.error(static_cast<int32_t>(num), "排版失败：" + name + "：排版引擎意外退出（" +
-                                                    describeExit() +
-                                                    "），已重新启动排版引擎，继续处理其余文档");
-  message("100", "失败：" + name, num, name);
+    callbacks_.error(static_cast<int32_t>(num),
+                     msg::text(msg::kClientDiedOnDocument, name, describeExit()));
+  message("100", msg::text(msg::kEventFailed, name), num, name);
   offset_ = num;
   current_ = 0;
   finished_ = 0;
   if (offset_ >= total) {
-    message("101", "处理完毕！", total, "");
+    message("101", msg::kEventBatchDone, total, "");
     endBatch();
     return;
   }
   std::string error;
   if (!start(error)) {
     if (callbacks_.error)
-      callbacks_.error(0, error + "；其余 " + std::to_string(total - offset_) + " 个文档没有处理");
-    message("101", "处理完毕！", total, "");
+      callbacks_.error(0, msg::text(msg::kClientRestUndone, error, total - offset_));
+    message("101", msg::kEventBatchDone, total, "");
     endBatch();
     return;
   }
@@ -479,6 +533,7 @@ void EngineClient::stop(std::chrono::milliseconds grace) {
     Request quit;
     quit.op = Request::Op::Quit;
     if (sendAll(protocol::encode(quit))) {
+      base::interrupt::forgetGroup(pid_);
       int status = 0;
       if (reap(pid_, status, grace)) {
         exitStatus_ = status;

@@ -11,13 +11,22 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <sys/types.h>
 #include <utility>
 #include <vector>
 
 namespace app {
+
+// The engine server program: quillfold-engine in the first of `folders` that holds it as an
+// executable file, else in the first folder of `pathVariable` (a PATH value) that does; empty
+// entries and relative folders of PATH are skipped (the program is never taken from wherever
+// the caller happens to run). "" when there is none.
+std::string findEngineServer(const std::vector<std::filesystem::path>& folders,
+                             std::string_view pathVariable);
 
 // What the caller is told; the signatures are those of IQuillfoldEvents.
 struct EngineCallbacks {
@@ -25,18 +34,27 @@ struct EngineCallbacks {
                      const std::string& allDocNum, const std::string& docName)>
       message;
   std::function<void(int32_t errId, const std::string& errMsg)> error;
+  // An output has been written whole (before the Message "100" of its document, or, for one
+  // that LibreOffice writes at the end of the batch, before batchEnded).
+  std::function<void(const std::string& path)> written;
+  // The font names the batch's outputs ask for, once a server's Main has returned (before
+  // batchEnded; not called when the server died first).
+  std::function<void(const std::vector<std::string>& fonts)> fontsUsed;
   // The batch has ended: Main returned (also when it was skipped), or the client gave up.
   std::function<void()> batchEnded;
 };
 
 // One batch: the settings properties (name, value) as the engine receives them, the source
-// folder, the bare file names in list order, the output folder and the run mode.
+// folder, the bare file names in list order, the output folder and the run mode. When the
+// batch is a part of a larger one that other servers run, `wholeBatch` names all of that
+// one's files (no output may replace any of their sources); empty otherwise.
 struct EngineBatch {
   std::vector<std::pair<std::string, std::string>> properties;
   std::string docPath;
   std::vector<std::string> files;
   std::string outFolder;
   std::string runMode;
+  std::vector<std::string> wholeBatch;
 };
 
 class EngineClient {
@@ -93,6 +111,7 @@ public:
 private:
   void setWatched(int fd);
   bool serverExited() const;
+  bool reapIfExited();
   bool sendAll(const std::string& bytes);
   bool sendBatch(const std::vector<std::string>& files);
   void readAvailable();

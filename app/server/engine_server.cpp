@@ -3,10 +3,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 #include "app/server/protocol.h"
+#include "base/interrupt.h"
 #include "base/messages.h"
 #include "engine/clsdoc.h"
 
@@ -41,10 +44,39 @@ private:
   int fd_;
 };
 
+// Tells the caller of each output written whole since the last call, as a Written event: the
+// interrupt registry notes every output a batch finishes. The caller then knows what is
+// complete even when it is interrupted before the batch ends.
+class WrittenOutputs {
+public:
+  explicit WrittenOutputs(Output& out) : out_(out) {}
+  void send() {
+    std::vector<std::string> fresh;
+    {
+      base::interrupt::Registry& r = base::interrupt::registry();
+      std::lock_guard<std::mutex> hold(r.lock);
+      if (r.finished.size() > sent_)
+        fresh.assign(r.finished.begin() + static_cast<std::ptrdiff_t>(sent_), r.finished.end());
+      sent_ = r.finished.size();
+    }
+    for (std::string& path : fresh) {
+      Event e;
+      e.kind = Event::Kind::Written;
+      e.path = std::move(path);
+      out_.send(e);
+    }
+  }
+
+private:
+  Output& out_;
+  std::size_t sent_ = 0;
+};
+
 class Sink : public engine::IQuillfoldEvents {
 public:
-  explicit Sink(Output& out) : out_(out) {}
+  Sink(Output& out, WrittenOutputs& written) : out_(out), written_(written) {}
   void Error(int32_t errId, const std::string& errMsg) override {
+    written_.send();
     Event e;
     e.kind = Event::Kind::Error;
     e.errId = errId;
@@ -53,6 +85,7 @@ public:
   }
   void Message(const std::string& msgId, const std::string& msg, const std::string& curDocNum,
                const std::string& allDocNum, const std::string& docName) override {
+    written_.send();
     Event e;
     e.kind = Event::Kind::Message;
     e.msgId = msgId;
@@ -65,6 +98,7 @@ public:
 
 private:
   Output& out_;
+  WrittenOutputs& written_;
 };
 
 // Reads '\n'-terminated lines from a descriptor. A line longer than kMaxLine is dropped whole
@@ -128,10 +162,13 @@ Event fail(std::string op, std::string reason, std::string name = {}) {
 
 int serveEngine(int inFd, int outFd) {
   Output out(outFd);
-  Sink sink(out);
+  WrittenOutputs written(out);
+  Sink sink(out, written);
   engine::clsDoc doc;
   doc.SetEventSink(&sink);
-  doc.setReportFontStandIns(true);
+  // The fonts go to the caller with MainDone: a caller that runs a batch on several servers
+  // gives one notice about the fonts that stand in for the whole batch.
+  doc.setGatherFonts(true);
 
   Event ready;
   ready.kind = Event::Kind::Ready;
@@ -175,6 +212,10 @@ int serveEngine(int inFd, int outFd) {
       if (!configurationFailed)
         doc.setDocFiles(std::move(request->names));
       break;
+    case Request::Op::SetWholeBatch:
+      if (!configurationFailed)
+        doc.setWholeBatch(std::move(request->names));
+      break;
     case Request::Op::Get:
       try {
         Event value;
@@ -193,9 +234,12 @@ int serveEngine(int inFd, int outFd) {
         done.skipped = true;
       } else {
         doc.Main(request->mode);
+        written.send();
+        done.fonts.assign(doc.batchFonts().begin(), doc.batchFonts().end());
       }
       // A file list serves one batch; the next one names its files afresh.
       doc.setDocFiles({});
+      doc.setWholeBatch({});
       configurationFailed = false;
       out.send(done);
       break;

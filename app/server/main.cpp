@@ -9,20 +9,26 @@
 
 #include "app/server/engine_server.h"
 #include "base/interrupt.h"
+#include "base/messages.h"
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    bool help = std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0;
-    std::fprintf(help ? stdout : stderr,
-                 "usage: %s\n"
-                 "Reads engine requests as JSON lines on standard input and writes the engine's\n"
-                 "events as JSON lines on standard output (see docs/engine-protocol.md).\n",
-                 argv[0]);
+  // --client: a client drives the server and reports an interrupt itself (what was finished,
+  // from the Written events), so the server ends without a report of its own.
+  bool client = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--client") == 0) {
+      client = true;
+      continue;
+    }
+    bool help = std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0;
+    const std::string usage = msg::text(msg::kServerUsage, argv[0]);
+    std::fputs(usage.c_str(), help ? stdout : stderr);
     return help ? 0 : 2;
   }
   // SIGTERM (the window ending a busy server), SIGINT and SIGHUP end LibreOffice and remove
   // temporary and partial files before the server exits 143, 130 or 129.
-  base::interrupt::installInterruptHandling(base::interrupt::reportOnStderr);
+  base::interrupt::installInterruptHandling(client ? [](int, const std::vector<std::string>&) {}
+                                                   : base::interrupt::reportOnStderr);
   // The protocol keeps private copies of the standard input and output; the standard
   // descriptors are then pointed elsewhere so that nothing the engine or a program it starts
   // prints can end up inside the event stream, and nothing it reads can eat a request.

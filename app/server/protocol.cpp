@@ -94,6 +94,9 @@ std::string encode(const Request& r) {
   case Request::Op::SetFiles:
     j = {{"op", "setFiles"}, {"names", r.names}};
     break;
+  case Request::Op::SetWholeBatch:
+    j = {{"op", "setWholeBatch"}, {"names", r.names}};
+    break;
   case Request::Op::Get:
     j = {{"op", "get"}, {"name", r.name}};
     break;
@@ -134,11 +137,11 @@ std::optional<Request> decodeRequest(std::string_view text_, std::string& error)
     r.op = Request::Op::Get;
     if (!need("name", r.name))
       return std::nullopt;
-  } else if (op == "setFiles") {
-    r.op = Request::Op::SetFiles;
+  } else if (op == "setFiles" || op == "setWholeBatch") {
+    r.op = op == "setFiles" ? Request::Op::SetFiles : Request::Op::SetWholeBatch;
     auto it = j->find("names");
     if (it == j->end() || !it->is_array()) {
-      error = msg::kServerNamesNotList;
+      error = msg::text(msg::kServerNamesNotList, op);
       return std::nullopt;
     }
     for (const json& n : *it) {
@@ -178,6 +181,11 @@ std::string encode(const Event& e) {
     j = {{"event", "MainDone"}};
     if (e.skipped)
       j["skipped"] = true;
+    if (!e.fonts.empty())
+      j["fonts"] = e.fonts;
+    break;
+  case Event::Kind::Written:
+    j = {{"event", "Written"}, {"path", e.path}};
     break;
   case Event::Kind::Value:
     j = {{"event", "Value"}, {"name", e.name}, {"value", e.value}};
@@ -225,6 +233,14 @@ std::optional<Event> decodeEvent(std::string_view text_, std::string& error) {
     e.kind = Event::Kind::MainDone;
     auto it = j->find("skipped");
     e.skipped = it != j->end() && it->is_boolean() && it->get<bool>();
+    auto fonts = j->find("fonts");
+    if (fonts != j->end() && fonts->is_array())
+      for (const json& f : *fonts)
+        if (f.is_string())
+          e.fonts.push_back(f.get<std::string>());
+  } else if (kind == "Written") {
+    e.kind = Event::Kind::Written;
+    text(*j, "path", e.path);
   } else if (kind == "Value") {
     e.kind = Event::Kind::Value;
     text(*j, "name", e.name);

@@ -12,7 +12,7 @@
 namespace app::protocol {
 
 // Version announced in the Ready event; raised when a request or event changes meaning.
-inline constexpr int kVersion = 1;
+inline constexpr int kVersion = 2;
 
 // Longest request line the server accepts (a file list of many thousand names fits easily).
 inline constexpr std::size_t kMaxLine = 64u << 20;
@@ -26,11 +26,11 @@ inline constexpr std::size_t kMaxRequestValues = 100000;
 // ---- requests (caller -> server) ----
 
 struct Request {
-  enum class Op { Set, SetFiles, Get, Main, Quit };
+  enum class Op { Set, SetFiles, SetWholeBatch, Get, Main, Quit };
   Op op = Op::Quit;
   std::string name;               // Set, Get
   std::string value;              // Set
-  std::vector<std::string> names; // SetFiles
+  std::vector<std::string> names; // SetFiles, SetWholeBatch
   std::string mode;               // Main
 };
 
@@ -50,6 +50,7 @@ struct Event {
     Message,  // IQuillfoldEvents::Message
     Error,    // IQuillfoldEvents::Error
     MainDone, // Main has returned (or was skipped after a failed request)
+    Written,  // an output has been written whole
     Value,    // the answer to Get
     Fail,     // a request failed: unknown property, malformed line
     Bye,      // the answer to Quit; the server ends right after it
@@ -65,6 +66,10 @@ struct Event {
   int64_t pid = 0;
   // MainDone: true when Main was not called because a request before it failed
   bool skipped = false;
+  // MainDone: the font names the batch's outputs ask for
+  std::vector<std::string> fonts;
+  // Written: the output file
+  std::string path;
   // Value, Fail: the property name (Value, Fail of Set/Get) and its value (Value)
   std::string name, value;
   // Fail: the op concerned ("" when the line could not be read) and the reason

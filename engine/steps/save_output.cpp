@@ -9,7 +9,7 @@
 
 #include <filesystem>
 
-#include "base/ascii.h"
+#include "word/filetypes.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "engine/clsdoc.h"
@@ -19,9 +19,7 @@ namespace fs = std::filesystem;
 namespace engine {
 
 std::string clsDoc::outputName(const std::string& fileName) {
-  if (fileName.size() >= 4 && base::equalsNoCase(fileName.substr(fileName.size() - 4), ".txt"))
-    return fileName.substr(0, fileName.size() - 4) + ".doc";
-  return fileName;
+  return word::outputNameFor(fileName);
 }
 
 void clsDoc::saveOutput() {

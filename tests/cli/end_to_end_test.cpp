@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
 
+#include "../common/scoped_env.h"
 #include "app/cli/check_command.h"
 #include "app/cli/typeset_job.h"
 #include "cli_helpers.h"
@@ -142,7 +144,7 @@ TEST(EndToEnd, FailuresAndCommasThroughTheCommand) {
   EXPECT_EQ(errors, 1);
 }
 
-TEST(EndToEnd, CommandAndEngineGetTheSameFortySixValues) {
+TEST(EndToEnd, CommandHandsTheServerTheFortySixValues) {
   Folder dir;
   clitest::writeFile(dir / "setup.ini", "[font]\nFontSizeZW=\"11\"\n[TOOL]\nbiaodian=1\n"
                                         "[headerfooter]\nheader=  某某市人民政府  \n");
@@ -152,15 +154,31 @@ TEST(EndToEnd, CommandAndEngineGetTheSameFortySixValues) {
   for (size_t i = 0; i < 46; ++i)
     EXPECT_EQ(loaded[i].first, engine::clsDoc::propertyNames()[i]) << i;
 
-  engine::clsDoc eng;
-  configureAndRun(eng, loaded, BatchInput{(dir / "in").string(), {}}, (dir / "out").string(), "0");
+  // The stand-in server logs every request it is sent.
+  fs::create_directories(dir / "in");
+  clitest::writeDocx(dir / "in" / "a.docx", {"正文"});
+  qftest::ScopedEnv log("QF_FAKE_LOG", (dir / "requests.txt").string());
+  TypesetRequest r;
+  r.dir = (dir / "in").string();
+  r.settings = dir / "setup.ini";
+  r.out = (dir / "out").string();
+  r.enginePath = QF_FAKE_ENGINE;
+  std::ostringstream out, err;
+  EXPECT_EQ(runTypeset(r, out, err), kExitDone) << out.str() << err.str();
+  std::map<std::string, std::string> sent;
+  std::istringstream lines(clitest::readFile(dir / "requests.txt"));
+  for (std::string line; std::getline(lines, line);) {
+    auto request = nlohmann::json::parse(line);
+    if (request["op"] == "set")
+      sent[request["name"]] = request["value"];
+  }
   for (const auto& [name, value] : loaded)
-    EXPECT_EQ(eng.property(name), value) << name;
-  EXPECT_EQ(eng.property("正文字号"), "10.5");
-  EXPECT_EQ(eng.property("标点"), "1");
-  EXPECT_EQ(eng.property("页眉"), "某某市人民政府");
-  EXPECT_EQ(eng.property("DocPath"), (dir / "in").string());
-  EXPECT_EQ(eng.property("DocOutLocation"), (dir / "out").string());
+    EXPECT_EQ(sent[name], value) << name;
+  EXPECT_EQ(sent["正文字号"], "10.5");
+  EXPECT_EQ(sent["标点"], "1");
+  EXPECT_EQ(sent["页眉"], "某某市人民政府");
+  EXPECT_EQ(sent["DocPath"], (dir / "in").string());
+  EXPECT_EQ(sent["DocOutLocation"], (dir / "out").string());
 }
 
 // ---- the tool itself ---------------------------------------------------------------------

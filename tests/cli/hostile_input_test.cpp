@@ -164,13 +164,21 @@ INSTANTIATE_TEST_SUITE_P(Commands, OutputFolderProblems,
 
 TEST(Tool, ParseErrorsAreChinese) {
   Folder dir;
-  for (const char* args : {"frobnicate", "typeset --mode fast a.docx", "settings get", ""}) {
+  for (const char* args :
+       {"frobnicate", "typeset --mode fast a.docx", "settings get", "", "typeset --jobs 0 a.docx",
+        "typeset --jobs -2 a.docx", "typeset --jobs abc a.docx", "typeset --jobs 65 a.docx",
+        "typeset --jobs 1.5 a.docx", "typeset a.docx --jobs"}) {
     auto r = clitest::runTool(args, dir.path());
     EXPECT_EQ(r.status, kExitUsage) << args;
     EXPECT_EQ(r.err.rfind("quillfold：", 0), 0u) << args << "\n" << r.err;
     EXPECT_NE(r.err.find("quillfold --help"), std::string::npos) << r.err;
     for (const char* english : {"The following", "is required", "not in", "Run with"})
       EXPECT_EQ(r.err.find(english), std::string::npos) << args << "\n" << r.err;
+    if (std::string(args).find("--jobs") != std::string::npos) {
+      EXPECT_NE(r.err.find("--jobs 的值不合适：应为 1 至 64 之间的整数"), std::string::npos)
+          << args << "\n"
+          << r.err;
+    }
   }
 }
 

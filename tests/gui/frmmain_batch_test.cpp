@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "app/server/engine_client.h"
+#include "app/server/engine_pool.h"
 #include "app/server/process_sweep.h"
 #include "gui_test_support.h"
 #include "settings/settings.h"
@@ -161,17 +162,29 @@ void FrmMainBatchTest::theBatchUsesWhatTheFileHolds() {
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   QVERIFY(h.waitForBatch());
   QList<QJsonObject> log = requests(log_);
-  // 46 settings, the three document properties, the file list, Main.
-  QCOMPARE(log.size(), 46 + 3 + 2);
+  // Each server the batch runs on gets the 46 settings, the three document properties, its file
+  // list, the whole batch's list when it runs a part, and Main: one server per document here.
+  const int servers = static_cast<int>(std::min<std::size_t>(app::EnginePool::defaultJobs(), 2));
+  QCOMPARE(log.size(), servers * (46 + 3 + 2 + (servers > 1 ? 1 : 0)));
   QCOMPARE(setValue(log, "正文加粗"), QStringLiteral("1"));
   QCOMPARE(setValue(log, "正文字体"), QStringLiteral("楷体_GB2312"));
   QCOMPARE(setValue(log, "行距"), QStringLiteral("22"));
   QCOMPARE(setValue(log, "水印文字"), QStringLiteral("内部资料"));
   QCOMPARE(setValue(log, "DocPath"), folder);
-  QCOMPARE(setValue(log, "DocFileName"), QStringLiteral("c.docx,f.docx"));
   QCOMPARE(setValue(log, "DocOutLocation"), h.program + "/结果");
-  QCOMPARE(log[49]["op"].toString(), QStringLiteral("setFiles"));
-  QCOMPARE(log[49]["names"].toArray().size(), 2);
+  QStringList fileNames, listed;
+  for (const QJsonObject& r : log) {
+    if (r["op"] == "set" && r["name"] == "DocFileName")
+      fileNames << r["value"].toString();
+    if (r["op"] == "setFiles")
+      for (const auto& name : r["names"].toArray())
+        listed << name.toString();
+  }
+  fileNames.sort();
+  listed.sort();
+  QCOMPARE(fileNames,
+           servers > 1 ? QStringList({"c.docx", "f.docx"}) : QStringList({"c.docx,f.docx"}));
+  QCOMPARE(listed, QStringList({"c.docx", "f.docx"}));
   // The controls show the reloaded values too.
   QVERIFY(h.check("chkBzw")->isChecked());
   QCOMPARE(h.combo("cbHangJu")->currentIndex(), 3);
@@ -298,8 +311,8 @@ void FrmMainBatchTest::eventHandling() {
 void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
   QFile::remove(log_);
   Harness h;
-  h.openFolder(h.folderWith("docs", {"slow1.docx", "slow2.docx"}));
-  h.select({0, 1});
+  h.openFolder(h.folderWith("docs", {"slow1.docx", "slow2.docx", "slow3.docx"}));
+  h.select({0, 1, 2});
   QList<QPushButton*> starts;
   for (int i = 0; i < 4; ++i)
     starts << h.button(("cmd排版_" + std::to_string(i)).c_str());
@@ -316,8 +329,9 @@ void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
   // A second start is refused, even from code.
   h.window->startBatch(2);
   h.find<QAction>("mnuStart")->trigger();
-  // The window keeps working: events arrive and the status line moves while the batch runs.
-  QTRY_COMPARE_WITH_TIMEOUT(h.label("Label1_54")->text(), QStringLiteral("正在处理：slow2.docx"),
+  // The window keeps working: events arrive and the status line moves while the batch runs
+  // (the last document starts when a server has ended one of the others).
+  QTRY_COMPARE_WITH_TIMEOUT(h.label("Label1_54")->text(), QStringLiteral("正在处理：slow3.docx"),
                             10000);
   QVERIFY(h.window->batchRunning());
   h.text("txtPageTop")->setText(QStringLiteral("4"));
@@ -330,10 +344,12 @@ void FrmMainBatchTest::startsAreDisabledWhileABatchRuns() {
     QVERIFY2(h.button(name)->isEnabled(), name);
   for (const char* name : {"mnuMerge", "mnuPrint"})
     QVERIFY2(h.find<QAction>(name)->isEnabled(), name);
-  int mains = 0;
+  // The refused starts ran nothing: each document went to a server once.
+  int listed = 0;
   for (const QJsonObject& r : requests(log_))
-    mains += r["op"] == "main";
-  QCOMPARE(mains, 1);
+    if (r["op"] == "setFiles")
+      listed += static_cast<int>(r["names"].toArray().size());
+  QCOMPARE(listed, 3);
   QCOMPARE(h.infos.size(), std::size_t(1)); // the closing box
 }
 
@@ -385,7 +401,7 @@ void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
   Harness h;
   h.openFolder(h.folderWith("docs", {"a.docx", "crash.docx", "c.docx"}));
   h.select({0, 1, 2});
-  pid_t first = h.window->engineClient()->serverPid();
+  const std::vector<pid_t> first = h.window->enginePool()->serverPids();
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   QVERIFY(h.waitForBatch());
   const QStringList lines = h.messages();
@@ -399,8 +415,15 @@ void FrmMainBatchTest::aServerThatCrashesCostsOneDocument() {
   QVERIFY2(
       h.infos[0].text.startsWith(QStringLiteral("排版结束：成功 2 个，失败 1 个，有警告 0 个。")),
       qPrintable(h.infos[0].text));
-  QVERIFY(h.window->engineClient()->serverPid() != first);
-  QVERIFY(!running(first));
+  // The server that crashed is gone; the others were not touched.
+  const std::vector<pid_t> now = h.window->enginePool()->serverPids();
+  int gone = 0;
+  for (pid_t pid : first)
+    if (std::find(now.begin(), now.end(), pid) == now.end()) {
+      ++gone;
+      QVERIFY(!running(pid));
+    }
+  QCOMPARE(gone, 1);
 }
 
 void FrmMainBatchTest::aRealServerKilledMidBatch() {
@@ -415,7 +438,7 @@ void FrmMainBatchTest::aRealServerKilledMidBatch() {
   h.select({0, 1, 2});
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   // Killed right after the batch was handed over: whichever document it was on is lost.
-  pid_t pid = h.window->engineClient()->serverPid();
+  pid_t pid = h.window->enginePool()->serverPids().front();
   QVERIFY(pid > 0);
   ::kill(pid, SIGKILL);
   QVERIFY(h.waitForBatch(180));
@@ -526,16 +549,18 @@ void FrmMainBatchTest::closingDuringABatchAsksFirst() {
   h.select({0, 1, 2});
   QTest::mouseClick(h.button("cmd排版_0"), Qt::LeftButton);
   QVERIFY(h.window->batchRunning());
-  pid_t server = h.window->engineClient()->serverPid();
+  const std::vector<pid_t> servers = h.window->enginePool()->serverPids();
   h.nextChoice = 0; // 继续排版
   QVERIFY(!h.window->close());
   QCOMPARE(h.choiceButtons.last(), QStringLiteral("继续排版|停止并退出"));
   QVERIFY(h.window->isVisible());
   QVERIFY(h.window->batchRunning());
-  QVERIFY(running(server));
+  for (pid_t server : servers)
+    QVERIFY(running(server));
   h.nextChoice = 1; // 停止并退出
   QVERIFY(h.window->close());
-  QVERIFY(!running(server));
+  for (pid_t server : servers)
+    QVERIFY(!running(server));
   QCOMPARE(h.infos.size(), std::size_t(2)); // the two questions, no closing box
   QCOMPARE(h.ini("sys", "docpath"), h.program.toStdString() + "/docs");
   h.window.reset();
@@ -551,11 +576,15 @@ void FrmMainBatchTest::exitLeavesNoProcessOfOurs() {
   QVERIFY(outsider.waitForStarted());
 
   Harness h;
-  pid_t server = h.window->engineClient()->serverPid();
-  QVERIFY(running(server));
-  QCOMPARE(app::processesWithMarker(app::ownerMarker()).size(), std::size_t(1));
+  // One server per core, all started with the window.
+  const std::vector<pid_t> servers = h.window->enginePool()->serverPids();
+  QCOMPARE(servers.size(), app::EnginePool::defaultJobs());
+  for (pid_t server : servers)
+    QVERIFY(running(server));
+  QCOMPARE(app::processesWithMarker(app::ownerMarker()).size(), servers.size());
   h.window->close();
-  QVERIFY(!running(server));
+  for (pid_t server : servers)
+    QVERIFY(!running(server));
   for (pid_t pid : app::processesWithMarker(app::ownerMarker()))
     QVERIFY2(pid == outsider.processId(), "a process of ours outlived the window");
   QCOMPARE(outsider.state(), QProcess::Running);

@@ -14,6 +14,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/server/protocol.h"
+
 #include "server_test_support.h"
 
 extern char** environ;
@@ -122,7 +124,7 @@ TEST(EngineServer, AnnouncesItselfFirst) {
   RawServer server;
   json ready = server.event();
   EXPECT_EQ(ready["event"], "Ready");
-  EXPECT_EQ(ready["protocol"], 1);
+  EXPECT_EQ(ready["protocol"], app::protocol::kVersion);
   EXPECT_EQ(ready["pid"], server.pid());
 }
 

@@ -11,6 +11,7 @@
 #include "base/messages.h"
 #include "model_helpers.h"
 #include "word/batch.h"
+#include "word/convert.h"
 #include "word/document.h"
 #include "word/error.h"
 #include "word/filetypes.h"
@@ -188,6 +189,51 @@ TEST(BatchSave, ASecondOutputToTheSamePathNamesTheFirst) {
   batch.save(doc, {(d / "." / "a.docx").string(), "", "three/a.docx", 3}, hooks);
   EXPECT_EQ(replaced, (std::vector<std::string>{"one/a.docx", "two/a.docx"}));
   EXPECT_TRUE(batch.flush().empty());
+}
+
+// The sources of a batch that other processes run in parts: protected like the batch's own,
+// never converted here.
+TEST(BatchSave, ProtectedSourcesOfOtherPartsAreNeitherReplacedNorConverted) {
+  qftest::TempFolder d;
+  fs::create_directories(d / "other");
+  qftest::writeFile(d / "other/legacy.rtf", "{\\rtf1\\ansi x\\par}");
+  qftest::writeFile(d / "other/kept.docx", "用户自己的文件");
+  const unsigned launches = word::sofficeLaunchCount();
+  word::Application app;
+  word::Batch batch(app);
+  batch.protectSources({(d / "other/legacy.rtf").string()});
+  EXPECT_EQ(word::sofficeLaunchCount(), launches);
+  struct Case {
+    const char* output;
+    std::string reason;
+  } cases[] = {
+      {"other/legacy.rtf", msg::text(msg::kSaveOutputIsSource, (d / "other/legacy.rtf").string())},
+      {"other/kept.docx", msg::text(msg::kSaveOutputInSourceFolder, "kept.docx")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    const std::string before = qftest::readFile(d / c.output);
+    word::Document& doc = app.adopt(qftest::makeDoc(qftest::para(qftest::run("正文"))));
+    std::string reason;
+    try {
+      batch.save(doc, {(d / c.output).string(), "", "a.docx", 1});
+    } catch (const word::DocumentError& e) {
+      reason = e.reason();
+    }
+    EXPECT_EQ(reason, c.reason);
+    EXPECT_EQ(qftest::readFile(d / c.output), before);
+  }
+}
+
+TEST(OutputNames, ATextBecomesAWordDocumentOthersKeepTheirNames) {
+  struct Case {
+    const char* source;
+    const char* output;
+  } cases[] = {{"纪要.txt", "纪要.doc"}, {"a.TXT", "a.doc"},          {"a.Txt", "a.doc"},
+               {"a.docx", "a.docx"},     {"a.doc", "a.doc"},          {".txt", ".doc"},
+               {"txt", "txt"},           {"a.txt.docx", "a.txt.docx"}};
+  for (const Case& c : cases)
+    EXPECT_EQ(word::outputNameFor(c.source), c.output) << c.source;
 }
 
 // ---- with LibreOffice --------------------------------------------------------------------

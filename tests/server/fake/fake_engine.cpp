@@ -6,9 +6,12 @@
 //   - a document whose name contains "slow" takes 300 ms;
 //   - a property named "bad" is refused like an unknown property;
 //   - QF_FAKE_LOG=path appends every request line to that file;
+//   - QF_FAKE_MAINS=path appends a line "<pid> <name> <name>…" for every Main;
 //   - QF_FAKE_EXIT_AFTER_READY=1 ends right after Ready; QF_FAKE_GARBAGE=1 starts with a line
 //     that is not Ready.
-// Every document gets a Message "2" "模式 <run mode>" before its "100".
+// Every document gets a Message "2" "模式 <run mode>", then a Written event naming
+// <DocOutLocation>/<name>, before its "100". A document named "字体-<font>.docx" asks for the
+// font <font>: MainDone lists it. A setWholeBatch request is logged like the others.
 
 #include <chrono>
 #include <csignal>
@@ -119,6 +122,8 @@ int main() {
       if (!failed)
         files = r->names;
       break;
+    case Request::Op::SetWholeBatch:
+      break;
     case Request::Op::Get: {
       Event v;
       v.kind = Event::Kind::Value;
@@ -128,6 +133,12 @@ int main() {
       break;
     }
     case Request::Op::Main: {
+      if (const char* mains = std::getenv("QF_FAKE_MAINS")) {
+        std::string line = std::to_string(::getpid());
+        for (const auto& name : files)
+          line += " " + name;
+        std::ofstream(mains, std::ios::app) << line << "\n";
+      }
       if (!failed) {
         for (std::size_t i = 0; i < files.size(); ++i) {
           const std::string& name = files[i];
@@ -140,6 +151,10 @@ int main() {
           if (name.find("slow") != std::string::npos)
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
           message("2", "模式 " + r->mode, i + 1, files.size(), name);
+          Event written;
+          written.kind = Event::Kind::Written;
+          written.path = props["DocOutLocation"] + "/" + name;
+          send(written);
           message("100", "完成：" + name, i + 1, files.size(), name);
         }
         message("101", "处理完毕！", files.size(), files.size(), "");
@@ -147,6 +162,10 @@ int main() {
       Event done;
       done.kind = Event::Kind::MainDone;
       done.skipped = failed;
+      const std::string fontPrefix = "字体-";
+      for (const auto& name : files)
+        if (!failed && name.rfind(fontPrefix, 0) == 0 && name.size() > fontPrefix.size() + 5)
+          done.fonts.push_back(name.substr(fontPrefix.size(), name.size() - fontPrefix.size() - 5));
       send(done);
       failed = false;
       files.clear();
