@@ -597,6 +597,12 @@ unsigned sofficeLaunchCount() {
   return gLaunches.load();
 }
 
+ConvertOptions ConvertOptions::onEveryCore() {
+  ConvertOptions options;
+  options.parallelStarts = std::max(1u, std::thread::hardware_concurrency());
+  return options;
+}
+
 void convertFiles(std::vector<ConversionJob>& jobs, const ConvertOptions& options) {
   std::map<const Format*, std::vector<size_t>> byFormat;
   for (size_t i = 0; i < jobs.size(); ++i) {
@@ -618,15 +624,45 @@ void convertFiles(std::vector<ConversionJob>& jobs, const ConvertOptions& option
         jobs[i].error = sofficeMissingMessage();
     return;
   }
+  // The starts: each format's inputs in runs of at most perCall, and over at least as many
+  // starts as may run at once.
   const size_t perCall = std::max<size_t>(options.maxFilesPerCall, 1);
+  const size_t parallel = std::max<size_t>(options.parallelStarts, 1);
+  std::vector<std::pair<const Format*, std::vector<size_t>>> starts;
   for (auto& [format, indexes] : byFormat) {
-    for (size_t from = 0; from < indexes.size(); from += perCall) {
-      std::vector<size_t> batch(
-          indexes.begin() + static_cast<std::ptrdiff_t>(from),
-          indexes.begin() + static_cast<std::ptrdiff_t>(std::min(indexes.size(), from + perCall)));
-      convertBatch(jobs, batch, *format, soffice, options);
+    const size_t n = indexes.size();
+    const size_t count = std::max((n + perCall - 1) / perCall, std::min(parallel, n));
+    for (size_t s = 0, from = 0; s < count; ++s) {
+      const size_t to = from + (n - from) / (count - s);
+      starts.emplace_back(format,
+                          std::vector<size_t>(indexes.begin() + static_cast<std::ptrdiff_t>(from),
+                                              indexes.begin() + static_cast<std::ptrdiff_t>(to)));
+      from = to;
     }
   }
+  const size_t threads = std::min(parallel, starts.size());
+  if (threads <= 1) {
+    for (auto& [format, batch] : starts)
+      convertBatch(jobs, batch, *format, soffice, options);
+    return;
+  }
+  // Each start writes only its own jobs' results.
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < starts.size(); i = next++)
+      convertBatch(jobs, starts[i].second, *starts[i].first, soffice, options);
+  };
+  std::vector<std::thread> pool;
+  for (size_t t = 1; t < threads; ++t) {
+    try {
+      pool.emplace_back(work);
+    } catch (const std::system_error&) {
+      break; // no thread to be had: the ones there are do the rest
+    }
+  }
+  work();
+  for (auto& thread : pool)
+    thread.join();
 }
 
 void convertFile(const std::string& input, const std::string& output) {

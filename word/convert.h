@@ -24,10 +24,20 @@ struct ConvertOptions {
   std::chrono::milliseconds perFileTimeLimit{5'000}; // per input file beyond the first
   std::string soffice;                               // executable; "" = findSoffice()
   size_t maxFilesPerCall = 50;                       // inputs handed to one soffice start
+  // soffice starts that may run at once, each with its own profile. Above 1 the inputs of a
+  // format are spread over that many starts (each still at most maxFilesPerCall), so a batch
+  // uses several cores; start-up is then paid once per start, at the same time.
+  size_t parallelStarts = 1;
+
+  // The defaults, with as many starts at once as the processor has cores: for callers that
+  // convert a batch in one call (merge, print, the check, PDF rendering). An engine server
+  // keeps one, since the servers themselves run one per core.
+  static ConvertOptions onEveryCore();
 };
 
 // Converts many files, starting soffice once per output format (up to maxFilesPerCall inputs
-// per start) to pay its start-up once per batch. Each start uses a private user profile in a
+// per start, spread over up to parallelStarts starts running at once) to pay its start-up once
+// per batch. Each start uses a private user profile in a
 // temporary folder and a time limit that grows with the inputs (base + per MiB + per file);
 // on timeout the whole soffice process group is killed and every job of that start fails.
 // Every output is checked to exist, be non-empty and start like its format, then copied into

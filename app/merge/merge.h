@@ -35,7 +35,7 @@ struct MergeRequest {
   // The moment that names the output; default: now (local time).
   std::function<std::time_t()> clock;
   // How LibreOffice is run for legacy inputs and the .doc output.
-  word::ConvertOptions convert;
+  word::ConvertOptions convert = word::ConvertOptions::onEveryCore();
 };
 
 // One document that could not be merged.

@@ -48,7 +48,8 @@ struct PrintRequest {
   std::chrono::milliseconds jobTimeLimit{120'000}; // per job, with Wait::Completed
   // Called once per document, in order, after it was submitted or found unprintable.
   std::function<void(const PrintProgress&)> progress;
-  word::ConvertOptions convert; // how LibreOffice renders the documents
+  word::ConvertOptions convert =
+      word::ConvertOptions::onEveryCore(); // how LibreOffice renders the documents
 };
 
 struct PrintFailure {

@@ -25,7 +25,8 @@ std::vector<PdfJob> pdfJobsFor(const std::vector<std::string>& inputs, const std
 // Renders every job with one LibreOffice start per 50 documents (word::convertFiles: private
 // profile, time limit, output checked and moved into place atomically). A job that fails keeps
 // its reason; the others go on. Never throws.
-void renderPdfs(std::vector<PdfJob>& jobs, const word::ConvertOptions& options = {});
+void renderPdfs(std::vector<PdfJob>& jobs,
+                const word::ConvertOptions& options = word::ConvertOptions::onEveryCore());
 
 // The preview cache: the PDF of a document lives under `cacheFolder` by its path, size and
 // modification time, so a changed document is rendered again and an unchanged one never.

@@ -587,7 +587,7 @@ std::vector<Finding> checkDocument(word::Document& doc, const Settings& settings
 void checkFiles(const std::vector<std::string>& files, const Settings& settings,
                 const std::function<bool(const FileCheck&)>& each) {
   word::Application app;
-  word::Batch batch(app);
+  word::Batch batch(app, word::ConvertOptions::onEveryCore());
   batch.addSources(files);
   for (const std::string& file : files) {
     FileCheck result{file, {}, {}};

@@ -135,6 +135,49 @@ TEST_F(Convert, ManyFilesShareOneStart) {
   EXPECT_EQ(names, (std::vector<std::string>{"a.docx", "b.docx", "网页 page.html", "网页.docx"}));
 }
 
+TEST_F(Convert, ParallelStartsRunAtOnceAndShareTheInputs) {
+  // A stand-in for soffice that converts only when another start is running beside it: each
+  // start leaves a mark, waits up to 10 s for a second mark, then writes a small zip-looking
+  // output for each input. Run one start at a time, every job would fail.
+  const fs::path marks = dir_ / "marks";
+  fs::create_directories(marks);
+  auto fake = write(
+      "parallel-soffice",
+      "#!/bin/sh\n"
+      "touch '" +
+          marks.string() +
+          "/'$$\n"
+          "i=0\n"
+          "while [ $(ls '" +
+          marks.string() +
+          "' | wc -l) -lt 2 ]; do\n"
+          "  i=$((i + 1)); [ $i -gt 200 ] && exit 1; sleep 0.05\n"
+          "done\n"
+          "out=''\n"
+          "while [ $# -gt 0 ]; do\n"
+          "  case \"$1\" in\n"
+          "    --outdir) out=\"$2\"; shift ;;\n"
+          "    */f*.rtf) n=$(basename \"$1\" .rtf); printf 'PK\\003\\004x' > \"$out/$n.docx\" ;;\n"
+          "  esac\n"
+          "  shift\n"
+          "done\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  std::vector<ConversionJob> jobs;
+  for (int i = 0; i < 5; ++i)
+    jobs.push_back(job(write("in/" + std::to_string(i) + ".rtf", rtf("text\\par")),
+                       "out" + std::to_string(i) + ".docx"));
+  word::ConvertOptions options;
+  options.soffice = fake.string();
+  options.parallelStarts = 2;
+  const unsigned before = word::sofficeLaunchCount();
+  word::convertFiles(jobs, options);
+  EXPECT_EQ(word::sofficeLaunchCount() - before, 2u);
+  for (const auto& j : jobs) {
+    EXPECT_TRUE(j.ok) << j.output << ": " << j.error;
+    EXPECT_EQ(readFile(j.output), std::string("PK\003\004x", 5)) << j.output;
+  }
+}
+
 TEST_F(Convert, GeneratedDocumentRoundTripsThroughDocAndPdf) {
   auto source = dir_ / "source.docx";
   word::makeTextPackage({"往返测试", "second\tline", "<&>"})->save(source.string());
