@@ -166,12 +166,14 @@ void Story::rebuild() {
   built_ = true;
   validPrefix_ = 0;
   batchDirty_ = false;
+  marksValid_ = false;
 }
 
 void Story::invalidateAll() {
   for (auto& r : owned_)
     r->textValid = false;
   built_ = false;
+  marksValid_ = false;
 }
 
 int Story::count() {
@@ -759,8 +761,10 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
   if (pugi::xml_node pPr = p.child(n_.pPr.c_str())) {
     q.append_copy(pPr);
     // The original mark now ends the tail: its section break goes with it.
-    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str()))
+    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str())) {
       pPr.remove_child(sp);
+      marksValid_ = false;
+    }
   }
   if (tailStart) {
     std::vector<pugi::xml_node> move;
@@ -775,6 +779,7 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
 }
 
 void Story::insertedParagraphAfter(ParaRec* rec, pugi::xml_node q) {
+  marksValid_ = false;
   if (batch_) {
     batchDirty_ = true;
     return;
@@ -790,6 +795,7 @@ void Story::insertedParagraphAfter(ParaRec* rec, pugi::xml_node q) {
 }
 
 void Story::removedParagraph(ParaRec* rec) {
+  marksValid_ = false;
   byNode_.erase(rec->p.internal_object());
   if (batch_) {
     rec->dead = true;
@@ -1096,6 +1102,33 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
 bool Story::endsSection(ParaRec* rec) {
   pugi::xml_node pPr = rec->p.child(n_.pPr.c_str());
   return pPr && pPr.child(n_.sectPr.c_str());
+}
+
+const std::vector<Story::SectionMark>& Story::sectionMarks() {
+  if (!built_)
+    rebuild();
+  if (marksValid_) {
+    // A mark whose w:sectPr was taken out of its paragraph's properties behind the index's
+    // back (or whose paragraph went) makes the list stale.
+    for (const SectionMark& m : marks_) {
+      pugi::xml_node pPr = m.sectPr.parent();
+      if (m.rec->dead || !pPr || pPr.parent() != m.rec->p || !n_.is(pPr, "pPr")) {
+        marksValid_ = false;
+        break;
+      }
+    }
+  }
+  if (marksValid_)
+    return marks_;
+  marks_.clear();
+  for (ParaRec* rec : paras_) {
+    if (rec->inTable)
+      continue;
+    if (pugi::xml_node s = rec->p.child(n_.pPr.c_str()).child(n_.sectPr.c_str()))
+      marks_.push_back({rec, s});
+  }
+  marksValid_ = true;
+  return marks_;
 }
 
 bool Story::holdsObject(ParaRec* rec) {
