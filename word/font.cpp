@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -31,6 +32,13 @@ pugi::xml_node markProps(pugi::xml_node p, const WNames& n) {
 }
 
 void setRunFontName(pugi::xml_node rPr, const std::string& name, const WNames& n) {
+  if (!rPr.child(n.q("rFonts"))) {
+    // A new element: the four names in the order setAttr would append them, nothing to drop.
+    pugi::xml_node f = ensureChild(rPr, "rFonts", n);
+    for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
+      f.append_attribute(n.q(a)).set_value(name.c_str());
+    return;
+  }
   pugi::xml_node f = ensureChild(rPr, "rFonts", n);
   for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
     setAttr(f, a, name, n);
@@ -46,9 +54,13 @@ void setRunSize(pugi::xml_node rPr, float points, const WNames& n) {
     half = 1;
   if (half > 3276)
     half = 3276;
-  std::string v = std::to_string(half);
-  setAttr(ensureChild(rPr, "sz", n), "val", v, n);
-  setAttr(ensureChild(rPr, "szCs", n), "val", v, n);
+  char v[8];
+  std::snprintf(v, sizeof v, "%ld", half);
+  for (const char* name : {"sz", "szCs"}) {
+    pugi::xml_node e = ensureChild(rPr, name, n);
+    pugi::xml_attribute a = e.attribute(n.q("val"));
+    (a ? a : e.append_attribute(n.q("val"))).set_value(v);
+  }
 }
 
 namespace {

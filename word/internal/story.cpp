@@ -465,12 +465,16 @@ std::u32string Story::text(int64_t start, int64_t end) {
     int64_t s = startOf(r);
     if (s >= end)
       break;
-    std::u32string full = content(r);
-    full += r->cellEnd ? U"\r\a" : U"\r";
-    int64_t from = std::max<int64_t>(start - s, 0);
-    int64_t to = std::min<int64_t>(end - s, static_cast<int64_t>(full.size()));
-    if (to > from)
-      out.append(full, static_cast<size_t>(from), static_cast<size_t>(to - from));
+    // The paragraph's content then its mark ("\r", or "\r\a" ending a cell), without a copy.
+    const std::u32string& c = content(r);
+    const size_t size = c.size();
+    size_t from = static_cast<size_t>(std::max<int64_t>(start - s, 0));
+    size_t to = static_cast<size_t>(
+        std::min<int64_t>(end - s, static_cast<int64_t>(size + markLen(r))));
+    if (from < std::min(to, size))
+      out.append(c, from, std::min(to, size) - from);
+    for (size_t k = std::max(from, size); k < to; ++k)
+      out.push_back(k == size ? U'\r' : U'\a');
   }
   return out;
 }
