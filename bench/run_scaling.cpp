@@ -7,14 +7,18 @@
 // usage of that child) is that run's alone; the child times its own open+run+save.
 //
 // Counters: page_s and full_s (best of the rounds), ratio (full / page; the target is at
-// most 3 at 20 000 paragraphs), peak_MiB of the full run, doc_in_MiB and doc_out_MiB (the
+// most 3 at 20 000 paragraphs), cpu_ratio (the same in processor time, which other work on a
+// shared machine disturbs less than the wall time), peak_MiB of the full run, doc_in_MiB and doc_out_MiB (the
 // size of word/document.xml in the source and in the full run's output). After the
 // benchmarks the same figures are printed as one table (bench/run_scaling.sh runs it).
+// With QF_SCALING_ONLY=full or =page only that run is made (for perf record).
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -120,9 +124,16 @@ fs::path repository() {
 
 struct RunResult {
   bool ok = false;
-  double seconds = 0;
+  double seconds = 0; // wall time of open+run+save
+  double cpu = 0;     // processor time of the same (less disturbed by other work on the machine)
   double peakMiB = 0;
 };
+
+double cpuNow() {
+  timespec t{};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
 
 // One run of `mode` on dir/in.docx in a child process; its output goes to dir/out-<mode>.
 RunResult runInChild(const fs::path& dir, const std::string& mode) {
@@ -153,27 +164,31 @@ RunResult runInChild(const fs::path& dir, const std::string& mode) {
     } events;
     e.SetEventSink(&events);
     auto t0 = std::chrono::steady_clock::now();
+    double c0 = cpuNow();
     e.Main(mode);
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    [[maybe_unused]] auto n = ::write(pipeFds[1], &s, sizeof s);
+    double times[2] = {
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+        cpuNow() - c0};
+    [[maybe_unused]] auto n = ::write(pipeFds[1], times, sizeof times);
     ::_exit(events.failed ? 1 : 0);
   }
   ::close(pipeFds[1]);
   RunResult r;
-  double s = 0;
-  bool got = ::read(pipeFds[0], &s, sizeof s) == static_cast<ssize_t>(sizeof s);
+  double times[2] = {0, 0};
+  bool got = ::read(pipeFds[0], times, sizeof times) == static_cast<ssize_t>(sizeof times);
   ::close(pipeFds[0]);
   int status = 0;
   rusage ru{};
   ::wait4(pid, &status, 0, &ru); // this child's own peak
   r.ok = got && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-  r.seconds = s;
+  r.seconds = times[0];
+  r.cpu = times[1];
   r.peakMiB = static_cast<double>(ru.ru_maxrss) / 1024.0;
   return r;
 }
 
 struct Row {
-  double page = 0, full = 0, peak = 0, in = 0, out = 0;
+  double page = 0, full = 0, pageCpu = 0, fullCpu = 0, peak = 0, in = 0, out = 0;
 };
 std::map<int, Row>& table() {
   static std::map<int, Row> rows;
@@ -197,13 +212,18 @@ void BM_RunScaling(benchmark::State& state) {
   Row row;
   bool ok = true;
   for (auto _ : state) {
-    row.page = row.full = 1e9;
+    row.page = row.full = row.pageCpu = row.fullCpu = 1e9;
     for (int k = 0; k < rounds; ++k) {
-      RunResult page = runInChild(dir.path(), "YeMian");
-      RunResult full = runInChild(dir.path(), "0");
+      // QF_SCALING_ONLY=full (or page) runs one of them, for a profile of that run alone.
+      const char* only = std::getenv("QF_SCALING_ONLY");
+      const std::string which = only ? only : "";
+      RunResult page = which == "full" ? RunResult{true, 1, 1, 0} : runInChild(dir.path(), "YeMian");
+      RunResult full = which == "page" ? RunResult{true, 1, 1, 0} : runInChild(dir.path(), "0");
       ok = ok && page.ok && full.ok;
       row.page = std::min(row.page, page.seconds);
       row.full = std::min(row.full, full.seconds);
+      row.pageCpu = std::min(row.pageCpu, page.cpu);
+      row.fullCpu = std::min(row.fullCpu, full.cpu);
       row.peak = std::max(row.peak, full.peakMiB);
     }
   }
@@ -217,6 +237,7 @@ void BM_RunScaling(benchmark::State& state) {
   state.counters["page_s"] = row.page;
   state.counters["full_s"] = row.full;
   state.counters["ratio"] = row.full / row.page;
+  state.counters["cpu_ratio"] = row.fullCpu / row.pageCpu;
   state.counters["peak_MiB"] = row.peak;
   state.counters["doc_in_MiB"] = row.in;
   state.counters["doc_out_MiB"] = row.out;
@@ -240,10 +261,12 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   if (table().empty())
     return 0;
-  std::printf("\n%11s %11s %9s %7s %9s %12s %13s\n", "paragraphs", "page-only s", "full s",
-              "ratio", "peak MiB", "doc.xml in", "doc.xml out");
+  std::printf("\n%11s %11s %9s %7s %9s %12s %13s %11s %10s %9s\n", "paragraphs",
+              "page-only s", "full s", "ratio", "peak MiB", "doc.xml in", "doc.xml out",
+              "page cpu s", "full cpu s", "cpu ratio");
   for (const auto& [n, r] : table())
-    std::printf("%11d %11.3f %9.3f %7.2f %9.1f %10.2f M %11.2f M\n", n, r.page, r.full,
-                r.full / r.page, r.peak, r.in, r.out);
+    std::printf("%11d %11.3f %9.3f %7.2f %9.1f %10.2f M %11.2f M %11.3f %10.3f %9.2f\n", n,
+                r.page, r.full, r.full / r.page, r.peak, r.in, r.out, r.pageCpu, r.fullCpu,
+                r.fullCpu / r.pageCpu);
   return 0;
 }
