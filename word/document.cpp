@@ -134,6 +134,12 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
   if (hfLoaded_)
     return hf_;
   hfLoaded_ = true;
+  // A document without header or footer parts needs no walk for their references.
+  bool any = false;
+  for (const Relationship& rel : pkg_->relationships(mainPart_))
+    any = any || endsWith(rel.type, "/header") || endsWith(rel.type, "/footer");
+  if (!any)
+    return hf_;
   // Which reference types point at which relationship ids.
   std::map<std::string, std::string> refType;
   const WNames& n = main_->names();

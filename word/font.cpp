@@ -328,9 +328,16 @@ void Font::setBold(bool on) {
       setRunBold(rPr, on, n);
       return;
     }
-    for (const char* name : {"b", "bCs"})
-      while (pugi::xml_node e = rPr.child(n.q(name)))
+    // Every w:b and w:bCs goes, in one pass over the properties.
+    const char* b = n.q("b");
+    const char* bCs = n.q("bCs");
+    for (pugi::xml_node e = rPr.first_child(); e;) {
+      pugi::xml_node next = e.next_sibling();
+      if (e.type() == pugi::node_element &&
+          (!std::strcmp(e.name(), b) || !std::strcmp(e.name(), bCs)))
         rPr.remove_child(e);
+      e = next;
+    }
   };
   std::vector<ParaRec*> marks;
   for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks)) {
