@@ -146,7 +146,8 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
   pugi::xml_node docRoot = main_->root().parent();
   forEachElement(docRoot, [&](pugi::xml_node r) {
     const char* local = localPart(r.name());
-    if (std::strcmp(local, "headerReference") != 0 && std::strcmp(local, "footerReference") != 0)
+    if ((local[0] != 'h' && local[0] != 'f') ||
+        (std::strcmp(local, "headerReference") != 0 && std::strcmp(local, "footerReference") != 0))
       return;
     // The relationship id, whatever prefix the relationships namespace has here.
     for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute())

@@ -289,6 +289,9 @@ HeaderFooter::HeaderFooter(Document* doc, int section, int index, bool header)
 }
 
 Story* HeaderFooter::story() const {
+  // The header and footer parts are listed before one is made here: the list then has no
+  // references to look for in a document that had none.
+  doc_->headerFooters();
   std::vector<pugi::xml_node> secs = documentSections(*doc_);
   std::string part = resolvePart(*doc_, secs, section_, header_, index_);
   if (part.empty()) {

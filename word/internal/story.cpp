@@ -458,6 +458,8 @@ std::u32string Story::text(int64_t start, int64_t end) {
   std::u32string out;
   if (end <= start)
     return out;
+  // A paragraph's text (the usual request) in one allocation, mark included.
+  out.reserve(static_cast<size_t>(std::min<int64_t>(end - start, 4096)));
   int i = indexAt(start);
   int n = count();
   for (int k = i; k < n; ++k) {
