@@ -601,6 +601,7 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
   if (ins.empty())
     return;
   content(rec);
+  size_t grownSeg = SIZE_MAX; // the text piece the insertion went into, when kept up to date
   const auto& segs = rec->segs;
   if (segs.empty()) {
     // An empty paragraph: a new run formatted like the paragraph mark.
@@ -630,6 +631,10 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
       bool plain = std::none_of(ins.begin(), ins.end(), [](char32_t c) { return c < 0x20; });
       if (plain) {
         setWText(s.node, head + std::u32string(ins) + tail);
+        // Plain text joins one w:t: without fields (whose spans would move) the paragraph's
+        // text and pieces follow by themselves, as a new walk would find them.
+        if (rec->fields.empty())
+          grownSeg = static_cast<size_t>(it - 1 - segs.begin());
       } else {
         pugi::xml_node wt = s.node, last = s.node, parent = s.node.parent();
         bool first = true;
@@ -665,6 +670,13 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
   }
   touch();
   invalidateText(rec);
+  if (grownSeg != SIZE_MAX) {
+    rec->text.insert(a, ins);
+    rec->segs[grownSeg].len += static_cast<uint32_t>(ins.size());
+    for (size_t k = grownSeg + 1; k < rec->segs.size(); ++k)
+      rec->segs[k].off += static_cast<uint32_t>(ins.size());
+    rec->textValid = true;
+  }
 }
 
 pugi::xml_node Story::splitRunAt(ParaRec* rec, size_t k) {
