@@ -8,10 +8,11 @@
 //
 // Counters: page_s and full_s (best of the rounds), ratio (full / page; the target is at
 // most 3 at 20 000 paragraphs), cpu_ratio (the same in processor time, which other work on a
-// shared machine disturbs less than the wall time), peak_MiB of the full run, doc_in_MiB and doc_out_MiB (the
-// size of word/document.xml in the source and in the full run's output). After the
+// shared machine disturbs less than the wall time), peak_MiB of the full run, doc_in_MiB and
+// doc_out_MiB (the size of word/document.xml in the source and in the full run's output). After the
 // benchmarks the same figures are printed as one table (bench/run_scaling.sh runs it).
-// With QF_SCALING_ONLY=full or =page only that run is made (for perf record).
+// With QF_SCALING_ONLY=full or =page only that run is made (for perf record); with
+// QF_SCALING_COLUMNS set the full run also sets two columns (the house settings leave them off).
 
 #include <benchmark/benchmark.h>
 
@@ -69,8 +70,9 @@ std::string body(int paragraphs) {
     }
     switch (i % 10) {
     case 1:
-      b += para("第" + std::to_string(++article) + "条　为进一步加强和规范公文处理工作，提高公文"
-                                                   "质量和效率，根据有关规定，制定本办法。");
+      b += para("第" + std::to_string(++article) +
+                "条　为进一步加强和规范公文处理工作，提高公文"
+                "质量和效率，根据有关规定，制定本办法。");
       break;
     case 3:
       b += para(numeral(i / 10) + "、工作目标和主要任务");
@@ -151,6 +153,8 @@ RunResult runInChild(const fs::path& dir, const std::string& mode) {
     e.setProperty("使用页眉", "1");
     e.setProperty("页眉", "某某市人民政府办公室文件");
     e.setProperty("使用页码", "1");
+    if (std::getenv("QF_SCALING_COLUMNS"))
+      e.setProperty("分栏", "1");
     e.setProperty("水印", "2");
     e.setProperty("水印文字", "内部资料　注意保存");
     e.setProperty("DocPath", dir.string());
@@ -158,17 +162,16 @@ RunResult runInChild(const fs::path& dir, const std::string& mode) {
     e.setProperty("DocOutLocation", (dir / ("out-" + mode)).string());
     struct Events : engine::IQuillfoldEvents {
       void Error(int32_t, const std::string&) override { failed = true; }
-      void Message(const std::string&, const std::string&, const std::string&,
-                   const std::string&, const std::string&) override {}
+      void Message(const std::string&, const std::string&, const std::string&, const std::string&,
+                   const std::string&) override {}
       bool failed = false;
     } events;
     e.SetEventSink(&events);
     auto t0 = std::chrono::steady_clock::now();
     double c0 = cpuNow();
     e.Main(mode);
-    double times[2] = {
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
-        cpuNow() - c0};
+    double times[2] = {std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(),
+                       cpuNow() - c0};
     [[maybe_unused]] auto n = ::write(pipeFds[1], times, sizeof times);
     ::_exit(events.failed ? 1 : 0);
   }
@@ -217,7 +220,8 @@ void BM_RunScaling(benchmark::State& state) {
       // QF_SCALING_ONLY=full (or page) runs one of them, for a profile of that run alone.
       const char* only = std::getenv("QF_SCALING_ONLY");
       const std::string which = only ? only : "";
-      RunResult page = which == "full" ? RunResult{true, 1, 1, 0} : runInChild(dir.path(), "YeMian");
+      RunResult page =
+          which == "full" ? RunResult{true, 1, 1, 0} : runInChild(dir.path(), "YeMian");
       RunResult full = which == "page" ? RunResult{true, 1, 1, 0} : runInChild(dir.path(), "0");
       ok = ok && page.ok && full.ok;
       row.page = std::min(row.page, page.seconds);
@@ -261,12 +265,12 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   if (table().empty())
     return 0;
-  std::printf("\n%11s %11s %9s %7s %9s %12s %13s %11s %10s %9s\n", "paragraphs",
-              "page-only s", "full s", "ratio", "peak MiB", "doc.xml in", "doc.xml out",
-              "page cpu s", "full cpu s", "cpu ratio");
+  std::printf("\n%11s %11s %9s %7s %9s %12s %13s %11s %10s %9s\n", "paragraphs", "page-only s",
+              "full s", "ratio", "peak MiB", "doc.xml in", "doc.xml out", "page cpu s",
+              "full cpu s", "cpu ratio");
   for (const auto& [n, r] : table())
-    std::printf("%11d %11.3f %9.3f %7.2f %9.1f %10.2f M %11.2f M %11.3f %10.3f %9.2f\n", n,
-                r.page, r.full, r.full / r.page, r.peak, r.in, r.out, r.pageCpu, r.fullCpu,
+    std::printf("%11d %11.3f %9.3f %7.2f %9.1f %10.2f M %11.2f M %11.3f %10.3f %9.2f\n", n, r.page,
+                r.full, r.full / r.page, r.peak, r.in, r.out, r.pageCpu, r.fullCpu,
                 r.fullCpu / r.pageCpu);
   return 0;
 }

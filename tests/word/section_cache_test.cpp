@@ -158,9 +158,7 @@ const Edit kEdits[] = {
      }},
     {"BodySectionRemovedAndMadeAgain",
      {3},
-     [](word::Document& d) {
-       d.content().root().remove_child(d.content().root().last_child());
-     }},
+     [](word::Document& d) { d.content().root().remove_child(d.content().root().last_child()); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Edits, SectionCache, ::testing::ValuesIn(kEdits),

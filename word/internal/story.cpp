@@ -471,8 +471,8 @@ std::u32string Story::text(int64_t start, int64_t end) {
     const std::u32string& c = content(r);
     const size_t size = c.size();
     size_t from = static_cast<size_t>(std::max<int64_t>(start - s, 0));
-    size_t to = static_cast<size_t>(
-        std::min<int64_t>(end - s, static_cast<int64_t>(size + markLen(r))));
+    size_t to =
+        static_cast<size_t>(std::min<int64_t>(end - s, static_cast<int64_t>(size + markLen(r))));
     if (from < std::min(to, size))
       out.append(c, from, std::min(to, size) - from);
     for (size_t k = std::max(from, size); k < to; ++k)
