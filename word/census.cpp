@@ -211,8 +211,11 @@ private:
   void element(pugi::xml_node k, int pictureDepth) {
     // Namespace declarations on this element.
     size_t bound = bindings_.size();
-    for (pugi::xml_attribute a : k.attributes()) {
-      std::string_view name = a.name();
+    for (pugi::xml_attribute a = k.first_attribute(); a; a = a.next_attribute()) {
+      const char* raw = a.name();
+      if (raw[0] != 'x') // most attributes are no declarations: no length needed
+        continue;
+      std::string_view name = raw;
       if (name == "xmlns")
         bindings_.emplace_back("", isWNs(a.value()));
       else if (name.rfind("xmlns:", 0) == 0)

@@ -134,13 +134,20 @@ std::vector<HeaderFooterPart>& Document::headerFooters() {
   if (hfLoaded_)
     return hf_;
   hfLoaded_ = true;
+  // A document without header or footer parts needs no walk for their references.
+  bool any = false;
+  for (const Relationship& rel : pkg_->relationships(mainPart_))
+    any = any || endsWith(rel.type, "/header") || endsWith(rel.type, "/footer");
+  if (!any)
+    return hf_;
   // Which reference types point at which relationship ids.
   std::map<std::string, std::string> refType;
   const WNames& n = main_->names();
   pugi::xml_node docRoot = main_->root().parent();
   forEachElement(docRoot, [&](pugi::xml_node r) {
     const char* local = localPart(r.name());
-    if (std::strcmp(local, "headerReference") != 0 && std::strcmp(local, "footerReference") != 0)
+    if ((local[0] != 'h' && local[0] != 'f') ||
+        (std::strcmp(local, "headerReference") != 0 && std::strcmp(local, "footerReference") != 0))
       return;
     // The relationship id, whatever prefix the relationships namespace has here.
     for (pugi::xml_attribute a = r.first_attribute(); a; a = a.next_attribute())

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <optional>
 
 #include "base/messages.h"
@@ -30,6 +32,13 @@ pugi::xml_node markProps(pugi::xml_node p, const WNames& n) {
 }
 
 void setRunFontName(pugi::xml_node rPr, const std::string& name, const WNames& n) {
+  if (!rPr.child(n.q("rFonts"))) {
+    // A new element: the four names in the order setAttr would append them, nothing to drop.
+    pugi::xml_node f = ensureChild(rPr, "rFonts", n);
+    for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
+      f.append_attribute(n.q(a)).set_value(name.c_str());
+    return;
+  }
   pugi::xml_node f = ensureChild(rPr, "rFonts", n);
   for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
     setAttr(f, a, name, n);
@@ -45,9 +54,13 @@ void setRunSize(pugi::xml_node rPr, float points, const WNames& n) {
     half = 1;
   if (half > 3276)
     half = 3276;
-  std::string v = std::to_string(half);
-  setAttr(ensureChild(rPr, "sz", n), "val", v, n);
-  setAttr(ensureChild(rPr, "szCs", n), "val", v, n);
+  char v[8];
+  std::snprintf(v, sizeof v, "%ld", half);
+  for (const char* name : {"sz", "szCs"}) {
+    pugi::xml_node e = ensureChild(rPr, name, n);
+    pugi::xml_attribute a = e.attribute(n.q("val"));
+    (a ? a : e.append_attribute(n.q("val"))).set_value(v);
+  }
 }
 
 namespace {
@@ -133,23 +146,52 @@ bool effectiveBold(Document& doc, Story* st, pugi::xml_node run) {
   return v.value_or(false);
 }
 
-// Whether the character style, the paragraph style chain or the document defaults of a run
-// (or of a paragraph's mark, given the w:p) mention bold; its direct properties are not read.
-bool boldMentionedAbove(Document& doc, Story* st, pugi::xml_node runOrParagraph) {
-  // The direct properties are skipped: the caller is about to replace them.
-  const WNames& n = st->names();
-  pugi::xml_node rPr = n.is(runOrParagraph, "p")
-                           ? runOrParagraph.child(n.pPr.c_str()).child(n.rPr.c_str())
-                           : runOrParagraph.child(n.rPr.c_str());
-  auto mentions = [&](pugi::xml_node props, const WNames& pn) -> std::optional<bool> {
-    if (props == rPr)
-      return std::nullopt;
+// Whether character style `rs` (none when empty), the chain of paragraph style `ps` (the
+// default paragraph style when empty) or the document defaults mention bold: what a run of
+// that character style in a paragraph of that style would inherit, its direct properties
+// aside.
+bool boldMentionedInStyles(Document& doc, const std::string& rs, const std::string& ps) {
+  auto mentions = [](pugi::xml_node props, const WNames& pn) -> std::optional<bool> {
     if (props.child(pn.q("b")) || props.child(pn.q("bCs")))
       return true;
     return std::nullopt;
   };
-  return lookupRun<bool>(doc, st, runOrParagraph, mentions).value_or(false);
+  if (!rs.empty() && lookupStyleChain<bool>(doc, rs, "rPr", mentions))
+    return true;
+  std::string paragraphStyle = ps.empty() ? stylesOf(doc).defaultParagraphStyle() : ps;
+  if (lookupStyleChain<bool>(doc, paragraphStyle, "rPr", mentions))
+    return true;
+  if (pugi::xml_node d = stylesOf(doc).docDefaultsRPr())
+    return mentions(d, stylesOf(doc).names()).has_value();
+  return false;
 }
+
+// boldMentionedInStyles for the runs and paragraph marks of one edit: the styles do not
+// change meanwhile, so each pair of styles is looked up once, however many runs share it.
+class BoldAbove {
+public:
+  BoldAbove(Document& doc, const WNames& n) : doc_(doc), n_(n) {}
+  // For a run (its w:rPr given) or a paragraph's mark (`run` empty) of paragraph `p`.
+  bool operator()(pugi::xml_node p, pugi::xml_node run, pugi::xml_node rPr) {
+    if (p != lastP_) {
+      lastP_ = p;
+      lastPs_ = attr(p.child(n_.pPr.c_str()).child(n_.pStyle.c_str()), "val", n_);
+    }
+    std::string rs = run ? attr(rPr.child(n_.rStyle.c_str()), "val", n_) : std::string();
+    auto key = std::make_pair(std::move(rs), lastPs_);
+    auto it = known_.find(key);
+    if (it == known_.end())
+      it = known_.emplace(key, boldMentionedInStyles(doc_, key.first, key.second)).first;
+    return it->second;
+  }
+
+private:
+  Document& doc_;
+  const WNames& n_;
+  pugi::xml_node lastP_;
+  std::string lastPs_;
+  std::map<std::pair<std::string, std::string>, bool> known_;
+};
 
 // The font name of one slot of w:rFonts (its theme attribute first), read as lookupRun does.
 std::string effectiveFontSlot(Document& doc, Story* st, pugi::xml_node run, const char* slot,
@@ -280,20 +322,32 @@ void Font::setBold(bool on) {
   // "Not bold" is written only where a style or the defaults would make the text bold: the
   // file format's default is not bold, and leaving it out keeps every run smaller.
   const WNames& n = st->names();
-  auto set = [&](pugi::xml_node owner, pugi::xml_node rPr) {
-    if (on || boldMentionedAbove(*st->document(), st, owner)) {
+  BoldAbove boldAbove(*st->document(), n);
+  auto set = [&](pugi::xml_node p, pugi::xml_node run, pugi::xml_node rPr) {
+    if (on || boldAbove(p, run, rPr)) {
       setRunBold(rPr, on, n);
       return;
     }
-    for (const char* name : {"b", "bCs"})
-      while (pugi::xml_node e = rPr.child(n.q(name)))
+    // Every w:b and w:bCs goes, in one pass over the properties.
+    const char* b = n.q("b");
+    const char* bCs = n.q("bCs");
+    for (pugi::xml_node e = rPr.first_child(); e;) {
+      pugi::xml_node next = e.next_sibling();
+      if (e.type() == pugi::node_element &&
+          (!std::strcmp(e.name(), b) || !std::strcmp(e.name(), bCs)))
         rPr.remove_child(e);
+      e = next;
+    }
   };
   std::vector<ParaRec*> marks;
-  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
-    set(run, runProps(run, n));
+  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks)) {
+    pugi::xml_node p = run.parent();
+    while (p && !n.is(p, "p"))
+      p = p.parent();
+    set(p, run, runProps(run, n));
+  }
   for (ParaRec* m : marks)
-    set(m->p, markProps(m->p, n));
+    set(m->p, pugi::xml_node(), markProps(m->p, n));
   st->touch();
 }
 

@@ -190,14 +190,11 @@ std::vector<pugi::xml_node> sectionsShowing(Document& doc, const std::string& pa
 
 int sectionAt(Document& doc, int64_t pos) {
   Story& st = doc.content();
-  const WNames& n = st.names();
   int idx = st.indexAt(pos);
   int breaks = 0;
-  for (int i = 0; i < idx; ++i) {
-    ParaRec* rec = st.at(i);
-    if (!rec->inTable && rec->p.child(n.pPr.c_str()).child(n.sectPr.c_str()))
+  for (const Story::SectionMark& m : st.sectionMarks())
+    if (st.indexOf(m.rec) < idx)
       ++breaks;
-  }
   return breaks + 1;
 }
 
@@ -205,14 +202,10 @@ std::vector<pugi::xml_node> documentSections(Document& doc) {
   Story& st = doc.content();
   const WNames& n = st.names();
   std::vector<pugi::xml_node> out;
-  int count = st.count();
-  for (int i = 0; i < count; ++i) {
-    ParaRec* rec = st.at(i);
-    if (rec->inTable)
-      continue;
-    if (pugi::xml_node s = rec->p.child(n.pPr.c_str()).child(n.sectPr.c_str()))
-      out.push_back(s);
-  }
+  const std::vector<Story::SectionMark>& marks = st.sectionMarks();
+  out.reserve(marks.size() + 1);
+  for (const Story::SectionMark& m : marks)
+    out.push_back(m.sectPr);
   pugi::xml_node body = st.root();
   pugi::xml_node last;
   for (pugi::xml_node c = body.last_child(); c && !last; c = c.previous_sibling())
@@ -276,14 +269,10 @@ PageSetup Section::pageSetup() const {
 
 Range Section::range() const {
   Story& st = doc_->content();
-  const WNames& n = st.names();
-  int count = st.count(), k = 1;
+  int k = 1;
   int64_t start = 0;
-  for (int i = 0; i < count; ++i) {
-    ParaRec* rec = st.at(i);
-    if (rec->inTable || !rec->p.child(n.pPr.c_str()).child(n.sectPr.c_str()))
-      continue;
-    int64_t end = st.startOf(rec) + static_cast<int64_t>(st.fullLen(rec));
+  for (const Story::SectionMark& m : st.sectionMarks()) {
+    int64_t end = st.startOf(m.rec) + static_cast<int64_t>(st.fullLen(m.rec));
     if (k == index_)
       return Range(&st, start, end);
     start = end;
@@ -300,6 +289,9 @@ HeaderFooter::HeaderFooter(Document* doc, int section, int index, bool header)
 }
 
 Story* HeaderFooter::story() const {
+  // The header and footer parts are listed before one is made here: the list then has no
+  // references to look for in a document that had none.
+  doc_->headerFooters();
   std::vector<pugi::xml_node> secs = documentSections(*doc_);
   std::string part = resolvePart(*doc_, secs, section_, header_, index_);
   if (part.empty()) {
@@ -445,6 +437,7 @@ void Range::insertBreak(int type) {
     }
   }
   pugi::xml_node mine = ensureChild(paraProps(head->p, n), "sectPr", n);
+  st->sectionsChanged();
   for (pugi::xml_attribute a : cur.attributes())
     mine.append_attribute(a.name()).set_value(a.value());
   for (pugi::xml_node c = cur.first_child(); c; c = c.next_sibling())

@@ -113,13 +113,15 @@ long maxShapeId(Document& doc) {
     roots.push_back(h.story->root());
   for (pugi::xml_node root : roots) {
     for (pugi::xml_node n = root; n;) {
-      for (pugi::xml_attribute a : n.attributes()) {
+      for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+        // The value is looked at first: few values start with "_", every name would need
+        // its length.
+        const char* v = a.value();
+        if (v[0] != '_' || std::strncmp(v, "_x0000_s", 8) != 0)
+          continue;
         size_t len = std::strlen(a.name());
-        if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid")) {
-          const char* v = a.value();
-          if (!std::strncmp(v, "_x0000_s", 8))
-            best = std::max(best, std::strtol(v + 8, nullptr, 10));
-        }
+        if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid"))
+          best = std::max(best, std::strtol(v + 8, nullptr, 10));
       }
       // document order, staying inside root
       if (n.first_child()) {

@@ -166,12 +166,14 @@ void Story::rebuild() {
   built_ = true;
   validPrefix_ = 0;
   batchDirty_ = false;
+  marksValid_ = false;
 }
 
 void Story::invalidateAll() {
   for (auto& r : owned_)
     r->textValid = false;
   built_ = false;
+  marksValid_ = false;
 }
 
 int Story::count() {
@@ -456,6 +458,8 @@ std::u32string Story::text(int64_t start, int64_t end) {
   std::u32string out;
   if (end <= start)
     return out;
+  // A paragraph's text (the usual request) in one allocation, mark included.
+  out.reserve(static_cast<size_t>(std::min<int64_t>(end - start, 4096)));
   int i = indexAt(start);
   int n = count();
   for (int k = i; k < n; ++k) {
@@ -463,12 +467,16 @@ std::u32string Story::text(int64_t start, int64_t end) {
     int64_t s = startOf(r);
     if (s >= end)
       break;
-    std::u32string full = content(r);
-    full += r->cellEnd ? U"\r\a" : U"\r";
-    int64_t from = std::max<int64_t>(start - s, 0);
-    int64_t to = std::min<int64_t>(end - s, static_cast<int64_t>(full.size()));
-    if (to > from)
-      out.append(full, static_cast<size_t>(from), static_cast<size_t>(to - from));
+    // The paragraph's content then its mark ("\r", or "\r\a" ending a cell), without a copy.
+    const std::u32string& c = content(r);
+    const size_t size = c.size();
+    size_t from = static_cast<size_t>(std::max<int64_t>(start - s, 0));
+    size_t to =
+        static_cast<size_t>(std::min<int64_t>(end - s, static_cast<int64_t>(size + markLen(r))));
+    if (from < std::min(to, size))
+      out.append(c, from, std::min(to, size) - from);
+    for (size_t k = std::max(from, size); k < to; ++k)
+      out.push_back(k == size ? U'\r' : U'\a');
   }
   return out;
 }
@@ -593,6 +601,7 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
   if (ins.empty())
     return;
   content(rec);
+  size_t grownSeg = SIZE_MAX; // the text piece the insertion went into, when kept up to date
   const auto& segs = rec->segs;
   if (segs.empty()) {
     // An empty paragraph: a new run formatted like the paragraph mark.
@@ -622,6 +631,10 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
       bool plain = std::none_of(ins.begin(), ins.end(), [](char32_t c) { return c < 0x20; });
       if (plain) {
         setWText(s.node, head + std::u32string(ins) + tail);
+        // Plain text joins one w:t: without fields (whose spans would move) the paragraph's
+        // text and pieces follow by themselves, as a new walk would find them.
+        if (rec->fields.empty())
+          grownSeg = static_cast<size_t>(it - 1 - segs.begin());
       } else {
         pugi::xml_node wt = s.node, last = s.node, parent = s.node.parent();
         bool first = true;
@@ -657,6 +670,13 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
   }
   touch();
   invalidateText(rec);
+  if (grownSeg != SIZE_MAX) {
+    rec->text.insert(a, ins);
+    rec->segs[grownSeg].len += static_cast<uint32_t>(ins.size());
+    for (size_t k = grownSeg + 1; k < rec->segs.size(); ++k)
+      rec->segs[k].off += static_cast<uint32_t>(ins.size());
+    rec->textValid = true;
+  }
 }
 
 pugi::xml_node Story::splitRunAt(ParaRec* rec, size_t k) {
@@ -759,8 +779,10 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
   if (pugi::xml_node pPr = p.child(n_.pPr.c_str())) {
     q.append_copy(pPr);
     // The original mark now ends the tail: its section break goes with it.
-    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str()))
+    if (pugi::xml_node sp = pPr.child(n_.sectPr.c_str())) {
       pPr.remove_child(sp);
+      marksValid_ = false;
+    }
   }
   if (tailStart) {
     std::vector<pugi::xml_node> move;
@@ -775,6 +797,7 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
 }
 
 void Story::insertedParagraphAfter(ParaRec* rec, pugi::xml_node q) {
+  marksValid_ = false;
   if (batch_) {
     batchDirty_ = true;
     return;
@@ -790,6 +813,7 @@ void Story::insertedParagraphAfter(ParaRec* rec, pugi::xml_node q) {
 }
 
 void Story::removedParagraph(ParaRec* rec) {
+  marksValid_ = false;
   byNode_.erase(rec->p.internal_object());
   if (batch_) {
     rec->dead = true;
@@ -1096,6 +1120,33 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
 bool Story::endsSection(ParaRec* rec) {
   pugi::xml_node pPr = rec->p.child(n_.pPr.c_str());
   return pPr && pPr.child(n_.sectPr.c_str());
+}
+
+const std::vector<Story::SectionMark>& Story::sectionMarks() {
+  if (!built_)
+    rebuild();
+  if (marksValid_) {
+    // A mark whose w:sectPr was taken out of its paragraph's properties behind the index's
+    // back (or whose paragraph went) makes the list stale.
+    for (const SectionMark& m : marks_) {
+      pugi::xml_node pPr = m.sectPr.parent();
+      if (m.rec->dead || !pPr || pPr.parent() != m.rec->p || !n_.is(pPr, "pPr")) {
+        marksValid_ = false;
+        break;
+      }
+    }
+  }
+  if (marksValid_)
+    return marks_;
+  marks_.clear();
+  for (ParaRec* rec : paras_) {
+    if (rec->inTable)
+      continue;
+    if (pugi::xml_node s = rec->p.child(n_.pPr.c_str()).child(n_.sectPr.c_str()))
+      marks_.push_back({rec, s});
+  }
+  marksValid_ = true;
+  return marks_;
 }
 
 bool Story::holdsObject(ParaRec* rec) {

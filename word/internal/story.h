@@ -105,6 +105,19 @@ public:
   // True when the paragraph's mark carries a section break.
   bool endsSection(ParaRec* rec);
 
+  // A paragraph outside tables whose mark ends a section, with its w:sectPr.
+  struct SectionMark {
+    ParaRec* rec;
+    pugi::xml_node sectPr;
+  };
+  // Every section mark of the story in order. Worked out by one walk over the paragraphs and
+  // kept until the paragraphs change (a paragraph added, removed or split, the index rebuilt)
+  // or sectionsChanged() is called; a kept list whose marks no longer hold their w:sectPr is
+  // worked out again.
+  const std::vector<SectionMark>& sectionMarks();
+  // Forgets the section marks: for the writers that add a w:sectPr to a paragraph's mark.
+  void sectionsChanged() { marksValid_ = false; }
+
   // Splits runs so that [start, end) begins and ends on run boundaries; returns the runs
   // inside, in order. `markToo` is set when the range covers a paragraph mark (the mark's
   // run properties should follow).
@@ -135,6 +148,8 @@ private:
   bool batch_ = false;
   bool batchDirty_ = false;
   int validPrefix_ = 0;
+  std::vector<SectionMark> marks_;
+  bool marksValid_ = false;
 
   void rebuild();
   void collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& out);
