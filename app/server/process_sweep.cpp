@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -47,8 +48,13 @@ std::string readProcFile(const std::string& path) {
   return bytes;
 }
 
-bool hasMarker(pid_t pid, const std::string& marker) {
+// Whether the environment holds `marker`; nullopt while it cannot be told: a process that is
+// in the middle of exec (the parent of a vfork-style spawn has already gone on) shows an empty
+// environment until its new program's is set up.
+std::optional<bool> markerState(pid_t pid, const std::string& marker) {
   std::string env = readProcFile("/proc/" + std::to_string(pid) + "/environ");
+  if (env.empty())
+    return std::nullopt;
   std::size_t at = 0;
   while (at < env.size()) {
     std::size_t end = env.find('\0', at);
@@ -59,6 +65,10 @@ bool hasMarker(pid_t pid, const std::string& marker) {
     at = end + 1;
   }
   return false;
+}
+
+bool hasMarker(pid_t pid, const std::string& marker) {
+  return markerState(pid, marker).value_or(false);
 }
 
 // True while the process exists and has not ended (a zombie has ended).
@@ -88,7 +98,7 @@ const std::string& ownerMarker() {
 }
 
 std::vector<pid_t> processesWithMarker(const std::string& marker) {
-  std::vector<pid_t> found;
+  std::vector<pid_t> found, unsure;
   if (marker.find('=') == std::string::npos)
     return found; // a bare name would match nothing sensible
   DIR* proc = ::opendir("/proc");
@@ -105,10 +115,32 @@ std::vector<pid_t> processesWithMarker(const std::string& marker) {
     std::string dir = std::string("/proc/") + entry->d_name;
     if (::stat(dir.c_str(), &st) != 0 || st.st_uid != uid)
       continue;
-    if (running(static_cast<pid_t>(pid)) && hasMarker(static_cast<pid_t>(pid), marker))
+    if (!running(static_cast<pid_t>(pid)))
+      continue;
+    const std::optional<bool> marked = markerState(static_cast<pid_t>(pid), marker);
+    if (!marked)
+      unsure.push_back(static_cast<pid_t>(pid));
+    else if (*marked)
       found.push_back(static_cast<pid_t>(pid));
   }
   ::closedir(proc);
+  // A program started just before its parent died may still be in exec: look again a few
+  // times, briefly. A process whose environment stays empty was started without one and so
+  // without the marker.
+  for (int round = 0; round < 10 && !unsure.empty(); ++round) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::vector<pid_t> still;
+    for (pid_t pid : unsure) {
+      if (!running(pid))
+        continue;
+      const std::optional<bool> marked = markerState(pid, marker);
+      if (!marked)
+        still.push_back(pid);
+      else if (*marked)
+        found.push_back(pid);
+    }
+    unsure = std::move(still);
+  }
   std::sort(found.begin(), found.end());
   return found;
 }
