@@ -1200,6 +1200,11 @@ pugi::xml_document* Package::xml(const std::string& name) {
   return e->doc.get();
 }
 
+pugi::xml_document* Package::changedXml(const std::string& name) const {
+  const Entry* e = find(name);
+  return e && e->dirty && e->doc ? e->doc.get() : nullptr;
+}
+
 void Package::markDirty(const std::string& name) {
   if (Entry* e = find(name); e && e->doc) {
     e->dirty = true;

@@ -65,6 +65,9 @@ public:
   pugi::xml_document* xml(const std::string& name);
   // Marks a parsed part as changed so that save() serialises it instead of copying its bytes.
   void markDirty(const std::string& name);
+  // The parsed XML of a part marked changed, which save() serialises; nullptr when the part is
+  // absent, not parsed or unchanged (its bytes are copied as read). Never parses.
+  pugi::xml_document* changedXml(const std::string& name) const;
 
   // The main document part (from the officeDocument relationship in _rels/.rels), e.g.
   // "word/document.xml". Empty when there is none.

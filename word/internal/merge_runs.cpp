@@ -1,0 +1,314 @@
+#include "word/internal/merge_runs.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "word/internal/xmlns.h"
+
+namespace word {
+
+namespace {
+
+bool xmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+bool whitespaceOnly(const char* s) {
+  for (; *s; ++s)
+    if (!xmlSpace(*s))
+      return false;
+  return true;
+}
+
+bool ignorableText(pugi::xml_node c) {
+  return c.type() == pugi::node_pcdata && whitespaceOnly(c.value());
+}
+
+// Revision ids (w:rsidR, w:rsidRPr, w:rsidDel…) say which editing session made a run; they do
+// not format it.
+bool revisionId(const char* qualified) {
+  const char* colon = std::strrchr(qualified, ':');
+  const char* local = colon ? colon + 1 : qualified;
+  return std::strncmp(local, "rsid", 4) == 0;
+}
+
+// Appends a piece with its length first, so that no two different lists of pieces give the
+// same string.
+void piece(std::string& out, std::string_view s) {
+  out += std::to_string(s.size());
+  out += ':';
+  out += s;
+}
+
+void canonicalAttributes(pugi::xml_node e, std::string& out) {
+  std::vector<std::pair<std::string_view, std::string_view>> attrs;
+  for (pugi::xml_attribute a : e.attributes())
+    if (!revisionId(a.name()))
+      attrs.emplace_back(a.name(), a.value());
+  std::sort(attrs.begin(), attrs.end());
+  for (const auto& [name, value] : attrs) {
+    piece(out, name);
+    piece(out, value);
+  }
+}
+
+// A form of an element's children that is equal for equal formatting: attributes in any
+// order, revision ids left out, child elements in any order unless a name repeats (then the
+// order may decide which one counts), whitespace between elements left out.
+void canonicalChildren(pugi::xml_node e, std::string& out);
+
+void canonicalElement(pugi::xml_node e, std::string& out) {
+  out += '<';
+  piece(out, e.name());
+  canonicalAttributes(e, out);
+  canonicalChildren(e, out);
+  out += '>';
+}
+
+void canonicalChildren(pugi::xml_node e, std::string& out) {
+  std::vector<std::string> kids;
+  std::vector<std::string_view> names;
+  for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling()) {
+    std::string k;
+    if (c.type() == pugi::node_element) {
+      canonicalElement(c, k);
+      names.emplace_back(c.name());
+    } else if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
+      if (ignorableText(c))
+        continue;
+      k = "#";
+      piece(k, c.value());
+    } else {
+      continue;
+    }
+    kids.push_back(std::move(k));
+  }
+  std::sort(names.begin(), names.end());
+  if (std::adjacent_find(names.begin(), names.end()) == names.end())
+    std::sort(kids.begin(), kids.end());
+  out += '[';
+  for (const std::string& k : kids)
+    piece(out, k);
+  out += ']';
+}
+
+// What the formatting of a run comes down to: its attributes and its w:rPr.
+std::string runKey(pugi::xml_node r, pugi::xml_node rPr) {
+  std::string key;
+  canonicalAttributes(r, key);
+  key += '|';
+  if (rPr) {
+    canonicalAttributes(rPr, key);
+    canonicalChildren(rPr, key);
+  } else {
+    key += "[]"; // the form of an empty w:rPr
+  }
+  return key;
+}
+
+class Merger {
+public:
+  explicit Merger(const WNames& n) : n_(n) {}
+
+  size_t removed = 0;
+
+  void mergeChildren(pugi::xml_node parent) {
+    pugi::xml_node first, rPr;
+    std::string firstKey;
+    bool grown = false;
+    auto close = [&]() {
+      if (first && grown)
+        joinText(first);
+      first = {};
+      grown = false;
+    };
+    for (pugi::xml_node c = parent.first_child(), next; c; c = next) {
+      next = c.next_sibling();
+      if (ignorableText(c))
+        continue;
+      if (n_.is(c, "r") && textRun(c, rPr)) {
+        std::string key = runKey(c, rPr);
+        if (first && key == firstKey) {
+          moveContent(c, first);
+          parent.remove_child(c);
+          ++removed;
+          grown = true;
+          continue;
+        }
+        close();
+        first = c;
+        firstKey = std::move(key);
+        continue;
+      }
+      close();
+    }
+    close();
+  }
+
+private:
+  const WNames& n_;
+
+  bool named(const char* local, const char* name) const { return std::strcmp(local, name) == 0; }
+
+  // True when `r` holds only text content (see mergeRuns); `rPr` is then its w:rPr or null.
+  bool textRun(pugi::xml_node r, pugi::xml_node& rPr) const {
+    rPr = {};
+    bool content = false;
+    for (pugi::xml_node c = r.first_child(); c; c = c.next_sibling()) {
+      if (ignorableText(c))
+        continue;
+      const char* local = n_.localOf(c);
+      if (!local)
+        return false;
+      if (named(local, "rPr")) {
+        if (content || rPr)
+          return false;
+        rPr = c;
+        continue;
+      }
+      content = true;
+      if (named(local, "t")) {
+        for (pugi::xml_attribute a : c.attributes())
+          if (std::strcmp(a.name(), "xml:space") != 0)
+            return false;
+        for (pugi::xml_node t = c.first_child(); t; t = t.next_sibling())
+          if (t.type() != pugi::node_pcdata)
+            return false;
+        continue;
+      }
+      if (!(named(local, "tab") || named(local, "br") || named(local, "cr") ||
+            named(local, "noBreakHyphen") || named(local, "softHyphen")))
+        return false;
+      if (c.first_attribute() || c.first_child())
+        return false;
+    }
+    return true;
+  }
+
+  // Moves the content of run `from` (everything but its w:rPr and whitespace) to the end of
+  // run `to`.
+  void moveContent(pugi::xml_node from, pugi::xml_node to) const {
+    for (pugi::xml_node c = from.first_child(), next; c; c = next) {
+      next = c.next_sibling();
+      if (c.type() != pugi::node_element || n_.is(c, "rPr"))
+        continue;
+      to.append_move(c);
+    }
+  }
+
+  struct Piece {
+    pugi::xml_node t;
+    std::string text;
+    bool preserved = false;
+    bool changed = false;
+  };
+
+  static bool preserved(pugi::xml_node t) {
+    return std::strcmp(t.attribute("xml:space").value(), "preserve") == 0;
+  }
+
+  static std::string textOf(pugi::xml_node t) {
+    std::string s;
+    for (pugi::xml_node c = t.first_child(); c; c = c.next_sibling())
+      s += c.value();
+    return s;
+  }
+
+  static bool hasSpace(const std::string& s) { return std::any_of(s.begin(), s.end(), xmlSpace); }
+
+  static bool spaceAtEdge(const std::string& s) {
+    return !s.empty() && (xmlSpace(s.front()) || xmlSpace(s.back()));
+  }
+
+  // True when `a` followed by `b` reads as the text of one w:t (preserved when either is).
+  static bool joinable(const Piece& a, bool bPreserved, const std::string& b) {
+    if (a.preserved && bPreserved)
+      return true;
+    if (!a.preserved && !bPreserved)
+      return !spaceAtEdge(a.text) && !spaceAtEdge(b);
+    return a.preserved ? !hasSpace(b) : !hasSpace(a.text);
+  }
+
+  static void write(Piece& p) {
+    if (!p.t || !p.changed)
+      return;
+    while (pugi::xml_node c = p.t.first_child())
+      p.t.remove_child(c);
+    p.t.append_child(pugi::node_pcdata).set_value(p.text.c_str());
+    if (p.preserved) {
+      pugi::xml_attribute space = p.t.attribute("xml:space");
+      if (!space)
+        space = p.t.append_attribute("xml:space");
+      space.set_value("preserve");
+    }
+  }
+
+  // Joins the adjacent w:t of a merged run where that keeps the text as it reads.
+  void joinText(pugi::xml_node r) const {
+    Piece acc;
+    for (pugi::xml_node c = r.first_child(), next; c; c = next) {
+      next = c.next_sibling();
+      if (ignorableText(c))
+        continue;
+      if (!n_.is(c, "t")) {
+        write(acc);
+        acc = Piece{};
+        continue;
+      }
+      const bool keep = preserved(c);
+      std::string text = textOf(c);
+      if (acc.t && joinable(acc, keep, text)) {
+        acc.text += text;
+        acc.preserved = acc.preserved || keep;
+        acc.changed = true;
+        r.remove_child(c);
+        continue;
+      }
+      write(acc);
+      acc = Piece{c, std::move(text), keep, false};
+    }
+    write(acc);
+  }
+};
+
+} // namespace
+
+size_t mergeRuns(pugi::xml_node root) {
+  if (!root)
+    return 0;
+  const WNames n = WNames::forRoot(root);
+  Merger merger(n);
+  // Every element is visited once, in document order, without recursion; its children are
+  // merged before the walk goes down into them.
+  pugi::xml_node e = root;
+  while (e) {
+    if (e.type() == pugi::node_element)
+      merger.mergeChildren(e);
+    pugi::xml_node down = e.first_child();
+    while (down && down.type() != pugi::node_element)
+      down = down.next_sibling();
+    if (down) {
+      e = down;
+      continue;
+    }
+    while (e && e != root) {
+      pugi::xml_node side = e.next_sibling();
+      while (side && side.type() != pugi::node_element)
+        side = side.next_sibling();
+      if (side) {
+        e = side;
+        break;
+      }
+      e = e.parent();
+    }
+    if (e == root)
+      break;
+  }
+  return merger.removed;
+}
+
+} // namespace word
