@@ -267,9 +267,11 @@ std::string Document::saveToString() {
 
 namespace {
 
-// The read-back of a written package: the model must open it and find its paragraphs.
-void readBackThroughTheModel(const std::string& written) {
-  std::unique_ptr<Document> back = Document::openPackage(written);
+// The read-back of a written package: the model must open it and find its paragraphs. The
+// package comes read and checked, its main part parsed: the model parses nothing again.
+void readBackThroughTheModel(std::unique_ptr<Package>& written) {
+  const std::string path = written->sourcePath();
+  std::unique_ptr<Document> back = Document::fromPackage(std::move(written), path);
   (void)back->paragraphs().count();
 }
 
