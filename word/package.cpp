@@ -1554,6 +1554,9 @@ std::unique_ptr<Package> Package::readWritten(const std::string& path) {
     throw DocumentError(path, "", problem);
   if (pkg->mainPart().empty())
     throw DocumentError(path, "_rels/.rels", msg::kSaveNoMainPart);
+  // The parsed main part is its content from now on: its bytes as read need not stay beside
+  // the tree (for a large document, as much memory again as the part's text).
+  pkg->markDirty(main);
   return pkg;
 }
 

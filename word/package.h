@@ -88,7 +88,8 @@ public:
 
   // What save() hands a caller's check: the package read back from the temporary file, its
   // XML parts found readable and its main part parsed and kept (xml(mainPart()) does not parse
-  // it again). The check may take the package over; it throws DocumentError to refuse the file.
+  // it again; the tree is the part's content, its bytes as read are dropped). The check may take
+  // the package over; it throws DocumentError to refuse the file.
   using WrittenCheck = std::function<void(std::unique_ptr<Package>& written)>;
   // Writes the package to `path` atomically: a temporary file of a short fixed-length name in
   // the same folder, fsync, then rename over the entry at `path` (a symbolic or hard link there
