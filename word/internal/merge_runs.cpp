@@ -96,18 +96,79 @@ void canonicalChildren(pugi::xml_node e, std::string& out) {
   out += ']';
 }
 
-// What the formatting of a run comes down to: its attributes and its w:rPr.
-std::string runKey(pugi::xml_node r, pugi::xml_node rPr) {
-  std::string key;
-  canonicalAttributes(r, key);
-  key += '|';
-  if (rPr) {
-    canonicalAttributes(rPr, key);
-    canonicalChildren(rPr, key);
-  } else {
-    key += "[]"; // the form of an empty w:rPr
+// The attributes of `a` and `b` other than revision ids are the same, in any order.
+bool sameAttributes(pugi::xml_node a, pugi::xml_node b) {
+  size_t counted = 0;
+  for (pugi::xml_attribute x : a.attributes()) {
+    if (revisionId(x.name()))
+      continue;
+    ++counted;
+    pugi::xml_attribute y = b.attribute(x.name());
+    if (!y || std::strcmp(x.value(), y.value()) != 0)
+      return false;
   }
-  return key;
+  for (pugi::xml_attribute y : b.attributes())
+    if (!revisionId(y.name()) && counted-- == 0)
+      return false;
+  return counted == 0;
+}
+
+// The next child of `n` from `c` on that counts for formatting (an element or text that is not
+// only whitespace).
+pugi::xml_node significant(pugi::xml_node c) {
+  while (c && c.type() != pugi::node_element &&
+         !((c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) && !ignorableText(c)))
+    c = c.next_sibling();
+  return c;
+}
+
+// Equal elements with their children in the same order (attributes in any order, revision ids
+// left out): how one writer writes equal formatting, checked without building anything.
+bool sameInOrder(pugi::xml_node a, pugi::xml_node b) {
+  if (!sameAttributes(a, b))
+    return false;
+  pugi::xml_node x = significant(a.first_child()), y = significant(b.first_child());
+  for (; x && y; x = significant(x.next_sibling()), y = significant(y.next_sibling())) {
+    if (x.type() != y.type())
+      return false;
+    if (x.type() == pugi::node_element) {
+      if (std::strcmp(x.name(), y.name()) != 0 || !sameInOrder(x, y))
+        return false;
+    } else if (std::strcmp(x.value(), y.value()) != 0) {
+      return false;
+    }
+  }
+  return !x && !y;
+}
+
+size_t elementCount(pugi::xml_node e) {
+  size_t n = 0;
+  for (pugi::xml_node c = e.first_child(); c; c = c.next_sibling())
+    if (c.type() == pugi::node_element)
+      n += 1 + elementCount(c);
+  return n;
+}
+
+// Runs `a` and `b` (with their w:rPr, null when none) format their content alike: equal
+// attributes and equal run properties (an empty w:rPr is none; see mergeRuns).
+bool sameFormat(pugi::xml_node a, pugi::xml_node aPr, pugi::xml_node b, pugi::xml_node bPr) {
+  if (!sameAttributes(a, b))
+    return false;
+  if (!aPr || !bPr) {
+    pugi::xml_node other = aPr ? aPr : bPr;
+    return !other || (!significant(other.first_child()) && sameAttributes(other, pugi::xml_node()));
+  }
+  if (sameInOrder(aPr, bPr))
+    return true;
+  // Equal elements in another order: compared in a form that sorts them.
+  if (elementCount(aPr) != elementCount(bPr))
+    return false;
+  std::string x, y;
+  canonicalAttributes(aPr, x);
+  canonicalChildren(aPr, x);
+  canonicalAttributes(bPr, y);
+  canonicalChildren(bPr, y);
+  return x == y;
 }
 
 class Merger {
@@ -117,8 +178,7 @@ public:
   size_t removed = 0;
 
   void mergeChildren(pugi::xml_node parent) {
-    pugi::xml_node first, rPr;
-    std::string firstKey;
+    pugi::xml_node first, firstPr, rPr;
     bool grown = false;
     auto close = [&]() {
       if (first && grown)
@@ -131,8 +191,7 @@ public:
       if (ignorableText(c))
         continue;
       if (n_.is(c, "r") && textRun(c, rPr)) {
-        std::string key = runKey(c, rPr);
-        if (first && key == firstKey) {
+        if (first && sameFormat(first, firstPr, c, rPr)) {
           moveContent(c, first);
           parent.remove_child(c);
           ++removed;
@@ -141,7 +200,7 @@ public:
         }
         close();
         first = c;
-        firstKey = std::move(key);
+        firstPr = rPr;
         continue;
       }
       close();
@@ -284,11 +343,20 @@ size_t mergeRuns(pugi::xml_node root) {
   Merger merger(n);
   // Every element is visited once, in document order, without recursion; its children are
   // merged before the walk goes down into them.
+  // Properties and text hold no runs: the walk does not go into them.
+  auto holdsNoRuns = [&](pugi::xml_node e) {
+    const char* local = n.localOf(e);
+    return local && (std::strcmp(local, "pPr") == 0 || std::strcmp(local, "rPr") == 0 ||
+                     std::strcmp(local, "t") == 0 || std::strcmp(local, "sectPr") == 0 ||
+                     std::strcmp(local, "tblPr") == 0 || std::strcmp(local, "trPr") == 0 ||
+                     std::strcmp(local, "tcPr") == 0);
+  };
   pugi::xml_node e = root;
   while (e) {
-    if (e.type() == pugi::node_element)
+    const bool skip = holdsNoRuns(e);
+    if (!skip)
       merger.mergeChildren(e);
-    pugi::xml_node down = e.first_child();
+    pugi::xml_node down = skip ? pugi::xml_node() : e.first_child();
     while (down && down.type() != pugi::node_element)
       down = down.next_sibling();
     if (down) {
