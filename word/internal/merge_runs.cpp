@@ -208,9 +208,6 @@ public:
     close();
   }
 
-private:
-  const WNames& n_;
-
   bool named(const char* local, const char* name) const { return std::strcmp(local, name) == 0; }
 
   // True when `r` holds only text content (see mergeRuns); `rPr` is then its w:rPr or null.
@@ -247,6 +244,9 @@ private:
     }
     return true;
   }
+
+private:
+  const WNames& n_;
 
   // Moves the content of run `from` (everything but its w:rPr and whitespace) to the end of
   // run `to`.
@@ -343,13 +343,15 @@ size_t mergeRuns(pugi::xml_node root) {
   Merger merger(n);
   // Every element is visited once, in document order, without recursion; its children are
   // merged before the walk goes down into them.
-  // Properties and text hold no runs: the walk does not go into them.
+  // Properties, text and runs of text hold no runs: the walk does not go into them.
   auto holdsNoRuns = [&](pugi::xml_node e) {
     const char* local = n.localOf(e);
+    pugi::xml_node rPr;
     return local && (std::strcmp(local, "pPr") == 0 || std::strcmp(local, "rPr") == 0 ||
                      std::strcmp(local, "t") == 0 || std::strcmp(local, "sectPr") == 0 ||
                      std::strcmp(local, "tblPr") == 0 || std::strcmp(local, "trPr") == 0 ||
-                     std::strcmp(local, "tcPr") == 0);
+                     std::strcmp(local, "tcPr") == 0 ||
+                     (std::strcmp(local, "r") == 0 && merger.textRun(e, rPr)));
   };
   pugi::xml_node e = root;
   while (e) {
