@@ -334,6 +334,8 @@ TEST(MergeRunsOnSave, CorpusDocumentsKeepTextAndFormatting) {
   }
   EXPECT_GT(documents, 10);
   EXPECT_LE(runsAfter, runsBefore);
+  RecordProperty("runs_before", runsBefore);
+  RecordProperty("runs_after", runsAfter);
 }
 
 } // namespace
