@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <ostream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,6 +272,65 @@ INSTANTIATE_TEST_SUITE_P(
              2},
         Case{"empty_text", r("", "<w:t/>") + r("", plain("乙")), 1, 1}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+// Paragraphs made at random from runs of a few formats, text with and without spaces and
+// xml:space, tabs, breaks, field characters, bookmarks, proofing marks and hyperlinks: whatever
+// merges, every character keeps its formatting and its place.
+TEST(MergeRunsOnSave, RandomParagraphsKeepEveryCharacter) {
+  const std::string formats[] = {"", B, kFonts, kFontsSwapped, "<w:i/>", "<w:rPr/>"};
+  const std::string texts[] = {"甲", "乙丙", " ", "a b", " 前", "后 ", ""};
+  std::mt19937 random(20260101);
+  auto pick = [&](size_t n) { return static_cast<size_t>(random() % n); };
+  int merged = 0;
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    std::string body;
+    for (int p = 0; p < 3; ++p) {
+      std::string inner;
+      for (int k = 0; k < 8; ++k) {
+        const std::string& f = formats[pick(std::size(formats))];
+        const std::string& text = texts[pick(std::size(texts))];
+        std::string run;
+        switch (pick(9)) {
+        case 0:
+          run = r(f, "<w:tab/>");
+          break;
+        case 1:
+          run = "<w:bookmarkStart w:id=\"" + std::to_string(k) + "\" w:name=\"b" +
+                std::to_string(k) + "\"/><w:bookmarkEnd w:id=\"" + std::to_string(k) + "\"/>";
+          break;
+        case 2:
+          run = "<w:proofErr w:type=\"spellStart\"/>";
+          break;
+        case 3:
+          run = "<w:hyperlink w:anchor=\"x\">" + r(f, plain("链")) + r(f, plain("接")) +
+                "</w:hyperlink>";
+          break;
+        case 4:
+          run = r(f, plain(text) + "<w:br/>" + preserved(text));
+          break;
+        case 5:
+          run = r(f, preserved(text), k % 2 ? " w:rsidR=\"00AA\"" : "");
+          break;
+        default:
+          run = r(f, plain(text));
+        }
+        inner += run;
+      }
+      body += "<w:p>" + inner + "</w:p>";
+    }
+    auto doc = qftest::makeDoc(body);
+    const std::vector<std::string> before = account(mainRoot(*doc));
+    const std::vector<std::string> reader = seen(*doc);
+    const int runs = count(mainRoot(*doc), "w:r");
+    word::internal::Access::package(*doc).markDirty("word/document.xml");
+    auto back = reopen(doc->saveToString());
+    ASSERT_EQ(account(mainRoot(*back)), before);
+    ASSERT_EQ(seen(*back), reader);
+    merged += runs - count(mainRoot(*back), "w:r");
+  }
+  EXPECT_GT(merged, 200); // the cases did merge
+}
 
 // A part that did not change is written as it was read, its runs as they were.
 TEST(MergeRunsOnSave, UnchangedPartsKeepTheirBytes) {
