@@ -113,8 +113,8 @@ bool sameAttributes(pugi::xml_node a, pugi::xml_node b) {
   return counted == 0;
 }
 
-// The next child of `n` from `c` on that counts for formatting (an element or text that is not
-// only whitespace).
+// `c` or the first sibling after it that counts for formatting (an element, or text that is
+// not only whitespace); null when none.
 pugi::xml_node significant(pugi::xml_node c) {
   while (c && c.type() != pugi::node_element &&
          !((c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) && !ignorableText(c)))
