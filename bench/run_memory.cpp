@@ -1,11 +1,15 @@
 // Peak memory of the full run and the page run per paragraph, on generated documents of
 // 1 000 to 100 000 paragraphs. Each run happens in a child process of its own, so its peak
 // resident size (wait4's usage of that child) is that run's alone. Reported as counters:
-// peak_MiB and KiB_per_paragraph (the target for the full run is at most 5 KiB a paragraph).
+// peak_MiB and KiB_per_paragraph (the target for the full run is at most 5 KiB a paragraph),
+// the main part's size in the source and in the output (docxml_in_MiB, docxml_out_MiB), and
+// the peak over the source's main part (peak_per_docxml, the target is at most 20).
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <sys/resource.h>
@@ -16,6 +20,7 @@
 #include "tests/common/default_properties.h"
 #include "tests/common/temp_folder.h"
 #include "tests/word/model_helpers.h"
+#include "word/package.h"
 
 namespace {
 
@@ -31,6 +36,34 @@ std::string body(int paragraphs) {
          "</w:p>";
   }
   return b + "<w:sectPr><w:pgSz w:w=\"11906\" w:h=\"16838\"/></w:sectPr>";
+}
+
+// The inflated size of the main part of the package at `path`, measured in a child so that
+// this process stays small (0 when it cannot be read).
+double mainPartSize(const std::string& path) {
+  int fds[2];
+  if (::pipe(fds) != 0)
+    return 0;
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    uint64_t size = 0;
+    try {
+      std::unique_ptr<word::Package> pkg = word::Package::open(path);
+      size = pkg->bytes(pkg->mainPart()).size();
+    } catch (...) {
+    }
+    (void)!::write(fds[1], &size, sizeof size);
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  uint64_t size = 0;
+  if (::read(fds[0], &size, sizeof size) != sizeof size)
+    size = 0;
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return static_cast<double>(size);
 }
 
 class NullEvents : public engine::IQuillfoldEvents {
@@ -84,17 +117,64 @@ void BM_RunPeakMemory(benchmark::State& state) {
   state.counters["paragraphs"] = total;
   state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
   state.counters["KiB_per_paragraph"] = static_cast<double>(peakKiB) / total;
+  const double in = mainPartSize(source);
+  const double out = mainPartSize((dir.path() / "out" / "in.docx").string());
+  state.counters["docxml_in_MiB"] = in / (1 << 20);
+  state.counters["docxml_out_MiB"] = out / (1 << 20);
+  state.counters["peak_per_docxml"] = in > 0 ? static_cast<double>(peakKiB) * 1024.0 / in : 0;
   state.SetLabel(mode == "0" ? "full run" : "page run");
+}
+
+// Peak memory of opening a document, changing its main part and saving it (the save path
+// alone: the bytes made, the file written and read back once).
+void BM_SavePeakMemory(benchmark::State& state) {
+  const int paragraphs = static_cast<int>(state.range(0));
+  qftest::TempFolder dir;
+  const std::string source = (dir.path() / "in.docx").string();
+  if (pid_t maker = ::fork(); maker == 0) {
+    qftest::makeDoc(body(paragraphs))->saveAs(source);
+    ::_exit(0);
+  } else {
+    int status = 0;
+    ::waitpid(maker, &status, 0);
+  }
+  long peakKiB = 0;
+  bool ok = true;
+  for (auto _ : state) {
+    pid_t pid = ::fork();
+    if (pid == 0) {
+      try {
+        std::unique_ptr<word::Document> doc = word::Document::openPackage(source);
+        doc->range(0, 0).insertBefore("　");
+        doc->saveAs((dir.path() / "out.docx").string());
+      } catch (...) {
+        ::_exit(1);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    rusage ru{};
+    ::wait4(pid, &status, 0, &ru);
+    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    peakKiB = ru.ru_maxrss;
+  }
+  if (!ok)
+    state.SkipWithError("the save failed");
+  const double in = mainPartSize(source);
+  state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+  state.counters["docxml_in_MiB"] = in / (1 << 20);
+  state.counters["peak_per_docxml"] = in > 0 ? static_cast<double>(peakKiB) * 1024.0 / in : 0;
 }
 
 } // namespace
 
+BENCHMARK(BM_SavePeakMemory)->Arg(20000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(BM_RunPeakMemory)
-    ->ArgsProduct({{1000, 10000, 50000, 100000}, {0}})
+    ->ArgsProduct({{1000, 10000, 20000, 50000, 100000}, {0}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_RunPeakMemory)
-    ->ArgsProduct({{1000, 10000, 50000, 100000}, {1}})
+    ->ArgsProduct({{1000, 10000, 20000, 50000, 100000}, {1}})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

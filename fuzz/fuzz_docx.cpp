@@ -28,7 +28,7 @@ word::PackageLimits fuzzLimits() {
 }
 
 void exercise(const std::string& bytes) {
-  std::string saved;
+  std::string saved, before;
   try {
     auto pkg = word::Package::openMemory(bytes, "fuzz.docx", fuzzLimits());
     auto doc = word::Document::fromPackage(std::move(pkg), "fuzz.docx");
@@ -52,6 +52,7 @@ void exercise(const std::string& bytes) {
     find.wrap = word::wdFindContinue;
     find.execute(word::wdReplaceAll);
 
+    before = doc->contentRange().text();
     saved = doc->saveToString();
   } catch (const word::DocumentError&) {
     return;
@@ -62,6 +63,11 @@ void exercise(const std::string& bytes) {
     auto again = word::Document::fromPackage(
         word::Package::openMemory(saved, "fuzz-out.docx", fuzzLimits()), "fuzz-out.docx");
     (void)again->paragraphs().count();
+    // Saving (runs merged on the way) keeps the text as it was.
+    if (again->contentRange().text() != before) {
+      std::fprintf(stderr, "the saved text differs from the text before the save\n");
+      std::abort();
+    }
   } catch (const word::DocumentError& e) {
     std::fprintf(stderr, "saved document does not open again: %s\n", e.what());
     std::abort();

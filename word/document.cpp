@@ -14,6 +14,7 @@
 #include "base/temp_folder.h"
 #include "word/convert.h"
 #include "word/filetypes.h"
+#include "word/internal/merge_runs.h"
 #include "word/internal/numbering.h"
 #include "word/internal/story.h"
 #include "word/internal/styles.h"
@@ -244,21 +245,47 @@ std::string Document::readBackProblem() const {
   return pkg_->readBackProblem();
 }
 
+void Document::mergeRunsOfChangedStories() {
+  std::vector<std::string> parts{mainPart_};
+  for (const Relationship& rel : pkg_->relationships(mainPart_)) {
+    if (rel.targetMode == "External")
+      continue;
+    for (const char* kind : {"/header", "/footer", "/footnotes", "/endnotes", "/comments"})
+      if (endsWith(rel.type, kind)) {
+        parts.push_back(rel.target);
+        break;
+      }
+  }
+  size_t merged = 0;
+  for (const std::string& part : parts)
+    if (pugi::xml_document* x = pkg_->changedXml(part))
+      merged += mergeRuns(x->document_element());
+  if (merged == 0)
+    return;
+  main_->invalidateAll();
+  for (auto& story : others_)
+    story->invalidateAll();
+}
+
 std::string Document::saveToString() {
+  mergeRunsOfChangedStories();
   return pkg_->saveToString();
 }
 
 namespace {
 
-// The read-back of a written package: the model must open it and find its paragraphs.
-void readBackThroughTheModel(const std::string& written) {
-  std::unique_ptr<Document> back = Document::openPackage(written);
+// The read-back of a written package: the model must open it and find its paragraphs. The
+// package comes read and checked, its main part parsed: the model parses nothing again.
+void readBackThroughTheModel(std::unique_ptr<Package>& written) {
+  const std::string path = written->sourcePath();
+  std::unique_ptr<Document> back = Document::fromPackage(std::move(written), path);
   (void)back->paragraphs().count();
 }
 
 } // namespace
 
 void Document::savePackage(const std::string& path) {
+  mergeRunsOfChangedStories();
   pkg_->save(path, readBackThroughTheModel);
 }
 

@@ -282,7 +282,8 @@ public:
   // the written file back through the model (main story and its paragraphs) before it replaces
   // anything at `path`. Throws DocumentError; `path` is then left as it was.
   void savePackage(const std::string& path);
-  // Native OOXML bytes of the document as it is now.
+  // Native OOXML bytes of the document as it is now. Adjacent runs of equal formatting are
+  // merged first, in the parts that changed (savePackage() does the same).
   std::string saveToString();
   // Why the document, written as it is now, would not read back (Package::readBackProblem);
   // "" when it would.
@@ -322,6 +323,10 @@ private:
   std::vector<std::string> notices_;
   std::unique_ptr<Styles> styles_; // made on first use (word/internal/styles.h)
   void flush();
+  // Before the package is written: merges the adjacent runs of equal formatting in every
+  // changed story part (body, headers, footers, notes, comments) and forgets the stories'
+  // cached text, which named the runs merged away.
+  void mergeRunsOfChangedStories();
 };
 
 // Word's Application: opens documents of every supported format and tracks the active one.

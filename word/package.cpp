@@ -706,21 +706,6 @@ std::string xmlPartProblem(const std::string& name, const std::string& bytes) {
   return problem.empty() ? problem : msg::text(msg::kSavePartReason, name, problem);
 }
 
-// Checks a package as written: it opens, has its content types, its root relationships and the
-// part they name, and every XML part parses and holds only what XML 1.0 allows.
-void checkWrittenPackage(const std::string& path) {
-  std::unique_ptr<Package> pkg = Package::open(path);
-  if (!pkg->has(kContentTypes))
-    throw DocumentError(path, "", msg::kSaveNoContentTypes);
-  if (!pkg->has("_rels/.rels"))
-    throw DocumentError(path, "", msg::kSaveNoRootRels);
-  std::string problem = pkg->readBackProblem();
-  if (!problem.empty())
-    throw DocumentError(path, "", problem);
-  if (pkg->mainPart().empty())
-    throw DocumentError(path, "_rels/.rels", msg::kSaveNoMainPart);
-}
-
 } // namespace
 
 // --- XML ----------------------------------------------------------------------------------------
@@ -1200,6 +1185,16 @@ pugi::xml_document* Package::xml(const std::string& name) {
   return e->doc.get();
 }
 
+bool Package::parsed(const std::string& name) const {
+  const Entry* e = find(name);
+  return e && e->doc;
+}
+
+pugi::xml_document* Package::changedXml(const std::string& name) const {
+  const Entry* e = find(name);
+  return e && e->dirty && e->doc ? e->doc.get() : nullptr;
+}
+
 void Package::markDirty(const std::string& name) {
   if (Entry* e = find(name); e && e->doc) {
     e->dirty = true;
@@ -1390,6 +1385,31 @@ void Package::setContentTypeOverride(const std::string& name, const std::string&
 
 // --- writing ------------------------------------------------------------------------------------
 
+std::string Package::readBackProblem(const std::string& keep) {
+  for (const auto& e : entries_) {
+    if (!isXmlPartName(e->name))
+      continue;
+    if (e->name != keep || e->dirty) {
+      std::string problem = e->dirty && e->doc ? xmlPartProblem(e->name, serializeXml(*e->doc))
+                                               : xmlPartProblem(e->name, e->data);
+      if (!problem.empty())
+        return problem;
+      continue;
+    }
+    std::string problem = xmlTextProblem(e->data);
+    if (problem.empty()) {
+      try {
+        (void)xml(e->name);
+      } catch (const DocumentError& err) {
+        problem = err.reason();
+      }
+    }
+    if (!problem.empty())
+      return msg::text(msg::kSavePartReason, e->name, problem);
+  }
+  return {};
+}
+
 std::string Package::readBackProblem() const {
   for (const auto& e : entries_) {
     if (!isXmlPartName(e->name))
@@ -1503,8 +1523,7 @@ std::string Package::saveToString() const {
   return bytes;
 }
 
-void Package::save(const std::string& path,
-                   const std::function<void(const std::string&)>& check) const {
+void Package::save(const std::string& path, const WrittenCheck& check) const {
   std::string bytes;
   try {
     bytes = saveToString();
@@ -1514,12 +1533,39 @@ void Package::save(const std::string& path,
   saveBytes(path, bytes, check);
 }
 
+// Reads a package as written and checks it: it opens, has its content types, its root
+// relationships and the part they name, and every XML part parses and holds only what XML 1.0
+// allows. The main part is parsed into the package, once; the other parts into copies dropped
+// at once.
+std::unique_ptr<Package> Package::readWritten(const std::string& path) {
+  std::unique_ptr<Package> pkg = Package::open(path);
+  if (!pkg->has(kContentTypes))
+    throw DocumentError(path, "", msg::kSaveNoContentTypes);
+  if (!pkg->has("_rels/.rels"))
+    throw DocumentError(path, "", msg::kSaveNoRootRels);
+  std::string main;
+  try {
+    main = pkg->mainPart();
+  } catch (const DocumentError&) {
+    // The root relationships do not parse: the check of every part names them.
+  }
+  std::string problem = pkg->readBackProblem(main);
+  if (!problem.empty())
+    throw DocumentError(path, "", problem);
+  if (pkg->mainPart().empty())
+    throw DocumentError(path, "_rels/.rels", msg::kSaveNoMainPart);
+  // The parsed main part is its content from now on: its bytes as read need not stay beside
+  // the tree (for a large document, as much memory again as the part's text).
+  pkg->markDirty(main);
+  return pkg;
+}
+
 void Package::saveBytes(const std::string& path, const std::string& bytes,
-                        const std::function<void(const std::string& written)>& check) {
+                        const WrittenCheck& check) {
   writeAtomically(path, bytes, [&](const std::string& written) {
-    checkWrittenPackage(written);
+    std::unique_ptr<Package> back = readWritten(written);
     if (check)
-      check(written);
+      check(back);
   });
 }
 

@@ -63,8 +63,13 @@ public:
   // declaration kept and DOCTYPE rejected; nesting deeper than the limit is rejected.
   // Returns nullptr when the part does not exist. Throws DocumentError on malformed XML.
   pugi::xml_document* xml(const std::string& name);
+  // True when the part's XML is parsed already (xml() returns it without parsing).
+  bool parsed(const std::string& name) const;
   // Marks a parsed part as changed so that save() serialises it instead of copying its bytes.
   void markDirty(const std::string& name);
+  // The parsed XML of a part marked changed, which save() serialises; nullptr when the part is
+  // absent, not parsed or unchanged (its bytes are copied as read). Never parses.
+  pugi::xml_document* changedXml(const std::string& name) const;
 
   // The main document part (from the officeDocument relationship in _rels/.rels), e.g.
   // "word/document.xml". Empty when there is none.
@@ -81,22 +86,27 @@ public:
   std::string contentType(const std::string& name);
   void setContentTypeOverride(const std::string& name, const std::string& type);
 
+  // What save() hands a caller's check: the package read back from the temporary file, its
+  // XML parts found readable and its main part parsed and kept (xml(mainPart()) does not parse
+  // it again; the tree is the part's content, its bytes as read are dropped). The check may take
+  // the package over; it throws DocumentError to refuse the file.
+  using WrittenCheck = std::function<void(std::unique_ptr<Package>& written)>;
   // Writes the package to `path` atomically: a temporary file of a short fixed-length name in
   // the same folder, fsync, then rename over the entry at `path` (a symbolic or hard link there
-  // is replaced, never written through). Before the rename the temporary file is read back: it
-  // must open as a package with content types, root relationships and a main part, and every
-  // XML part must parse and hold only UTF-8 text XML 1.0 allows; then `check`, when given, is
-  // called with the temporary file's path (it throws DocumentError to refuse it). Entries keep
-  // their order; unchanged entries are copied byte-identical (same bytes after inflation).
+  // is replaced, never written through). Before the rename the temporary file is read back
+  // once: it must open as a package with content types, root relationships and a main part,
+  // and every XML part must parse and hold only UTF-8 text XML 1.0 allows; then `check`, when
+  // given, is called with that package (each part is parsed once in all, and no two parsed
+  // copies of one part are alive at once). Entries keep their order; unchanged entries are
+  // copied byte-identical (same bytes after inflation).
   // Throws DocumentError when the file cannot be written or read back; the target is then left
   // as it was and no temporary file remains.
-  void save(const std::string& path,
-            const std::function<void(const std::string& written)>& check = {}) const;
+  void save(const std::string& path, const WrittenCheck& check = {}) const;
   // Writes package bytes made by saveToString() to `path` as save() does, checks included. The
   // package they came from may be gone: a large document need not be held while its output is
   // read back.
   static void saveBytes(const std::string& path, const std::string& bytes,
-                        const std::function<void(const std::string& written)>& check = {});
+                        const WrittenCheck& check = {});
   // Why this package, written as it is now, would not read back: the name of the first XML part
   // that is not UTF-8, holds a character XML 1.0 does not allow (raw or as a reference), or
   // does not parse, with the reason. "" when every part would read back.
@@ -125,6 +135,11 @@ private:
   Entry* find(const std::string& name) const;
   Entry& addEntry(const std::string& name, std::string data, bool atFront = false);
   void reindex();
+  // readBackProblem() for a package just read back from a file: the part `keep` is parsed into
+  // the package (and kept) instead of into a copy that is thrown away.
+  std::string readBackProblem(const std::string& keep);
+  // Reads back and checks a package as save() wrote it to `path` (see WrittenCheck).
+  static std::unique_ptr<Package> readWritten(const std::string& path);
   // Supplies what Word supplies when a package lacks it: the root relationships (to the main
   // document part) and the content types (defaults for the extensions present, overrides for
   // the parts relationships reach). Each repair is a warning.
