@@ -47,6 +47,16 @@ template <class T = double> std::optional<T> parseNumber(std::string_view text) 
   return value;
 }
 
+// `text` read as a decimal integer, strictly: digits with an optional '-', nothing around them
+// (the counts the engine server and its clients exchange). Nothing otherwise or out of range.
+inline std::optional<long long> parseWholeNumber(std::string_view text) {
+  long long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+    return std::nullopt;
+  return value;
+}
+
 // `value` rounded to an integer, halves to the even neighbour (0.5 gives 0, 1.5 and 2.5 give 2,
 // -0.5 gives 0), as a conversion from text to an integer rounds. Nothing when the integer lies
 // outside [lo, hi].

@@ -1,4 +1,5 @@
 #include "app/server/engine_client.h"
+#include "base/number.h"
 
 #include <cerrno>
 #include <charconv>
@@ -27,15 +28,6 @@ namespace {
 using protocol::Event;
 using protocol::Request;
 using Clock = std::chrono::steady_clock;
-
-// A decimal number of the whole text, or nothing.
-std::optional<long long> number(const std::string& text) {
-  long long value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size())
-    return std::nullopt;
-  return value;
-}
 
 std::string errnoText(int error) {
   return msg::systemError(error);
@@ -364,7 +356,7 @@ void EngineClient::dispatch(const std::string& line) {
   const std::size_t total = batch_.files.size();
   switch (e->kind) {
   case Event::Kind::Message: {
-    std::optional<long long> cur = number(e->curDocNum);
+    std::optional<long long> cur = base::parseWholeNumber(e->curDocNum);
     if (e->msgId == "0") {
       current_ = cur && *cur > 0 ? static_cast<std::size_t>(*cur) : finished_ + 1;
     } else if (e->msgId == "100") {
@@ -378,7 +370,7 @@ void EngineClient::dispatch(const std::string& line) {
       // A restarted server counts its own part of the batch; the caller sees the whole.
       if (cur)
         curText = std::to_string(*cur + static_cast<long long>(offset_));
-      if (number(e->allDocNum))
+      if (base::parseWholeNumber(e->allDocNum))
         allText = std::to_string(total);
     }
     if (callbacks_.message)

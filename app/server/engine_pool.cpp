@@ -1,4 +1,5 @@
 #include "app/server/engine_pool.h"
+#include "base/number.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,14 +29,6 @@ constexpr std::size_t kMaxLibreOfficeChunk = 50;
 // The first unit of natively read documents holds 1/(this × servers) of them; each next one
 // as much of the rest.
 constexpr std::size_t kUnitsPerServer = 4;
-
-std::optional<long long> number(const std::string& text) {
-  long long value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || end != text.data() + text.size())
-    return std::nullopt;
-  return value;
-}
 
 // True when the document goes through LibreOffice: read through it, or written through it.
 bool throughLibreOffice(const EngineBatch& batch, const std::string& name) {
@@ -324,7 +317,7 @@ void EnginePool::onMessage(std::size_t slot, const std::string& msgId, const std
   if (!busy_)
     return;
   const std::string total = std::to_string(batch_.files.size());
-  std::optional<long long> local = number(cur);
+  std::optional<long long> local = base::parseWholeNumber(cur);
   if (msgId == "101") {
     // One "101" ends the whole batch, after everything else.
     batchEndSeen_ = true;
@@ -336,7 +329,7 @@ void EnginePool::onMessage(std::size_t slot, const std::string& msgId, const std
   e.msgId = msgId;
   e.msg = msg;
   e.cur = cur;
-  e.all = number(all) ? total : all;
+  e.all = base::parseWholeNumber(all) ? total : all;
   e.name = name;
   const long document = local ? documentOf(slot, *local) : -1;
   if (document < 0) {

@@ -85,3 +85,21 @@ TEST(RoundHalfEven, BoundsAreInclusive) {
 }
 
 } // namespace
+
+TEST(ParseWholeNumber, TakesOnlyTheDigitsOfTheWholeText) {
+  const struct {
+    const char* text;
+    std::optional<long long> value;
+  } cases[] = {{"0", 0},
+               {"12", 12},
+               {"-3", -3},
+               {"", std::nullopt},
+               {" 1", std::nullopt},
+               {"1 ", std::nullopt},
+               {"+1", std::nullopt},
+               {"1.0", std::nullopt},
+               {"1e2", std::nullopt},
+               {"99999999999999999999", std::nullopt}};
+  for (const auto& c : cases)
+    EXPECT_EQ(base::parseWholeNumber(c.text), c.value) << '"' << c.text << '"';
+}
