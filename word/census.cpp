@@ -13,11 +13,13 @@
 #include <optional>
 #include <set>
 #include <string_view>
+#include <unordered_map>
 
 #include <pugixml.hpp>
 
 #include "base/ascii.h"
 #include "base/messages.h"
+#include "base/utf8.h"
 #include "word/internal/access.h"
 #include "word/package.h"
 #include "word/text.h"
@@ -133,16 +135,61 @@ private:
   std::u32string& text_;
   std::vector<Field> fieldStack_;
   int hiddenResults_ = 0; // simple fields whose result is left out, around the current node
-  std::vector<std::pair<std::string, bool>> bindings_; // prefix -> bound to WordprocessingML
+
+  // The declarations in scope: for each prefix ("" for the default namespace) whether its
+  // innermost binding is WordprocessingML. Real files declare some thirty namespaces on the
+  // root, so the binding of an element's prefix is looked up, not searched for. Leaving an
+  // element undoes its declarations from `shadowed_` (the binding each one hid, if any).
+  struct Hash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  std::unordered_map<std::string, bool, Hash, std::equal_to<>> inScope_;
+  std::vector<std::pair<std::string, std::optional<bool>>> shadowed_;
+  // The last prefix looked up and its answer, until the declarations in scope change (nearly
+  // every element of a part shares one prefix).
+  mutable std::string lastPrefix_;
+  mutable bool lastAnswer_ = false, lastValid_ = false;
 
   bool isWNs(std::string_view uri) const { return uri == kW || uri == kWStrict; }
 
-  // Whether `prefix` is bound to WordprocessingML here (innermost declaration wins).
+  void declare(std::string prefix, bool isW) {
+    auto it = inScope_.find(prefix);
+    shadowed_.emplace_back(prefix,
+                           it == inScope_.end() ? std::nullopt : std::optional<bool>(it->second));
+    inScope_.insert_or_assign(std::move(prefix), isW);
+    lastValid_ = false;
+  }
+
+  void undeclareTo(size_t mark) {
+    if (shadowed_.size() == mark)
+      return;
+    for (; shadowed_.size() > mark; shadowed_.pop_back()) {
+      auto& [prefix, before] = shadowed_.back();
+      if (before)
+        inScope_[prefix] = *before;
+      else
+        inScope_.erase(prefix);
+    }
+    lastValid_ = false;
+  }
+
+  // Whether `prefix` is bound to WordprocessingML here (innermost declaration wins; a part
+  // declaring nothing is read with the usual prefix).
   bool wPrefix(std::string_view prefix) const {
-    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it)
-      if (it->first == prefix)
-        return it->second;
-    return prefix == "w" && bindings_.empty();
+    if (lastValid_ && prefix == lastPrefix_)
+      return lastAnswer_;
+    bool answer;
+    if (inScope_.empty()) {
+      answer = prefix == "w";
+    } else {
+      auto it = inScope_.find(prefix);
+      answer = it != inScope_.end() && it->second;
+    }
+    lastPrefix_.assign(prefix);
+    lastAnswer_ = answer;
+    lastValid_ = true;
+    return answer;
   }
 
   static std::string_view localName(std::string_view name, std::string_view* prefix) {
@@ -203,23 +250,26 @@ private:
   void addText(std::string_view utf8) {
     if (resultHidden())
       return;
-    for (char32_t ch : toU32(utf8))
+    // Decoded in place: a census reads every w:t of the document twice over.
+    for (size_t i = 0; i < utf8.size();) {
+      char32_t ch = base::decodeUtf8(utf8, i);
       if (isCensusLetter(ch))
         text_.push_back(fold(ch));
+    }
   }
 
   void element(pugi::xml_node k, int pictureDepth) {
     // Namespace declarations on this element.
-    size_t bound = bindings_.size();
+    size_t bound = shadowed_.size();
     for (pugi::xml_attribute a = k.first_attribute(); a; a = a.next_attribute()) {
       const char* raw = a.name();
       if (raw[0] != 'x') // most attributes are no declarations: no length needed
         continue;
       std::string_view name = raw;
       if (name == "xmlns")
-        bindings_.emplace_back("", isWNs(a.value()));
+        declare(std::string(), isWNs(a.value()));
       else if (name.rfind("xmlns:", 0) == 0)
-        bindings_.emplace_back(std::string(name.substr(6)), isWNs(a.value()));
+        declare(std::string(name.substr(6)), isWNs(a.value()));
     }
     std::string_view prefix;
     std::string_view local = localName(k.name(), &prefix);
@@ -242,7 +292,7 @@ private:
     } else {
       walk(k, pictureDepth);
     }
-    bindings_.resize(bound);
+    undeclareTo(bound);
   }
 
   void wElement(pugi::xml_node k, std::string_view local, int pictureDepth) {

@@ -19,8 +19,12 @@ namespace word {
 
 namespace {
 
-// The w:rPr of a run, created as its first child when missing.
+// The w:rPr of a run, created as its first child when missing. It is nearly always the
+// first child: that is looked at before the children are searched by name.
 pugi::xml_node runProps(pugi::xml_node r, const WNames& n) {
+  pugi::xml_node first = r.first_child();
+  if (first && std::strcmp(first.name(), n.rPr.c_str()) == 0)
+    return first;
   if (pugi::xml_node rPr = r.child(n.rPr.c_str()))
     return rPr;
   return r.prepend_child(n.rPr.c_str());
@@ -31,46 +35,140 @@ pugi::xml_node markProps(pugi::xml_node p, const WNames& n) {
   return ensureChild(paraProps(p, n), "rPr", n);
 }
 
-void setRunFontName(pugi::xml_node rPr, const std::string& name, const WNames& n) {
-  if (!rPr.child(n.q("rFonts"))) {
+// The schema ranks of the run properties the Font writes, looked up once.
+struct Ranks {
+  int rFonts = rPrRank("rFonts"), b = rPrRank("b"), bCs = rPrRank("bCs"), sz = rPrRank("sz"),
+      szCs = rPrRank("szCs");
+};
+const Ranks& ranks() {
+  static const Ranks r;
+  return r;
+}
+
+// The children of one w:rPr with their schema ranks, read in one pass: each property is then
+// found, or placed where ensureChild would place it, without comparing every child's name
+// again. Every change to the list goes through this index. One index serves the runs of an
+// edit in turn (reset), so its storage is allocated once.
+class RunPropsIndex {
+public:
+  explicit RunPropsIndex(const WNames& n) : n_(n) {}
+  RunPropsIndex(pugi::xml_node rPr, const WNames& n) : n_(n) { reset(rPr); }
+  void reset(pugi::xml_node rPr) {
+    rPr_ = rPr;
+    kids_.clear();
+    for (pugi::xml_node c = rPr.first_child(); c; c = c.next_sibling())
+      kids_.push_back({c, rPrRank(n_.localOf(c))});
+  }
+  pugi::xml_node props() const { return rPr_; }
+  const WNames& names() const { return n_; }
+
+  // The first child of schema rank `rank` (≥ 0), or an empty node.
+  pugi::xml_node find(int rank) const {
+    for (const Kid& k : kids_)
+      if (k.rank == rank)
+        return k.node;
+    return {};
+  }
+  // The child `qname` of schema rank `rank` (≥ 0), created at its schema position when missing
+  // (as ensureChild does).
+  pugi::xml_node ensure(int rank, const char* qname) {
+    if (pugi::xml_node c = find(rank))
+      return c;
+    for (size_t i = 0; i < kids_.size(); ++i)
+      if (kids_[i].rank > rank) {
+        pugi::xml_node c = rPr_.insert_child_before(qname, kids_[i].node);
+        kids_.insert(kids_.begin() + static_cast<std::ptrdiff_t>(i), {c, rank});
+        return c;
+      }
+    pugi::xml_node c = rPr_.append_child(qname);
+    kids_.push_back({c, rank});
+    return c;
+  }
+  // Removes every child of schema rank `rank`.
+  void removeAll(int rank) {
+    for (size_t i = 0; i < kids_.size();)
+      if (kids_[i].rank == rank) {
+        rPr_.remove_child(kids_[i].node);
+        kids_.erase(kids_.begin() + static_cast<std::ptrdiff_t>(i));
+      } else {
+        ++i;
+      }
+  }
+
+private:
+  struct Kid {
+    pugi::xml_node node;
+    int rank; // -1: no property of the main namespace's w:rPr order
+  };
+  pugi::xml_node rPr_;
+  const WNames& n_;
+  std::vector<Kid> kids_;
+};
+
+// The qualified names a Font edit writes, looked up once per edit rather than per run.
+struct EditNames {
+  explicit EditNames(const WNames& n)
+      : rFonts(n.q("rFonts")), b(n.q("b")), bCs(n.q("bCs")), sz(n.q("sz")), szCs(n.q("szCs")),
+        val(n.q("val")), slots{n.q("ascii"), n.q("hAnsi"), n.q("eastAsia"), n.q("cs")},
+        themes{n.q("asciiTheme"), n.q("hAnsiTheme"), n.q("eastAsiaTheme"), n.q("cstheme")} {}
+  const char *rFonts, *b, *bCs, *sz, *szCs, *val;
+  const char* slots[4];
+  const char* themes[4];
+};
+
+void setRunFontName(RunPropsIndex& props, const EditNames& q, const std::string& name) {
+  if (!props.find(ranks().rFonts)) {
     // A new element: the four names in the order setAttr would append them, nothing to drop.
-    pugi::xml_node f = ensureChild(rPr, "rFonts", n);
-    for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
-      f.append_attribute(n.q(a)).set_value(name.c_str());
+    pugi::xml_node f = props.ensure(ranks().rFonts, q.rFonts);
+    for (const char* a : q.slots)
+      f.append_attribute(a).set_value(name.c_str());
     return;
   }
-  pugi::xml_node f = ensureChild(rPr, "rFonts", n);
-  for (const char* a : {"ascii", "hAnsi", "eastAsia", "cs"})
-    setAttr(f, a, name, n);
-  for (const char* a : {"asciiTheme", "hAnsiTheme", "eastAsiaTheme", "cstheme"})
-    f.remove_attribute(n.q(a));
+  pugi::xml_node f = props.ensure(ranks().rFonts, q.rFonts);
+  for (const char* a : q.slots) {
+    pugi::xml_attribute at = f.attribute(a);
+    (at ? at : f.append_attribute(a)).set_value(name.c_str());
+  }
+  for (const char* a : q.themes)
+    f.remove_attribute(a);
+}
+
+// The value of w:sz for a size in points: half-points, rounded, within what the file allows.
+struct HalfPoints {
+  explicit HalfPoints(float points) {
+    long half = std::lround(points * 2.0f);
+    if (half < 1)
+      half = 1;
+    if (half > 3276)
+      half = 3276;
+    std::snprintf(v, sizeof v, "%ld", half);
+  }
+  char v[8];
+};
+
+void setRunSize(RunPropsIndex& props, const EditNames& q, const HalfPoints& size) {
+  for (auto [rank, name] : {std::pair(ranks().sz, q.sz), std::pair(ranks().szCs, q.szCs)}) {
+    pugi::xml_node e = props.ensure(rank, name);
+    pugi::xml_attribute a = e.attribute(q.val);
+    (a ? a : e.append_attribute(q.val)).set_value(size.v);
+  }
 }
 
 } // namespace
 
 void setRunSize(pugi::xml_node rPr, float points, const WNames& n) {
-  long half = std::lround(points * 2.0f);
-  if (half < 1)
-    half = 1;
-  if (half > 3276)
-    half = 3276;
-  char v[8];
-  std::snprintf(v, sizeof v, "%ld", half);
-  for (const char* name : {"sz", "szCs"}) {
-    pugi::xml_node e = ensureChild(rPr, name, n);
-    pugi::xml_attribute a = e.attribute(n.q("val"));
-    (a ? a : e.append_attribute(n.q("val"))).set_value(v);
-  }
+  RunPropsIndex props(rPr, n);
+  setRunSize(props, EditNames(n), HalfPoints(points));
 }
 
 namespace {
 
-void setRunBold(pugi::xml_node rPr, bool on, const WNames& n) {
-  for (const char* name : {"b", "bCs"}) {
-    pugi::xml_node e = ensureChild(rPr, name, n);
-    e.remove_attribute(n.q("val"));
+void setRunBold(RunPropsIndex& props, const EditNames& q, bool on) {
+  for (auto [rank, name] : {std::pair(ranks().b, q.b), std::pair(ranks().bCs, q.bCs)}) {
+    pugi::xml_node e = props.ensure(rank, name);
+    e.remove_attribute(q.val);
     if (!on)
-      setAttr(e, "val", "0", n);
+      e.append_attribute(q.val).set_value("0");
   }
 }
 
@@ -176,12 +274,18 @@ public:
     if (p != lastP_) {
       lastP_ = p;
       lastPs_ = attr(p.child(n_.pPr.c_str()).child(n_.pStyle.c_str()), "val", n_);
+      lastValid_ = false;
     }
     std::string rs = run ? attr(rPr.child(n_.rStyle.c_str()), "val", n_) : std::string();
+    if (lastValid_ && rs == lastRs_)
+      return lastAnswer_;
+    lastRs_ = rs;
     auto key = std::make_pair(std::move(rs), lastPs_);
     auto it = known_.find(key);
     if (it == known_.end())
       it = known_.emplace(key, boldMentionedInStyles(doc_, key.first, key.second)).first;
+    lastValid_ = true;
+    lastAnswer_ = it->second;
     return it->second;
   }
 
@@ -190,6 +294,9 @@ private:
   const WNames& n_;
   pugi::xml_node lastP_;
   std::string lastPs_;
+  // The last answer in paragraph `lastP_`, for character style `lastRs_`.
+  std::string lastRs_;
+  bool lastValid_ = false, lastAnswer_ = false;
   std::map<std::pair<std::string, std::string>, bool> known_;
 };
 
@@ -275,15 +382,9 @@ std::string Font::name() const {
 }
 
 void Font::setName(const std::string& name) {
-  Story* st = range_->story();
-  if (!st)
-    return;
-  std::vector<ParaRec*> marks;
-  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
-    setRunFontName(runProps(run, st->names()), name, st->names());
-  for (ParaRec* m : marks)
-    setRunFontName(markProps(m->p, st->names()), name, st->names());
-  st->touch();
+  FontChanges c;
+  c.name = name;
+  apply(c);
 }
 
 float Font::size() const {
@@ -294,18 +395,9 @@ float Font::size() const {
 }
 
 void Font::setSize(float points) {
-  // Word refuses a size outside 1 to 1638 points; so does the model, rather than clamp.
-  if (!(points >= 1.0f && points <= 1638.0f))
-    throw DocumentError(msg::text(msg::kFontSizeInvalid, points));
-  Story* st = range_->story();
-  if (!st)
-    return;
-  std::vector<ParaRec*> marks;
-  for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks))
-    setRunSize(runProps(run, st->names()), points, st->names());
-  for (ParaRec* m : marks)
-    setRunSize(markProps(m->p, st->names()), points, st->names());
-  st->touch();
+  FontChanges c;
+  c.size = points;
+  apply(c);
 }
 
 int Font::bold() const {
@@ -316,38 +408,57 @@ int Font::bold() const {
 }
 
 void Font::setBold(bool on) {
+  FontChanges c;
+  c.bold = on;
+  apply(c);
+}
+
+void Font::apply(const FontChanges& c) {
+  // Word refuses a size outside 1 to 1638 points; so does the model, rather than clamp.
+  if (c.size && !(*c.size >= 1.0f && *c.size <= 1638.0f))
+    throw DocumentError(msg::text(msg::kFontSizeInvalid, *c.size));
   Story* st = range_->story();
   if (!st)
     return;
-  // "Not bold" is written only where a style or the defaults would make the text bold: the
-  // file format's default is not bold, and leaving it out keeps every run smaller.
   const WNames& n = st->names();
-  BoldAbove boldAbove(*st->document(), n);
-  auto set = [&](pugi::xml_node p, pugi::xml_node run, pugi::xml_node rPr) {
-    if (on || boldAbove(p, run, rPr)) {
-      setRunBold(rPr, on, n);
-      return;
-    }
-    // Every w:b and w:bCs goes, in one pass over the properties.
-    const char* b = n.q("b");
-    const char* bCs = n.q("bCs");
-    for (pugi::xml_node e = rPr.first_child(); e;) {
-      pugi::xml_node next = e.next_sibling();
-      if (e.type() == pugi::node_element &&
-          (!std::strcmp(e.name(), b) || !std::strcmp(e.name(), bCs)))
-        rPr.remove_child(e);
-      e = next;
+  std::optional<BoldAbove> boldAbove;
+  if (c.bold && !*c.bold)
+    boldAbove.emplace(*st->document(), n);
+  // Each w:rPr is read once for all the changes, in the order name, size, weight.
+  const EditNames q(n);
+  std::optional<HalfPoints> size;
+  if (c.size)
+    size.emplace(*c.size);
+  RunPropsIndex props(n);
+  auto edit = [&](pugi::xml_node p, pugi::xml_node run, pugi::xml_node rPr) {
+    props.reset(rPr);
+    if (c.name)
+      setRunFontName(props, q, *c.name);
+    if (size)
+      setRunSize(props, q, *size);
+    if (c.bold) {
+      // "Not bold" is written only where a style or the defaults would make the text bold:
+      // the file format's default is not bold, and leaving it out keeps every run smaller.
+      if (*c.bold || (*boldAbove)(p, run, rPr)) {
+        setRunBold(props, q, *c.bold);
+      } else {
+        props.removeAll(ranks().b);
+        props.removeAll(ranks().bCs);
+      }
     }
   };
   std::vector<ParaRec*> marks;
   for (pugi::xml_node run : st->runsIn(range_->start(), range_->end(), true, &marks)) {
-    pugi::xml_node p = run.parent();
-    while (p && !n.is(p, "p"))
-      p = p.parent();
-    set(p, run, runProps(run, n));
+    pugi::xml_node p;
+    if (boldAbove) {
+      p = run.parent();
+      while (p && !n.is(p, "p"))
+        p = p.parent();
+    }
+    edit(p, run, runProps(run, n));
   }
   for (ParaRec* m : marks)
-    set(m->p, pugi::xml_node(), markProps(m->p, n));
+    edit(m->p, pugi::xml_node(), markProps(m->p, n));
   st->touch();
 }
 

@@ -2,11 +2,20 @@
 // Character formatting of a range (Word's Font).
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace word {
 
 class Range;
+
+// Several changes of character formatting made at once (Font::apply): each run is split and
+// its properties read once for all of them.
+struct FontChanges {
+  std::optional<std::string> name;
+  std::optional<float> size;
+  std::optional<bool> bold;
+};
 
 // Character formatting of a range. Reading gives the effective value (styles resolved) when it
 // is the same over the whole range, else kUndefined / "" / wdUndefined. Writing applies direct
@@ -23,6 +32,9 @@ public:
   // -1 (true), 0 (false) or wdUndefined.
   int bold() const;
   void setBold(bool on);
+  // setName, setSize and setBold, in that order, for those `changes` holds; a size out of range
+  // throws before anything changes.
+  void apply(const FontChanges& changes);
   // The East Asian font (w:rFonts @eastAsia), which Chinese text is drawn in.
   std::string nameFarEast() const;
   // Character spacing in points (w:spacing, twips): positive expands, negative condenses.

@@ -10,10 +10,7 @@ namespace engine {
 void clsDoc::applyFonts() {
   const Settings& s = settings();
   forEachBlockOutsideTables(ActiveDocument(), [&](word::Range& block) {
-    word::Font font = block.font();
-    font.setName(s.bodyFont());
-    font.setSize(s.bodyFontSize());
-    font.setBold(s.bodyBold());
+    block.font().apply({s.bodyFont(), s.bodyFontSize(), s.bodyBold()});
   });
 
   if (!s.firstParagraphIsTitle())
@@ -21,10 +18,7 @@ void clsDoc::applyFonts() {
   // The selection covers the first paragraph, mark included.
   Selection().homeKey(word::wdStory);
   Selection().setRange(ActiveDocument().paragraphs().first().range());
-  word::Font title = Selection().font();
-  title.setName(s.titleFont());
-  title.setSize(s.titleFontSize());
-  title.setBold(s.titleBold());
+  Selection().font().apply({s.titleFont(), s.titleFontSize(), s.titleBold()});
   word::ParagraphFormat format = Selection().paragraphFormat();
   format.setLineUnitBefore(0.5f);
   format.setLineUnitAfter(0.5f);

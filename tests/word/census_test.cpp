@@ -125,6 +125,82 @@ INSTANTIATE_TEST_SUITE_P(
                    "一二"}),
     [](const auto& info) { return info.param.label; });
 
+// Namespace declarations anywhere in a part, not only on its root: whatever binds an element's
+// prefix where the element stands decides whether it counts, and leaving the element that
+// declared a binding brings the outer one back.
+struct ScopeCase {
+  const char* label;
+  std::string document; // the whole word/document.xml
+  int tables;
+  const char* text;
+};
+
+const std::string kMain = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
+const std::string kStrict = "http://purl.oclc.org/ooxml/wordprocessingml/main";
+const std::string kOther = "urn:example:other";
+
+// Some thirty declarations of other namespaces, as Word writes on a root.
+std::string manyDeclarations() {
+  std::string d;
+  for (int i = 0; i < 30; ++i)
+    d += " xmlns:n" + std::to_string(i) + "=\"urn:example:n" + std::to_string(i) + "\"";
+  return d;
+}
+
+class CensusScopes : public ::testing::TestWithParam<ScopeCase> {};
+
+TEST_P(CensusScopes, FollowTheDeclarationsInScope) {
+  const ScopeCase& c = GetParam();
+  auto pkg = qftest::makePackage("");
+  pkg->setBytes("word/document.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + c.document);
+  const word::Census got = word::takeCensus(*pkg);
+  EXPECT_EQ(got.tables, c.tables);
+  EXPECT_EQ(word::toUtf8(got.text), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CensusScopes,
+    ::testing::Values(ScopeCase{"NoDeclarationsReadsTheUsualPrefix",
+                                "<w:document><w:body><w:p><w:r><w:t>甲</w:t></w:r></w:p><w:tbl/>"
+                                "</w:body></w:document>",
+                                1, "甲"},
+                      ScopeCase{
+                          "MainNamespaceDeclaredAfterThirtyOthers",
+                          "<w:document" + manyDeclarations() + " xmlns:w=\"" + kMain +
+                              "\"><w:body><n7:tbl/><w:p><w:r><w:t>甲</w:t></w:r></w:p><w:tbl/>"
+                              "</w:body></w:document>",
+                          1, "甲"},
+                      ScopeCase{"PrefixRedeclaredInsideThenRestored",
+                                "<w:document xmlns:w=\"" + kMain +
+                                    "\"><w:body><w:p><w:r><w:t>甲</w:t></w:r>"
+                                    "<w:r xmlns:w=\"" +
+                                    kOther +
+                                    "\"><w:t>乙</w:t><w:tbl/></w:r>"
+                                    "<w:r><w:t>丙</w:t></w:r></w:p><w:tbl/></w:body></w:document>",
+                                1, "甲丙"},
+                      ScopeCase{"PrefixBoundOnlyOnAnInnerElement",
+                                "<x:document xmlns:x=\"" + kOther +
+                                    "\"><x:body><x:p><x:t>甲</x:t>"
+                                    "<q:r xmlns:q=\"" +
+                                    kMain +
+                                    "\"><q:t>乙</q:t><q:tbl/></q:r>"
+                                    "<q:t>丙</q:t></x:p></x:body></x:document>",
+                                1, "乙"},
+                      ScopeCase{"DefaultNamespaceSwitchedAndBack",
+                                "<document xmlns=\"" + kMain +
+                                    "\"><body><p><r><t>甲</t></r>"
+                                    "<r xmlns=\"" +
+                                    kOther +
+                                    "\"><t>乙</t><tbl/></r><r><t>丙</t></r></p>"
+                                    "<tbl/></body></document>",
+                                1, "甲丙"},
+                      ScopeCase{"StrictNamespaceUnderAnyPrefix",
+                                "<s:document xmlns:s=\"" + kStrict +
+                                    "\"><s:body><s:p><s:r><s:t>甲1</s:t>"
+                                    "</s:r></s:p><s:tbl/><w:tbl/></s:body></s:document>",
+                                1, "甲1"}),
+    [](const auto& info) { return info.param.label; });
+
 TEST(CensusLetters, LettersAndDigitsOfEveryScriptButNoPunctuation) {
   for (char32_t c : {U'a', U'Z', U'7', U'é', U'中', U'〇', U'ア', U'한', U'Ⅳ', U'①', U'０', U'Ａ'})
     EXPECT_TRUE(word::isCensusLetter(c)) << static_cast<uint32_t>(c);

@@ -391,6 +391,10 @@ int pPrRank(const char* local) {
   return rankOf(kPPrVector, local);
 }
 
+int rPrRank(const char* local) {
+  return rankOf(kRPrOrder, local);
+}
+
 pugi::xml_node child(pugi::xml_node parent, const char* local, const WNames& n) {
   return parent.child(n.q(local));
 }

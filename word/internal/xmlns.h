@@ -110,6 +110,8 @@ inline constexpr std::array<const char*, 36> kPPrOrder = {"pStyle",
                                                           "pPrChange"};
 // Position of child `local` in kPPrOrder, or -1.
 int pPrRank(const char* local);
+// Position of child `local` in the schema order of w:rPr (CT_RPr), or -1 (also for nullptr).
+int rPrRank(const char* local);
 
 // The child `local` of `parent` (a w:pPr, w:rPr or w:sectPr, which must be in the main
 // namespace), created at its schema position when missing.
