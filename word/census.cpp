@@ -115,7 +115,10 @@ public:
   std::vector<SectionRefs> sections;        // for Body mode
 
   // Walks a part from its root element (whose namespace declarations count).
-  void walkRoot(pugi::xml_node root) { element(root, 0); }
+  void walkRoot(pugi::xml_node root) {
+    element(root, 0);
+    joinPieces();
+  }
 
   void walk(pugi::xml_node n, int pictureDepth) {
     for (pugi::xml_node k = n.first_child(); k; k = k.next_sibling()) {
@@ -133,6 +136,11 @@ private:
   Census& c_;
   Mode mode_;
   std::u32string& text_;
+  // The letters gathered so far, in pieces of kPiece: a census is held for the whole run,
+  // and a string grown by doubling would hold up to twice its letters (and three times while
+  // it moves). Joined into text_ at its exact size at the end of the walk.
+  static constexpr size_t kPiece = size_t(1) << 16;
+  std::vector<std::u32string> pieces_;
   std::vector<Field> fieldStack_;
   int hiddenResults_ = 0; // simple fields whose result is left out, around the current node
 
@@ -253,9 +261,26 @@ private:
     // Decoded in place: a census reads every w:t of the document twice over.
     for (size_t i = 0; i < utf8.size();) {
       char32_t ch = base::decodeUtf8(utf8, i);
-      if (isCensusLetter(ch))
-        text_.push_back(fold(ch));
+      if (isCensusLetter(ch)) {
+        if (pieces_.empty() || pieces_.back().size() == kPiece) {
+          pieces_.emplace_back();
+          pieces_.back().reserve(kPiece);
+        }
+        pieces_.back().push_back(fold(ch));
+      }
     }
+  }
+
+  void joinPieces() {
+    size_t total = text_.size();
+    for (const auto& piece : pieces_)
+      total += piece.size();
+    text_.reserve(total);
+    for (auto& piece : pieces_) {
+      text_ += piece;
+      std::u32string().swap(piece);
+    }
+    pieces_.clear();
   }
 
   void element(pugi::xml_node k, int pictureDepth) {

@@ -32,7 +32,10 @@ namespace fs = std::filesystem;
 
 struct Package::Entry {
   std::string name;
-  std::string data;                        // inflated bytes as read or last set
+  std::string data; // inflated bytes as read or last set
+  // The bytes `doc` was parsed from in place (its names and texts point into them), for a part
+  // whose bytes as read are not kept beside its tree; declared before `doc`, so it goes after.
+  std::string held;
   std::unique_ptr<pugi::xml_document> doc; // parsed on first use
   bool dirty = false;                      // doc changed: serialise instead of copying data
   bool stored = false;                     // written without compression
@@ -710,11 +713,34 @@ std::string xmlPartProblem(const std::string& name, const std::string& bytes) {
 
 // --- XML ----------------------------------------------------------------------------------------
 
+namespace {
+
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration | pugi::parse_doctype;
+
+void checkParsed(pugi::xml_document& doc, const pugi::xml_parse_result& r, const std::string& data,
+                 const std::string& part, unsigned maxDepth);
+
+} // namespace
+
 void parseXml(pugi::xml_document& doc, const std::string& data, const std::string& part,
               unsigned maxDepth) {
-  const unsigned options =
-      pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_declaration | pugi::parse_doctype;
-  pugi::xml_parse_result r = doc.load_buffer(data.data(), data.size(), options);
+  checkParsed(doc, doc.load_buffer(data.data(), data.size(), kParseOptions), data, part, maxDepth);
+}
+
+namespace {
+
+// parseXml() on `data` itself, which the tree then points into: no copy of the part's text is
+// made, and `data` must outlive `doc`. The bytes of `data` are no longer the part's text
+// afterwards (a parse error's position is counted in them as they are then).
+void parseXmlInPlace(pugi::xml_document& doc, std::string& data, const std::string& part,
+                     unsigned maxDepth) {
+  checkParsed(doc, doc.load_buffer_inplace(data.data(), data.size(), kParseOptions), data, part,
+              maxDepth);
+}
+
+void checkParsed(pugi::xml_document& doc, const pugi::xml_parse_result& r, const std::string& data,
+                 const std::string& part, unsigned maxDepth) {
   if (!r) {
     if (r.status == pugi::status_bad_doctype)
       throw DocumentError("", part, msg::kXmlDoctype);
@@ -757,8 +783,6 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
     }
   }
 }
-
-namespace {
 
 // Collects serialised XML in pieces of at most 1 MiB: a part is never copied as a whole while
 // it grows. A part larger than kSpill moves to an anonymous temporary file (gone as soon as it
@@ -1150,6 +1174,7 @@ void Package::setBytes(const std::string& name, std::string data) {
   if (Entry* e = find(name)) {
     e->data = std::move(data);
     e->doc.reset();
+    std::string().swap(e->held);
     e->dirty = false;
     return;
   }
@@ -1176,13 +1201,37 @@ pugi::xml_document* Package::xml(const std::string& name) {
     } catch (const DocumentError& err) {
       throw err.withFile(sourcePath_);
     }
-    // Parts are handled under the usual prefixes of their namespaces; a part written under
-    // other ones is written back under those.
-    if (normalizeNamespaces(*doc))
-      e->dirty = true;
-    e->doc = std::move(doc);
+    adopt(*e, std::move(doc));
   }
   return e->doc.get();
+}
+
+pugi::xml_document* Package::xmlInPlace(const std::string& name) {
+  Entry* e = find(name);
+  if (!e)
+    return nullptr;
+  if (!e->doc) {
+    auto doc = std::make_unique<pugi::xml_document>();
+    // The bytes become the tree's storage: from here on the tree is the part's content.
+    e->held = std::move(e->data);
+    e->data.clear();
+    e->dirty = true;
+    try {
+      parseXmlInPlace(*doc, e->held, e->name, limits_.maxXmlDepth);
+    } catch (const DocumentError& err) {
+      throw err.withFile(sourcePath_);
+    }
+    adopt(*e, std::move(doc));
+  }
+  return e->doc.get();
+}
+
+void Package::adopt(Entry& e, std::unique_ptr<pugi::xml_document> doc) {
+  // Parts are handled under the usual prefixes of their namespaces; a part written under
+  // other ones is written back under those.
+  if (normalizeNamespaces(*doc))
+    e.dirty = true;
+  e.doc = std::move(doc);
 }
 
 bool Package::parsed(const std::string& name) const {
@@ -1399,7 +1448,9 @@ std::string Package::readBackProblem(const std::string& keep) {
     std::string problem = xmlTextProblem(e->data);
     if (problem.empty()) {
       try {
-        (void)xml(e->name);
+        // Its bytes as read are dropped once it parses: parsed where they are, the part is
+        // held once, not as its text beside a tree holding a copy of it.
+        (void)xmlInPlace(e->name);
       } catch (const DocumentError& err) {
         problem = err.reason();
       }

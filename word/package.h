@@ -145,6 +145,11 @@ private:
   // the parts relationships reach). Each repair is a warning.
   void repairStructure();
   pugi::xml_document* xmlOrCreate(const std::string& name, const char* emptyXml);
+  // xml() for a part whose bytes as read are not needed again: it is parsed in its bytes
+  // (no copy of its text is made) and counts as changed from then on.
+  pugi::xml_document* xmlInPlace(const std::string& name);
+  // Takes a freshly parsed tree as the part's content.
+  void adopt(Entry& e, std::unique_ptr<pugi::xml_document> doc);
 };
 
 // Parses XML with the package's rules (whitespace text kept, DOCTYPE rejected, depth limit).

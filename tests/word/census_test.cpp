@@ -211,6 +211,33 @@ TEST(CensusLetters, LettersAndDigitsOfEveryScriptButNoPunctuation) {
 
 // ---- FILLIN fields before a Word 97-2003 export ---------------------------------------------
 
+// The letters are gathered in pieces and joined at the end of the walk: a text of any length,
+// a piece's boundary included, comes out whole and in order.
+TEST(CensusLetters, LongTextsComeOutWholeAndInOrder) {
+  for (size_t letters :
+       {size_t(0), size_t(1), size_t(65535), size_t(65536), size_t(65537), size_t(200003)}) {
+    SCOPED_TRACE(letters);
+    // Paragraphs of ten letters: a digit giving the paragraph's place, then nine of a cycle of
+    // ideographs, punctuation between them that the census leaves out.
+    std::string body;
+    std::u32string want;
+    for (size_t i = 0; i < letters; i += 10) {
+      std::u32string p;
+      p += static_cast<char32_t>(U'0' + (i / 10) % 10);
+      for (size_t k = 1; k < 10 && i + k < letters; ++k)
+        p += static_cast<char32_t>(U'一' + (i + k) % 97);
+      want += p;
+      std::string text;
+      for (char32_t ch : p)
+        text += word::toUtf8(std::u32string(1, ch)) + "，";
+      body += para(run(text));
+    }
+    const word::Census got = word::takeCensus(*packageUnder("w", body));
+    ASSERT_EQ(got.text.size(), want.size());
+    EXPECT_TRUE(got.text == want);
+  }
+}
+
 TEST(FillInForLegacyExport, BecomesATextFormFieldWithItsResultWhateverThePrefix) {
   for (const char* prefix : {"w", "ns0", ""}) {
     auto doc = word::Document::fromPackage(
