@@ -657,9 +657,9 @@ bool xmlChar(uint32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Why a conforming XML reader would refuse the bytes of a part written as UTF-8, or "": bytes
-// that are not UTF-8, characters XML 1.0 does not allow, raw or as character references.
-std::string xmlTextProblem(const std::string& data) {
+} // namespace
+
+std::string xmlTextProblem(std::string_view data) {
   const auto* b = reinterpret_cast<const unsigned char*>(data.data());
   const size_t n = data.size();
   if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
@@ -691,6 +691,8 @@ std::string xmlTextProblem(const std::string& data) {
   }
   return {};
 }
+
+namespace {
 
 // Why the bytes of an XML part would not read back ("" when they would): text and parse.
 std::string xmlPartProblem(const std::string& name, const std::string& bytes) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -153,5 +154,10 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
               unsigned maxDepth);
 // Serialises XML the way parts are written back (raw, declaration kept).
 std::string serializeXml(const pugi::xml_document& doc);
+// Why a conforming XML reader would refuse the bytes of a part written as UTF-8, or "": the
+// offset of the first byte that begins no well-formed UTF-8 sequence, or the first character
+// XML 1.0 does not allow, raw or as a character reference (with its offset). Text that begins
+// with a UTF-16 byte order mark is left to the parser.
+std::string xmlTextProblem(std::string_view data);
 
 } // namespace word
