@@ -661,6 +661,23 @@ bool xmlChar(uint32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
+// The offset of the first byte at or after `i` that the scan below must look at: a byte below
+// U+0020, '&' or one beyond ASCII. Eight bytes at a time (a byte below 0x20, or equal to '&',
+// makes the borrow tests set its high bit; high bits of the bytes themselves are tested apart).
+size_t skipPlainAscii(const unsigned char* b, size_t i, size_t n) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, b + i, 8);
+    const uint64_t amp = x ^ (kOnes * '&');
+    if (((x | ((x - kOnes * 0x20) & ~x) | ((amp - kOnes) & ~amp)) & kHighs) != 0)
+      break;
+  }
+  while (i < n && b[i] >= 0x20 && b[i] < 0x80 && b[i] != '&')
+    ++i;
+  return i;
+}
+
 } // namespace
 
 std::string xmlTextProblem(std::string_view data) {
@@ -668,15 +685,27 @@ std::string xmlTextProblem(std::string_view data) {
   const size_t n = data.size();
   if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
     return {}; // UTF-16: the parser checked it
-  for (size_t i = 0; i < n;) {
-    size_t next = i;
-    bool wellFormed = true;
-    const uint32_t c = base::decodeUtf8(data, next, &wellFormed);
-    if (!wellFormed)
-      return msg::text(msg::kSaveNotUtf8, i);
-    if (!xmlChar(c))
-      return msg::text(msg::kSaveBadChar, c, i);
-    if (c == '&' && i + 2 < n && b[i + 1] == '#') {
+  // One pass over the bytes: ASCII is checked as it stands; a longer sequence needs only to be
+  // well-formed (which excludes surrogates and values above U+10FFFF) and not U+FFFE or U+FFFF
+  // (EF BF BE, EF BF BF): every other scalar value from U+0080 up is allowed.
+  for (size_t i = skipPlainAscii(b, 0, n); i < n; i = skipPlainAscii(b, i, n)) {
+    const unsigned char c = b[i];
+    if (c >= 0x80) {
+      const size_t len = base::utf8SequenceLength(data, i);
+      if (len == 0)
+        return msg::text(msg::kSaveNotUtf8, i);
+      if (c == 0xEF && b[i + 1] == 0xBF && b[i + 2] >= 0xBE)
+        return msg::text(msg::kSaveBadChar, 0xFFFEu + (b[i + 2] - 0xBEu), i);
+      i += len;
+      continue;
+    }
+    if (c != '&') {
+      if (c != 0x9 && c != 0xA && c != 0xD)
+        return msg::text(msg::kSaveBadChar, static_cast<unsigned>(c), i);
+      ++i;
+      continue;
+    }
+    if (i + 2 < n && b[i + 1] == '#') {
       size_t j = i + 2;
       const bool hex = b[j] == 'x';
       if (hex)
@@ -691,7 +720,7 @@ std::string xmlTextProblem(std::string_view data) {
           (v > 0x10FFFF || !xmlChar(static_cast<uint32_t>(v))))
         return msg::text(msg::kSaveBadChar, v, i);
     }
-    i = next;
+    ++i;
   }
   return {};
 }
@@ -1184,7 +1213,7 @@ pugi::xml_document* Package::xml(const std::string& name) {
     }
     // Parts are handled under the usual prefixes of their namespaces; a part written under
     // other ones is written back under those.
-    if (normalizeNamespaces(*doc))
+    if (normalizeNamespaces(*doc, !declaresBelowRoot(e->data)))
       e->dirty = true;
     e->doc = std::move(doc);
   }

@@ -140,4 +140,29 @@ TEST(XmlTextScan, RefusesWhatXml10ForbidsAndNothingElse) {
   }
 }
 
+// Every single byte at every position of a longer ASCII text (the scan takes plain ASCII
+// several bytes at a time, so a refused byte must be found wherever it stands in a block).
+TEST(XmlTextScan, EveryByteAtEveryPosition) {
+  for (size_t at = 0; at < 20; ++at) {
+    for (unsigned byte = 1; byte < 0x100; ++byte) {
+      std::string text(20, 'a');
+      text[at] = static_cast<char>(byte);
+      std::string want;
+      if (byte >= 0x80)
+        want = msg::text(msg::kSaveNotUtf8, at);
+      else if (byte < 0x20 && byte != 0x9 && byte != 0xA && byte != 0xD)
+        want = msg::text(msg::kSaveBadChar, byte, at);
+      EXPECT_EQ(word::xmlTextProblem(text), want) << "byte " << byte << " at " << at;
+    }
+    std::string text(20, 'a');
+    text.replace(at, 4, "&#1;");
+    EXPECT_EQ(word::xmlTextProblem(text.substr(0, 20)),
+              at + 4 <= 20 ? msg::text(msg::kSaveBadChar, 1, at) : "")
+        << "reference at " << at;
+    text = std::string(20, 'a');
+    text.insert(at, "文\xEF\xBF\xBF");
+    EXPECT_EQ(word::xmlTextProblem(text), msg::text(msg::kSaveBadChar, 0xFFFF, at + 3));
+  }
+}
+
 } // namespace
