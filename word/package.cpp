@@ -53,7 +53,7 @@ constexpr uint64_t kMiB = 1ull << 20;
 constexpr size_t kChunk = 64 * 1024;
 // Deflate level of written entries. libzip's default is zlib's best (9), whose long match
 // searches cost much on the repetitive markup of a large document.xml; level 3 deflates it in
-// about a third of the time for some 10 % more bytes (bench/save_path.cpp, BM_Deflate).
+// less than half the time for about 10 % more bytes (bench/save_path.cpp, BM_Deflate).
 constexpr zip_uint32_t kDeflateLevel = 3;
 
 using base::equalsNoCase;
