@@ -1,8 +1,8 @@
 // The save path on a document whose word/document.xml is about 14 MB (11 000 paragraphs of
 // five formatted runs of Chinese text), in its parts:
 //   BM_Deflate/level       libzip deflating that document.xml alone at levels 1, 3, 6 and 9
-//                          (0: libzip's default, which is 9)
-//                          (zip_set_file_compression): time, and the deflated size in MiB;
+//                          (zip_set_file_compression; 0 is libzip's default, which is 9):
+//                          time, and the deflated size in MiB;
 //   BM_SaveToString        serialising the changed main part and building the archive;
 //   BM_XmlTextScan         the read-back scan of the part's bytes for what XML 1.0 forbids;
 //   BM_SaveWithReadBack    the whole save: archive, write, fsync, read back and check.
@@ -112,7 +112,14 @@ void BM_SaveWithReadBack(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_Deflate)->Arg(0)->Arg(1)->Arg(3)->Arg(6)->Arg(9)->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_Deflate)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(3)
+    ->Arg(6)
+    ->Arg(9)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(6);
 BENCHMARK(BM_SaveToString)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_XmlTextScan)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_SaveWithReadBack)->Unit(benchmark::kMillisecond)->Iterations(5);
