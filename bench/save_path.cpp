@@ -1,4 +1,4 @@
-// The save path on a document whose word/document.xml is about 14 MB (11 000 paragraphs of
+// The save path on a document whose word/document.xml is about 12 MB (11 000 paragraphs of
 // five formatted runs of Chinese text), in its parts:
 //   BM_Deflate/level       libzip deflating that document.xml alone at levels 1, 3, 6 and 9
 //                          (zip_set_file_compression; 0 is libzip's default, which is 9):
