@@ -54,6 +54,10 @@ constexpr const char* kEmptyTypes =
 
 constexpr uint64_t kMiB = 1ull << 20;
 constexpr size_t kChunk = 64 * 1024;
+// Deflate level of written entries. libzip's default is zlib's best (9), whose long match
+// searches cost much on the repetitive markup of a large document.xml; level 3 deflates it in
+// less than half the time for about 10 % more bytes (bench/save_path.cpp, BM_Deflate).
+constexpr zip_uint32_t kDeflateLevel = 3;
 
 using base::equalsNoCase;
 using base::lowerAscii;
@@ -660,22 +664,51 @@ bool xmlChar(uint32_t c) {
          (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
 }
 
-// Why a conforming XML reader would refuse the bytes of a part written as UTF-8, or "": bytes
-// that are not UTF-8, characters XML 1.0 does not allow, raw or as character references.
-std::string xmlTextProblem(const std::string& data) {
+// The offset of the first byte at or after `i` that the scan below must look at: a byte below
+// U+0020, '&' or one beyond ASCII. Eight bytes at a time (a byte below 0x20, or equal to '&',
+// makes the borrow tests set its high bit; high bits of the bytes themselves are tested apart).
+size_t skipPlainAscii(const unsigned char* b, size_t i, size_t n) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t x;
+    std::memcpy(&x, b + i, 8);
+    const uint64_t amp = x ^ (kOnes * '&');
+    if (((x | ((x - kOnes * 0x20) & ~x) | ((amp - kOnes) & ~amp)) & kHighs) != 0)
+      break;
+  }
+  while (i < n && b[i] >= 0x20 && b[i] < 0x80 && b[i] != '&')
+    ++i;
+  return i;
+}
+
+} // namespace
+
+std::string xmlTextProblem(std::string_view data) {
   const auto* b = reinterpret_cast<const unsigned char*>(data.data());
   const size_t n = data.size();
   if (n >= 2 && ((b[0] == 0xFF && b[1] == 0xFE) || (b[0] == 0xFE && b[1] == 0xFF)))
     return {}; // UTF-16: the parser checked it
-  for (size_t i = 0; i < n;) {
-    size_t next = i;
-    bool wellFormed = true;
-    const uint32_t c = base::decodeUtf8(data, next, &wellFormed);
-    if (!wellFormed)
-      return msg::text(msg::kSaveNotUtf8, i);
-    if (!xmlChar(c))
-      return msg::text(msg::kSaveBadChar, c, i);
-    if (c == '&' && i + 2 < n && b[i + 1] == '#') {
+  // One pass over the bytes: ASCII is checked as it stands; a longer sequence needs only to be
+  // well-formed (which excludes surrogates and values above U+10FFFF) and not U+FFFE or U+FFFF
+  // (EF BF BE, EF BF BF): every other scalar value from U+0080 up is allowed.
+  for (size_t i = skipPlainAscii(b, 0, n); i < n; i = skipPlainAscii(b, i, n)) {
+    const unsigned char c = b[i];
+    if (c >= 0x80) {
+      const size_t len = base::utf8SequenceLength(data, i);
+      if (len == 0)
+        return msg::text(msg::kSaveNotUtf8, i);
+      if (c == 0xEF && b[i + 1] == 0xBF && b[i + 2] >= 0xBE)
+        return msg::text(msg::kSaveBadChar, 0xFFFEu + (b[i + 2] - 0xBEu), i);
+      i += len;
+      continue;
+    }
+    if (c != '&') {
+      if (c != 0x9 && c != 0xA && c != 0xD)
+        return msg::text(msg::kSaveBadChar, static_cast<unsigned>(c), i);
+      ++i;
+      continue;
+    }
+    if (i + 2 < n && b[i + 1] == '#') {
       size_t j = i + 2;
       const bool hex = b[j] == 'x';
       if (hex)
@@ -690,10 +723,12 @@ std::string xmlTextProblem(const std::string& data) {
           (v > 0x10FFFF || !xmlChar(static_cast<uint32_t>(v))))
         return msg::text(msg::kSaveBadChar, v, i);
     }
-    i = next;
+    ++i;
   }
   return {};
 }
+
+namespace {
 
 // Why the bytes of an XML part would not read back ("" when they would): text and parse.
 std::string xmlPartProblem(const std::string& name, const std::string& bytes) {
@@ -1201,7 +1236,7 @@ pugi::xml_document* Package::xml(const std::string& name) {
     } catch (const DocumentError& err) {
       throw err.withFile(sourcePath_);
     }
-    adopt(*e, std::move(doc));
+    adopt(*e, std::move(doc), !declaresBelowRoot(e->data));
   }
   return e->doc.get();
 }
@@ -1216,20 +1251,23 @@ pugi::xml_document* Package::xmlInPlace(const std::string& name) {
     e->held = std::move(e->data);
     e->data.clear();
     e->dirty = true;
+    // Asked before the parse, which writes into the bytes.
+    const bool rootOnly = !declaresBelowRoot(e->held);
     try {
       parseXmlInPlace(*doc, e->held, e->name, limits_.maxXmlDepth);
     } catch (const DocumentError& err) {
       throw err.withFile(sourcePath_);
     }
-    adopt(*e, std::move(doc));
+    adopt(*e, std::move(doc), rootOnly);
   }
   return e->doc.get();
 }
 
-void Package::adopt(Entry& e, std::unique_ptr<pugi::xml_document> doc) {
+void Package::adopt(Entry& e, std::unique_ptr<pugi::xml_document> doc, bool rootOnly) {
   // Parts are handled under the usual prefixes of their namespaces; a part written under
-  // other ones is written back under those.
-  if (normalizeNamespaces(*doc))
+  // other ones is written back under those. `rootOnly`: its bytes declare no namespace below
+  // the root element.
+  if (normalizeNamespaces(*doc, rootOnly))
     e.dirty = true;
   e.doc = std::move(doc);
 }
@@ -1541,7 +1579,8 @@ std::string Package::saveToString() const {
     }
     auto i = static_cast<zip_uint64_t>(idx);
     // A fixed time stamp (1980-01-01 00:00) makes equal packages give equal archives.
-    if (zip_set_file_compression(za, i, e->stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0) != 0 ||
+    if (zip_set_file_compression(za, i, e->stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
+                                 e->stored ? 0 : kDeflateLevel) != 0 ||
         zip_file_set_dostime(za, i, 0, (0 << 9) | (1 << 5) | 1, 0) != 0)
       abandon(msg::text(msg::kArchiveBuildEntry, e->name, zip_strerror(za)));
   }

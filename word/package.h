@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -148,8 +149,9 @@ private:
   // xml() for a part whose bytes as read are not needed again: it is parsed in its bytes
   // (no copy of its text is made) and counts as changed from then on.
   pugi::xml_document* xmlInPlace(const std::string& name);
-  // Takes a freshly parsed tree as the part's content.
-  void adopt(Entry& e, std::unique_ptr<pugi::xml_document> doc);
+  // Takes a freshly parsed tree as the part's content. `rootOnly`: the part's bytes declare no
+  // namespace below the root element (declaresBelowRoot), so only the root's are looked at.
+  void adopt(Entry& e, std::unique_ptr<pugi::xml_document> doc, bool rootOnly);
 };
 
 // Parses XML with the package's rules (whitespace text kept, DOCTYPE rejected, depth limit).
@@ -158,5 +160,10 @@ void parseXml(pugi::xml_document& doc, const std::string& data, const std::strin
               unsigned maxDepth);
 // Serialises XML the way parts are written back (raw, declaration kept).
 std::string serializeXml(const pugi::xml_document& doc);
+// Why a conforming XML reader would refuse the bytes of a part written as UTF-8, or "": the
+// offset of the first byte that begins no well-formed UTF-8 sequence, or the first character
+// XML 1.0 does not allow, raw or as a character reference (with its offset). Text that begins
+// with a UTF-16 byte order mark is left to the parser.
+std::string xmlTextProblem(std::string_view data);
 
 } // namespace word

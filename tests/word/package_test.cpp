@@ -916,27 +916,34 @@ TEST(NormalizeNamespaces, NamesAreResolvedThroughTheDeclarationsInScope) {
        "<ns0:document xmlns:ns0=" + W + " xmlns:w=\"urn:other\"><w:x/></ns0:document>",
        false,
        {"ns0:document", "w:x"}},
+      {"w-taken-below",
+       "<ns0:document xmlns:ns0=" + W +
+           "><ns0:body><w:x xmlns:w=\"urn:other\"/></ns0:body></ns0:document>",
+       false,
+       {"ns0:document", "ns0:body", "w:x"}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(c.in.c_str()));
-    EXPECT_EQ(word::normalizeNamespaces(doc), c.changed);
-    std::vector<std::string> names;
-    std::function<void(pugi::xml_node)> walk = [&](pugi::xml_node n) {
-      names.push_back(n.name());
-      for (auto a : n.attributes())
-        if (std::string(a.name()).rfind("xmlns", 0) != 0)
-          names.push_back(a.name());
-      for (auto k : n.children())
-        walk(k);
-    };
-    walk(doc.document_element());
-    EXPECT_EQ(names, c.names);
-    if (c.changed) {
-      EXPECT_STREQ(doc.document_element().first_attribute().name(), "xmlns:w");
+  // Each case as it stands and with what the bytes tell of declarations below the root.
+  for (bool told : {false, true})
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (told ? ", told by the bytes" : ""));
+      pugi::xml_document doc;
+      ASSERT_TRUE(doc.load_string(c.in.c_str()));
+      EXPECT_EQ(word::normalizeNamespaces(doc, told && !word::declaresBelowRoot(c.in)), c.changed);
+      std::vector<std::string> names;
+      std::function<void(pugi::xml_node)> walk = [&](pugi::xml_node n) {
+        names.push_back(n.name());
+        for (auto a : n.attributes())
+          if (std::string(a.name()).rfind("xmlns", 0) != 0)
+            names.push_back(a.name());
+        for (auto k : n.children())
+          walk(k);
+      };
+      walk(doc.document_element());
+      EXPECT_EQ(names, c.names);
+      if (c.changed) {
+        EXPECT_STREQ(doc.document_element().first_attribute().name(), "xmlns:w");
+      }
     }
-  }
   // Prefixes that mc:Ignorable names without a declaration are dropped from it.
   pugi::xml_document doc;
   ASSERT_TRUE(doc.load_string(("<w:document xmlns:w=" + W + " xmlns:mc=" + MC +
@@ -944,6 +951,37 @@ TEST(NormalizeNamespaces, NamesAreResolvedThroughTheDeclarationsInScope) {
                                   .c_str()));
   EXPECT_TRUE(word::normalizeNamespaces(doc));
   EXPECT_STREQ(doc.document_element().attribute("mc:Ignorable").value(), "w14");
+}
+
+// Whether the bytes of a part show that no element below the root declares a namespace: a
+// declaration below the root must never go unseen (quotes, comments and instructions around the
+// root's start tag included); where the bytes cannot tell, the answer is "it may".
+TEST(NormalizeNamespaces, DeclarationsBelowTheRootAreNeverMissed) {
+  using namespace std::string_literals;
+  const struct {
+    const char* name;
+    std::string xml;
+    bool below;
+  } cases[] = {
+      {"root only", "<a xmlns=\"u\" xmlns:w=\"v\"><b/></a>", false},
+      {"declaration, comment and instruction before the root",
+       "<?xml version=\"1.0\"?><!-- <c xmlns:q='u'> --><?pi <d?><a xmlns:w=\"v\"><b/></a>", false},
+      {"a '>' in a root attribute value", "<a t=\"1>2\" u='>' xmlns:w=\"v\"><b/></a>", false},
+      {"UTF-8 byte order mark", "\xEF\xBB\xBF<a xmlns:w=\"v\"><b/></a>", false},
+      {"a prefixed declaration below", "<a xmlns:w=\"v\"><b xmlns:x=\"u\"/></a>", true},
+      {"a default declaration below", "<a><b><c xmlns=\"u\"/></b></a>", true},
+      {"a quote of the other kind in a root value", "<a b='x\"y'><c xmlns:q=\"u\"/></a>", true},
+      {"a '>' in a root value, declaration below", "<a b=\"x>y\"><c xmlns:q=\"u\"/></a>", true},
+      {"the word in text (cannot tell)", "<a><b>xmlns</b></a>", true},
+      {"a document type", "<!DOCTYPE a><a><b/></a>", true},
+      {"no element", "<!-- xmlns -->", true},
+      {"an unclosed comment", "<!-- <a><b/></a>", true},
+      {"an unclosed root tag", "<a xmlns=\"u\"", true},
+      {"UTF-16 with a byte order mark", "\xFF\xFE<\0a\0>\0<\0/\0a\0>\0"s, true},
+      {"UTF-16 without one", "<\0a\0>\0<\0/\0a\0>\0"s, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(word::declaresBelowRoot(c.xml), c.below) << c.name;
 }
 
 } // namespace

@@ -344,14 +344,25 @@ size_t mergeRuns(pugi::xml_node root) {
   // Every element is visited once, in document order, without recursion; its children are
   // merged before the walk goes down into them.
   // Properties, text and runs of text hold no runs: the walk does not go into them.
+  // (Told apart by the first letter before any comparison: every element of the part comes by.)
   auto holdsNoRuns = [&](pugi::xml_node e) {
     const char* local = n.localOf(e);
+    if (!local)
+      return false;
     pugi::xml_node rPr;
-    return local && (std::strcmp(local, "pPr") == 0 || std::strcmp(local, "rPr") == 0 ||
-                     std::strcmp(local, "t") == 0 || std::strcmp(local, "sectPr") == 0 ||
-                     std::strcmp(local, "tblPr") == 0 || std::strcmp(local, "trPr") == 0 ||
-                     std::strcmp(local, "tcPr") == 0 ||
-                     (std::strcmp(local, "r") == 0 && merger.textRun(e, rPr)));
+    switch (local[0]) {
+    case 'p':
+      return std::strcmp(local, "pPr") == 0;
+    case 'r':
+      return std::strcmp(local, "rPr") == 0 || (local[1] == '\0' && merger.textRun(e, rPr));
+    case 's':
+      return std::strcmp(local, "sectPr") == 0;
+    case 't':
+      return local[1] == '\0' || std::strcmp(local, "tblPr") == 0 ||
+             std::strcmp(local, "trPr") == 0 || std::strcmp(local, "tcPr") == 0;
+    default:
+      return false;
+    }
   };
   pugi::xml_node e = root;
   while (e) {

@@ -186,18 +186,64 @@ bool dropUndeclaredIgnorable(pugi::xml_node root) {
 
 } // namespace
 
-bool normalizeNamespaces(pugi::xml_document& doc) {
+bool declaresBelowRoot(std::string_view x) {
+  // UTF-16 and UTF-32 (a byte order mark, or NUL bytes in the first characters) spell "xmlns"
+  // otherwise.
+  if (x.size() < 4 || static_cast<unsigned char>(x[0]) >= 0xFE ||
+      x.substr(0, 4).find('\0') != std::string_view::npos)
+    return true;
+  // The root's start tag: the first '<' that opens no comment or processing instruction.
+  size_t i = 0;
+  for (;;) {
+    i = x.find('<', i);
+    if (i == std::string_view::npos)
+      return true;
+    if (x.substr(i, 4) == "<!--") {
+      i = x.find("-->", i + 4);
+      if (i == std::string_view::npos)
+        return true;
+      i += 3;
+    } else if (x.substr(i, 2) == "<?") {
+      i = x.find("?>", i + 2);
+      if (i == std::string_view::npos)
+        return true;
+      i += 2;
+    } else if (x.substr(i, 2) == "<!") {
+      return true; // a document type or CDATA before the root: not worth telling
+    } else {
+      break;
+    }
+  }
+  // It ends at the first '>' outside an attribute value.
+  char quote = 0;
+  for (++i; i < x.size(); ++i) {
+    const char c = x[i];
+    if (quote) {
+      if (c == quote)
+        quote = 0;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+    } else if (c == '>') {
+      break;
+    }
+  }
+  return i >= x.size() || x.find("xmlns", i) != std::string_view::npos;
+}
+
+bool normalizeNamespaces(pugi::xml_document& doc, bool rootDeclaresAll) {
   pugi::xml_node root = doc.document_element();
   if (!root)
     return false;
   const bool ignorableRepaired = dropUndeclaredIgnorable(root);
-  // First pass: the declarations alone. Nothing to do when every known namespace is bound
-  // only to its usual prefix (documents written by Word and LibreOffice).
+  // First pass: the declarations alone (the root's alone when nothing below declares any).
+  // Nothing to do when every known namespace is bound only to its usual prefix (documents
+  // written by Word and LibreOffice).
   bool needed = false;
   std::array<bool, kKnownCount> blocked{};
   {
     int depth = 0;
-    for (pugi::xml_node n = root; n; n = nextElement(n, root, depth)) {
+    for (pugi::xml_node n = root; n;
+         n = rootDeclaresAll ? pugi::xml_node() : nextElement(n, root, depth)) {
       for (pugi::xml_attribute a : n.attributes()) {
         std::string_view prefix;
         if (!declaredPrefix(a.name(), prefix))

@@ -68,8 +68,14 @@ private:
 // of that namespace is unqualified). A namespace whose usual prefix the part binds to another
 // namespace somewhere is left as written. Prefixes in the root's mc:Ignorable that the root
 // does not declare are dropped from it (Word refuses such a list). Returns true when anything
-// changed.
-bool normalizeNamespaces(pugi::xml_document& doc);
+// changed. `rootDeclaresAll` says that no element below the root declares a namespace (see
+// declaresBelowRoot): the tree is then walked only when something needs renaming.
+bool normalizeNamespaces(pugi::xml_document& doc, bool rootDeclaresAll = false);
+
+// False when the XML text `xml` surely declares no namespace below its root element: the text
+// is in an ASCII-compatible encoding and "xmlns" appears nowhere after the root's start tag.
+// True whenever that cannot be told cheaply from the bytes (then the tree must be looked at).
+bool declaresBelowRoot(std::string_view xml);
 
 // Schema order of w:pPr's children (CT_PPr), the order ensureChild() inserts them in.
 inline constexpr std::array<const char*, 36> kPPrOrder = {"pStyle",
