@@ -53,8 +53,12 @@ std::string readProcFile(const std::string& path) {
 // environment until its new program's is set up.
 std::optional<bool> markerState(pid_t pid, const std::string& marker) {
   std::string env = readProcFile("/proc/" + std::to_string(pid) + "/environ");
+  // A program started with no environment at all still has its arguments; one in exec has
+  // neither yet.
   if (env.empty())
-    return std::nullopt;
+    return readProcFile("/proc/" + std::to_string(pid) + "/cmdline").empty()
+               ? std::nullopt
+               : std::optional<bool>(false);
   std::size_t at = 0;
   while (at < env.size()) {
     std::size_t end = env.find('\0', at);
@@ -71,14 +75,25 @@ bool hasMarker(pid_t pid, const std::string& marker) {
   return markerState(pid, marker).value_or(false);
 }
 
-// True while the process exists and has not ended (a zombie has ended).
+// True while the process exists and has not ended (a zombie has ended). Kernel threads count
+// as not running: they have no environment, and when this program runs as root they are its
+// user's too.
 bool running(pid_t pid) {
   std::string stat = readProcFile("/proc/" + std::to_string(pid) + "/stat");
   std::size_t close = stat.rfind(')');
   if (close == std::string::npos || close + 2 >= stat.size())
     return false;
   char state = stat[close + 2];
-  return state != 'Z' && state != 'X';
+  if (state == 'Z' || state == 'X')
+    return false;
+  // After the state: ppid, pgrp, session, tty_nr, tpgid, then the flags.
+  std::size_t at = close + 2;
+  for (int field = 0; field < 6 && at != std::string::npos; ++field)
+    at = stat.find(' ', at + 1);
+  if (at == std::string::npos)
+    return true;
+  constexpr unsigned long kKernelThread = 0x00200000; // PF_KTHREAD
+  return (std::strtoul(stat.c_str() + at + 1, nullptr, 10) & kKernelThread) == 0;
 }
 
 } // namespace
