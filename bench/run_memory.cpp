@@ -74,13 +74,9 @@ public:
   bool failed = false;
 };
 
-void BM_RunPeakMemory(benchmark::State& state) {
-  const int paragraphs = static_cast<int>(state.range(0));
-  const std::string mode = state.range(1) ? "0" : "YeMian";
-  qftest::TempFolder dir;
-  const std::string source = (dir.path() / "in.docx").string();
-  // The document is made in a child too: this process stays small, so what a run's child
-  // inherits from it does not count in the run's peak.
+// Writes the generated document of `paragraphs` paragraphs to `source`, in a child: this
+// process stays small, so what a run's child inherits from it does not count in the run's peak.
+void makeSource(int paragraphs, const std::string& source) {
   if (pid_t maker = ::fork(); maker == 0) {
     qftest::makeDoc(body(paragraphs))->saveAs(source);
     ::_exit(0);
@@ -88,6 +84,14 @@ void BM_RunPeakMemory(benchmark::State& state) {
     int status = 0;
     ::waitpid(maker, &status, 0);
   }
+}
+
+void BM_RunPeakMemory(benchmark::State& state) {
+  const int paragraphs = static_cast<int>(state.range(0));
+  const std::string mode = state.range(1) ? "0" : "YeMian";
+  qftest::TempFolder dir;
+  const std::string source = (dir.path() / "in.docx").string();
+  makeSource(paragraphs, source);
   long peakKiB = 0;
   bool ok = true;
   for (auto _ : state) {
@@ -131,13 +135,7 @@ void BM_SavePeakMemory(benchmark::State& state) {
   const int paragraphs = static_cast<int>(state.range(0));
   qftest::TempFolder dir;
   const std::string source = (dir.path() / "in.docx").string();
-  if (pid_t maker = ::fork(); maker == 0) {
-    qftest::makeDoc(body(paragraphs))->saveAs(source);
-    ::_exit(0);
-  } else {
-    int status = 0;
-    ::waitpid(maker, &status, 0);
-  }
+  makeSource(paragraphs, source);
   long peakKiB = 0;
   bool ok = true;
   for (auto _ : state) {
