@@ -86,6 +86,24 @@ void makeSource(int paragraphs, const std::string& source) {
   }
 }
 
+// Runs `work` in a child process and gives that child's own peak resident size in KiB, or -1
+// when `work` returned false, threw or the child did not end normally.
+template <class Work> long peakKiBOfChild(Work&& work) {
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    bool done = false;
+    try {
+      done = work();
+    } catch (...) {
+    }
+    ::_exit(done ? 0 : 1);
+  }
+  int status = 0;
+  rusage ru{};
+  ::wait4(pid, &status, 0, &ru);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ru.ru_maxrss : -1;
+}
+
 void BM_RunPeakMemory(benchmark::State& state) {
   const int paragraphs = static_cast<int>(state.range(0));
   const std::string mode = state.range(1) ? "0" : "YeMian";
@@ -95,8 +113,7 @@ void BM_RunPeakMemory(benchmark::State& state) {
   long peakKiB = 0;
   bool ok = true;
   for (auto _ : state) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
+    peakKiB = peakKiBOfChild([&] {
       engine::clsDoc e;
       for (const auto& [k, v] : qftest::kDefaultProperties)
         e.setProperty(k, v);
@@ -107,13 +124,9 @@ void BM_RunPeakMemory(benchmark::State& state) {
       NullEvents events;
       e.SetEventSink(&events);
       e.Main(mode);
-      ::_exit(events.failed ? 1 : 0);
-    }
-    int status = 0;
-    rusage ru{};
-    ::wait4(pid, &status, 0, &ru); // this child's own peak
-    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    peakKiB = ru.ru_maxrss;
+      return !events.failed;
+    });
+    ok = ok && peakKiB >= 0;
   }
   if (!ok)
     state.SkipWithError("the run failed");
@@ -139,22 +152,13 @@ void BM_SavePeakMemory(benchmark::State& state) {
   long peakKiB = 0;
   bool ok = true;
   for (auto _ : state) {
-    pid_t pid = ::fork();
-    if (pid == 0) {
-      try {
-        std::unique_ptr<word::Document> doc = word::Document::openPackage(source);
-        doc->range(0, 0).insertBefore("　");
-        doc->saveAs((dir.path() / "out.docx").string());
-      } catch (...) {
-        ::_exit(1);
-      }
-      ::_exit(0);
-    }
-    int status = 0;
-    rusage ru{};
-    ::wait4(pid, &status, 0, &ru);
-    ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    peakKiB = ru.ru_maxrss;
+    peakKiB = peakKiBOfChild([&] {
+      std::unique_ptr<word::Document> doc = word::Document::openPackage(source);
+      doc->range(0, 0).insertBefore("　");
+      doc->saveAs((dir.path() / "out.docx").string());
+      return true;
+    });
+    ok = ok && peakKiB >= 0;
   }
   if (!ok)
     state.SkipWithError("the save failed");
