@@ -113,7 +113,7 @@ const std::string& ownerMarker() {
 }
 
 std::vector<pid_t> processesWithMarker(const std::string& marker) {
-  std::vector<pid_t> found, unsure;
+  std::vector<pid_t> found, candidates;
   if (marker.find('=') == std::string::npos)
     return found; // a bare name would match nothing sensible
   DIR* proc = ::opendir("/proc");
@@ -128,33 +128,26 @@ std::vector<pid_t> processesWithMarker(const std::string& marker) {
       continue;
     struct stat st {};
     std::string dir = std::string("/proc/") + entry->d_name;
-    if (::stat(dir.c_str(), &st) != 0 || st.st_uid != uid)
-      continue;
-    if (!running(static_cast<pid_t>(pid)))
-      continue;
-    const std::optional<bool> marked = markerState(static_cast<pid_t>(pid), marker);
-    if (!marked)
-      unsure.push_back(static_cast<pid_t>(pid));
-    else if (*marked)
-      found.push_back(static_cast<pid_t>(pid));
+    if (::stat(dir.c_str(), &st) == 0 && st.st_uid == uid)
+      candidates.push_back(static_cast<pid_t>(pid));
   }
   ::closedir(proc);
-  // A program started just before its parent died may still be in exec: look again a few
-  // times, briefly. A process whose environment stays empty was started without one and so
-  // without the marker.
-  for (int round = 0; round < 10 && !unsure.empty(); ++round) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::vector<pid_t> still;
-    for (pid_t pid : unsure) {
+  // A program started just before its parent died may still be in exec: it is looked at again
+  // a few times, briefly. One whose environment stays unknown is taken as unmarked.
+  for (int round = 0; round <= 10 && !candidates.empty(); ++round) {
+    if (round > 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::vector<pid_t> unsure;
+    for (pid_t pid : candidates) {
       if (!running(pid))
         continue;
       const std::optional<bool> marked = markerState(pid, marker);
       if (!marked)
-        still.push_back(pid);
+        unsure.push_back(pid);
       else if (*marked)
         found.push_back(pid);
     }
-    unsure = std::move(still);
+    candidates = std::move(unsure);
   }
   std::sort(found.begin(), found.end());
   return found;
