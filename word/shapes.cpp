@@ -105,34 +105,45 @@ pugi::xml_node paragraphOf(pugi::xml_node n, const WNames& names) {
   return n;
 }
 
+// The highest shape number (o:spid "_x0000_sN") under `root`, in one walk.
+long maxShapeIdUnder(pugi::xml_node root) {
+  long best = 0;
+  for (pugi::xml_node n = root; n;) {
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      // The value is looked at first: few values start with "_", every name would need
+      // its length.
+      const char* v = a.value();
+      if (v[0] != '_' || std::strncmp(v, "_x0000_s", 8) != 0)
+        continue;
+      size_t len = std::strlen(a.name());
+      if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid"))
+        best = std::max(best, std::strtol(v + 8, nullptr, 10));
+    }
+    // document order, staying inside root
+    if (n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && n != root && !n.next_sibling())
+      n = n.parent();
+    n = (n && n != root) ? n.next_sibling() : pugi::xml_node();
+  }
+  return best;
+}
+
+// The highest shape number used in a story: worked out once and kept by the story until it
+// is edited (a watermark added to each header walks the body once, not once per header).
+long maxShapeIdOf(Story& st) {
+  if (st.knownShapeId() < 0)
+    st.setKnownShapeId(maxShapeIdUnder(st.root()));
+  return st.knownShapeId();
+}
+
 // The highest shape number (o:spid "_x0000_sN") used in the document's stories.
 long maxShapeId(Document& doc) {
-  long best = 0;
-  std::vector<pugi::xml_node> roots{doc.content().root()};
+  long best = maxShapeIdOf(doc.content());
   for (HeaderFooterPart& h : doc.headerFooters())
-    roots.push_back(h.story->root());
-  for (pugi::xml_node root : roots) {
-    for (pugi::xml_node n = root; n;) {
-      for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-        // The value is looked at first: few values start with "_", every name would need
-        // its length.
-        const char* v = a.value();
-        if (v[0] != '_' || std::strncmp(v, "_x0000_s", 8) != 0)
-          continue;
-        size_t len = std::strlen(a.name());
-        if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid"))
-          best = std::max(best, std::strtol(v + 8, nullptr, 10));
-      }
-      // document order, staying inside root
-      if (n.first_child()) {
-        n = n.first_child();
-        continue;
-      }
-      while (n && n != root && !n.next_sibling())
-        n = n.parent();
-      n = (n && n != root) ? n.next_sibling() : pugi::xml_node();
-    }
-  }
+    best = std::max(best, maxShapeIdOf(*h.story));
   return best;
 }
 

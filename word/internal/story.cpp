@@ -82,6 +82,7 @@ Story::Story(Document* doc, std::string part, pugi::xml_node root, StoryType typ
 Story::~Story() = default;
 
 void Story::touch() {
+  shapeId_ = -1;
   if (doc_)
     packageOf(*doc_).markDirty(part_);
 }
@@ -170,6 +171,7 @@ void Story::rebuild() {
 }
 
 void Story::invalidateAll() {
+  shapeId_ = -1;
   for (auto& r : owned_)
     r->textValid = false;
   built_ = false;
@@ -235,6 +237,7 @@ void Story::invalidateFrom(int i) {
 }
 
 void Story::invalidateText(ParaRec* rec) {
+  shapeId_ = -1;
   rec->textValid = false;
   if (built_ && rec->index >= 0 && rec->index < validPrefix_ &&
       paras_[static_cast<size_t>(rec->index)] == rec)

@@ -131,6 +131,10 @@ public:
   void endBatch();
   // Marks the story's part as changed.
   void touch();
+  // The highest VML shape number (o:spid "_x0000_sN") in the story, as last worked out by
+  // the shapes code; -1 when unknown. Every edit through the story forgets it.
+  long knownShapeId() const { return shapeId_; }
+  void setKnownShapeId(long id) { shapeId_ = id; }
   // Forgets cached text and index after outside changes to the XML.
   void invalidateAll();
   void invalidateText(ParaRec* rec);
@@ -150,6 +154,7 @@ private:
   int validPrefix_ = 0;
   std::vector<SectionMark> marks_;
   bool marksValid_ = false;
+  long shapeId_ = -1;
 
   void rebuild();
   void collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& out);
