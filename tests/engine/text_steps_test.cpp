@@ -249,6 +249,50 @@ TEST_F(TextSteps, IndentKeepsTheFirstRunsFormatting) {
   EXPECT_EQ(doc->range(r.start(), r.start() + 3).font().bold(), -1);
 }
 
+// The step inserts the indent where rewriting the whole paragraph as kIndent + its text would
+// put it: the XML must be the same as that rewrite's, whatever the paragraph holds.
+TEST_F(TextSteps, IndentWritesWhatTheWholeRewriteWrites) {
+  const std::string bold = "<w:b/>";
+  const struct {
+    const char* name;
+    std::string body;
+  } cases[] = {
+      {"plain", paras({"正文"})},
+      {"empty", "<w:p/>"},
+      {"indent in its own formatting", para(run(kIndent, bold) + run("正文"))},
+      {"one space bold, one plain", para(run("\u3000", bold) + run("\u3000正文"))},
+      {"only spaces over two runs", para(run("\u3000", bold) + run("\u3000\u3000"))},
+      {"starts with a tab", para(kTab + run("正文"))},
+      {"starts with a picture", para(kPicture + run("正文"))},
+      {"starts with a field", para(kField + run("页"))},
+      {"space then field", para(run("\u3000") + kField)},
+      {"line break inside", para(run("甲") + kBreak + run("乙"))},
+      {"line feed in the text", para("<w:r><w:t xml:space=\"preserve\">甲\n乙</w:t></w:r>")},
+      {"carriage return in the text", para("<w:r><w:t xml:space=\"preserve\">甲\r乙</w:t></w:r>")},
+      {"several paragraphs and a table",
+       paras({"一", "\u3000二", ""}) + table(para(run("格"))) + paras({"三"})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    open(c.body);
+    set("头空格", "1");
+    // The rewrite of every paragraph outside tables, from the last to the first.
+    word::Paragraphs ps = doc->paragraphs();
+    for (int i = ps.count(); i > 0; --i) {
+      word::Range r = ps.item(i).range();
+      if (r.tablesCount() >= 1)
+        continue;
+      r.setText(kIndent + r.text());
+      r.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
+    }
+    const std::string want = xml();
+    open(c.body);
+    set("头空格", "1");
+    EngineAccess::indentParagraphs(eng);
+    EXPECT_EQ(xml(), want);
+  }
+}
+
 // ---- recognisers --------------------------------------------------------------------------
 
 TEST(DateLine, Recognises) {
