@@ -18,6 +18,7 @@
 #include "engine/standard/settings.h"
 #include "settings/keytable.h"
 #include "word/fonts.h"
+#include "word/shapes.h"
 
 namespace fs = std::filesystem;
 
@@ -215,6 +216,12 @@ bool clsDoc::runDocument(const RunMode& mode) {
     for (Step step : mode.textSteps)
       (this->*step)();
     const Census source = takeCensus(ActiveDocument());
+    // A text watermark is numbered after the document's shapes: they are counted now, while
+    // the document is smallest (its story keeps the number through the steps' edits).
+    if (settings().watermark() == Watermark::Text &&
+        std::find(mode.steps.begin(), mode.steps.end(), &clsDoc::applyWatermark) !=
+            mode.steps.end())
+      word::Shapes::prepareNumbers(ActiveDocument());
     for (Step step : mode.steps)
       (this->*step)();
     for (const auto& warning : ActiveDocument().warnings())

@@ -105,32 +105,6 @@ pugi::xml_node paragraphOf(pugi::xml_node n, const WNames& names) {
   return n;
 }
 
-// The highest shape number (o:spid "_x0000_sN") under `root`, in one walk.
-long maxShapeIdUnder(pugi::xml_node root) {
-  long best = 0;
-  for (pugi::xml_node n = root; n;) {
-    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
-      // The value is looked at first: few values start with "_", every name would need
-      // its length.
-      const char* v = a.value();
-      if (v[0] != '_' || std::strncmp(v, "_x0000_s", 8) != 0)
-        continue;
-      size_t len = std::strlen(a.name());
-      if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid"))
-        best = std::max(best, std::strtol(v + 8, nullptr, 10));
-    }
-    // document order, staying inside root
-    if (n.first_child()) {
-      n = n.first_child();
-      continue;
-    }
-    while (n && n != root && !n.next_sibling())
-      n = n.parent();
-    n = (n && n != root) ? n.next_sibling() : pugi::xml_node();
-  }
-  return best;
-}
-
 // The highest shape number used in a story: worked out once and kept by the story until it
 // is edited (a watermark added to each header walks the body once, not once per header).
 long maxShapeIdOf(Story& st) {
@@ -177,6 +151,7 @@ pugi::xml_node newShapeRun(Story* st) {
 }
 
 void finishEdit(Story* st, pugi::xml_node inside) {
+  st->setKnownShapeId(-1);
   pugi::xml_node p = paragraphOf(inside, st->names());
   if (ParaRec* rec = st->recOf(p))
     st->invalidateText(rec);
@@ -336,6 +311,7 @@ void Shape::deleteShape() {
       empty = false;
   if (empty)
     run.parent().remove_child(run);
+  story_->setKnownShapeId(-1);
   if (rec)
     story_->invalidateText(rec);
   story_->touch();
@@ -408,6 +384,10 @@ Shape Shapes::addTextEffect(int preset, const std::string& text, const std::stri
   path.append_attribute("string").set_value(text.c_str());
   finishEdit(story_, run);
   return Shape(story_, shape);
+}
+
+void Shapes::prepareNumbers(Document& doc) {
+  maxShapeIdOf(doc.content());
 }
 
 Shape Shapes::addPicture(const std::string& fileName) {

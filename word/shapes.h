@@ -114,6 +114,10 @@ public:
   // accepted; an empty path, a missing or unreadable file, or one that is not such a picture throws
   // DocumentError naming the path.
   Shape addPicture(const std::string& fileName);
+  // Works out the highest shape number of the document's main text now. Its story keeps the
+  // number through the edits that neither add nor remove shapes, so a WordArt added after the
+  // document has grown (a watermark at the end of a run) walks no part of the main text.
+  static void prepareNumbers(Document& doc);
 
 private:
   Story* story_;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "model_helpers.h"
+#include "word/font.h"
 #include "word/internal/story.h"
 #include "word/sections.h"
 #include "word/shapes.h"
@@ -15,12 +16,12 @@
 
 namespace {
 
-// The body: a VML rectangle numbered 3000, then text.
+// The body: a VML rectangle numbered 3000 and text, then a second paragraph.
 const std::string kBody =
     "<w:p><w:r><w:pict xmlns:v=\"urn:schemas-microsoft-com:vml\" "
     "xmlns:o=\"urn:schemas-microsoft-com:office:office\"><v:rect o:spid=\"_x0000_s3000\" "
     "style=\"position:absolute;width:10pt;height:10pt\"/></w:pict></w:r>"
-    "<w:r><w:t>body</w:t></w:r></w:p>";
+    "<w:r><w:t>body</w:t></w:r></w:p><w:p><w:r><w:t>two</w:t></w:r></w:p>";
 
 // The number of the shape named `name` in `story` (-1 when there is none).
 long spidOf(word::Story& story, const std::string& name) {
@@ -82,6 +83,21 @@ TEST(ShapeNumbers, FollowEveryEdit) {
          EXPECT_EQ(spidOf(f.wordArt(word::Shapes(&f.doc->content()))), 3002);
        },
        3003},
+      {"paragraph holding the shape merged away",
+       [](Fixture& f, word::Shape& first) {
+         first.deleteShape();
+         f.doc->range(0, 6).deleteText();
+       },
+       2049},
+      {"formatting and typing keep the number",
+       [](Fixture& f, word::Shape& first) {
+         first.deleteShape();
+         word::Range all = f.doc->range(0, f.doc->content().length());
+         all.font().apply({"黑体", 16.0f, true});
+         f.doc->range(3, 3).insertBefore("插入\t文字");
+         f.doc->range(2, 4).font().setBold(false);
+       },
+       3001},
       {"body text edited, shape kept",
        [](Fixture& f, word::Shape&) { f.doc->range(1, 5).setText("other text"); }, 3002},
   };

@@ -2,6 +2,7 @@
 #include "base/messages.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "word/internal/access.h"
@@ -82,9 +83,33 @@ Story::Story(Document* doc, std::string part, pugi::xml_node root, StoryType typ
 Story::~Story() = default;
 
 void Story::touch() {
-  shapeId_ = -1;
   if (doc_)
     packageOf(*doc_).markDirty(part_);
+}
+
+long maxShapeIdUnder(pugi::xml_node root) {
+  long best = 0;
+  for (pugi::xml_node n = root; n;) {
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      // The value is looked at first: few values start with "_", every name would need
+      // its length.
+      const char* v = a.value();
+      if (v[0] != '_' || std::strncmp(v, "_x0000_s", 8) != 0)
+        continue;
+      size_t len = std::strlen(a.name());
+      if (len >= 5 && !std::strcmp(a.name() + len - 5, ":spid"))
+        best = std::max(best, std::strtol(v + 8, nullptr, 10));
+    }
+    // document order, staying inside root
+    if (n.first_child()) {
+      n = n.first_child();
+      continue;
+    }
+    while (n && n != root && !n.next_sibling())
+      n = n.parent();
+    n = (n && n != root) ? n.next_sibling() : pugi::xml_node();
+  }
+  return best;
 }
 
 // ---- index -------------------------------------------------------------------------------
@@ -237,7 +262,18 @@ void Story::invalidateFrom(int i) {
 }
 
 void Story::invalidateText(ParaRec* rec) {
+  // The caller changed the paragraph's XML in ways the story does not know: any shape may
+  // have come or gone.
   shapeId_ = -1;
+  textChanged(rec);
+}
+
+void Story::removing(pugi::xml_node gone) {
+  if (shapeId_ >= 0 && maxShapeIdUnder(gone) > 0)
+    shapeId_ = -1;
+}
+
+void Story::textChanged(ParaRec* rec) {
   rec->textValid = false;
   if (built_ && rec->index >= 0 && rec->index < validPrefix_ &&
       paras_[static_cast<size_t>(rec->index)] == rec)
@@ -268,6 +304,11 @@ int Story::indexAt(int64_t pos) {
     return -1;
   if (pos <= 0)
     return 0;
+  // The paragraph found last: the steps ask for the same one several times in a row. Below
+  // the valid prefix its start and the next one's tell for sure (no search, no walk).
+  if (int h = lastIndexAt_; h + 1 < validPrefix_ && paras_[static_cast<size_t>(h)]->start <= pos &&
+                            pos < paras_[static_cast<size_t>(h) + 1]->start)
+    return h;
   // Extend the valid prefix until it covers pos.
   while (validPrefix_ < n) {
     ParaRec* last = validPrefix_ > 0 ? paras_[validPrefix_ - 1] : nullptr;
@@ -279,7 +320,8 @@ int Story::indexAt(int64_t pos) {
   auto it = std::upper_bound(paras_.begin(), paras_.begin() + hi + 1, pos,
                              [](int64_t v, const ParaRec* r) { return v < r->start; });
   int idx = static_cast<int>(it - paras_.begin()) - 1;
-  return std::clamp(idx, 0, n - 1);
+  lastIndexAt_ = std::clamp(idx, 0, n - 1);
+  return lastIndexAt_;
 }
 
 // ---- text --------------------------------------------------------------------------------
@@ -518,6 +560,7 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule) {
       else
         setWText(s.node, t);
     } else {
+      removing(s.node);
       parent.remove_child(s.node);
     }
     if (runs.empty() || runs.back() != parent)
@@ -525,8 +568,10 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule) {
   }
   for (const FieldSpan& f : covered) {
     if (f.simple) {
-      if (f.simple.parent())
+      if (f.simple.parent()) {
+        removing(f.simple);
         f.simple.parent().remove_child(f.simple);
+      }
       continue;
     }
     pugi::xml_node first = f.code.front().parent(), last = f.code.back().parent();
@@ -542,6 +587,7 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule) {
         pugi::xml_node parent = first.parent();
         for (pugi::xml_node k : drop) {
           runs.erase(std::remove(runs.begin(), runs.end(), k), runs.end());
+          removing(k);
           parent.remove_child(k);
         }
         continue;
@@ -549,6 +595,7 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule) {
     }
     for (pugi::xml_node k : f.code) {
       pugi::xml_node r = k.parent();
+      removing(k);
       r.remove_child(k);
       if (std::find(runs.begin(), runs.end(), r) == runs.end())
         runs.push_back(r);
@@ -562,11 +609,13 @@ void Story::deleteContent(ParaRec* rec, size_t a, size_t b, FieldRule rule) {
     for (pugi::xml_node c = r.first_child(); c && empty; c = c.next_sibling())
       if (c.type() == pugi::node_element && !n_.is(c, "rPr"))
         empty = false;
-    if (empty)
+    if (empty) {
+      removing(r);
       r.parent().remove_child(r);
+    }
   }
   touch();
-  invalidateText(rec);
+  textChanged(rec);
 }
 
 namespace {
@@ -672,7 +721,7 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
     }
   }
   touch();
-  invalidateText(rec);
+  textChanged(rec);
   if (grownSeg != SIZE_MAX) {
     rec->text.insert(a, ins);
     rec->segs[grownSeg].len += static_cast<uint32_t>(ins.size());
@@ -715,7 +764,7 @@ pugi::xml_node Story::splitRunAt(ParaRec* rec, size_t k) {
       r2.append_move(c);
   }
   touch();
-  invalidateText(rec);
+  textChanged(rec);
   return node;
 }
 
@@ -795,7 +844,7 @@ pugi::xml_node Story::splitParagraph(ParaRec* rec, size_t k) {
       q.append_move(c);
   }
   touch();
-  invalidateText(rec);
+  textChanged(rec);
   return q;
 }
 
@@ -890,10 +939,11 @@ bool Story::deleteMark(ParaRec* rec) {
         next.append_move(c);
     }
     ParaRec* q = recOf(next);
+    removing(p);
     p.parent().remove_child(p);
     removedParagraph(rec);
     if (q)
-      invalidateText(q);
+      textChanged(q);
     touch();
     return true;
   }
@@ -906,6 +956,7 @@ bool Story::deleteMark(ParaRec* rec) {
   for (pugi::xml_node c = p.first_child(); c; c = c.next_sibling())
     if (c.type() == pugi::node_element && !n_.is(c, "pPr") && !n_.is(c, "r"))
       return false;
+  removing(p);
   p.parent().remove_child(p);
   removedParagraph(rec);
   touch();
@@ -1082,13 +1133,16 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
       piece.append(old.substr(from));
       if (piece.empty()) {
         pugi::xml_node run = sg.node.parent();
+        removing(sg.node);
         run.remove_child(sg.node);
         bool empty = n_.is(run, "r");
         for (pugi::xml_node c = run.first_child(); c && empty; c = c.next_sibling())
           if (c.type() == pugi::node_element && !n_.is(c, "rPr"))
             empty = false;
-        if (empty)
+        if (empty) {
+          removing(run);
           run.parent().remove_child(run);
+        }
         removed = true;
         continue;
       }
@@ -1104,7 +1158,7 @@ bool Story::replaceWithinText(ParaRec* rec, const std::vector<size_t>& hits, siz
   }
   touch();
   if (removed) {
-    invalidateText(rec);
+    textChanged(rec);
   } else {
     rec->text.swap(newText);
     rec->segs.swap(newSegs);

@@ -132,7 +132,10 @@ public:
   // Marks the story's part as changed.
   void touch();
   // The highest VML shape number (o:spid "_x0000_sN") in the story, as last worked out by
-  // the shapes code; -1 when unknown. Every edit through the story forgets it.
+  // maxShapeIdUnder; -1 when unknown. The story's own edits keep it while they remove nothing
+  // that holds a shape number (formatting, typing, splitting runs and paragraphs only copy
+  // or add elements without one); invalidateText() and invalidateAll() forget it, for the
+  // outside writers that may add or remove shapes.
   long knownShapeId() const { return shapeId_; }
   void setKnownShapeId(long id) { shapeId_ = id; }
   // Forgets cached text and index after outside changes to the XML.
@@ -155,12 +158,17 @@ private:
   std::vector<SectionMark> marks_;
   bool marksValid_ = false;
   long shapeId_ = -1;
+  int lastIndexAt_ = 0; // indexAt's last answer, a hint checked before use
 
   void rebuild();
   void collect(pugi::xml_node container, int depth, std::vector<ParaRec*>& out);
   ParaRec* makeRec(pugi::xml_node p);
   void ensureValid(int index0);
   void invalidateFrom(int index0);
+  // invalidateText() for the story's own edits, which keep the known shape number.
+  void textChanged(ParaRec* rec);
+  // Before `gone` leaves the tree: forgets the known shape number when `gone` holds one.
+  void removing(pugi::xml_node gone);
   void buildText(ParaRec* rec);
   pugi::xml_node splitParagraph(ParaRec* rec, size_t k);
   // Which fields a deletion takes with it (see replace()).
@@ -171,6 +179,9 @@ private:
   void insertedParagraphAfter(ParaRec* rec, pugi::xml_node q);
   void removedParagraph(ParaRec* rec);
 };
+
+// The highest VML shape number (o:spid "_x0000_sN") under `root` (0 when none), in one walk.
+long maxShapeIdUnder(pugi::xml_node root);
 
 // Inserts an empty w:r at character position `pos` of `story` (at the start of a paragraph
 // right after its properties, at its end as the last child, else between runs split there)
