@@ -304,11 +304,16 @@ int Story::indexAt(int64_t pos) {
     return -1;
   if (pos <= 0)
     return 0;
-  // The paragraph found last: the steps ask for the same one several times in a row. Below
-  // the valid prefix its start and the next one's tell for sure (no search, no walk).
-  if (int h = lastIndexAt_; h + 1 < validPrefix_ && paras_[static_cast<size_t>(h)]->start <= pos &&
-                            pos < paras_[static_cast<size_t>(h) + 1]->start)
-    return h;
+  // The paragraph found last or one of its neighbours: the steps ask for the same paragraph
+  // several times in a row, then go on to the next or the previous one. Below the valid
+  // prefix a paragraph's start and the next one's tell for sure (no search, no walk).
+  for (int h : {lastIndexAt_, lastIndexAt_ - 1, lastIndexAt_ + 1}) {
+    if (h >= 0 && h + 1 < validPrefix_ && paras_[static_cast<size_t>(h)]->start <= pos &&
+        pos < paras_[static_cast<size_t>(h) + 1]->start) {
+      lastIndexAt_ = h;
+      return h;
+    }
+  }
   // Extend the valid prefix until it covers pos.
   while (validPrefix_ < n) {
     ParaRec* last = validPrefix_ > 0 ? paras_[validPrefix_ - 1] : nullptr;
