@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <pugixml.hpp>
@@ -102,6 +103,10 @@ public:
 
   std::string text() const;
   std::u32string text32() const;
+  // The range's characters inside the content of the paragraph it starts in (paragraph mark
+  // and anything after it left out), as a view of the story's own text, without a copy. Valid
+  // until the story changes.
+  std::u32string_view contentView() const;
   // Replaces the text as a minimal edit: the common prefix and suffix of old and new text stay
   // untouched, so runs, pictures and fields outside the change keep their place; new text takes
   // the formatting of the character before it. "\r" or "\r\n" makes a paragraph boundary.

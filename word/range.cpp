@@ -27,6 +27,18 @@ std::u32string Range::text32() const {
   return story_ ? story_->text(start_, end_) : U"";
 }
 
+std::u32string_view Range::contentView() const {
+  if (!story_ || end_ <= start_)
+    return {};
+  ParaRec* rec = story_->at(story_->indexAt(start_));
+  const int64_t s = story_->startOf(rec);
+  const std::u32string& c = story_->content(rec);
+  const int64_t size = static_cast<int64_t>(c.size());
+  const int64_t from = std::clamp<int64_t>(start_ - s, 0, size);
+  const int64_t to = std::clamp<int64_t>(end_ - s, from, size);
+  return std::u32string_view(c).substr(static_cast<size_t>(from), static_cast<size_t>(to - from));
+}
+
 std::string Range::text() const {
   return toUtf8(text32());
 }

@@ -39,11 +39,14 @@ void clsDoc::formatNumberedHeadings() {
   const Settings& s = settings();
   word::Paragraphs paras = ActiveDocument().paragraphs();
 
+  // The recognisers look for a separator after the number: the paragraph's content (its text
+  // without the mark) is read in place.
+
   // First level: 一、 with the lead sentence (up to and including the first 。) in the title
   // font; the size stays.
   for (int i = paras.count(); i >= 1; --i) {
     word::Range range = paras.item(i).range();
-    int p = matchDunHao(range.text32());
+    int p = matchDunHao(range.contentView());
     if (p < 1)
       continue;
     range.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
@@ -60,7 +63,7 @@ void clsDoc::formatNumberedHeadings() {
   // Third level: 1.
   for (int i = paras.count(); i >= 1; --i) {
     word::Range range = paras.item(i).range();
-    int p = matchDianHao(range.text32());
+    int p = matchDianHao(range.contentView());
     if (p <= 0)
       continue;
     rewriteSeparator(range, p, U'.');
@@ -70,7 +73,7 @@ void clsDoc::formatNumberedHeadings() {
   // Second and fourth level: (一), (1), (a) take no separator at all.
   for (int i = paras.count(); i >= 1; --i) {
     word::Range range = paras.item(i).range();
-    int p = matchWuHao(range.text32());
+    int p = matchWuHao(range.contentView());
     if (p <= 0)
       continue;
     rewriteSeparator(range, p, 0);

@@ -1,6 +1,6 @@
-// Position lookups of a story (Story::indexAt) start from the paragraph found last: every
+// Reading a story: position lookups (Story::indexAt) start from the paragraph found last: every
 // answer must still be the one the paragraph lengths give, whatever the order of the questions
-// and whatever edits come between them.
+// and whatever edits come between them; a range's content is read in place.
 
 #include <gtest/gtest.h>
 
@@ -59,6 +59,28 @@ TEST(StoryLookup, AnswersFollowEditsInEveryOrder) {
         EXPECT_EQ(st.indexAt(pos), expectedIndex(st, pos)) << pos;
       }
     }
+  }
+}
+
+// Range::contentView is the range's text up to the first paragraph or cell mark, read in place.
+TEST(StoryLookup, ContentViewIsTheTextUpToTheMark) {
+  const std::string bodies[] = {
+      qftest::para(qftest::run("甲乙丙")) + "<w:p/>" +
+          qftest::para(qftest::run("ab") + qftest::run("cd")),
+      qftest::kTable + qftest::para(qftest::run("后")),
+      qftest::para("<w:r><w:t>x</w:t><w:tab/><w:t>y</w:t></w:r>"),
+  };
+  for (const std::string& body : bodies) {
+    SCOPED_TRACE(body);
+    auto doc = qftest::makeDoc(body);
+    const int64_t len = doc->content().length();
+    for (int64_t a = 0; a <= len; ++a)
+      for (int64_t b = a; b <= len; ++b) {
+        word::Range r = doc->range(a, b);
+        std::u32string want = r.text32();
+        want = want.substr(0, want.find_first_of(U"\r\a"));
+        EXPECT_EQ(std::u32string(r.contentView()), want) << a << "-" << b;
+      }
   }
 }
 
