@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <string_view>
+#include <vector>
 
 #include "base/messages.h"
 #include "word/constants.h"
@@ -30,15 +32,32 @@ pugi::xml_node runProps(pugi::xml_node r, const WNames& n) {
   return r.prepend_child(n.rPr.c_str());
 }
 
-// The run properties of a paragraph's mark (w:pPr/w:rPr), created when missing.
+// The run properties of a paragraph's mark (w:pPr/w:rPr), created when missing where
+// ensureChild places it: before the first child that follows w:rPr in w:pPr's schema order.
+// Only the few names that follow it are compared, rather than every child ranked.
 pugi::xml_node markProps(pugi::xml_node p, const WNames& n) {
-  return ensureChild(paraProps(p, n), "rPr", n);
+  pugi::xml_node pPr = paraProps(p, n);
+  if (pugi::xml_node c = pPr.child(n.rPr.c_str()))
+    return c;
+  static const std::vector<std::string_view> after = [] {
+    std::vector<std::string_view> out;
+    for (const char* local : kPPrOrder)
+      if (pPrRank(local) > pPrRank("rPr"))
+        out.emplace_back(local);
+    return out;
+  }();
+  for (pugi::xml_node c = pPr.first_child(); c; c = c.next_sibling()) {
+    const char* local = n.localOf(c);
+    if (local && std::find(after.begin(), after.end(), std::string_view(local)) != after.end())
+      return pPr.insert_child_before(n.rPr.c_str(), c);
+  }
+  return pPr.append_child(n.rPr.c_str());
 }
 
 // The schema ranks of the run properties the Font writes, looked up once.
 struct Ranks {
-  int rFonts = rPrRank("rFonts"), b = rPrRank("b"), bCs = rPrRank("bCs"), sz = rPrRank("sz"),
-      szCs = rPrRank("szCs");
+  int rStyle = rPrRank("rStyle"), rFonts = rPrRank("rFonts"), b = rPrRank("b"),
+      bCs = rPrRank("bCs"), sz = rPrRank("sz"), szCs = rPrRank("szCs");
 };
 const Ranks& ranks() {
   static const Ranks r;
@@ -269,14 +288,15 @@ bool boldMentionedInStyles(Document& doc, const std::string& rs, const std::stri
 class BoldAbove {
 public:
   BoldAbove(Document& doc, const WNames& n) : doc_(doc), n_(n) {}
-  // For a run (its w:rPr given) or a paragraph's mark (`run` empty) of paragraph `p`.
-  bool operator()(pugi::xml_node p, pugi::xml_node run, pugi::xml_node rPr) {
+  // For a run (its w:rPr given, and that w:rPr's w:rStyle, empty when it has none) or a
+  // paragraph's mark (`run` empty) of paragraph `p`.
+  bool operator()(pugi::xml_node p, pugi::xml_node run, pugi::xml_node rStyle) {
     if (p != lastP_) {
       lastP_ = p;
       lastPs_ = attr(p.child(n_.pPr.c_str()).child(n_.pStyle.c_str()), "val", n_);
       lastValid_ = false;
     }
-    std::string rs = run ? attr(rPr.child(n_.rStyle.c_str()), "val", n_) : std::string();
+    std::string rs = run ? attr(rStyle, "val", n_) : std::string();
     if (lastValid_ && rs == lastRs_)
       return lastAnswer_;
     lastRs_ = rs;
@@ -439,7 +459,7 @@ void Font::apply(const FontChanges& c) {
     if (c.bold) {
       // "Not bold" is written only where a style or the defaults would make the text bold:
       // the file format's default is not bold, and leaving it out keeps every run smaller.
-      if (*c.bold || (*boldAbove)(p, run, rPr)) {
+      if (*c.bold || (*boldAbove)(p, run, run ? props.find(ranks().rStyle) : pugi::xml_node())) {
         setRunBold(props, q, *c.bold);
       } else {
         props.removeAll(ranks().b);
