@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/clsdoc.h"
+#include "engine/outside_tables.h"
 
 namespace engine {
 
@@ -45,12 +46,16 @@ void clsDoc::indentParagraphs() {
       range.setText(kIndent + range.text());
     } else {
       ActiveDocument().range(range.start() + at, range.start() + at).insertBefore(kIndent);
-      range.setRange(range.start(), range.end() + 2);
     }
-    range.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
     if (i == 1)
       firstIndented = true;
   }
+
+  // Every paragraph outside tables is justified: one edit per stretch of them, the same
+  // properties as one per paragraph.
+  forEachBlockOutsideTables(ActiveDocument(), [](word::Range& block) {
+    block.paragraphFormat().setAlignment(word::wdAlignParagraphJustify);
+  });
 
   if (!settings().indentFirstParagraph() && firstIndented) {
     Selection().homeKey(word::wdStory);
