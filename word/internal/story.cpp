@@ -74,6 +74,40 @@ void setWText(pugi::xml_node wt, const std::u32string& s) {
     wt.append_attribute("xml:space").set_value("preserve");
 }
 
+// setWText for text already in UTF-8 (a space or tab is one byte, which no other character's
+// first or last byte is).
+void setWTextUtf8(pugi::xml_node wt, const std::string& u) {
+  wt.text().set(u.data(), u.size());
+  bool edge =
+      !u.empty() && (u.front() == ' ' || u.back() == ' ' || u.front() == '\t' || u.back() == '\t');
+  if (edge && !wt.attribute("xml:space"))
+    wt.append_attribute("xml:space").set_value("preserve");
+}
+
+// The w:t text `bytes` with `ins` put before its character `local`, spliced in UTF-8; false
+// (nothing made) when `bytes` is not well-formed UTF-8 or shorter than `local` characters:
+// only then does a conversion of the whole text differ from the splice.
+bool splicedUtf8(std::string_view bytes, size_t local, std::u32string_view ins, std::string& out) {
+  size_t off = 0;
+  for (size_t k = 0; k < local; ++k) {
+    if (off >= bytes.size())
+      return false;
+    size_t len = base::utf8SequenceLength(bytes, off);
+    if (len == 0)
+      return false;
+    off += len;
+  }
+  if (!base::isValidUtf8(bytes.substr(off)))
+    return false;
+  out.clear();
+  out.reserve(bytes.size() + ins.size() * 4);
+  out.append(bytes.substr(0, off));
+  for (char32_t c : ins)
+    base::appendUtf8(out, c);
+  out.append(bytes.substr(off));
+  return true;
+}
+
 } // namespace
 
 Story::Story(Document* doc, std::string part, pugi::xml_node root, StoryType type)
@@ -681,11 +715,17 @@ void Story::insertContent(ParaRec* rec, size_t a, std::u32string_view ins, bool 
     auto it = std::upper_bound(segs.begin(), segs.end(), pos,
                                [](size_t v, const Seg& s) { return v < s.off; });
     const Seg& s = *(it - 1);
-    if (s.kind == Seg::Text) {
+    thread_local std::string spliced;
+    const size_t local = before ? pos - s.off : pos - s.off + 1;
+    const bool plain = std::none_of(ins.begin(), ins.end(), [](char32_t c) { return c < 0x20; });
+    if (s.kind == Seg::Text && plain && splicedUtf8(s.node.text().get(), local, ins, spliced)) {
+      // Plain text into well-formed text: the new characters are spliced into its UTF-8.
+      setWTextUtf8(s.node, spliced);
+      if (rec->fields.empty())
+        grownSeg = static_cast<size_t>(it - 1 - segs.begin());
+    } else if (s.kind == Seg::Text) {
       std::u32string t = toU32(s.node.text().get());
-      size_t local = before ? pos - s.off : pos - s.off + 1;
       std::u32string head = t.substr(0, local), tail = t.substr(local);
-      bool plain = std::none_of(ins.begin(), ins.end(), [](char32_t c) { return c < 0x20; });
       if (plain) {
         setWText(s.node, head + std::u32string(ins) + tail);
         // Plain text joins one w:t: without fields (whose spans would move) the paragraph's
