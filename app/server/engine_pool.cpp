@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 #include <poll.h>
@@ -166,13 +167,26 @@ void EnginePool::setProgramResolver(std::function<std::string()> resolve) {
 }
 
 bool EnginePool::start(std::string& error) {
-  bool any = false;
+  return startServers(slots_.size(), error);
+}
+
+bool EnginePool::startServers(std::size_t count, std::string& error) {
+  // All are launched first and then awaited: the servers start at the same time.
+  count = std::min(count, slots_.size());
+  std::vector<bool> launched(count, false);
   std::string first;
-  for (Slot& slot : slots_) {
+  for (std::size_t i = 0; i < count; ++i) {
     std::string why;
-    if (slot.client->start(why))
+    launched[i] = slots_[i].client->launch(why);
+    if (!launched[i] && first.empty())
+      first = why;
+  }
+  bool any = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string why;
+    if (launched[i] && slots_[i].client->awaitReady(why))
       any = true;
-    else if (first.empty())
+    else if (launched[i] && first.empty())
       first = why;
   }
   if (!any)
@@ -227,6 +241,14 @@ bool EnginePool::beginBatch(const EngineBatch& batch, std::string& error) {
     slot.broken = false;
   }
   busy_ = true;
+  // The servers this batch can use start together; one that fails to start is retried, and
+  // its failure reported, when a unit is handed to it.
+  std::string ignored;
+  startServers(std::min(slots_.size(), units_.size()), ignored);
+  // Which official fonts are installed is asked while the batch runs, not after it: the notice
+  // at its end then costs nothing. (Installed fonts may change between batches: asked anew.)
+  fontMatches_ =
+      std::async(std::launch::async, [] { return word::matchFonts(word::officialFontNames()); });
   assignUnits();
   bool running = false;
   for (const Slot& slot : slots_)
@@ -394,7 +416,15 @@ void EnginePool::buildEnd() {
   end_.insert(end_.end(), batchEvents_.begin(), batchEvents_.end());
   const std::string total = std::to_string(batch_.files.size());
   if (!fonts_.empty()) {
-    const std::string standIns = word::standInNotice(fonts_);
+    std::optional<std::vector<word::FontMatch>> matches;
+    try {
+      if (fontMatches_.valid())
+        matches = fontMatches_.get();
+    } catch (...) {
+      // Asked again below.
+    }
+    const std::string standIns =
+        matches ? word::standInNotice(fonts_, *matches) : word::standInNotice(fonts_);
     if (!standIns.empty()) {
       Event e;
       e.msgId = "3";
@@ -484,10 +514,13 @@ void EnginePool::waitForBatch() {
 void EnginePool::stop(std::chrono::milliseconds grace) {
   busy_ = false;
   ++generation_;
+  // All are asked first, then each is waited for: the servers end at the same time.
   for (Slot& slot : slots_) {
     slot.unit = -1;
-    slot.client->stop(grace);
+    slot.client->askToQuit();
   }
+  for (Slot& slot : slots_)
+    slot.client->stop(grace);
 }
 
 } // namespace app
