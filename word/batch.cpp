@@ -75,13 +75,18 @@ const std::string& Batch::temporaryFolder() {
 // ---- sources -----------------------------------------------------------------------------
 
 void Batch::protectSources(const std::vector<std::string>& paths) {
+  // A path or folder already known is not looked at again: a batch's sources mostly share one
+  // folder, and a part of a larger batch names its own sources twice (as sources of the whole
+  // and as its own).
   for (const std::string& path : paths) {
     FileId id;
-    if (path.empty() || !identity(path, id))
+    if (path.empty() || protectedPaths_.count(path) || !identity(path, id))
       continue;
+    protectedPaths_.insert(path);
     sourceFiles_.push_back(id);
-    const fs::path folder = fs::path(path).parent_path();
-    if (identity(folder.empty() ? "." : folder.string(), id))
+    const fs::path parent = fs::path(path).parent_path();
+    const std::string folder = parent.empty() ? "." : parent.string();
+    if (protectedFolders_.insert(folder).second && identity(folder, id))
       sourceFolders_.push_back(id);
   }
 }

@@ -228,9 +228,14 @@ std::string standInNotice(const std::set<std::string>& usedNames) {
       asked.push_back(name);
   if (asked.empty())
     return {};
+  return standInNotice(usedNames, matchFonts(asked));
+}
+
+std::string standInNotice(const std::set<std::string>& usedNames,
+                          const std::vector<FontMatch>& matches) {
   std::string items;
-  for (const auto& m : matchFonts(asked)) {
-    if (m.installed)
+  for (const auto& m : matches) {
+    if (m.installed || !usedNames.count(m.name))
       continue;
     if (!items.empty())
       items += msg::kListSeparator;

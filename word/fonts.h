@@ -52,5 +52,9 @@ std::set<std::string> fontsUsedIn(Document& doc);
 // The notice for a batch whose documents ask for official names that are not installed, naming
 // the face that stands in for each; "" when every official name used is installed.
 std::string standInNotice(const std::set<std::string>& usedNames);
+// The same from matches made ahead of time (matchFonts of officialFontNames(), say while the
+// batch runs): the notice names those of `matches` that are used and not installed, in their order.
+std::string standInNotice(const std::set<std::string>& usedNames,
+                          const std::vector<FontMatch>& matches);
 
 } // namespace word
