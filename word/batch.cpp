@@ -72,6 +72,21 @@ const std::string& Batch::temporaryFolder() {
   return temp_;
 }
 
+ConvertOptions Batch::conversionOptions() {
+  // The LibreOffice starts of one batch (reading the sources, writing the outputs, reading those
+  // back) hand their profile on to the next.
+  if (options_.profileShelf.empty()) {
+    try {
+      const std::string shelf = temporaryFolder() + "/profiles";
+      if (::mkdir(shelf.c_str(), 0700) == 0 || errno == EEXIST)
+        options_.profileShelf = shelf;
+    } catch (const DocumentError&) {
+      // Without the folder every start makes its own profile.
+    }
+  }
+  return options_;
+}
+
 // ---- sources -----------------------------------------------------------------------------
 
 void Batch::protectSources(const std::vector<std::string>& paths) {
@@ -106,7 +121,7 @@ void Batch::addSources(const std::vector<std::string>& paths) {
     }
     if (jobs.empty())
       return;
-    convertFiles(jobs, options_);
+    convertFiles(jobs, conversionOptions());
     for (const ConversionJob& job : jobs) {
       Converted& in = converted_[job.input];
       if (job.ok)
@@ -240,7 +255,7 @@ std::vector<Export> Batch::flush(const ReadBack& readBack) {
     jobs[i].output = pending[i].result.path;
     jobs[i].format = converterFormat(pending[i].result.format);
   }
-  convertFiles(jobs, options_);
+  convertFiles(jobs, conversionOptions());
   for (size_t i = 0; i < pending.size(); ++i) {
     Export result = pending[i].result;
     result.written = jobs[i].ok;
@@ -263,7 +278,7 @@ std::vector<Export> Batch::flush(const ReadBack& readBack) {
       of.push_back(i);
     }
     if (!back.empty())
-      convertFiles(back, options_);
+      convertFiles(back, conversionOptions());
     for (size_t k = 0; k < back.size(); ++k) {
       std::string failure = back[k].error;
       std::unique_ptr<Package> pkg;

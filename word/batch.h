@@ -113,6 +113,8 @@ private:
     std::string docx; // the OOXML written for LibreOffice
     Export result;
   };
+  // The options of the batch's conversions, with the folder where they keep profiles.
+  ConvertOptions conversionOptions();
   // Throws DocumentError when `out.path` would replace a source (see save).
   void refuseSource(const Output& out) const;
 
