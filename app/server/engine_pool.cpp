@@ -245,10 +245,10 @@ bool EnginePool::beginBatch(const EngineBatch& batch, std::string& error) {
   // its failure reported, when a unit is handed to it.
   std::string ignored;
   startServers(std::min(slots_.size(), units_.size()), ignored);
-  // Which official fonts are installed is asked while the batch runs, not after it: the notice
-  // at its end then costs nothing. (Installed fonts may change between batches: asked anew.)
-  fontMatches_ =
-      std::async(std::launch::async, [] { return word::matchFonts(word::officialFontNames()); });
+  // The font configuration the notice at the batch's end asks is built while the batch runs,
+  // not after it. (Installed fonts may change between batches: built anew for each.)
+  fontMatcher_ =
+      std::async(std::launch::async, [] { return std::make_unique<word::FontMatcher>(); });
   assignUnits();
   bool running = false;
   for (const Slot& slot : slots_)
@@ -416,15 +416,15 @@ void EnginePool::buildEnd() {
   end_.insert(end_.end(), batchEvents_.begin(), batchEvents_.end());
   const std::string total = std::to_string(batch_.files.size());
   if (!fonts_.empty()) {
-    std::optional<std::vector<word::FontMatch>> matches;
+    std::unique_ptr<word::FontMatcher> matcher;
     try {
-      if (fontMatches_.valid())
-        matches = fontMatches_.get();
+      if (fontMatcher_.valid())
+        matcher = fontMatcher_.get();
     } catch (...) {
-      // Asked again below.
+      // Built again below.
     }
     const std::string standIns =
-        matches ? word::standInNotice(fonts_, *matches) : word::standInNotice(fonts_);
+        matcher ? word::standInNotice(fonts_, *matcher) : word::standInNotice(fonts_);
     if (!standIns.empty()) {
       Event e;
       e.msgId = "3";

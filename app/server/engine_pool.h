@@ -139,8 +139,8 @@ private:
   std::vector<std::pair<std::size_t, Event>> tailMessages_, tailErrors_;
   std::vector<Event> batchEvents_; // about no document of the batch
   std::set<std::string> fonts_;
-  std::future<std::vector<word::FontMatch>> fontMatches_; // the official fonts, asked at the start
-  bool batchEndSeen_ = false;                             // a server's Message "101" arrived
+  std::future<std::unique_ptr<word::FontMatcher>> fontMatcher_; // built as the batch begins
+  bool batchEndSeen_ = false;                                   // a server's Message "101" arrived
   bool batchEndCounted_ = false; // one of them counted documents (else "0", as for a bad mode)
   std::string batchEndText_;
   std::string lastStartError_;
