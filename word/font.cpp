@@ -21,15 +21,16 @@ namespace word {
 
 namespace {
 
-// The w:rPr of a run, created as its first child when missing. It is nearly always the
-// first child: that is looked at before the children are searched by name.
-pugi::xml_node runProps(pugi::xml_node r, const WNames& n) {
+// The w:rPr of a run, created as its first child when missing (a copy of `made` when given).
+// It is nearly always the first child: that is looked at before the children are searched by
+// name.
+pugi::xml_node runProps(pugi::xml_node r, const WNames& n, pugi::xml_node made = {}) {
   pugi::xml_node first = r.first_child();
   if (first && std::strcmp(first.name(), n.rPr.c_str()) == 0)
     return first;
   if (pugi::xml_node rPr = r.child(n.rPr.c_str()))
     return rPr;
-  return r.prepend_child(n.rPr.c_str());
+  return made ? r.prepend_copy(made) : r.prepend_child(n.rPr.c_str());
 }
 
 // The run properties of a paragraph's mark (w:pPr/w:rPr), created when missing.
@@ -459,6 +460,7 @@ void Font::apply(const FontChanges& c) {
     q.rFontsMade = shared.element(
         q.rFonts, {{q.slots[0], v}, {q.slots[1], v}, {q.slots[2], v}, {q.slots[3], v}});
   }
+  const pugi::xml_node rPrMade = shared.element(n.rPr.c_str());
   if (size) {
     q.szMade = shared.element(q.sz, {{q.val, size->v}});
     q.szCsMade = shared.element(q.szCs, {{q.val, size->v}});
@@ -489,7 +491,7 @@ void Font::apply(const FontChanges& c) {
       while (p && !n.is(p, "p"))
         p = p.parent();
     }
-    edit(p, run, runProps(run, n));
+    edit(p, run, runProps(run, n, rPrMade));
   }
   for (ParaRec* m : marks)
     edit(m->p, pugi::xml_node(), markProps(m->p, n));

@@ -456,9 +456,10 @@ void ParagraphFormat::setAlignment(int wdAlign) {
     throw DocumentError(msg::kAlignmentInvalid);
   if (!range_->story())
     return;
+  SharedXml shared(range_->story()->root());
   for (pugi::xml_node pPr : pPrs()) {
     const WNames& n = range_->story()->names();
-    setAttr(ensureChild(pPr, "jc", n), "val", kJc[wdAlign], n);
+    setSharedAttribute(shared, ensureChild(pPr, "jc", n), n.q("val"), kJc[wdAlign]);
   }
   range_->story()->touch();
 }

@@ -16,7 +16,6 @@
 #include <string_view>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
 #include <pugixml.hpp>
 
@@ -29,7 +28,8 @@ class SharedXml {
 public:
   // The templates of the document `anyNode` belongs to (created on first use). A document
   // without a root element gets none: every getter returns an empty handle then, which the
-  // helpers below treat as "make the node the usual way".
+  // helpers below treat as "make the node the usual way". Cheap to make once per edit: the
+  // index of a document's templates is kept for the documents used last.
   explicit SharedXml(pugi::xml_node anyNode);
 
   // A template element `qname` with the attributes `attrs` (name, value) in this order and no
@@ -38,14 +38,12 @@ public:
                          std::initializer_list<std::pair<const char*, const char*>> attrs = {});
   // A template attribute qname="value" (on an element of its own).
   pugi::xml_attribute attribute(const char* qname, const char* value);
-  // A template parsed from the XML text of one element (names not checked against any
-  // namespace; an empty handle when it does not parse).
-  pugi::xml_node fragment(std::string_view xml);
+
+  struct Index;
 
 private:
   pugi::xml_node holder_;
-  std::unordered_map<std::string, pugi::xml_node> elements_;        // by XML text
-  std::unordered_map<std::string, pugi::xml_attribute> attributes_; // by name '\0' value
+  std::shared_ptr<Index> index_;
   pugi::xml_node parse(const std::string& xml);
 };
 
