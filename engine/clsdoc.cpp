@@ -214,13 +214,16 @@ bool clsDoc::runDocument(const RunMode& mode) {
     // Rewrites the run intends, before the census it is compared with.
     for (Step step : mode.textSteps)
       (this->*step)();
-    const Census source = takeCensus(ActiveDocument());
+    Census source = takeCensus(ActiveDocument());
     for (Step step : mode.steps)
       (this->*step)();
     for (const auto& warning : ActiveDocument().warnings())
       notice("3", warning);
     ActiveDocument().warnings().clear();
+    // The edits are done: the model's text of the paragraphs is not held beside the census.
+    ActiveDocument().releaseTextCaches();
     checkIntegrity(source, runMode);
+    source = Census(); // its letters are not held while the output is written and read back
     if (reportFontStandIns_ || gatherFonts_) {
       try {
         auto used = word::fontsUsedIn(ActiveDocument());
