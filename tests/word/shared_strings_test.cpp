@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 #include <string>
 
@@ -147,6 +148,66 @@ TEST(SharedTemplates, NeverWrittenNorCounted) {
       word::Package::openMemory(doc->saveToString(), "back.docx"), "back.docx");
   EXPECT_EQ(mainXml(*back), xml);
 }
+
+// --- edits made paragraph by paragraph find the templates the first one made -------------------
+
+// The number of templates the main part holds (elements beside its root element).
+size_t templateCount(word::Document& d) {
+  pugi::xml_document* x = word::packageOf(d).xml("word/document.xml");
+  pugi::xml_node holder = x->last_child();
+  if (!word::isSharedXmlHolder(holder))
+    return 0;
+  return static_cast<size_t>(std::distance(holder.begin(), holder.end()));
+}
+
+struct EachCase {
+  const char* label;
+  void (*edit)(word::Range);
+};
+
+class EachParagraph : public ::testing::TestWithParam<EachCase> {};
+
+TEST_P(EachParagraph, MakesNoTemplateTwice) {
+  std::string body;
+  for (int i = 0; i < 12; ++i)
+    body += para(run("段落"));
+  auto doc = qftest::makeDoc(body);
+  GetParam().edit(doc->paragraphs().item(1).range());
+  const size_t once = templateCount(*doc);
+  EXPECT_GT(once, 0u);
+  for (int i = 2; i <= 12; ++i)
+    GetParam().edit(doc->paragraphs().item(i).range());
+  EXPECT_EQ(templateCount(*doc), once);
+  // Another document made after this one is gone gets templates of its own.
+  const std::string xml = mainXml(*doc);
+  doc.reset();
+  auto next = qftest::makeDoc(body);
+  for (int i = 1; i <= 12; ++i)
+    GetParam().edit(next->paragraphs().item(i).range());
+  EXPECT_EQ(mainXml(*next), xml);
+  EXPECT_EQ(templateCount(*next), once);
+}
+
+INSTANTIATE_TEST_SUITE_P(Edits, EachParagraph,
+                         ::testing::Values(EachCase{"Font",
+                                                    [](word::Range r) {
+                                                      r.font().apply({"仿宋_GB2312", 16.0f, true});
+                                                    }},
+                                           EachCase{"Alignment",
+                                                    [](word::Range r) {
+                                                      r.paragraphFormat().setAlignment(
+                                                          word::wdAlignParagraphJustify);
+                                                    }},
+                                           EachCase{"Spacing",
+                                                    [](word::Range r) {
+                                                      word::ParagraphFormat f;
+                                                      f.setSpaceBefore(10.0f);
+                                                      f.setLineSpacingRule(
+                                                          word::wdLineSpaceExactly);
+                                                      f.setLineSpacing(28.0f);
+                                                      r.paragraphFormat().apply(f);
+                                                    }}),
+                         [](const auto& info) { return std::string(info.param.label); });
 
 // --- values with markup characters -----------------------------------------------------------
 
