@@ -218,7 +218,10 @@ std::set<std::string> fontsUsedIn(Package& package) {
     }
     if (!doc)
       continue;
-    for (const auto& hit : doc->select_nodes("//*[local-name()='rFonts']"))
+    // From the root element: what lies beside it (the templates of shared strings) is no
+    // content.
+    for (const auto& hit :
+         doc->document_element().select_nodes("descendant-or-self::*[local-name()='rFonts']"))
       for (const char* attr : {"w:ascii", "w:hAnsi", "w:eastAsia", "w:cs"}) {
         std::string value = hit.node().attribute(attr).value();
         if (!value.empty())
