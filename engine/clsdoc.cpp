@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <new>
+#include <optional>
 
 #include "base/messages.h"
 #include "base/system_error.h"
@@ -215,7 +216,7 @@ bool clsDoc::runDocument(const RunMode& mode) {
     // Rewrites the run intends, before the census it is compared with.
     for (Step step : mode.textSteps)
       (this->*step)();
-    const Census source = takeCensus(ActiveDocument());
+    std::optional<Census> source = takeCensus(ActiveDocument());
     // A text watermark is numbered after the document's shapes: they are counted now, while
     // the document is smallest (its story keeps the number through the steps' edits).
     if (settings().watermark() == Watermark::Text &&
@@ -227,7 +228,10 @@ bool clsDoc::runDocument(const RunMode& mode) {
     for (const auto& warning : ActiveDocument().warnings())
       notice("3", warning);
     ActiveDocument().warnings().clear();
-    checkIntegrity(source, runMode);
+    // The edits are done: the model's text of the paragraphs is not held beside the census.
+    ActiveDocument().releaseTextCaches();
+    checkIntegrity(*source, runMode);
+    source.reset(); // its letters are not held while the output is written and read back
     if (reportFontStandIns_ || gatherFonts_) {
       try {
         auto used = word::fontsUsedIn(ActiveDocument());

@@ -145,7 +145,7 @@ private:
   // ---- the integrity check (integrity.cpp) ----
   // Compares the document as it is now with `source`, the census taken when it was opened,
   // and warns ("3") about every difference the run `runMode` and the settings do not intend.
-  // Keeps the census for the legacy output's check (curCensus_).
+  // Keeps no census: a legacy output's check takes its own before the export (curCensus_).
   void checkIntegrity(const Census& source, const std::string& runMode);
   // The changes that the run `runMode` and the settings intend.
   IntendedChanges intendedChanges(const std::string& runMode) const;

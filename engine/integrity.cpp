@@ -137,8 +137,9 @@ IntendedChanges clsDoc::intendedChanges(const std::string& runMode) const {
 }
 
 void clsDoc::checkIntegrity(const Census& source, const std::string& runMode) {
-  curCensus_ = takeCensus(ActiveDocument());
-  for (const std::string& difference : compareCensus(source, curCensus_, intendedChanges(runMode)))
+  // Not kept: an output in another format takes its own census right before its export.
+  const Census now = takeCensus(ActiveDocument());
+  for (const std::string& difference : compareCensus(source, now, intendedChanges(runMode)))
     notice("3", msg::text(msg::kIntegrityWarning, difference));
 }
 

@@ -72,16 +72,36 @@ const std::string& Batch::temporaryFolder() {
   return temp_;
 }
 
+ConvertOptions Batch::conversionOptions() {
+  // The LibreOffice starts of one batch (reading the sources, writing the outputs, reading those
+  // back) hand their profile on to the next.
+  if (options_.profileShelf.empty()) {
+    try {
+      const std::string shelf = temporaryFolder() + "/profiles";
+      if (::mkdir(shelf.c_str(), 0700) == 0 || errno == EEXIST)
+        options_.profileShelf = shelf;
+    } catch (const DocumentError&) {
+      // Without the folder every start makes its own profile.
+    }
+  }
+  return options_;
+}
+
 // ---- sources -----------------------------------------------------------------------------
 
 void Batch::protectSources(const std::vector<std::string>& paths) {
+  // A path or folder already known is not looked at again: a batch's sources mostly share one
+  // folder, and a part of a larger batch names its own sources twice (as sources of the whole
+  // and as its own).
   for (const std::string& path : paths) {
     FileId id;
-    if (path.empty() || !identity(path, id))
+    if (path.empty() || protectedPaths_.count(path) || !identity(path, id))
       continue;
+    protectedPaths_.insert(path);
     sourceFiles_.push_back(id);
-    const fs::path folder = fs::path(path).parent_path();
-    if (identity(folder.empty() ? "." : folder.string(), id))
+    const fs::path parent = fs::path(path).parent_path();
+    const std::string folder = parent.empty() ? "." : parent.string();
+    if (protectedFolders_.insert(folder).second && identity(folder, id))
       sourceFolders_.push_back(id);
   }
 }
@@ -101,7 +121,7 @@ void Batch::addSources(const std::vector<std::string>& paths) {
     }
     if (jobs.empty())
       return;
-    convertFiles(jobs, options_);
+    convertFiles(jobs, conversionOptions());
     for (const ConversionJob& job : jobs) {
       Converted& in = converted_[job.input];
       if (job.ok)
@@ -235,7 +255,7 @@ std::vector<Export> Batch::flush(const ReadBack& readBack) {
     jobs[i].output = pending[i].result.path;
     jobs[i].format = converterFormat(pending[i].result.format);
   }
-  convertFiles(jobs, options_);
+  convertFiles(jobs, conversionOptions());
   for (size_t i = 0; i < pending.size(); ++i) {
     Export result = pending[i].result;
     result.written = jobs[i].ok;
@@ -258,7 +278,7 @@ std::vector<Export> Batch::flush(const ReadBack& readBack) {
       of.push_back(i);
     }
     if (!back.empty())
-      convertFiles(back, options_);
+      convertFiles(back, conversionOptions());
     for (size_t k = 0; k < back.size(); ++k) {
       std::string failure = back[k].error;
       std::unique_ptr<Package> pkg;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -112,6 +113,8 @@ private:
     std::string docx; // the OOXML written for LibreOffice
     Export result;
   };
+  // The options of the batch's conversions, with the folder where they keep profiles.
+  ConvertOptions conversionOptions();
   // Throws DocumentError when `out.path` would replace a source (see save).
   void refuseSource(const Output& out) const;
 
@@ -120,9 +123,10 @@ private:
   std::string temp_;
   std::map<std::string, Converted> converted_; // by source path
   std::vector<FileId> sourceFiles_, sourceFolders_;
-  std::vector<std::string> folders_;           // addSourceFolder
-  std::vector<Deferred> deferred_;             // waiting for flush()
-  std::map<std::string, std::string> written_; // output path -> label
+  std::set<std::string> protectedPaths_, protectedFolders_; // looked at by protectSources
+  std::vector<std::string> folders_;                        // addSourceFolder
+  std::vector<Deferred> deferred_;                          // waiting for flush()
+  std::map<std::string, std::string> written_;              // output path -> label
 };
 
 } // namespace word

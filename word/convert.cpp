@@ -508,13 +508,23 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   if (todo.empty())
     return;
 
+  // A profile kept from an earlier start of this caller, if one is free. Taking it is a rename:
+  // of starts running at once, only one can take a given profile.
+  const std::string profile = root.path() + "/profile";
+  if (!options.profileShelf.empty()) {
+    std::error_code ec;
+    for (const auto& kept : fs::directory_iterator(options.profileShelf, ec))
+      if (::rename(kept.path().c_str(), profile.c_str()) == 0)
+        break;
+  }
+
   std::vector<std::string> argv = {soffice,
                                    "--headless",
                                    "--norestore",
                                    "--nolockcheck",
                                    "--nodefault",
                                    "--nofirststartwizard",
-                                   "-env:UserInstallation=" + fileUrl(root.path() + "/profile"),
+                                   "-env:UserInstallation=" + fileUrl(profile),
                                    "--convert-to",
                                    format.filter,
                                    "--outdir",
@@ -528,6 +538,14 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
                        options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
   RunResult run =
       runProcess(argv, root.path() + "/soffice.log", tmpDir, limit, writeFontConfig(root.path()));
+  // Only the profile of a start that ended well is kept: one that was killed or failed may have
+  // left it half written. (Otherwise it goes with the start's folder.)
+  if (!options.profileShelf.empty() && run.started && !run.timedOut && WIFEXITED(run.status) &&
+      WEXITSTATUS(run.status) == 0) {
+    static std::atomic<unsigned> kept{0};
+    ::rename(profile.c_str(),
+             fmt::format("{}/p{}-{}", options.profileShelf, ::getpid(), ++kept).c_str());
+  }
 
   for (size_t k : todo) {
     ConversionJob& job = jobs[batch[k]];

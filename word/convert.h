@@ -28,6 +28,11 @@ struct ConvertOptions {
   // format are spread over that many starts (each still at most maxFilesPerCall), so a batch
   // uses several cores; start-up is then paid once per start, at the same time.
   size_t parallelStarts = 1;
+  // A folder (made by the caller, removed by it) where the user profile of a start that ended
+  // well is kept for the next start of the same caller: LibreOffice sets up a new profile and
+  // then restarts itself, which a start on a kept one does not. "" = every start makes its own.
+  // A profile is used by one start at a time; starts that find none kept make their own.
+  std::string profileShelf;
 
   // The defaults, with as many starts at once as the processor has cores: for callers that
   // convert a batch in one call (merge, print, the check, PDF rendering). An engine server

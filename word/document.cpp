@@ -245,6 +245,13 @@ std::string Document::readBackProblem() const {
   return pkg_->readBackProblem();
 }
 
+void Document::releaseTextCaches() {
+  if (main_)
+    main_->releaseText();
+  for (auto& story : others_)
+    story->releaseText();
+}
+
 void Document::mergeRunsOfChangedStories() {
   std::vector<std::string> parts{mainPart_};
   for (const Relationship& rel : pkg_->relationships(mainPart_)) {

@@ -290,6 +290,9 @@ public:
   // Native OOXML bytes of the document as it is now. Adjacent runs of equal formatting are
   // merged first, in the parts that changed (savePackage() does the same).
   std::string saveToString();
+  // Frees the text the model keeps of every paragraph (made again when asked for): once the
+  // edits are done, a large document's census and output need not sit beside it.
+  void releaseTextCaches();
   // Why the document, written as it is now, would not read back (Package::readBackProblem);
   // "" when it would.
   std::string readBackProblem() const;

@@ -7,12 +7,14 @@
 #include <map>
 #include <optional>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "base/messages.h"
 #include "word/constants.h"
 #include "word/document.h"
 #include "word/internal/run_properties.h"
+#include "word/internal/shared_xml.h"
 #include "word/internal/story.h"
 #include "word/internal/styles.h"
 #include "word/internal/xmlns.h"
@@ -21,15 +23,16 @@ namespace word {
 
 namespace {
 
-// The w:rPr of a run, created as its first child when missing. It is nearly always the
-// first child: that is looked at before the children are searched by name.
-pugi::xml_node runProps(pugi::xml_node r, const WNames& n) {
+// The w:rPr of a run, created as its first child when missing (a copy of `made` when given).
+// It is nearly always the first child: that is looked at before the children are searched by
+// name.
+pugi::xml_node runProps(pugi::xml_node r, const WNames& n, pugi::xml_node made = {}) {
   pugi::xml_node first = r.first_child();
   if (first && std::strcmp(first.name(), n.rPr.c_str()) == 0)
     return first;
   if (pugi::xml_node rPr = r.child(n.rPr.c_str()))
     return rPr;
-  return r.prepend_child(n.rPr.c_str());
+  return made ? r.prepend_copy(made) : r.prepend_child(n.rPr.c_str());
 }
 
 // The run properties of a paragraph's mark (w:pPr/w:rPr), created when missing where
@@ -90,16 +93,18 @@ public:
   }
   // The child `qname` of schema rank `rank` (≥ 0), created at its schema position when missing
   // (as ensureChild does).
-  pugi::xml_node ensure(int rank, const char* qname) {
+  // A created child is a copy of `made` when given (strings shared with it).
+  pugi::xml_node ensure(int rank, const char* qname, pugi::xml_node made = {}) {
     if (pugi::xml_node c = find(rank))
       return c;
     for (size_t i = 0; i < kids_.size(); ++i)
       if (kids_[i].rank > rank) {
-        pugi::xml_node c = rPr_.insert_child_before(qname, kids_[i].node);
+        pugi::xml_node c = made ? rPr_.insert_copy_before(made, kids_[i].node)
+                                : rPr_.insert_child_before(qname, kids_[i].node);
         kids_.insert(kids_.begin() + static_cast<std::ptrdiff_t>(i), {c, rank});
         return c;
       }
-    pugi::xml_node c = rPr_.append_child(qname);
+    pugi::xml_node c = made ? rPr_.append_copy(made) : rPr_.append_child(qname);
     kids_.push_back({c, rank});
     return c;
   }
@@ -133,18 +138,27 @@ struct EditNames {
   const char *rFonts, *b, *bCs, *sz, *szCs, *val;
   const char* slots[4];
   const char* themes[4];
+  // Templates of the elements an edit writes whole (empty: made the usual way), and the
+  // document's shared strings for values set on elements already there.
+  pugi::xml_node rFontsMade, szMade, szCsMade;
+  SharedXml* shared = nullptr;
 };
 
 void setRunFontName(RunPropsIndex& props, const EditNames& q, const std::string& name) {
   if (!props.find(ranks().rFonts)) {
     // A new element: the four names in the order setAttr would append them, nothing to drop.
-    pugi::xml_node f = props.ensure(ranks().rFonts, q.rFonts);
-    for (const char* a : q.slots)
-      f.append_attribute(a).set_value(name.c_str());
+    pugi::xml_node f = props.ensure(ranks().rFonts, q.rFonts, q.rFontsMade);
+    if (!q.rFontsMade)
+      for (const char* a : q.slots)
+        f.append_attribute(a).set_value(name.c_str());
     return;
   }
   pugi::xml_node f = props.ensure(ranks().rFonts, q.rFonts);
   for (const char* a : q.slots) {
+    if (q.shared) {
+      setSharedAttribute(*q.shared, f, a, name.c_str());
+      continue;
+    }
     pugi::xml_attribute at = f.attribute(a);
     (at ? at : f.append_attribute(a)).set_value(name.c_str());
   }
@@ -166,8 +180,17 @@ struct HalfPoints {
 };
 
 void setRunSize(RunPropsIndex& props, const EditNames& q, const HalfPoints& size) {
-  for (auto [rank, name] : {std::pair(ranks().sz, q.sz), std::pair(ranks().szCs, q.szCs)}) {
+  for (auto [rank, name, made] :
+       {std::tuple(ranks().sz, q.sz, q.szMade), std::tuple(ranks().szCs, q.szCs, q.szCsMade)}) {
+    if (made && !props.find(rank)) {
+      props.ensure(rank, name, made);
+      continue;
+    }
     pugi::xml_node e = props.ensure(rank, name);
+    if (q.shared) {
+      setSharedAttribute(*q.shared, e, q.val, size.v);
+      continue;
+    }
     pugi::xml_attribute a = e.attribute(q.val);
     (a ? a : e.append_attribute(q.val)).set_value(size.v);
   }
@@ -445,10 +468,23 @@ void Font::apply(const FontChanges& c) {
   if (c.bold && !*c.bold)
     boldAbove.emplace(*st->document(), n);
   // Each w:rPr is read once for all the changes, in the order name, size, weight.
-  const EditNames q(n);
+  EditNames q(n);
   std::optional<HalfPoints> size;
   if (c.size)
     size.emplace(*c.size);
+  // What the edit writes on every run is held once by the document, not once per run.
+  SharedXml shared(st->root());
+  q.shared = &shared;
+  if (c.name) {
+    const char* v = c.name->c_str();
+    q.rFontsMade = shared.element(
+        q.rFonts, {{q.slots[0], v}, {q.slots[1], v}, {q.slots[2], v}, {q.slots[3], v}});
+  }
+  const pugi::xml_node rPrMade = shared.element(n.rPr.c_str());
+  if (size) {
+    q.szMade = shared.element(q.sz, {{q.val, size->v}});
+    q.szCsMade = shared.element(q.szCs, {{q.val, size->v}});
+  }
   RunPropsIndex props(n);
   auto edit = [&](pugi::xml_node p, pugi::xml_node run, pugi::xml_node rPr) {
     props.reset(rPr);
@@ -475,7 +511,7 @@ void Font::apply(const FontChanges& c) {
       while (p && !n.is(p, "p"))
         p = p.parent();
     }
-    edit(p, run, runProps(run, n));
+    edit(p, run, runProps(run, n, rPrMade));
   }
   for (ParaRec* m : marks)
     edit(m->p, pugi::xml_node(), markProps(m->p, n));

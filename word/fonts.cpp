@@ -162,23 +162,34 @@ std::string writeFontConfig(const std::string& folder) {
   return writeText(wrapper, text) ? wrapper : std::string();
 }
 
-std::vector<FontMatch> matchFonts(const std::vector<std::string>& names) {
-  std::vector<FontMatch> matches;
-  // A private folder for the configuration files of this call.
-  base::TempFolder scratch("quillfold-fc");
+struct FontMatcher::Config {
+  base::TempFolder scratch{"quillfold-fc"}; // a private folder for the configuration files
   std::unique_ptr<FcConfig, ConfigDeleter> config;
-  if (!scratch.path().empty()) {
-    const std::string file = writeFontConfig(scratch.path());
-    config.reset(FcConfigCreate());
-    if (file.empty() || !config ||
-        !FcConfigParseAndLoad(config.get(), reinterpret_cast<const FcChar8*>(file.c_str()),
-                              FcTrue) ||
-        !FcConfigBuildFonts(config.get()))
-      config.reset();
-  }
+};
+
+FontMatcher::FontMatcher() : config_(std::make_unique<Config>()) {
+  if (config_->scratch.path().empty())
+    return;
+  const std::string file = writeFontConfig(config_->scratch.path());
+  config_->config.reset(FcConfigCreate());
+  if (file.empty() || !config_->config ||
+      !FcConfigParseAndLoad(config_->config.get(), reinterpret_cast<const FcChar8*>(file.c_str()),
+                            FcTrue) ||
+      !FcConfigBuildFonts(config_->config.get()))
+    config_->config.reset();
+}
+
+FontMatcher::~FontMatcher() = default;
+
+std::vector<FontMatch> FontMatcher::match(const std::vector<std::string>& names) const {
+  std::vector<FontMatch> matches;
   for (const auto& name : names)
-    matches.push_back(matchIn(config.get(), name));
+    matches.push_back(matchIn(config_->config.get(), name));
   return matches;
+}
+
+std::vector<FontMatch> matchFonts(const std::vector<std::string>& names) {
+  return FontMatcher().match(names);
 }
 
 std::set<std::string> fontsUsedIn(Package& package) {
@@ -207,7 +218,10 @@ std::set<std::string> fontsUsedIn(Package& package) {
     }
     if (!doc)
       continue;
-    for (const auto& hit : doc->select_nodes("//*[local-name()='rFonts']"))
+    // From the root element: what lies beside it (the templates of shared strings) is no
+    // content.
+    for (const auto& hit :
+         doc->document_element().select_nodes("descendant-or-self::*[local-name()='rFonts']"))
       for (const char* attr : {"w:ascii", "w:hAnsi", "w:eastAsia", "w:cs"}) {
         std::string value = hit.node().attribute(attr).value();
         if (!value.empty())
@@ -221,7 +235,7 @@ std::set<std::string> fontsUsedIn(Document& doc) {
   return fontsUsedIn(packageOf(doc));
 }
 
-std::string standInNotice(const std::set<std::string>& usedNames) {
+std::string standInNotice(const std::set<std::string>& usedNames, const FontMatcher& matcher) {
   std::vector<std::string> asked;
   for (const auto& name : officialFontNames())
     if (usedNames.count(name))
@@ -229,7 +243,7 @@ std::string standInNotice(const std::set<std::string>& usedNames) {
   if (asked.empty())
     return {};
   std::string items;
-  for (const auto& m : matchFonts(asked)) {
+  for (const auto& m : matcher.match(asked)) {
     if (m.installed)
       continue;
     if (!items.empty())
@@ -238,6 +252,13 @@ std::string standInNotice(const std::set<std::string>& usedNames) {
                        m.family.empty() ? std::string(msg::kFontNoFace) : m.family);
   }
   return items.empty() ? std::string() : msg::text(msg::kFontStandIns, items);
+}
+
+std::string standInNotice(const std::set<std::string>& usedNames) {
+  for (const auto& name : officialFontNames())
+    if (usedNames.count(name))
+      return standInNotice(usedNames, FontMatcher());
+  return {};
 }
 
 } // namespace word

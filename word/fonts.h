@@ -7,6 +7,7 @@
 // which face a name gets here (matchFonts), for `quillfold fonts`, the window's help page and
 // the batch's notice about stand-ins.
 
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -44,6 +45,22 @@ struct FontMatch {
 // reported as not installed with an empty family.
 std::vector<FontMatch> matchFonts(const std::vector<std::string>& names);
 
+// matchFonts in two halves: the constructor builds the configuration (the costly half: it reads
+// the configuration files and the font caches), match() resolves names under it. For a caller
+// that can build it ahead of time, on another thread, and match only once it knows the names.
+class FontMatcher {
+public:
+  FontMatcher();
+  ~FontMatcher();
+  FontMatcher(const FontMatcher&) = delete;
+  FontMatcher& operator=(const FontMatcher&) = delete;
+  std::vector<FontMatch> match(const std::vector<std::string>& names) const;
+
+private:
+  struct Config;
+  std::unique_ptr<Config> config_;
+};
+
 // The font names the text of a package asks for: w:rFonts (ascii, hAnsi, eastAsia, cs) in the
 // main story, styles, numbering, headers, footers, footnotes and endnotes.
 std::set<std::string> fontsUsedIn(Package& package);
@@ -52,5 +69,7 @@ std::set<std::string> fontsUsedIn(Document& doc);
 // The notice for a batch whose documents ask for official names that are not installed, naming
 // the face that stands in for each; "" when every official name used is installed.
 std::string standInNotice(const std::set<std::string>& usedNames);
+// The same under a configuration built ahead of time.
+std::string standInNotice(const std::set<std::string>& usedNames, const FontMatcher& matcher);
 
 } // namespace word

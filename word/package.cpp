@@ -24,6 +24,7 @@
 #include "base/system_error.h"
 #include "base/utf8.h"
 #include "word/error.h"
+#include "word/internal/shared_xml.h"
 #include "word/internal/xmlns.h"
 
 namespace word {
@@ -896,6 +897,8 @@ private:
 
 void serializeTo(const pugi::xml_document& doc, pugi::xml_writer& out) {
   for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling()) {
+    if (isSharedXmlHolder(c))
+      continue; // templates of shared strings, not content
     c.print(out, "", pugi::format_raw, pugi::encoding_utf8);
     // Word puts a line break between the declaration and the root element.
     if (c.type() == pugi::node_declaration)

@@ -16,6 +16,7 @@
 
 #include "base/messages.h"
 #include "word/document.h"
+#include "word/internal/shared_xml.h"
 #include "word/internal/story.h"
 #include "word/internal/styles.h"
 #include "word/internal/xmlns.h"
@@ -243,8 +244,28 @@ struct Compiled {
     }
   }
 
+  // Templates of what applyTo() writes, from the document's shared strings: per element, the
+  // element and then the value of each attribute it sets (empty handles where there are none).
+  struct Made {
+    SharedXml* shared = nullptr;
+    std::vector<pugi::xml_node> elements;
+    std::vector<std::vector<pugi::xml_attribute>> attrs;
+  };
+  Made templates(SharedXml& shared) const {
+    Made m{&shared, {}, {}};
+    for (const Element& e : elements) {
+      m.elements.push_back(shared.element(e.qname.c_str()));
+      auto& list = m.attrs.emplace_back();
+      for (const Attr& a : e.attrs)
+        list.push_back(a.action == Action::Remove
+                           ? pugi::xml_attribute()
+                           : shared.attribute(a.qname.c_str(), a.value.c_str()));
+    }
+    return m;
+  }
+
   // `styles` is consulted only when a value might be left out.
-  void applyTo(pugi::xml_node pPr, const WNames& n, StyleMentions& styles) const {
+  void applyTo(pugi::xml_node pPr, const WNames& n, StyleMentions& styles, const Made& made) const {
     std::array<pugi::xml_node, kSlots> slot{};
     for (pugi::xml_node c = pPr.first_child(); c; c = c.next_sibling()) {
       int r = rankOf(n.localOf(c));
@@ -258,7 +279,8 @@ struct Compiled {
       if (slot[static_cast<size_t>(rankOf("numPr"))])
         inherited |= indentGroupBits();
     }
-    for (const Element& e : elements) {
+    for (size_t ei = 0; ei < elements.size(); ++ei) {
+      const Element& e = elements[ei];
       pugi::xml_node& node = slot[static_cast<size_t>(e.rank)];
       if (!node) {
         if (e.defaultValue && !(inherited & elementBit(e.rank)))
@@ -278,10 +300,14 @@ struct Compiled {
         pugi::xml_node before;
         for (int r = e.rank + 1; r < kSlots && !before; ++r)
           before = slot[static_cast<size_t>(r)];
-        node = before ? pPr.insert_child_before(e.qname.c_str(), before)
-                      : pPr.append_child(e.qname.c_str());
+        if (pugi::xml_node t = made.elements[ei])
+          node = before ? pPr.insert_copy_before(t, before) : pPr.append_copy(t);
+        else
+          node = before ? pPr.insert_child_before(e.qname.c_str(), before)
+                        : pPr.append_child(e.qname.c_str());
       }
-      for (const Attr& a : e.attrs) {
+      for (size_t ai = 0; ai < e.attrs.size(); ++ai) {
+        const Attr& a = e.attrs[ai];
         pugi::xml_attribute x = node.attribute(a.qname.c_str());
         switch (a.action) {
         case Action::Remove:
@@ -295,6 +321,16 @@ struct Compiled {
         case Action::Set:
           if (!x && a.zeroGroup >= 0 && !(inherited & groupBit(a.zeroGroup)))
             break;
+          if (pugi::xml_attribute t = made.attrs[ei][ai]) {
+            // The shared value, in the attribute's place when there is one.
+            if (!x)
+              node.append_copy(t);
+            else if (std::strcmp(x.value(), t.value()) != 0) {
+              node.insert_copy_after(t, x);
+              node.remove_attribute(x);
+            }
+            break;
+          }
           if (!x)
             x = node.append_attribute(a.qname.c_str());
           x.set_value(a.value.c_str());
@@ -336,8 +372,10 @@ struct ParagraphFormatChanges {
     const WNames& n = st->names();
     const Compiled& c = compiledFor(n);
     StyleMentions styles(*st->document());
+    SharedXml shared(st->root());
+    const Compiled::Made made = c.templates(shared);
     for (pugi::xml_node pPr : f.pPrs())
-      c.applyTo(pPr, n, styles);
+      c.applyTo(pPr, n, styles, made);
     st->touch();
   }
 };
@@ -418,9 +456,10 @@ void ParagraphFormat::setAlignment(int wdAlign) {
     throw DocumentError(msg::kAlignmentInvalid);
   if (!range_->story())
     return;
+  SharedXml shared(range_->story()->root());
   for (pugi::xml_node pPr : pPrs()) {
     const WNames& n = range_->story()->names();
-    setAttr(ensureChild(pPr, "jc", n), "val", kJc[wdAlign], n);
+    setSharedAttribute(shared, ensureChild(pPr, "jc", n), n.q("val"), kJc[wdAlign]);
   }
   range_->story()->touch();
 }

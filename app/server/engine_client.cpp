@@ -33,8 +33,9 @@ std::string errnoText(int error) {
   return msg::systemError(error);
 }
 
-// Waits for the child to end, up to `limit`; true when it has ended (and was reaped).
-bool reap(pid_t pid, int& status, std::chrono::milliseconds limit) {
+// Waits for the child to end, up to `limit`; true when it has ended (and was reaped). With the
+// child's process descriptor the wait sleeps until it ends; without one it looks every 5 ms.
+bool reap(pid_t pid, int& status, std::chrono::milliseconds limit, int pidFd = -1) {
   auto deadline = Clock::now() + limit;
   for (;;) {
     pid_t got = ::waitpid(pid, &status, WNOHANG);
@@ -42,9 +43,15 @@ bool reap(pid_t pid, int& status, std::chrono::milliseconds limit) {
       return true;
     if (got < 0 && errno != EINTR)
       return true; // not our child any more: nothing left to wait for
-    if (Clock::now() >= deadline)
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    if (left.count() <= 0)
       return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (pidFd >= 0) {
+      pollfd p{pidFd, POLLIN, 0};
+      ::poll(&p, 1, static_cast<int>(left.count()));
+    } else {
+      std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(5)));
+    }
   }
 }
 
@@ -119,6 +126,10 @@ bool EngineClient::reapIfExited() {
 }
 
 bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) {
+  return launch(error) && awaitReady(error, timeout);
+}
+
+bool EngineClient::launch(std::string& error) {
   if (pid_ > 0) {
     // A server that ended while idle is noticed here, before a batch is handed to it.
     if (!reapIfExited())
@@ -153,6 +164,8 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
   }
   pid_ = pid;
   fd_ = sv[0];
+  announced_ = false;
+  helpersMayRun_ = true;
   input_.clear();
   eof_ = false;
   exited_ = false;
@@ -173,8 +186,20 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
       ::epoll_ctl(set, EPOLL_CTL_ADD, pidFd_, &exited);
     }
   }
-  int watched = set >= 0 ? set : fd_;
+  readySet_ = set;
+  return true;
+}
 
+bool EngineClient::awaitReady(std::string& error, std::chrono::milliseconds timeout) {
+  if (pid_ <= 0) {
+    error = msg::text(msg::kClientExitedAtStart, program_, describeExit());
+    return false;
+  }
+  if (announced_)
+    return true;
+  const int set = readySet_;
+  readySet_ = -1;
+  int watched = set >= 0 ? set : fd_;
   // The server announces itself before it reads anything.
   auto deadline = Clock::now() + timeout;
   for (;;) {
@@ -214,6 +239,7 @@ bool EngineClient::start(std::string& error, std::chrono::milliseconds timeout) 
     if (n > 0)
       readAvailable();
   }
+  announced_ = true;
   setWatched(watched);
   return true;
 }
@@ -419,6 +445,10 @@ std::string EngineClient::describeExit() const {
 }
 
 void EngineClient::closeServer(bool kill) {
+  if (readySet_ >= 0) {
+    ::close(readySet_);
+    readySet_ = -1;
+  }
   if (watchFd_ >= 0 && watchFd_ != fd_)
     ::close(watchFd_);
   if (watchFd_ >= 0 || fd_ >= 0)
@@ -427,23 +457,19 @@ void EngineClient::closeServer(bool kill) {
     ::close(fd_);
     fd_ = -1;
   }
-  if (pidFd_ >= 0) {
-    ::close(pidFd_);
-    pidFd_ = -1;
-  }
   if (pid_ > 0) {
     // Forgotten before it is reaped: its number may be given to another process after.
     base::interrupt::forgetGroup(pid_);
     int status = 0;
     bool ended = false;
     if (!kill)
-      ended = reap(pid_, status, std::chrono::milliseconds(2000));
+      ended = reap(pid_, status, std::chrono::milliseconds(2000), pidFd_);
     if (!ended) {
       ::kill(pid_, SIGTERM);
-      ended = reap(pid_, status, std::chrono::milliseconds(1000));
+      ended = reap(pid_, status, std::chrono::milliseconds(1000), pidFd_);
       if (!ended) {
         ::kill(pid_, SIGKILL);
-        ended = reap(pid_, status, std::chrono::milliseconds(5000));
+        ended = reap(pid_, status, std::chrono::milliseconds(5000), pidFd_);
       }
     }
     if (ended) {
@@ -452,10 +478,19 @@ void EngineClient::closeServer(bool kill) {
     }
     pid_ = -1;
   }
+  if (pidFd_ >= 0) {
+    ::close(pidFd_);
+    pidFd_ = -1;
+  }
   input_.clear();
   eof_ = false;
-  // Whatever the server had started (LibreOffice) goes with it.
-  endMarkedProcesses(marker_);
+  quitSent_ = false;
+  // Whatever the server had started (LibreOffice) goes with it. Once swept after the server has
+  // ended, nothing carries the marker any more: a later close has nothing to look for.
+  if (helpersMayRun_) {
+    endMarkedProcesses(marker_);
+    helpersMayRun_ = false;
+  }
 }
 
 void EngineClient::serverGone() {
@@ -520,18 +555,23 @@ void EngineClient::waitForBatch() {
   }
 }
 
-void EngineClient::stop(std::chrono::milliseconds grace) {
-  if (pid_ > 0 && fd_ >= 0 && !busy_) {
+void EngineClient::askToQuit() {
+  if (pid_ > 0 && fd_ >= 0 && !busy_ && !quitSent_) {
     Request quit;
     quit.op = Request::Op::Quit;
-    if (sendAll(protocol::encode(quit))) {
-      base::interrupt::forgetGroup(pid_);
-      int status = 0;
-      if (reap(pid_, status, grace)) {
-        exitStatus_ = status;
-        exited_ = true;
-        pid_ = -1;
-      }
+    quitSent_ = sendAll(protocol::encode(quit));
+  }
+}
+
+void EngineClient::stop(std::chrono::milliseconds grace) {
+  askToQuit();
+  if (pid_ > 0 && quitSent_) {
+    base::interrupt::forgetGroup(pid_);
+    int status = 0;
+    if (reap(pid_, status, grace, pidFd_)) {
+      exitStatus_ = status;
+      exited_ = true;
+      pid_ = -1;
     }
   }
   busy_ = false;

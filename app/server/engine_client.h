@@ -72,6 +72,12 @@ public:
   // when it could not be started.
   bool start(std::string& error,
              std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
+  // start() in two halves, so that several servers start at once: launch() starts the program
+  // (false, with `error`, when it could not be started) and returns at once; awaitReady() waits
+  // for it to announce itself. Both return true at once for a server that already runs.
+  bool launch(std::string& error);
+  bool awaitReady(std::string& error,
+                  std::chrono::milliseconds timeout = std::chrono::milliseconds(15000));
   bool running() const { return pid_ > 0; }
   pid_t serverPid() const { return pid_; }
   const std::string& serverProgram() const { return program_; }
@@ -107,6 +113,9 @@ public:
   // Ends the server: asks it to quit, waits up to `grace` when it is idle, then kills it and
   // every process carrying the marker. Called by the destructor.
   void stop(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
+  // The first half of stop(): asks an idle server to quit and returns at once, so that several
+  // servers end at the same time; stop() then only waits.
+  void askToQuit();
 
 private:
   void setWatched(int fd);
@@ -128,10 +137,15 @@ private:
   std::function<std::string()> resolve_;
 
   pid_t pid_ = -1;
-  int fd_ = -1;      // the socket to the server
-  int pidFd_ = -1;   // readable once the server has ended (also when a program it started
-                     // still holds the other end of the socket)
-  int watchFd_ = -1; // an epoll set of both, for the caller to watch
+  int fd_ = -1;                // the socket to the server
+  int pidFd_ = -1;             // readable once the server has ended (also when a program it started
+                               // still holds the other end of the socket)
+  int watchFd_ = -1;           // an epoll set of both, for the caller to watch
+  int readySet_ = -1;          // that set between launch() and awaitReady()
+  bool announced_ = false;     // the running server has said it is ready
+  bool quitSent_ = false;      // the running server has been asked to quit
+  bool helpersMayRun_ = false; // processes with the marker may exist (a server ran since the
+                               // last sweep)
   int exitStatus_ = 0;
   bool exited_ = false; // exitStatus_ holds the status of the last server
   std::string input_;

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <charconv>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <optional>
 #include <poll.h>
@@ -166,13 +167,26 @@ void EnginePool::setProgramResolver(std::function<std::string()> resolve) {
 }
 
 bool EnginePool::start(std::string& error) {
-  bool any = false;
+  return startServers(slots_.size(), error);
+}
+
+bool EnginePool::startServers(std::size_t count, std::string& error) {
+  // All are launched first and then awaited: the servers start at the same time.
+  count = std::min(count, slots_.size());
+  std::vector<bool> launched(count, false);
   std::string first;
-  for (Slot& slot : slots_) {
+  for (std::size_t i = 0; i < count; ++i) {
     std::string why;
-    if (slot.client->start(why))
+    launched[i] = slots_[i].client->launch(why);
+    if (!launched[i] && first.empty())
+      first = why;
+  }
+  bool any = false;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::string why;
+    if (launched[i] && slots_[i].client->awaitReady(why))
       any = true;
-    else if (first.empty())
+    else if (launched[i] && first.empty())
       first = why;
   }
   if (!any)
@@ -227,6 +241,14 @@ bool EnginePool::beginBatch(const EngineBatch& batch, std::string& error) {
     slot.broken = false;
   }
   busy_ = true;
+  // The servers this batch can use start together; one that fails to start is retried, and
+  // its failure reported, when a unit is handed to it.
+  std::string ignored;
+  startServers(std::min(slots_.size(), units_.size()), ignored);
+  // The font configuration the notice at the batch's end asks is built while the batch runs,
+  // not after it. (Installed fonts may change between batches: built anew for each.)
+  fontMatcher_ =
+      std::async(std::launch::async, [] { return std::make_unique<word::FontMatcher>(); });
   assignUnits();
   bool running = false;
   for (const Slot& slot : slots_)
@@ -394,7 +416,15 @@ void EnginePool::buildEnd() {
   end_.insert(end_.end(), batchEvents_.begin(), batchEvents_.end());
   const std::string total = std::to_string(batch_.files.size());
   if (!fonts_.empty()) {
-    const std::string standIns = word::standInNotice(fonts_);
+    std::unique_ptr<word::FontMatcher> matcher;
+    try {
+      if (fontMatcher_.valid())
+        matcher = fontMatcher_.get();
+    } catch (...) {
+      // Built again below.
+    }
+    const std::string standIns =
+        matcher ? word::standInNotice(fonts_, *matcher) : word::standInNotice(fonts_);
     if (!standIns.empty()) {
       Event e;
       e.msgId = "3";
@@ -484,10 +514,13 @@ void EnginePool::waitForBatch() {
 void EnginePool::stop(std::chrono::milliseconds grace) {
   busy_ = false;
   ++generation_;
+  // All are asked first, then each is waited for: the servers end at the same time.
   for (Slot& slot : slots_) {
     slot.unit = -1;
-    slot.client->stop(grace);
+    slot.client->askToQuit();
   }
+  for (Slot& slot : slots_)
+    slot.client->stop(grace);
 }
 
 } // namespace app

@@ -27,6 +27,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <future>
 #include <memory>
 #include <set>
 #include <string>
@@ -34,6 +35,7 @@
 #include <vector>
 
 #include "app/server/engine_client.h"
+#include "word/fonts.h"
 
 namespace app {
 
@@ -102,6 +104,7 @@ private:
     bool broken = false; // could not take a unit in this batch
   };
 
+  bool startServers(std::size_t count, std::string& error);
   void watch(std::size_t slot, int fd);
   void onMessage(std::size_t slot, const std::string& msgId, const std::string& msg,
                  const std::string& cur, const std::string& all, const std::string& name);
@@ -136,7 +139,8 @@ private:
   std::vector<std::pair<std::size_t, Event>> tailMessages_, tailErrors_;
   std::vector<Event> batchEvents_; // about no document of the batch
   std::set<std::string> fonts_;
-  bool batchEndSeen_ = false;    // a server's Message "101" arrived
+  std::future<std::unique_ptr<word::FontMatcher>> fontMatcher_; // built as the batch begins
+  bool batchEndSeen_ = false;                                   // a server's Message "101" arrived
   bool batchEndCounted_ = false; // one of them counted documents (else "0", as for a bad mode)
   std::string batchEndText_;
   std::string lastStartError_;

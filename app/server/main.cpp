@@ -3,6 +3,7 @@
 // crashes the engine ends only this process; the caller reports it and starts a new one.
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,6 +26,9 @@ int main(int argc, char** argv) {
     std::fputs(usage.c_str(), help ? stdout : stderr);
     return help ? 0 : 2;
   }
+  // Without TZ the C library reads /etc/localtime again at every local-time conversion, and the
+  // zip library makes dozens per document; naming that same file keeps the one it has read.
+  ::setenv("TZ", ":/etc/localtime", 0);
   // SIGTERM (the window ending a busy server), SIGINT and SIGHUP end LibreOffice and remove
   // temporary and partial files before the server exits 143, 130 or 129.
   base::interrupt::installInterruptHandling(client ? [](int, const std::vector<std::string>&) {}

@@ -155,6 +155,9 @@ std::vector<pid_t> processesWithMarker(const std::string& marker) {
 
 int endMarkedProcesses(const std::string& marker, std::chrono::milliseconds grace) {
   std::vector<pid_t> pids = processesWithMarker(marker);
+  // Only a marked process can start another marked one: when none was found, none is left.
+  if (pids.empty())
+    return 0;
   for (pid_t pid : pids)
     ::kill(pid, SIGTERM);
   auto reapChild = [](pid_t pid) {

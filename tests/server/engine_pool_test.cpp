@@ -2,6 +2,7 @@
 // gets the events as from one server (against the stand-in, which can be slow or crash on
 // purpose) while the servers share the work.
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -267,6 +268,50 @@ TEST(EnginePoolStart, EveryServerStartsAndEachHasItsOwnMarker) {
   const std::vector<std::string> markers = pool.markers();
   for (std::size_t i = 0; i < 3; ++i)
     EXPECT_EQ(app::processesWithMarker(markers[i]), std::vector<pid_t>{pids[i]}) << i;
+}
+
+// The servers start at the same time, not one after the other's start-up: each stand-in waits,
+// before it announces itself, until the others have been started too.
+TEST(EnginePoolStart, TheServersStartTogether) {
+  for (const bool batch : {false, true}) {
+    SCOPED_TRACE(batch ? "beginBatch" : "start");
+    TempFolder meet;
+    ScopedEnv folder("QF_FAKE_MEET", meet.path().string());
+    ScopedEnv count("QF_FAKE_MEET_COUNT", "3");
+    Recorder rec;
+    app::EnginePool pool(QF_FAKE_ENGINE, rec.callbacks(), 3);
+    std::string error;
+    if (batch) {
+      ASSERT_TRUE(pool.beginBatch(fakeBatch({"a.docx", "b.docx", "c.docx", "d.docx"}), error));
+      pool.waitForBatch();
+      EXPECT_EQ(rec.count("END"), 1);
+    } else {
+      ASSERT_TRUE(pool.start(error)) << error;
+    }
+    std::vector<std::string> alone;
+    for (const auto& entry : std::filesystem::directory_iterator(meet.path()))
+      if (entry.path().filename().string().rfind("alone-", 0) == 0)
+        alone.push_back(entry.path().filename().string());
+    EXPECT_TRUE(alone.empty()) << alone.front();
+  }
+}
+
+// Asked to stop together, idle servers all end, and the pool starts new ones for the next batch.
+TEST(EnginePoolStop, IdleServersEndTogetherAndNewOnesServeTheNextBatch) {
+  Recorder rec;
+  app::EnginePool pool(QF_FAKE_ENGINE, rec.callbacks(), 3);
+  std::string error;
+  ASSERT_TRUE(pool.start(error)) << error;
+  const std::vector<pid_t> pids = pool.serverPids();
+  const std::vector<std::string> markers = pool.markers();
+  pool.stop();
+  for (std::size_t i = 0; i < pids.size(); ++i) {
+    EXPECT_FALSE(pids[i] > 0 && ::kill(pids[i], 0) == 0) << pids[i];
+    EXPECT_TRUE(app::processesWithMarker(markers[i]).empty()) << i;
+  }
+  ASSERT_TRUE(pool.beginBatch(fakeBatch({"a.docx", "b.docx"}), error)) << error;
+  pool.waitForBatch();
+  EXPECT_EQ(rec.count("END"), 1);
 }
 
 TEST(EnginePoolStop, StoppingDuringABatchEndsEveryServer) {

@@ -335,11 +335,16 @@ TEST(BatchLegacy, SourcesConvertAheadAndOutputsExportOncePerFormatEachWithItsRes
     EXPECT_NE(qftest::readFile(d / "out/c.ott").find("application/vnd.oasis.opendocument.text"),
               std::string::npos);
     EXPECT_TRUE(batch.flush().empty()) << "flushed outputs are forgotten";
-    // What stays in the temporary folder until the batch ends: the converted source alone.
+    // What stays in the temporary folder until the batch ends: the converted source and the
+    // LibreOffice profile its starts hand on (one: the starts ran one after another).
     std::set<std::string> left;
     for (const auto& entry : fs::directory_iterator(temp))
       left.insert(entry.path().filename().string());
-    EXPECT_EQ(left, (std::set<std::string>{"in-1.docx"}));
+    EXPECT_EQ(left, (std::set<std::string>{"in-1.docx", "profiles"}));
+    std::size_t profiles = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(fs::path(temp) / "profiles"))
+      ++profiles;
+    EXPECT_EQ(profiles, 1u);
   }
   EXPECT_FALSE(fs::exists(temp));
 }

@@ -178,6 +178,61 @@ TEST_F(Convert, ParallelStartsRunAtOnceAndShareTheInputs) {
   }
 }
 
+TEST_F(Convert, AProfileIsHandedOnOnlyFromAStartThatEndedWell) {
+  // A stand-in for soffice that notes whether its profile was set up by an earlier start (a
+  // mark it leaves there), and fails when asked to by a file in `control`.
+  const fs::path control = dir_ / "control", log = dir_ / "profiles.log";
+  fs::create_directories(control);
+  auto fake =
+      write("profile-soffice",
+            "#!/bin/sh\n"
+            "out=''; profile=''\n"
+            "for a in \"$@\"; do case \"$a\" in\n"
+            "  -env:UserInstallation=file://*) profile=\"${a#-env:UserInstallation=file://}\" ;;\n"
+            "esac; done\n"
+            "if [ -e \"$profile/mark\" ]; then echo kept >> '" +
+                log.string() + "'; else echo new >> '" + log.string() +
+                "'; fi\n"
+                "mkdir -p \"$profile\" && touch \"$profile/mark\"\n"
+                "if [ -e '" +
+                control.string() + "/fail' ]; then rm '" + control.string() +
+                "/fail'; exit 1; fi\n"
+                "while [ $# -gt 0 ]; do\n"
+                "  case \"$1\" in\n"
+                "    --outdir) out=\"$2\"; shift ;;\n"
+                "    */f*.rtf) n=$(basename \"$1\" .rtf); printf 'PK\\003\\004x' > "
+                "\"$out/$n.docx\" ;;\n"
+                "  esac\n"
+                "  shift\n"
+                "done\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  const fs::path in = write("in/a.rtf", rtf("text\\par"));
+  auto start = [&](const std::string& shelf, bool fail) {
+    if (fail)
+      std::ofstream(control / "fail") << "\n";
+    std::vector<ConversionJob> jobs{job(in, "out.docx")};
+    word::ConvertOptions options;
+    options.soffice = fake.string();
+    options.profileShelf = shelf;
+    word::convertFiles(jobs, options);
+    EXPECT_EQ(jobs[0].ok, !fail) << jobs[0].error;
+  };
+  const fs::path shelf = dir_ / "shelf";
+  fs::create_directories(shelf);
+  start("", false);             // no shelf: nothing is kept
+  start(shelf.string(), false); // a new profile, kept
+  start(shelf.string(), false); // the kept one
+  start(shelf.string(), true);  // the kept one again; it failed, so it is not kept
+  start(shelf.string(), false); // a new one
+  start("", false);             // no shelf: a new one
+  const std::string seen = readFile(log);
+  EXPECT_EQ(seen, "new\nnew\nkept\nkept\nnew\nnew\n");
+  std::size_t kept = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(shelf))
+    ++kept;
+  EXPECT_EQ(kept, 1u);
+}
+
 TEST_F(Convert, GeneratedDocumentRoundTripsThroughDocAndPdf) {
   auto source = dir_ / "source.docx";
   word::makeTextPackage({"往返测试", "second\tline", "<&>"})->save(source.string());

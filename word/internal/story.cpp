@@ -237,6 +237,15 @@ void Story::invalidateAll() {
   marksValid_ = false;
 }
 
+void Story::releaseText() {
+  for (auto& r : owned_) {
+    r->textValid = false;
+    std::u32string().swap(r->text);
+    std::vector<Seg>().swap(r->segs);
+    std::vector<FieldSpan>().swap(r->fields);
+  }
+}
+
 int Story::count() {
   if (!built_)
     rebuild();

@@ -140,6 +140,9 @@ public:
   void setKnownShapeId(long id) { shapeId_ = id; }
   // Forgets cached text and index after outside changes to the XML.
   void invalidateAll();
+  // Frees the paragraphs' cached text (made again when asked for): for a document whose edits
+  // are done, whose text need not be held while its census is taken and it is written.
+  void releaseText();
   void invalidateText(ParaRec* rec);
 
 private:

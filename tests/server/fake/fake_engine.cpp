@@ -9,6 +9,9 @@
 //   - QF_FAKE_MAINS=path appends a line "<pid> <name> <name>…" for every Main;
 //   - QF_FAKE_EXIT_AFTER_READY=1 ends right after Ready; QF_FAKE_GARBAGE=1 starts with a line
 //     that is not Ready.
+//   - QF_FAKE_MEET=folder: before Ready, the server leaves a file in that folder and waits (up
+//     to 3 s) until QF_FAKE_MEET_COUNT servers have; one that waited in vain also leaves a
+//     file "alone-<pid>" there.
 // Every document gets a Message "2" "模式 <run mode>", then a Written event naming
 // <DocOutLocation>/<name>, before its "100". A document named "字体-<font>.docx" asks for the
 // font <font>: MainDone lists it. A setWholeBatch request is logged like the others.
@@ -17,6 +20,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -71,7 +75,25 @@ void startOrphan() {
 
 } // namespace
 
+// QF_FAKE_MEET: waits for the other servers of a pool to have started too.
+void meetTheOthers(const std::string& folder) {
+  const char* countText = std::getenv("QF_FAKE_MEET_COUNT");
+  const long count = countText ? std::strtol(countText, nullptr, 10) : 2;
+  std::ofstream(folder + "/started-" + std::to_string(::getpid())) << "\n";
+  for (int i = 0; i < 300; ++i) {
+    long started = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+      started += entry.path().filename().string().rfind("started-", 0) == 0;
+    if (started >= count)
+      return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::ofstream(folder + "/alone-" + std::to_string(::getpid())) << "\n";
+}
+
 int main() {
+  if (const char* folder = std::getenv("QF_FAKE_MEET"))
+    meetTheOthers(folder);
   if (std::getenv("QF_FAKE_GARBAGE")) {
     std::puts("hello");
     std::fflush(stdout);
