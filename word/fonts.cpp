@@ -11,6 +11,7 @@
 
 #include "base/messages.h"
 #include "base/temp_folder.h"
+#include "base/xml_escape.h"
 #include "word/fontconfig_data.h"
 #include "word/internal/access.h"
 #include "word/package.h"
@@ -20,27 +21,6 @@ namespace word {
 namespace fs = std::filesystem;
 
 namespace {
-
-// Characters that must not appear raw in an XML text node.
-std::string xmlEscape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    default:
-      out.push_back(c);
-    }
-  }
-  return out;
-}
 
 std::string programFolder() {
   std::error_code ec;
@@ -153,10 +133,10 @@ std::string writeFontConfig(const std::string& folder) {
                            "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
                            "<fontconfig>\n"
                            "  <include ignore_missing=\"yes\">" +
-                           xmlEscape(systemFontConfig()) +
+                           base::xmlEscaped(systemFontConfig()) +
                            "</include>\n"
                            "  <include ignore_missing=\"yes\">" +
-                           xmlEscape(ours) +
+                           base::xmlEscaped(ours) +
                            "</include>\n"
                            "</fontconfig>\n";
   return writeText(wrapper, text) ? wrapper : std::string();

@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "base/messages.h"
+#include "base/xml_escape.h"
 #include "word/internal/access.h"
 #include "word/internal/parts.h"
 #include "word/internal/sections.h"
@@ -142,18 +143,7 @@ std::pair<std::string, std::string> createPart(Document& doc, bool header,
         "\" xmlns:v=\"" + kVmlNs + "\" xmlns:o=\"" + kOfficeNs + "\" xmlns:w10=\"" + kWordVmlNs +
         "\"><w:p>";
     if (!style.empty()) {
-      std::string escaped;
-      for (char c : style) {
-        if (c == '"')
-          escaped += "&quot;";
-        else if (c == '&')
-          escaped += "&amp;";
-        else if (c == '<')
-          escaped += "&lt;";
-        else
-          escaped += c;
-      }
-      xml += "<w:pPr><w:pStyle w:val=\"" + escaped + "\"/></w:pPr>";
+      xml += "<w:pPr><w:pStyle w:val=\"" + base::xmlEscaped(style) + "\"/></w:pPr>";
     }
     xml += std::string("</w:p></w:") + (header ? "hdr" : "ftr") + ">";
     pkg.setBytes(part, xml);

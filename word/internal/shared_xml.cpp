@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstring>
 
+#include "base/xml_escape.h"
+
 namespace word {
 
 namespace {
@@ -16,36 +18,6 @@ constexpr const char* kCarrier = "shared-attribute";
 // The holder's own attribute: a number no other holder had in this process, which tells a
 // document's holder from one at the same address after the first was freed.
 constexpr const char* kSerial = "n";
-
-void appendEscaped(std::string& out, std::string_view value) {
-  for (char c : value) {
-    switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    case '"':
-      out += "&quot;";
-      break;
-    case '\t':
-      out += "&#9;";
-      break;
-    case '\n':
-      out += "&#10;";
-      break;
-    case '\r':
-      out += "&#13;";
-      break;
-    default:
-      out += c;
-    }
-  }
-}
 
 void appendKeyPart(std::string& key, const char* s) {
   key += s;
@@ -162,7 +134,7 @@ SharedXml::element(const char* qname,
     xml += ' ';
     xml += name;
     xml += "=\"";
-    appendEscaped(xml, value);
+    base::appendXmlEscaped(xml, value);
     xml += '"';
   }
   xml += "/>";
@@ -188,7 +160,7 @@ pugi::xml_attribute SharedXml::attribute(const char* qname, const char* value) {
   xml += ' ';
   xml += qname;
   xml += "=\"";
-  appendEscaped(xml, value);
+  base::appendXmlEscaped(xml, value);
   xml += "\"/>";
   pugi::xml_node carrier = parse(xml);
   pugi::xml_attribute made = carrier.first_attribute();
