@@ -10,6 +10,7 @@
 #include <optional>
 #include <poll.h>
 #include <sys/epoll.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -247,8 +248,12 @@ bool EnginePool::beginBatch(const EngineBatch& batch, std::string& error) {
   startServers(std::min(slots_.size(), units_.size()), ignored);
   // The font configuration the notice at the batch's end asks is built while the batch runs,
   // not after it. (Installed fonts may change between batches: built anew for each.)
-  fontMatcher_ =
-      std::async(std::launch::async, [] { return std::make_unique<word::FontMatcher>(); });
+  try {
+    fontMatcher_ =
+        std::async(std::launch::async, [] { return std::make_unique<word::FontMatcher>(); });
+  } catch (const std::system_error&) {
+    fontMatcher_ = {}; // no thread to be had: the notice builds it at the end
+  }
   assignUnits();
   bool running = false;
   for (const Slot& slot : slots_)
