@@ -32,7 +32,7 @@ pugi::xml_node runProps(pugi::xml_node r, const WNames& n, pugi::xml_node made =
     return first;
   if (pugi::xml_node rPr = r.child(n.rPr.c_str()))
     return rPr;
-  return made ? r.prepend_copy(made) : r.prepend_child(n.rPr.c_str());
+  return insertMadeChild(r, made, n.rPr.c_str(), r.first_child());
 }
 
 // The run properties of a paragraph's mark (w:pPr/w:rPr), created when missing where
@@ -99,12 +99,11 @@ public:
       return c;
     for (size_t i = 0; i < kids_.size(); ++i)
       if (kids_[i].rank > rank) {
-        pugi::xml_node c = made ? rPr_.insert_copy_before(made, kids_[i].node)
-                                : rPr_.insert_child_before(qname, kids_[i].node);
+        pugi::xml_node c = insertMadeChild(rPr_, made, qname, kids_[i].node);
         kids_.insert(kids_.begin() + static_cast<std::ptrdiff_t>(i), {c, rank});
         return c;
       }
-    pugi::xml_node c = made ? rPr_.append_copy(made) : rPr_.append_child(qname);
+    pugi::xml_node c = insertMadeChild(rPr_, made, qname, {});
     kids_.push_back({c, rank});
     return c;
   }

@@ -300,11 +300,7 @@ struct Compiled {
         pugi::xml_node before;
         for (int r = e.rank + 1; r < kSlots && !before; ++r)
           before = slot[static_cast<size_t>(r)];
-        if (pugi::xml_node t = made.elements[ei])
-          node = before ? pPr.insert_copy_before(t, before) : pPr.append_copy(t);
-        else
-          node = before ? pPr.insert_child_before(e.qname.c_str(), before)
-                        : pPr.append_child(e.qname.c_str());
+        node = insertMadeChild(pPr, made.elements[ei], e.qname.c_str(), before);
       }
       for (size_t ai = 0; ai < e.attrs.size(); ++ai) {
         const Attr& a = e.attrs[ai];
@@ -322,13 +318,7 @@ struct Compiled {
           if (!x && a.zeroGroup >= 0 && !(inherited & groupBit(a.zeroGroup)))
             break;
           if (pugi::xml_attribute t = made.attrs[ei][ai]) {
-            // The shared value, in the attribute's place when there is one.
-            if (!x)
-              node.append_copy(t);
-            else if (std::strcmp(x.value(), t.value()) != 0) {
-              node.insert_copy_after(t, x);
-              node.remove_attribute(x);
-            }
+            placeSharedAttribute(node, x, t);
             break;
           }
           if (!x)

@@ -172,11 +172,22 @@ pugi::xml_attribute SharedXml::attribute(const char* qname, const char* value) {
   return made;
 }
 
-pugi::xml_node insertSharedChild(SharedXml& shared, pugi::xml_node parent, const char* qname,
-                                 pugi::xml_node before) {
-  if (pugi::xml_node t = shared.element(qname))
-    return before ? parent.insert_copy_before(t, before) : parent.append_copy(t);
+pugi::xml_node insertMadeChild(pugi::xml_node parent, pugi::xml_node made, const char* qname,
+                               pugi::xml_node before) {
+  if (made)
+    return before ? parent.insert_copy_before(made, before) : parent.append_copy(made);
   return before ? parent.insert_child_before(qname, before) : parent.append_child(qname);
+}
+
+pugi::xml_attribute placeSharedAttribute(pugi::xml_node e, pugi::xml_attribute old,
+                                         pugi::xml_attribute made) {
+  if (!old)
+    return e.append_copy(made);
+  if (std::strcmp(old.value(), made.value()) == 0)
+    return old;
+  pugi::xml_attribute placed = e.insert_copy_after(made, old);
+  e.remove_attribute(old);
+  return placed;
 }
 
 pugi::xml_attribute setSharedAttribute(SharedXml& shared, pugi::xml_node e, const char* qname,
@@ -184,18 +195,12 @@ pugi::xml_attribute setSharedAttribute(SharedXml& shared, pugi::xml_node e, cons
   pugi::xml_attribute old = e.attribute(qname);
   if (old && std::strcmp(old.value(), value) == 0)
     return old;
-  pugi::xml_attribute t = shared.attribute(qname, value);
-  if (!t) {
-    if (!old)
-      old = e.append_attribute(qname);
-    old.set_value(value);
-    return old;
-  }
+  if (pugi::xml_attribute t = shared.attribute(qname, value))
+    return placeSharedAttribute(e, old, t);
   if (!old)
-    return e.append_copy(t);
-  pugi::xml_attribute made = e.insert_copy_after(t, old);
-  e.remove_attribute(old);
-  return made;
+    old = e.append_attribute(qname);
+  old.set_value(value);
+  return old;
 }
 
 } // namespace word

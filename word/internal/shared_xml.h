@@ -47,10 +47,15 @@ private:
   pugi::xml_node parse(const std::string& xml);
 };
 
-// `parent`'s new child `qname` placed before `before` (appended when `before` is empty), its
-// name shared through `shared` when it has a template.
-pugi::xml_node insertSharedChild(SharedXml& shared, pugi::xml_node parent, const char* qname,
-                                 pugi::xml_node before);
+// `parent`'s new child placed before `before` (appended when `before` is empty): a copy of the
+// template `made` (its strings shared), or a new element `qname` when there is no template.
+pugi::xml_node insertMadeChild(pugi::xml_node parent, pugi::xml_node made, const char* qname,
+                               pugi::xml_node before);
+// Gives `e` the attribute of the template `made` (name and value shared): `old`, the attribute
+// of that name `e` has (empty when none), is replaced in its place, so the order of attributes
+// is kept; nothing changes when `old` already has that value.
+pugi::xml_attribute placeSharedAttribute(pugi::xml_node e, pugi::xml_attribute old,
+                                         pugi::xml_attribute made);
 // Sets `e`'s attribute qname="value", sharing both strings: an existing attribute is replaced
 // in its place (the order of attributes is kept), a new one is appended.
 pugi::xml_attribute setSharedAttribute(SharedXml& shared, pugi::xml_node e, const char* qname,
