@@ -64,24 +64,20 @@ bool isTextOnly(const char* local) {
   return false;
 }
 
-void setWText(pugi::xml_node wt, const std::u32string& s) {
-  thread_local std::string u;
-  toUtf8(s, u);
-  wt.text().set(u.data(), u.size());
-  bool edge = !s.empty() &&
-              (s.front() == U' ' || s.back() == U' ' || s.front() == U'\t' || s.back() == U'\t');
-  if (edge && !wt.attribute("xml:space"))
-    wt.append_attribute("xml:space").set_value("preserve");
-}
-
-// setWText for text already in UTF-8 (a space or tab is one byte, which no other character's
-// first or last byte is).
+// The text of a w:t, marked to keep its spaces when it starts or ends with one (a space or tab
+// is one byte in UTF-8, which no other character's first or last byte is).
 void setWTextUtf8(pugi::xml_node wt, const std::string& u) {
   wt.text().set(u.data(), u.size());
   bool edge =
       !u.empty() && (u.front() == ' ' || u.back() == ' ' || u.front() == '\t' || u.back() == '\t');
   if (edge && !wt.attribute("xml:space"))
     wt.append_attribute("xml:space").set_value("preserve");
+}
+
+void setWText(pugi::xml_node wt, const std::u32string& s) {
+  thread_local std::string u;
+  toUtf8(s, u);
+  setWTextUtf8(wt, u);
 }
 
 // The w:t text `bytes` with `ins` put before its character `local`, spliced in UTF-8; false
