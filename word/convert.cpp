@@ -299,6 +299,7 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   // the same class), for this child only.
   if (!fontConfig.empty())
     spawn.setEnv.push_back("FONTCONFIG_FILE=" + fontConfig);
+  spawn.setEnv.push_back(sofficeMallocTunables(std::getenv("GLIBC_TUNABLES")));
 
   auto deadline = std::chrono::steady_clock::now() + limit;
   pid_t pid = 0;
@@ -605,6 +606,14 @@ std::string findSoffice() {
       return candidate;
   }
   return {};
+}
+
+std::string sofficeMallocTunables(const char* callers) {
+  std::string tunables =
+      "GLIBC_TUNABLES=glibc.malloc.mmap_max=0:glibc.malloc.trim_threshold=268435456";
+  if (callers && *callers)
+    tunables += std::string(":") + callers;
+  return tunables;
 }
 
 std::string sofficeMissingMessage() {

@@ -65,5 +65,11 @@ std::string findSoffice();
 std::string sofficeMissingMessage();
 // How many soffice processes this process has started so far (for tests and statistics).
 unsigned sofficeLaunchCount();
+// The GLIBC_TUNABLES entry soffice is started with, given the caller's own value (null when
+// unset). soffice allocates and frees large blocks all through its start and each conversion;
+// with the C library's defaults each goes back to the system and is faulted in again (about
+// 300 000 page faults per start, over half its processor time). Ours keep them in the heap;
+// the caller's own tunables follow ours, so a setting of theirs wins.
+std::string sofficeMallocTunables(const char* callers);
 
 } // namespace word

@@ -233,6 +233,55 @@ TEST_F(Convert, AProfileIsHandedOnOnlyFromAStartThatEndedWell) {
   EXPECT_EQ(kept, 1u);
 }
 
+TEST_F(Convert, SofficeKeepsItsLargeBlocksAndTheCallersTunablesWin) {
+  // A stand-in for soffice that notes the tunables it was started with.
+  const fs::path seen = dir_ / "tunables";
+  auto fake = write("tunables-soffice", "#!/bin/sh\n"
+                                        "echo \"$GLIBC_TUNABLES\" >> '" +
+                                            seen.string() +
+                                            "'\n"
+                                            "out=''\n"
+                                            "while [ $# -gt 0 ]; do\n"
+                                            "  case \"$1\" in\n"
+                                            "    --outdir) out=\"$2\"; shift ;;\n"
+                                            "    */f*.rtf) n=$(basename \"$1\" .rtf); printf "
+                                            "'PK\\003\\004x' > \"$out/$n.docx\" ;;\n"
+                                            "  esac\n"
+                                            "  shift\n"
+                                            "done\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  const std::string ours = "glibc.malloc.mmap_max=0:glibc.malloc.trim_threshold=268435456";
+  const char* old = std::getenv("GLIBC_TUNABLES");
+  const std::string saved = old ? old : "";
+  struct Case {
+    const char* callers; // null: unset
+    std::string expected;
+  } cases[] = {
+      {nullptr, ours},
+      {"", ours},
+      {"glibc.malloc.trim_threshold=1024", ours + ":glibc.malloc.trim_threshold=1024"},
+  };
+  const auto in = write("in/a.rtf", rtf("text\\par"));
+  std::string expected;
+  for (const auto& c : cases) {
+    if (c.callers)
+      setenv("GLIBC_TUNABLES", c.callers, 1);
+    else
+      unsetenv("GLIBC_TUNABLES");
+    std::vector<ConversionJob> jobs{job(in, "out.docx")};
+    word::ConvertOptions options;
+    options.soffice = fake.string();
+    word::convertFiles(jobs, options);
+    EXPECT_TRUE(jobs[0].ok) << jobs[0].error;
+    expected += c.expected + "\n";
+  }
+  if (old)
+    setenv("GLIBC_TUNABLES", saved.c_str(), 1);
+  else
+    unsetenv("GLIBC_TUNABLES");
+  EXPECT_EQ(readFile(seen), expected);
+}
+
 TEST_F(Convert, GeneratedDocumentRoundTripsThroughDocAndPdf) {
   auto source = dir_ / "source.docx";
   word::makeTextPackage({"往返测试", "second\tline", "<&>"})->save(source.string());
