@@ -125,9 +125,15 @@ inline void cleanUpLocked(Registry& r) {
     ::kill(-g, SIGKILL);
   for (const std::string& f : r.files)
     ::unlink(f.c_str());
-  if (!r.tempRoot.empty()) {
+  // A thread of this process may be making a folder there at this moment (the lock covers
+  // starting children, not making their folders); it stops at its next start of a child, so a
+  // later pass finds everything.
+  for (int pass = 0; pass < 5 && !r.tempRoot.empty(); ++pass) {
     std::error_code ec;
     std::filesystem::remove_all(r.tempRoot, ec);
+    if (!std::filesystem::exists(r.tempRoot, ec) && !ec)
+      break;
+    ::usleep(20000);
   }
 }
 

@@ -18,6 +18,15 @@ std::string systemTempFolder() {
   return folder.string();
 }
 
+std::string userCacheFolder() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg && *xdg && fs::path(xdg).is_absolute())
+    return (fs::path(xdg) / "quillfold").string();
+  if (const char* home = std::getenv("HOME"); home && *home && fs::path(home).is_absolute())
+    return (fs::path(home) / ".cache" / "quillfold").string();
+  return {};
+}
+
 std::string makeTempFolder(std::string_view prefix, const std::string& parent, int* error) {
   std::string pattern = parent.empty() ? systemTempFolder() : parent;
   if (pattern.empty() || pattern.back() != '/')

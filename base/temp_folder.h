@@ -14,6 +14,10 @@ namespace base {
 // (TMPDIR and its relatives) when it is an absolute path to an existing folder, else "/tmp".
 std::string systemTempFolder();
 
+// The user's own cache folder for the program: "quillfold" in XDG_CACHE_HOME (when absolute)
+// or in ~/.cache; "" when neither is known. Not made here.
+std::string userCacheFolder();
+
 // Makes a fresh folder "<parent>/<prefix>-XXXXXX" (parent "" means systemTempFolder()).
 // Returns its path, or "" with `error` (when given) set to the errno.
 std::string makeTempFolder(std::string_view prefix, const std::string& parent = {},

@@ -78,8 +78,10 @@ ConvertOptions Batch::conversionOptions() {
   if (options_.profileShelf.empty()) {
     try {
       const std::string shelf = temporaryFolder() + "/profiles";
-      if (::mkdir(shelf.c_str(), 0700) == 0 || errno == EEXIST)
+      if (::mkdir(shelf.c_str(), 0700) == 0 || errno == EEXIST) {
         options_.profileShelf = shelf;
+        options_.office = &office_;
+      }
     } catch (const DocumentError&) {
       // Without the folder every start makes its own profile.
     }

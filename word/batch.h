@@ -113,7 +113,8 @@ private:
     std::string docx; // the OOXML written for LibreOffice
     Export result;
   };
-  // The options of the batch's conversions, with the folder where they keep profiles.
+  // The options of the batch's conversions, with the folder where they keep profiles and the
+  // batch's kept office.
   ConvertOptions conversionOptions();
   // Throws DocumentError when `out.path` would replace a source (see save).
   void refuseSource(const Output& out) const;
@@ -121,6 +122,7 @@ private:
   Application& app_;
   ConvertOptions options_;
   std::string temp_;
+  KeptOffice office_; // LibreOffice kept running for the batch's later conversions
   std::map<std::string, Converted> converted_; // by source path
   std::vector<FileId> sourceFiles_, sourceFolders_;
   std::set<std::string> protectedPaths_, protectedFolders_; // looked at by protectSources

@@ -9,6 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <mutex>
+#include <optional>
+#include <random>
 #include <thread>
 
 #include <fcntl.h>
@@ -258,9 +261,10 @@ bool waitForExit(pid_t pid, std::chrono::steady_clock::time_point deadline) {
   return exited;
 }
 
-// True while a process of group `pgid` is still running (zombies do not count: they hold no
-// files open and may wait for an init that does not reap).
-bool groupRunning(pid_t pgid) {
+// The running processes of group `pgid` (zombies do not count: they hold no files open and may
+// wait for an init that does not reap).
+std::vector<pid_t> groupMembers(pid_t pgid) {
+  std::vector<pid_t> members;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
     const std::string name = entry.path().filename().string();
@@ -276,17 +280,21 @@ bool groupRunning(pid_t pgid) {
     if (std::sscanf(stat.c_str() + close + 1, " %c %ld %ld", &state, &ppid, &pgrp) != 3)
       continue;
     if (pgrp == pgid && state != 'Z' && state != 'X')
-      return true;
+      members.push_back(static_cast<pid_t>(std::stol(name)));
   }
-  return false;
+  return members;
 }
 
-// Runs argv[0] in a process group of its own with stdin from /dev/null and stdout and stderr
-// into `logPath`. When it has not ended by the time limit, the whole group is killed.
-RunResult runProcess(const std::vector<std::string>& argv, const std::string& logPath,
-                     const std::string& tmpDir, milliseconds limit,
-                     const std::string& fontConfig = {}) {
-  RunResult result;
+bool groupRunning(pid_t pgid) {
+  return !groupMembers(pgid).empty();
+}
+
+// Starts soffice (argv[0]) in a process group of its own with stdin from /dev/null and stdout
+// and stderr into `logPath`, registered so that an interrupt of this process ends the group
+// (a terminal's Ctrl+C does not reach it). Returns its pid, which is also its group's id, or 0
+// with `rc` set to the errno.
+pid_t spawnSoffice(const std::vector<std::string>& argv, const std::string& logPath,
+                   const std::string& tmpDir, const std::string& fontConfig, int& rc) {
   base::SpawnOptions spawn;
   spawn.argv = argv;
   spawn.stdinPath = "/dev/null";
@@ -300,22 +308,32 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   if (!fontConfig.empty())
     spawn.setEnv.push_back("FONTCONFIG_FILE=" + fontConfig);
   spawn.setEnv.push_back(sofficeMallocTunables(std::getenv("GLIBC_TUNABLES")));
-
-  auto deadline = std::chrono::steady_clock::now() + limit;
   pid_t pid = 0;
-  int rc = 0;
-  // Registered while it runs: an interrupt of this process ends the group, which a terminal's
-  // Ctrl+C does not reach.
+  rc = 0;
   base::interrupt::startGroup([&] {
     pid = base::spawnProcess(spawn, rc);
     return pid > 0 ? pid : 0;
   });
+  return rc == 0 ? pid : 0;
+}
+
+// Runs argv[0] in a process group of its own with stdin from /dev/null and stdout and stderr
+// into `logPath`. When it has not ended by the time limit, the whole group is killed.
+// A soffice that hands its files to a kept office (`handedOver`) is no start of LibreOffice.
+RunResult runProcess(const std::vector<std::string>& argv, const std::string& logPath,
+                     const std::string& tmpDir, milliseconds limit, const std::string& fontConfig,
+                     bool handedOver) {
+  RunResult result;
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  int rc = 0;
+  const pid_t pid = spawnSoffice(argv, logPath, tmpDir, fontConfig, rc);
   if (rc != 0) {
     result.error = msg::text(msg::kConvertCannotStart, argv[0], errnoText(rc));
     return result;
   }
   result.started = true;
-  ++gLaunches;
+  if (!handedOver)
+    ++gLaunches;
 
   result.timedOut = !waitForExit(pid, deadline);
   // The leader is alive or a zombie here, so the group id still names our group. Killing it
@@ -334,6 +352,231 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   }
   result.status = status;
   return result;
+}
+
+} // namespace
+
+struct KeptOffice::State {
+  std::mutex inUse;                     // held by the start handing its files to the office
+  pid_t pid = 0;                        // the office's process and group; 0: none runs
+  std::optional<base::TempFolder> root; // its folder: profile, temporary files, kept document
+  std::string profileUrl;               // what the starts handed to it name as their profile
+  std::string socket;                   // its acceptor's pipe: there once it is ready
+  bool ready = false;                   // the pipe was seen
+  bool givenUp = false;                 // it failed once: later starts run on their own
+  unsigned launches = 0;
+};
+
+struct OfficeAccess {
+  static KeptOffice::State& of(KeptOffice& office) { return *office.state_; }
+};
+
+namespace {
+
+// The Unix sockets the processes of group `pgid` listen on under a path: LibreOffice's pipes,
+// which its own orderly exit removes and a killed office leaves behind in /tmp.
+std::vector<std::string> boundPipes(pid_t pgid) {
+  std::vector<std::string> inodes;
+  for (pid_t member : groupMembers(pgid)) {
+    std::error_code ec;
+    const std::string fds = "/proc/" + std::to_string(member) + "/fd";
+    for (const auto& fd : fs::directory_iterator(fds, ec)) {
+      std::error_code linkError;
+      const std::string target = fs::read_symlink(fd.path(), linkError).string();
+      if (!linkError && target.rfind("socket:[", 0) == 0 && target.back() == ']')
+        inodes.push_back(target.substr(8, target.size() - 9));
+    }
+  }
+  std::vector<std::string> paths;
+  if (inodes.empty())
+    return paths;
+  FILE* table = std::fopen("/proc/net/unix", "r");
+  if (!table)
+    return paths;
+  char line[4096];
+  while (std::fgets(line, sizeof line, table)) {
+    // Num RefCount Protocol Flags Type St Inode Path
+    char inode[32] = {0}, path[3072] = {0};
+    if (std::sscanf(line, "%*s %*s %*s %*s %*s %*s %31s %3071s", inode, path) == 2 &&
+        std::find(inodes.begin(), inodes.end(), inode) != inodes.end())
+      paths.emplace_back(path);
+  }
+  std::fclose(table);
+  return paths;
+}
+
+bool isOfficePipe(const std::string& path) {
+  struct stat st {};
+  return (path.rfind("/tmp/OSL_PIPE_", 0) == 0 || path.rfind("/var/tmp/OSL_PIPE_", 0) == 0) &&
+         path.find("/", path.find("OSL_PIPE_")) == std::string::npos &&
+         ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid();
+}
+
+// Ends the kept office with its whole group, removes the pipes it made and its folder.
+void endOffice(KeptOffice::State& office, bool giveUp) {
+  if (giveUp)
+    office.givenUp = true;
+  if (office.pid <= 0)
+    return;
+  std::vector<std::string> pipes = boundPipes(office.pid);
+  pipes.push_back(office.socket);
+  ::kill(-office.pid, SIGKILL);
+  // Its processes hold its folder and pipes open until they are gone. Bounded, in case /proc
+  // is not readable.
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (groupRunning(office.pid) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(milliseconds(5));
+  base::interrupt::forgetGroup(office.pid);
+  while (::waitpid(office.pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  for (const std::string& pipe : pipes)
+    if (isOfficePipe(pipe))
+      ::unlink(pipe.c_str());
+  office.pid = 0;
+  office.ready = false;
+  office.root.reset();
+}
+
+// Launches the kept office on `profile` (a profile a start set up and ended well with; it is
+// moved into the office's folder); awaitOffice waits until it takes files. Returns false,
+// leaving the profile where it is, when it could not be launched.
+bool launchOffice(KeptOffice::State& office, const std::string& soffice,
+                  const std::string& profile) {
+  base::TempFolder root("quillfold-office", plainTempParent());
+  if (!root.made())
+    return false;
+  const std::string tmpDir = root.path() + "/tmp", own = root.path() + "/profile",
+                    keep = root.path() + "/keep.txt";
+  if (::mkdir(tmpDir.c_str(), 0700) != 0)
+    return false;
+  // The document it holds open; an empty one would not be opened, and the office would end
+  // after the first files handed to it.
+  FILE* f = std::fopen(keep.c_str(), "w");
+  if (!f)
+    return false;
+  const bool written = std::fputs("quillfold\n", f) >= 0;
+  if (std::fclose(f) != 0 || !written)
+    return false;
+  if (::rename(profile.c_str(), own.c_str()) != 0)
+    return false;
+  // The name of its acceptor's pipe, which it makes once it is up: unguessable, so no other
+  // pipe is taken for it.
+  std::random_device random;
+  const std::string name = fmt::format("quillfold-{}-{:08x}{:08x}", ::getpid(), random(), random());
+  const std::string url = fileUrl(own);
+  std::vector<std::string> argv = {soffice,
+                                   "--headless",
+                                   "--norestore",
+                                   "--nolockcheck",
+                                   "--nodefault",
+                                   "--nofirststartwizard",
+                                   "-env:UserInstallation=" + url,
+                                   "--accept=pipe,name=" + name + ";urp;",
+                                   keep};
+  int rc = 0;
+  const pid_t pid =
+      spawnSoffice(argv, root.path() + "/soffice.log", tmpDir, writeFontConfig(root.path()), rc);
+  if (pid <= 0) {
+    ::rename(own.c_str(), profile.c_str());
+    return false;
+  }
+  ++gLaunches;
+  ++office.launches;
+  office.pid = pid;
+  office.root.emplace(std::move(root));
+  office.profileUrl = url;
+  office.socket = (::access("/tmp", W_OK) == 0 ? "/tmp" : "/var/tmp") + std::string("/OSL_PIPE_") +
+                  std::to_string(::getuid()) + "_" + name;
+  office.ready = false;
+  return true;
+}
+
+// Waits until the kept office is ready to take files. False when it ended first or is not
+// ready by the deadline.
+bool awaitOffice(KeptOffice::State& office, std::chrono::steady_clock::time_point deadline) {
+  while (!office.ready) {
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(office.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+        info.si_pid == office.pid)
+      return false;
+    struct stat st {};
+    if (::lstat(office.socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+      office.ready = true;
+      break;
+    }
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  return true;
+}
+
+bool officeAlive(const KeptOffice::State& office) {
+  siginfo_t info{};
+  return office.pid > 0 &&
+         ::waitid(P_PID, static_cast<id_t>(office.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+         info.si_pid == 0;
+}
+
+// A profile a start set up, kept in the user's own cache for the kept offices of later runs:
+// an office cannot set up a new profile itself (see launchOffice). Never in a shared folder,
+// where another user could leave a profile for us to run.
+std::string profileTemplatePath() {
+  const std::string cache = base::userCacheFolder();
+  return cache.empty() ? std::string() : cache + "/office-profile";
+}
+
+// A folder only this user can change.
+bool privateFolder(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// Copies `profile` to the template when there is none yet: into a fresh name, then renamed
+// into place, so that runs at once never see half of one.
+void keepProfileTemplate(const std::string& profile) {
+  const std::string target = profileTemplatePath();
+  if (target.empty() || ::access(target.c_str(), F_OK) == 0)
+    return;
+  const std::string cache = fs::path(target).parent_path().string();
+  std::error_code ec;
+  fs::create_directories(cache, ec);
+  if (!privateFolder(cache))
+    return;
+  base::TempFolder fresh("office-profile", cache);
+  if (!fresh.made())
+    return;
+  fs::copy(profile, fresh.path() + "/profile", fs::copy_options::recursive, ec);
+  if (!ec)
+    ::rename((fresh.path() + "/profile").c_str(), target.c_str());
+}
+
+// Copies the template to `profile`; false when there is none (or it is not ours alone).
+bool copyProfileTemplate(const std::string& profile) {
+  const std::string source = profileTemplatePath();
+  if (source.empty() || !privateFolder(source) ||
+      !privateFolder(fs::path(source).parent_path().string()))
+    return false;
+  std::error_code ec;
+  fs::copy(source, profile, fs::copy_options::recursive, ec);
+  if (ec) {
+    fs::remove_all(profile, ec);
+    return false;
+  }
+  return true;
+}
+
+// Drops a template an office could not start on (made by another LibreOffice version, say): the
+// next start that ends well leaves a new one.
+void dropProfileTemplate() {
+  const std::string target = profileTemplatePath();
+  if (target.empty())
+    return;
+  const std::string cache = fs::path(target).parent_path().string();
+  base::TempFolder bin("office-profile-old", cache);
+  if (bin.made())
+    ::rename(target.c_str(), (bin.path() + "/profile").c_str());
 }
 
 // The last meaningful line soffice printed (start-up warnings skipped).
@@ -509,14 +752,50 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   if (todo.empty())
     return;
 
+  // The caller's kept office takes the files when it runs and no other start is using it.
+  KeptOffice::State* office = options.office && !options.profileShelf.empty()
+                                  ? &OfficeAccess::of(*options.office)
+                                  : nullptr;
+  std::unique_lock<std::mutex> lease;
+  bool handed = false;
+  if (office) {
+    lease = std::unique_lock<std::mutex>(office->inUse, std::try_to_lock);
+    if (lease.owns_lock() && office->pid > 0) {
+      handed = awaitOffice(*office, std::chrono::steady_clock::now() + options.baseTimeLimit);
+      if (!handed)
+        endOffice(*office, true);
+    }
+  }
+
   // A profile kept from an earlier start of this caller, if one is free. Taking it is a rename:
   // of starts running at once, only one can take a given profile.
   const std::string profile = root.path() + "/profile";
-  if (!options.profileShelf.empty()) {
+  bool keptProfile = false;
+  if (!handed && !options.profileShelf.empty()) {
     std::error_code ec;
     for (const auto& kept : fs::directory_iterator(options.profileShelf, ec))
-      if (::rename(kept.path().c_str(), profile.c_str()) == 0)
+      if (::rename(kept.path().c_str(), profile.c_str()) == 0) {
+        keptProfile = true;
         break;
+      }
+  }
+  // A later start of the caller launches its kept office on that profile (a new profile makes
+  // LibreOffice restart itself, which an office holding a document open does not survive), and
+  // hands its files to it. The first start runs on its own: a caller with one start pays no
+  // more than one start.
+  if (!handed && office && lease.owns_lock() && office->pid == 0 && !office->givenUp) {
+    const bool fromTemplate = !keptProfile && copyProfileTemplate(profile);
+    if ((keptProfile || fromTemplate) && launchOffice(*office, soffice, profile)) {
+      handed = awaitOffice(*office, std::chrono::steady_clock::now() + options.baseTimeLimit);
+      if (!handed) {
+        endOffice(*office, true);
+        if (fromTemplate)
+          dropProfileTemplate();
+      }
+    } else if (fromTemplate) {
+      std::error_code ec;
+      fs::remove_all(profile, ec);
+    }
   }
 
   std::vector<std::string> argv = {soffice,
@@ -525,7 +804,8 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
                                    "--nolockcheck",
                                    "--nodefault",
                                    "--nofirststartwizard",
-                                   "-env:UserInstallation=" + fileUrl(profile),
+                                   "-env:UserInstallation=" +
+                                       (handed ? office->profileUrl : fileUrl(profile)),
                                    "--convert-to",
                                    format.filter,
                                    "--outdir",
@@ -537,12 +817,19 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   milliseconds limit = options.baseTimeLimit +
                        milliseconds(static_cast<long long>(options.perMiBTimeLimit.count() * mib)) +
                        options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
-  RunResult run =
-      runProcess(argv, root.path() + "/soffice.log", tmpDir, limit, writeFontConfig(root.path()));
-  // Only the profile of a start that ended well is kept: one that was killed or failed may have
-  // left it half written. (Otherwise it goes with the start's folder.)
-  if (!options.profileShelf.empty() && run.started && !run.timedOut && WIFEXITED(run.status) &&
-      WEXITSTATUS(run.status) == 0) {
+  RunResult run = runProcess(argv, root.path() + "/soffice.log", tmpDir, limit,
+                             writeFontConfig(root.path()), handed);
+  const bool endedWell =
+      run.started && !run.timedOut && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0;
+  if (handed) {
+    // An office that failed a start, or ended under it, is not trusted with the next.
+    if (!endedWell || !officeAlive(*office))
+      endOffice(*office, true);
+  } else if (!options.profileShelf.empty() && endedWell) {
+    // Only the profile of a start that ended well is kept: one that was killed or failed may
+    // have left it half written. (Otherwise it goes with the start's folder.)
+    if (office)
+      keepProfileTemplate(profile);
     static std::atomic<unsigned> kept{0};
     ::rename(profile.c_str(),
              fmt::format("{}/p{}-{}", options.profileShelf, ::getpid(), ++kept).c_str());
@@ -582,6 +869,10 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     job.error = moveIntoPlace(produced, job.output);
     job.ok = job.error.empty();
   }
+  // Files it left unconverted may have left it in a state no later file should meet.
+  if (handed && office->pid > 0 &&
+      std::any_of(todo.begin(), todo.end(), [&](size_t k) { return !jobs[batch[k]].ok; }))
+    endOffice(*office, true);
 }
 
 } // namespace
@@ -690,6 +981,20 @@ void convertFiles(std::vector<ConversionJob>& jobs, const ConvertOptions& option
   work();
   for (auto& thread : pool)
     thread.join();
+}
+
+KeptOffice::KeptOffice() : state_(std::make_unique<State>()) {}
+
+KeptOffice::~KeptOffice() {
+  endOffice(*state_, true);
+}
+
+unsigned KeptOffice::launches() const {
+  return state_->launches;
+}
+
+bool KeptOffice::running() const {
+  return officeAlive(*state_);
 }
 
 void convertFile(const std::string& input, const std::string& output) {

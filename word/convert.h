@@ -2,10 +2,13 @@
 // LibreOffice headless as a converter for legacy formats (.doc, .rtf, .wps, .odt) and PDF.
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace word {
+
+class KeptOffice;
 
 struct ConversionJob {
   std::string input;  // source file (read only)
@@ -33,11 +36,45 @@ struct ConvertOptions {
   // then restarts itself, which a start on a kept one does not. "" = every start makes its own.
   // A profile is used by one start at a time; starts that find none kept make their own.
   std::string profileShelf;
+  // A LibreOffice kept running for this caller's later starts (see KeptOffice); null = every
+  // start is a LibreOffice of its own. Needs a profile shelf.
+  KeptOffice* office = nullptr;
 
   // The defaults, with as many starts at once as the processor has cores: for callers that
   // convert a batch in one call (merge, print, the check, PDF rendering). An engine server
   // keeps one, since the servers themselves run one per core.
   static ConvertOptions onEveryCore();
+};
+
+// A LibreOffice kept running between the starts of one caller: a batch reads its legacy
+// sources, exports its outputs and reads those back, three starts that would each pay
+// LibreOffice's start-up. The first start launches the kept office, on a profile a start set up
+// earlier: one on the caller's shelf, else a copy of the one kept in the user's cache. (An
+// office cannot set up a new profile: LibreOffice restarts itself then, which an office holding
+// a document open does not survive. So the very first start of a user runs on its own, and its
+// profile is kept in the cache.) The office holds a small document open so that it stays.
+// Starts hand their files to it over LibreOffice's own single-instance pipe: the soffice
+// started for them passes them on and waits until they are converted. Starts go through it one
+// at a time; one that finds it busy runs on its own.
+// A start through it that fails or runs out of time ends it (with its whole process group and
+// the pipes it made), and later starts run on their own again; so does an office that is not
+// ready in time. The destructor ends it.
+class KeptOffice {
+public:
+  KeptOffice();
+  ~KeptOffice();
+  KeptOffice(const KeptOffice&) = delete;
+  KeptOffice& operator=(const KeptOffice&) = delete;
+
+  // How many times it was launched, and whether it runs now (for tests and statistics).
+  unsigned launches() const;
+  bool running() const;
+
+  struct State;
+
+private:
+  std::unique_ptr<State> state_;
+  friend struct OfficeAccess;
 };
 
 // Converts many files, starting soffice once per output format (up to maxFilesPerCall inputs
@@ -63,7 +100,9 @@ void convertFile(const std::string& input, const std::string& output);
 std::string findSoffice();
 // The message used when LibreOffice is missing (names the Debian package).
 std::string sofficeMissingMessage();
-// How many soffice processes this process has started so far (for tests and statistics).
+// How many times this process has started LibreOffice so far: starts that ran on their own and
+// kept offices launched, not the starts that handed their files to one (for tests and
+// statistics).
 unsigned sofficeLaunchCount();
 // The GLIBC_TUNABLES entry soffice is started with, given the caller's own value (null when
 // unset). soffice allocates and frees large blocks all through its start and each conversion;

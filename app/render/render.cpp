@@ -134,15 +134,11 @@ std::vector<CachedPdf> cachedPdfs(const std::vector<std::string>& inputs,
 }
 
 std::string defaultCacheFolder() {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  fs::path base;
-  if (xdg && *xdg && fs::path(xdg).is_absolute())
-    base = xdg;
-  else if (const char* home = std::getenv("HOME"); home && *home)
-    base = fs::path(home) / ".cache";
-  else
-    base = fs::path(base::systemTempFolder()) / "quillfold-cache";
-  return (base / "quillfold" / "preview").string();
+  const std::string own = base::userCacheFolder();
+  if (!own.empty())
+    return (fs::path(own) / "preview").string();
+  return (fs::path(base::systemTempFolder()) / "quillfold-cache" / "quillfold" / "preview")
+      .string();
 }
 
 } // namespace app::render

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include <pugixml.hpp>
 
 #include "../common/temp_folder.h"
@@ -280,6 +282,81 @@ TEST_F(Convert, SofficeKeepsItsLargeBlocksAndTheCallersTunablesWin) {
   else
     unsetenv("GLIBC_TUNABLES");
   EXPECT_EQ(readFile(seen), expected);
+}
+
+TEST_F(Convert, AKeptOfficeTakesTheLaterStartsAndEndsWithoutATrace) {
+  // The profile the office starts on is kept in a cache of this test's own.
+  const fs::path cache = dir_ / "cache";
+  const char* oldCache = std::getenv("XDG_CACHE_HOME");
+  const std::string savedCache = oldCache ? oldCache : "";
+  setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+  const fs::path source = write("in/a.rtf", rtf("\\u31532?\\u19968?\\u27573?\\par second\\par"));
+  const std::string text = "第一段\nsecond\n";
+  int shelves = 0;
+  auto convert = [&](word::KeptOffice& office, const fs::path& shelf, const fs::path& in,
+                     const std::string& out, std::chrono::milliseconds limit) {
+    std::vector<ConversionJob> jobs{job(in, out)};
+    word::ConvertOptions options;
+    options.profileShelf = shelf.string();
+    options.office = &office;
+    options.baseTimeLimit = limit;
+    options.perMiBTimeLimit = options.perFileTimeLimit = std::chrono::milliseconds(0);
+    word::convertFiles(jobs, options);
+    return jobs[0];
+  };
+  auto newShelf = [&] {
+    const fs::path shelf = dir_ / ("shelf" + std::to_string(++shelves));
+    fs::create_directories(shelf);
+    return shelf;
+  };
+  const std::chrono::milliseconds enough(60'000), none(1);
+  {
+    word::KeptOffice office;
+    const fs::path shelf = newShelf();
+    // No profile anywhere yet: the first start runs on its own, and its profile is kept.
+    ConversionJob first = convert(office, shelf, source, "a.docx", enough);
+    ASSERT_TRUE(first.ok) << first.error;
+    EXPECT_EQ(office.launches(), 0u);
+    EXPECT_TRUE(fs::is_directory(cache / "quillfold" / "office-profile"));
+    // The next starts go to one office, launched on the shelved profile.
+    ConversionJob second = convert(office, shelf, dir_ / "a.docx", "a.doc", enough);
+    ASSERT_TRUE(second.ok) << second.error;
+    ConversionJob third = convert(office, shelf, dir_ / "a.doc", "b.docx", enough);
+    ASSERT_TRUE(third.ok) << third.error;
+    EXPECT_EQ(office.launches(), 1u);
+    EXPECT_TRUE(office.running());
+    EXPECT_EQ(docxText(dir_ / "b.docx"), text);
+    // A start through it that runs out of time ends it; the later ones run on their own.
+    ConversionJob late = convert(office, shelf, dir_ / "a.doc", "c.docx", none);
+    EXPECT_FALSE(late.ok);
+    EXPECT_FALSE(fs::exists(dir_ / "c.docx"));
+    EXPECT_FALSE(office.running());
+    ConversionJob after = convert(office, shelf, dir_ / "a.doc", "d.docx", enough);
+    ASSERT_TRUE(after.ok) << after.error;
+    EXPECT_EQ(office.launches(), 1u);
+    EXPECT_EQ(docxText(dir_ / "d.docx"), text);
+  }
+  {
+    // With the kept profile, the first start of a new caller already goes through an office.
+    word::KeptOffice office;
+    ConversionJob first = convert(office, newShelf(), dir_ / "a.doc", "e.docx", enough);
+    ASSERT_TRUE(first.ok) << first.error;
+    EXPECT_EQ(office.launches(), 1u);
+    EXPECT_TRUE(office.running());
+    EXPECT_EQ(docxText(dir_ / "e.docx"), text);
+  }
+  if (oldCache)
+    setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
+  else
+    unsetenv("XDG_CACHE_HOME");
+  // The offices are gone with their pipes; their folders were in TMPDIR (checked on tear-down).
+  const std::string ours =
+      "OSL_PIPE_" + std::to_string(::getuid()) + "_quillfold-" + std::to_string(::getpid()) + "-";
+  for (const char* folder : {"/tmp", "/var/tmp"}) {
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+      EXPECT_NE(e.path().filename().string().rfind(ours, 0), 0u) << e.path();
+  }
 }
 
 TEST_F(Convert, GeneratedDocumentRoundTripsThroughDocAndPdf) {
