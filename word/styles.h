@@ -31,8 +31,9 @@ Style normalStyle(Document& doc);
 
 // The default paragraph style, made when the document has none: a styles part first when there
 // is none (with its content type and relationship), then a paragraph style marked as the
-// default, Normal (or Normal2 … when that id is taken), without formatting of its own, so that every paragraph looks as
-// before. Other programs (LibreOffice) measure the document grid against this style only.
+// default, Normal (or Normal2 … when that id is taken), without formatting of its own, so that
+// every paragraph looks as before. Other programs (LibreOffice) measure the document grid against
+// this style only.
 Style ensureNormalStyle(Document& doc);
 
 } // namespace word
