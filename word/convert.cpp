@@ -361,9 +361,9 @@ struct KeptOffice::State {
   pid_t pid = 0;                        // the office's process and group; 0: none runs
   std::optional<base::TempFolder> root; // its folder: profile, temporary files, kept document
   std::string profileUrl;               // what the starts handed to it name as their profile
-  std::string socket;                   // its acceptor's pipe: there once it is ready
-  bool ready = false;                   // the pipe was seen
-  bool givenUp = false;                 // it failed once: later starts run on their own
+  std::string socket;   // its acceptor's pipe, in /tmp or /var/tmp: there once it is ready
+  bool ready = false;   // the pipe was seen
+  bool givenUp = false; // it failed once: later starts run on their own
   unsigned launches = 0;
 };
 
@@ -419,7 +419,8 @@ void endOffice(KeptOffice::State& office, bool giveUp) {
   if (office.pid <= 0)
     return;
   std::vector<std::string> pipes = boundPipes(office.pid);
-  pipes.push_back(office.socket);
+  pipes.push_back("/tmp/" + office.socket);
+  pipes.push_back("/var/tmp/" + office.socket);
   ::kill(-office.pid, SIGKILL);
   // Its processes hold its folder and pipes open until they are gone. Bounded, in case /proc
   // is not readable.
@@ -485,8 +486,7 @@ bool launchOffice(KeptOffice::State& office, const std::string& soffice,
   office.pid = pid;
   office.root.emplace(std::move(root));
   office.profileUrl = url;
-  office.socket = (::access("/tmp", W_OK) == 0 ? "/tmp" : "/var/tmp") + std::string("/OSL_PIPE_") +
-                  std::to_string(::getuid()) + "_" + name;
+  office.socket = "OSL_PIPE_" + std::to_string(::getuid()) + "_" + name;
   office.ready = false;
   return true;
 }
@@ -499,11 +499,14 @@ bool awaitOffice(KeptOffice::State& office, std::chrono::steady_clock::time_poin
     if (::waitid(P_PID, static_cast<id_t>(office.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
         info.si_pid == office.pid)
       return false;
-    struct stat st {};
-    if (::lstat(office.socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
-      office.ready = true;
-      break;
+    // LibreOffice makes its pipes in /tmp, or in /var/tmp when it cannot write to /tmp.
+    for (const char* folder : {"/tmp/", "/var/tmp/"}) {
+      struct stat st {};
+      const std::string path = folder + office.socket;
+      office.ready = office.ready || (::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode));
     }
+    if (office.ready)
+      break;
     if (std::chrono::steady_clock::now() >= deadline)
       return false;
     std::this_thread::sleep_for(milliseconds(10));
