@@ -872,10 +872,20 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     job.error = moveIntoPlace(produced, job.output);
     job.ok = job.error.empty();
   }
-  // Files it left unconverted may have left it in a state no later file should meet.
-  if (handed && office->pid > 0 &&
-      std::any_of(todo.begin(), todo.end(), [&](size_t k) { return !jobs[batch[k]].ok; }))
-    endOffice(*office, true);
+  // Files the office left unconverted, when it did not run out of time, get a start of their
+  // own: whatever went wrong there (it ended under them, or gave up on one file and with it on
+  // the rest) costs a start, not the files.
+  if (handed && !run.timedOut) {
+    std::vector<size_t> again;
+    for (size_t k : todo)
+      if (!jobs[batch[k]].ok)
+        again.push_back(batch[k]);
+    if (!again.empty()) {
+      ConvertOptions alone = options;
+      alone.office = nullptr;
+      convertBatch(jobs, again, format, soffice, alone);
+    }
+  }
 }
 
 } // namespace

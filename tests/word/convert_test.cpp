@@ -326,6 +326,24 @@ TEST_F(Convert, AKeptOfficeTakesTheLaterStartsAndEndsWithoutATrace) {
     EXPECT_EQ(office.launches(), 1u);
     EXPECT_TRUE(office.running());
     EXPECT_EQ(docxText(dir_ / "b.docx"), text);
+    // A file it cannot convert gets a start of its own and fails there; the file beside it is
+    // converted, and the office stays.
+    const std::string whole = readFile(dir_ / "b.docx");
+    const fs::path broken = write("in/broken.docx", whole.substr(0, whole.size() / 2));
+    std::vector<ConversionJob> mixed{job(broken, "broken.docx"), job(dir_ / "a.doc", "f.docx")};
+    word::ConvertOptions options;
+    options.profileShelf = shelf.string();
+    options.office = &office;
+    const unsigned before = word::sofficeLaunchCount();
+    word::convertFiles(mixed, options);
+    EXPECT_FALSE(mixed[0].ok);
+    EXPECT_EQ(mixed[0].error, kCouldNotConvert);
+    EXPECT_FALSE(fs::exists(dir_ / "broken.docx"));
+    ASSERT_TRUE(mixed[1].ok) << mixed[1].error;
+    EXPECT_EQ(docxText(dir_ / "f.docx"), text);
+    EXPECT_EQ(word::sofficeLaunchCount() - before, 1u);
+    EXPECT_TRUE(office.running());
+    EXPECT_EQ(office.launches(), 1u);
     // A start through it that runs out of time ends it; the later ones run on their own.
     ConversionJob late = convert(office, shelf, dir_ / "a.doc", "c.docx", none);
     EXPECT_FALSE(late.ok);
