@@ -289,6 +289,17 @@ bool groupRunning(pid_t pgid) {
   return !groupMembers(pgid).empty();
 }
 
+// soffice without a window, a restore or a start wizard, on the profile at `profileUrl`.
+std::vector<std::string> sofficeCommand(const std::string& soffice, const std::string& profileUrl) {
+  return {soffice,
+          "--headless",
+          "--norestore",
+          "--nolockcheck",
+          "--nodefault",
+          "--nofirststartwizard",
+          "-env:UserInstallation=" + profileUrl};
+}
+
 // Starts soffice (argv[0]) in a process group of its own with stdin from /dev/null and stdout
 // and stderr into `logPath`, registered so that an interrupt of this process ends the group
 // (a terminal's Ctrl+C does not reach it). Returns its pid, which is also its group's id, or 0
@@ -465,15 +476,8 @@ bool launchOffice(KeptOffice::State& office, const std::string& soffice,
   std::random_device random;
   const std::string name = fmt::format("quillfold-{}-{:08x}{:08x}", ::getpid(), random(), random());
   const std::string url = fileUrl(own);
-  std::vector<std::string> argv = {soffice,
-                                   "--headless",
-                                   "--norestore",
-                                   "--nolockcheck",
-                                   "--nodefault",
-                                   "--nofirststartwizard",
-                                   "-env:UserInstallation=" + url,
-                                   "--accept=pipe,name=" + name + ";urp;",
-                                   keep};
+  std::vector<std::string> argv = sofficeCommand(soffice, url);
+  argv.insert(argv.end(), {"--accept=pipe,name=" + name + ";urp;", keep});
   int rc = 0;
   const pid_t pid =
       spawnSoffice(argv, root.path() + "/soffice.log", tmpDir, writeFontConfig(root.path()), rc);
@@ -801,18 +805,9 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     }
   }
 
-  std::vector<std::string> argv = {soffice,
-                                   "--headless",
-                                   "--norestore",
-                                   "--nolockcheck",
-                                   "--nodefault",
-                                   "--nofirststartwizard",
-                                   "-env:UserInstallation=" +
-                                       (handed ? office->profileUrl : fileUrl(profile)),
-                                   "--convert-to",
-                                   format.filter,
-                                   "--outdir",
-                                   outDir};
+  std::vector<std::string> argv =
+      sofficeCommand(soffice, handed ? office->profileUrl : fileUrl(profile));
+  argv.insert(argv.end(), {"--convert-to", format.filter, "--outdir", outDir});
   for (size_t k : todo)
     argv.push_back(copies[k]);
 
