@@ -525,48 +525,49 @@ bool officeAlive(const KeptOffice::State& office) {
          info.si_pid == 0;
 }
 
-// A profile a start set up, kept in the user's own cache for the kept offices of later runs:
-// an office cannot set up a new profile itself (see launchOffice). Never in a shared folder,
-// where another user could leave a profile for us to run.
-std::string profileTemplatePath() {
+// A profile a start set up, kept in the user's own cache for the kept offices of later runs (an
+// office cannot set up a new profile itself, see launchOffice): "office/profile" there. The
+// folder "office" is made by us with mode 0700 and used only while it is ours alone: a profile
+// someone else could change would run their settings, macros included, as us. (The cache
+// folder itself may be group-writable under a umask of 002; one planted in its place would not
+// be ours.)
+std::string keptProfileFolder() {
   const std::string cache = base::userCacheFolder();
-  return cache.empty() ? std::string() : cache + "/office-profile";
+  return cache.empty() ? std::string() : cache + "/office";
 }
 
-// A folder only this user can change.
-bool privateFolder(const std::string& path) {
+bool ownFolderAlone(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
-         (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+         (st.st_mode & 077) == 0;
 }
 
-// Copies `profile` to the template when there is none yet: into a fresh name, then renamed
-// into place, so that runs at once never see half of one.
+// Copies `profile` to the kept one when there is none yet: into a fresh name, then renamed into
+// place, so that runs at once never see half of one.
 void keepProfileTemplate(const std::string& profile) {
-  const std::string target = profileTemplatePath();
-  if (target.empty() || ::access(target.c_str(), F_OK) == 0)
+  const std::string folder = keptProfileFolder();
+  if (folder.empty() || ::access((folder + "/profile").c_str(), F_OK) == 0)
     return;
-  const std::string cache = fs::path(target).parent_path().string();
   std::error_code ec;
-  fs::create_directories(cache, ec);
-  if (!privateFolder(cache))
+  fs::create_directories(fs::path(folder).parent_path(), ec);
+  ::mkdir(folder.c_str(), 0700);
+  if (!ownFolderAlone(folder))
     return;
-  base::TempFolder fresh("office-profile", cache);
+  base::TempFolder fresh("profile", folder);
   if (!fresh.made())
     return;
   fs::copy(profile, fresh.path() + "/profile", fs::copy_options::recursive, ec);
   if (!ec)
-    ::rename((fresh.path() + "/profile").c_str(), target.c_str());
+    ::rename((fresh.path() + "/profile").c_str(), (folder + "/profile").c_str());
 }
 
-// Copies the template to `profile`; false when there is none (or it is not ours alone).
+// Copies the kept profile to `profile`; false when there is none (or it is not ours alone).
 bool copyProfileTemplate(const std::string& profile) {
-  const std::string source = profileTemplatePath();
-  if (source.empty() || !privateFolder(source) ||
-      !privateFolder(fs::path(source).parent_path().string()))
+  const std::string folder = keptProfileFolder();
+  if (folder.empty() || !ownFolderAlone(folder) || ::access((folder + "/profile").c_str(), F_OK))
     return false;
   std::error_code ec;
-  fs::copy(source, profile, fs::copy_options::recursive, ec);
+  fs::copy(folder + "/profile", profile, fs::copy_options::recursive, ec);
   if (ec) {
     fs::remove_all(profile, ec);
     return false;
@@ -574,16 +575,15 @@ bool copyProfileTemplate(const std::string& profile) {
   return true;
 }
 
-// Drops a template an office could not start on (made by another LibreOffice version, say): the
-// next start that ends well leaves a new one.
+// Drops a kept profile an office could not start on (made by another LibreOffice version, say):
+// the next start that ends well leaves a new one.
 void dropProfileTemplate() {
-  const std::string target = profileTemplatePath();
-  if (target.empty())
+  const std::string folder = keptProfileFolder();
+  if (folder.empty() || !ownFolderAlone(folder))
     return;
-  const std::string cache = fs::path(target).parent_path().string();
-  base::TempFolder bin("office-profile-old", cache);
+  base::TempFolder bin("dropped", folder);
   if (bin.made())
-    ::rename(target.c_str(), (bin.path() + "/profile").c_str());
+    ::rename((folder + "/profile").c_str(), (bin.path() + "/profile").c_str());
 }
 
 // The last meaningful line soffice printed (start-up warnings skipped).

@@ -347,7 +347,7 @@ TEST(BatchLegacy, SourcesConvertAheadAndOutputsExportOncePerFormatEachWithItsRes
     EXPECT_EQ(left, (std::set<std::string>{"in-1.docx", "profiles"}));
     EXPECT_TRUE(fs::is_empty(fs::path(temp) / "profiles"));
     // The profile is kept for the next batch's office too.
-    EXPECT_TRUE(fs::is_directory(d / "cache" / "quillfold" / "office-profile"));
+    EXPECT_TRUE(fs::is_directory(d / "cache" / "quillfold" / "office" / "profile"));
   }
   EXPECT_FALSE(fs::exists(temp));
 }

@@ -317,7 +317,7 @@ TEST_F(Convert, AKeptOfficeTakesTheLaterStartsAndEndsWithoutATrace) {
     ConversionJob first = convert(office, shelf, source, "a.docx", enough);
     ASSERT_TRUE(first.ok) << first.error;
     EXPECT_EQ(office.launches(), 0u);
-    EXPECT_TRUE(fs::is_directory(cache / "quillfold" / "office-profile"));
+    EXPECT_TRUE(fs::is_directory(cache / "quillfold" / "office" / "profile"));
     // The next starts go to one office, launched on the shelved profile.
     ConversionJob second = convert(office, shelf, dir_ / "a.docx", "a.doc", enough);
     ASSERT_TRUE(second.ok) << second.error;
@@ -362,6 +362,14 @@ TEST_F(Convert, AKeptOfficeTakesTheLaterStartsAndEndsWithoutATrace) {
     EXPECT_EQ(office.launches(), 1u);
     EXPECT_TRUE(office.running());
     EXPECT_EQ(docxText(dir_ / "e.docx"), text);
+  }
+  {
+    // A kept profile others could change is not used: the first start runs on its own.
+    fs::permissions(cache / "quillfold" / "office", fs::perms::group_write, fs::perm_options::add);
+    word::KeptOffice office;
+    ConversionJob first = convert(office, newShelf(), dir_ / "a.doc", "g.docx", enough);
+    ASSERT_TRUE(first.ok) << first.error;
+    EXPECT_EQ(office.launches(), 0u);
   }
   if (oldCache)
     setenv("XDG_CACHE_HOME", savedCache.c_str(), 1);
