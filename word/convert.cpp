@@ -285,8 +285,12 @@ std::vector<pid_t> groupMembers(pid_t pgid) {
   return members;
 }
 
-bool groupRunning(pid_t pgid) {
-  return !groupMembers(pgid).empty();
+// Waits until the processes of killed group `pgid` are gone, so that none of them writes into a
+// folder about to be removed. Bounded, in case /proc is not readable.
+void awaitGroupGone(pid_t pgid) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!groupMembers(pgid).empty() && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(milliseconds(5));
 }
 
 // soffice without a window, a restore or a start wizard, on the profile at `profileUrl`.
@@ -350,13 +354,8 @@ RunResult runProcess(const std::vector<std::string>& argv, const std::string& lo
   // The leader is alive or a zombie here, so the group id still names our group. Killing it
   // also ends helpers soffice left behind.
   ::kill(-pid, SIGKILL);
-  if (result.timedOut) {
-    // Let the killed processes die before their folders are removed: one still running could
-    // recreate files there. Bounded, in case /proc is not readable.
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (groupRunning(pid) && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(milliseconds(10));
-  }
+  if (result.timedOut)
+    awaitGroupGone(pid);
   base::interrupt::forgetGroup(pid);
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
@@ -423,21 +422,17 @@ bool isOfficePipe(const std::string& path) {
          ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid();
 }
 
-// Ends the kept office with its whole group, removes the pipes it made and its folder.
-void endOffice(KeptOffice::State& office, bool giveUp) {
-  if (giveUp)
-    office.givenUp = true;
+// Ends the kept office with its whole group, removes the pipes it made and its folder. The
+// caller's later starts run on their own.
+void endOffice(KeptOffice::State& office) {
+  office.givenUp = true;
   if (office.pid <= 0)
     return;
   std::vector<std::string> pipes = boundPipes(office.pid);
   pipes.push_back("/tmp/" + office.socket);
   pipes.push_back("/var/tmp/" + office.socket);
   ::kill(-office.pid, SIGKILL);
-  // Its processes hold its folder and pipes open until they are gone. Bounded, in case /proc
-  // is not readable.
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (groupRunning(office.pid) && std::chrono::steady_clock::now() < until)
-    std::this_thread::sleep_for(milliseconds(5));
+  awaitGroupGone(office.pid);
   base::interrupt::forgetGroup(office.pid);
   while (::waitpid(office.pid, nullptr, 0) < 0 && errno == EINTR) {
   }
@@ -584,6 +579,31 @@ void dropProfileTemplate() {
   base::TempFolder bin("dropped", folder);
   if (bin.made())
     ::rename((folder + "/profile").c_str(), (bin.path() + "/profile").c_str());
+}
+
+// Makes the kept office ready to take a start's files: the running one, else one launched on
+// `profile` when `shelved` (taken from the caller's shelf) or on a copy of the kept profile put
+// there. False, with the office ended, when it is not to be had: the start runs on its own.
+bool readyOffice(KeptOffice::State& office, const std::string& soffice, const std::string& profile,
+                 bool shelved, milliseconds limit) {
+  bool fromTemplate = false;
+  if (office.pid == 0) {
+    if (office.givenUp)
+      return false;
+    fromTemplate = !shelved && copyProfileTemplate(profile);
+    if (!(shelved || fromTemplate) || !launchOffice(office, soffice, profile)) {
+      std::error_code ec;
+      if (fromTemplate)
+        fs::remove_all(profile, ec);
+      return false;
+    }
+  }
+  if (awaitOffice(office, std::chrono::steady_clock::now() + limit))
+    return true;
+  endOffice(office);
+  if (fromTemplate)
+    dropProfileTemplate();
+  return false;
 }
 
 // The last meaningful line soffice printed (start-up warnings skipped).
@@ -764,46 +784,30 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
                                   ? &OfficeAccess::of(*options.office)
                                   : nullptr;
   std::unique_lock<std::mutex> lease;
-  bool handed = false;
-  if (office) {
+  if (office)
     lease = std::unique_lock<std::mutex>(office->inUse, std::try_to_lock);
-    if (lease.owns_lock() && office->pid > 0) {
-      handed = awaitOffice(*office, std::chrono::steady_clock::now() + options.baseTimeLimit);
-      if (!handed)
-        endOffice(*office, true);
-    }
-  }
+  const bool leased = lease.owns_lock();
+  bool handed =
+      leased && office->pid > 0 && readyOffice(*office, soffice, {}, false, options.baseTimeLimit);
 
   // A profile kept from an earlier start of this caller, if one is free. Taking it is a rename:
   // of starts running at once, only one can take a given profile.
   const std::string profile = root.path() + "/profile";
-  bool keptProfile = false;
+  bool shelved = false;
   if (!handed && !options.profileShelf.empty()) {
     std::error_code ec;
     for (const auto& kept : fs::directory_iterator(options.profileShelf, ec))
       if (::rename(kept.path().c_str(), profile.c_str()) == 0) {
-        keptProfile = true;
+        shelved = true;
         break;
       }
   }
-  // A later start of the caller launches its kept office on that profile (a new profile makes
-  // LibreOffice restart itself, which an office holding a document open does not survive), and
-  // hands its files to it. The first start runs on its own: a caller with one start pays no
-  // more than one start.
-  if (!handed && office && lease.owns_lock() && office->pid == 0 && !office->givenUp) {
-    const bool fromTemplate = !keptProfile && copyProfileTemplate(profile);
-    if ((keptProfile || fromTemplate) && launchOffice(*office, soffice, profile)) {
-      handed = awaitOffice(*office, std::chrono::steady_clock::now() + options.baseTimeLimit);
-      if (!handed) {
-        endOffice(*office, true);
-        if (fromTemplate)
-          dropProfileTemplate();
-      }
-    } else if (fromTemplate) {
-      std::error_code ec;
-      fs::remove_all(profile, ec);
-    }
-  }
+  // With no office running, one is launched on that profile, or on the kept one (a new profile
+  // makes LibreOffice restart itself, which an office holding a document open does not
+  // survive), and takes this start's files. Without either, the start runs on its own and its
+  // profile goes on for the next.
+  if (!handed && leased && office->pid == 0)
+    handed = readyOffice(*office, soffice, profile, shelved, options.baseTimeLimit);
 
   std::vector<std::string> argv =
       sofficeCommand(soffice, handed ? office->profileUrl : fileUrl(profile));
@@ -822,7 +826,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   if (handed) {
     // An office that failed a start, or ended under it, is not trusted with the next.
     if (!endedWell || !officeAlive(*office))
-      endOffice(*office, true);
+      endOffice(*office);
   } else if (!options.profileShelf.empty() && endedWell) {
     // Only the profile of a start that ended well is kept: one that was killed or failed may
     // have left it half written. (Otherwise it goes with the start's folder.)
@@ -994,7 +998,7 @@ void convertFiles(std::vector<ConversionJob>& jobs, const ConvertOptions& option
 KeptOffice::KeptOffice() : state_(std::make_unique<State>()) {}
 
 KeptOffice::~KeptOffice() {
-  endOffice(*state_, true);
+  endOffice(*state_);
 }
 
 unsigned KeptOffice::launches() const {
