@@ -4,27 +4,17 @@
 // cache nor changes what the next test program sees.
 
 #include <cstdlib>
-#include <filesystem>
-#include <string>
+
+#include "base/temp_folder.h"
 
 namespace {
 
 struct PrivateCache {
   PrivateCache() {
-    const char* parent = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(parent && *parent == '/' ? parent : "/tmp") + "/qf-cache-XXXXXX";
-    if (::mkdtemp(pattern.data())) {
-      path = pattern;
-      ::setenv("XDG_CACHE_HOME", path.c_str(), 1);
-    }
+    if (folder.made())
+      ::setenv("XDG_CACHE_HOME", folder.path().c_str(), 1);
   }
-  ~PrivateCache() {
-    std::error_code ec;
-    if (!path.empty())
-      std::filesystem::remove_all(path, ec);
-  }
-  std::string path;
+  base::TempFolder folder{"qf-cache"};
 } privateCache;
 
 } // namespace
