@@ -734,9 +734,16 @@ std::string precheck(const ConversionJob& job, const Format* format) {
   return {};
 }
 
-// One soffice start converting `batch` (indexes into `jobs`) to `format`.
+// Starts in a row that crashed without converting a file, after which the files left get no
+// further start: LibreOffice that dies before its first file is more likely unable to run here
+// than meeting one hostile file after another.
+constexpr int kMaxBarrenCrashes = 3;
+
+// One soffice start converting `batch` (indexes into `jobs`) to `format`. `barrenCrashes`
+// counts the crashed starts without a converted file that led to this one.
 void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& batch,
-                  const Format& format, const std::string& soffice, const ConvertOptions& options) {
+                  const Format& format, const std::string& soffice, const ConvertOptions& options,
+                  int barrenCrashes = 0) {
   base::TempFolder root("quillfold-lo", plainTempParent());
   if (!root.made()) {
     for (size_t i : batch)
@@ -837,6 +844,8 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
              fmt::format("{}/p{}-{}", options.profileShelf, ::getpid(), ++kept).c_str());
   }
 
+  const bool crashed = run.started && !run.timedOut && !endedWell;
+  std::vector<size_t> unproduced; // in the order soffice was given them
   for (size_t k : todo) {
     ConversionJob& job = jobs[batch[k]];
     if (!run.started) {
@@ -850,8 +859,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     std::string produced = fmt::format("{}/f{}.{}", outDir, k, format.name);
     struct stat st {};
     if (::stat(produced.c_str(), &st) != 0 || st.st_size == 0) {
-      bool crashed =
-          WIFSIGNALED(run.status) || (WIFEXITED(run.status) && WEXITSTATUS(run.status) != 0);
+      unproduced.push_back(batch[k]);
       if (crashed) {
         std::string tail = logTail(root.path() + "/soffice.log");
         job.error = WIFSIGNALED(run.status)
@@ -870,6 +878,19 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     }
     job.error = moveIntoPlace(produced, job.output);
     job.ok = job.error.empty();
+  }
+  // soffice converts its files in the order given, so one that crashed died on the first file
+  // it left without output. That file keeps the crash as its error; the files after it, which
+  // soffice never reached, get a start of their own. A hostile file costs itself and one start,
+  // not the files that came after it.
+  if (!handed && crashed && unproduced.size() > 1) {
+    const bool barren = unproduced.size() == todo.size();
+    if (!barren || barrenCrashes + 1 < kMaxBarrenCrashes) {
+      ConvertOptions alone = options;
+      alone.office = nullptr;
+      convertBatch(jobs, std::vector<size_t>(unproduced.begin() + 1, unproduced.end()), format,
+                   soffice, alone, barren ? barrenCrashes + 1 : 0);
+    }
   }
   // Files the office left unconverted, when it did not run out of time, get a start of their
   // own: whatever went wrong there (it ended under them, or gave up on one file and with it on

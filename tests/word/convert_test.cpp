@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include <fmt/format.h>
 #include <pugixml.hpp>
 
 #include "../common/temp_folder.h"
@@ -457,6 +458,61 @@ TEST_F(Convert, DamagedInputsFailWithoutOutput) {
   } catch (const word::DocumentError& e) {
     EXPECT_EQ(e.file(), jobs[0].input);
     EXPECT_EQ(e.reason(), kCouldNotConvert);
+  }
+}
+
+TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
+  // A stand-in for soffice that converts its files in order and dies on the first one saying
+  // "crash" (ending with status 1, as soffice does when its office process crashes) or "segv"
+  // (killed by the signal itself).
+  auto fake = write("crashing-soffice",
+                    "#!/bin/sh\n"
+                    "out=''\n"
+                    "while [ $# -gt 0 ]; do\n"
+                    "  case \"$1\" in\n"
+                    "    --outdir) out=\"$2\"; shift ;;\n"
+                    "    */f*.rtf)\n"
+                    "      if grep -q crash \"$1\"; then exit 1; fi\n"
+                    "      if grep -q segv \"$1\"; then kill -SEGV $$; fi\n"
+                    "      printf 'PK\\003\\004x' > \"$out/$(basename \"$1\" .rtf).docx\" ;;\n"
+                    "  esac\n"
+                    "  shift\n"
+                    "done\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  const std::string crashed = msg::text(msg::kConvertStoppedStatus, 1);
+  const std::string killed = msg::text(msg::kConvertStoppedSignal, SIGSEGV);
+  struct Case {
+    std::vector<std::string> files; // "good", "crash" or "segv"
+    unsigned starts;
+    std::vector<std::string> errors; // per file; empty for a converted one
+  };
+  const std::vector<Case> cases = {
+      {{"good", "crash", "good", "good"}, 2, {"", crashed, "", ""}},
+      {{"crash", "good", "good"}, 2, {crashed, "", ""}},
+      {{"good", "segv", "good"}, 2, {"", killed, ""}},
+      {{"good", "crash", "good", "crash", "good"}, 3, {"", crashed, "", crashed, ""}},
+      // Three starts in a row that die before their first file: soffice is taken to be
+      // unable to run, and the files after them get no further start.
+      {{"crash", "crash", "crash", "crash", "good"},
+       3,
+       {crashed, crashed, crashed, crashed, crashed}},
+  };
+  for (size_t c = 0; c < cases.size(); ++c) {
+    std::vector<ConversionJob> jobs;
+    for (size_t i = 0; i < cases[c].files.size(); ++i)
+      jobs.push_back(job(write(fmt::format("in{}/{}.rtf", c, i), rtf(cases[c].files[i])),
+                         fmt::format("out{}-{}.docx", c, i)));
+    word::ConvertOptions options;
+    options.soffice = fake.string();
+    const unsigned before = word::sofficeLaunchCount();
+    word::convertFiles(jobs, options);
+    EXPECT_EQ(word::sofficeLaunchCount() - before, cases[c].starts) << "case " << c;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+      const std::string& error = cases[c].errors[i];
+      EXPECT_EQ(jobs[i].ok, error.empty()) << "case " << c << " file " << i;
+      EXPECT_EQ(jobs[i].error.substr(0, error.size()), error) << "case " << c << " file " << i;
+      EXPECT_EQ(fs::exists(jobs[i].output), error.empty()) << "case " << c << " file " << i;
+    }
   }
 }
 
