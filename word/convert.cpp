@@ -25,10 +25,12 @@
 
 #include "base/ascii.h"
 #include "base/interrupt.h"
+#include "base/md5.h"
 #include "base/messages.h"
 #include "base/process.h"
 #include "base/system_error.h"
 #include "base/temp_folder.h"
+#include "base/utf8.h"
 #include "word/error.h"
 #include "word/fonts.h"
 
@@ -429,8 +431,10 @@ void endOffice(KeptOffice::State& office) {
   if (office.pid <= 0)
     return;
   std::vector<std::string> pipes = boundPipes(office.pid);
-  pipes.push_back("/tmp/" + office.socket);
-  pipes.push_back("/var/tmp/" + office.socket);
+  for (const std::string& name : {office.socket, sofficePipeName(office.profileUrl)}) {
+    pipes.push_back("/tmp/" + name);
+    pipes.push_back("/var/tmp/" + name);
+  }
   ::kill(-office.pid, SIGKILL);
   awaitGroupGone(office.pid);
   base::interrupt::forgetGroup(office.pid);
@@ -816,6 +820,14 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   if (!handed && leased && office->pid == 0)
     handed = readyOffice(*office, soffice, profile, shelved, options.baseTimeLimit);
 
+  // A start of its own that crashes, or is killed at its time limit or by an interrupt, leaves
+  // its pipe behind: the name is registered for an interrupt's cleanup and removed after the
+  // start. (Its profile is this start's alone, so no other LibreOffice has that pipe.)
+  std::vector<std::string> pipes;
+  if (!handed)
+    for (const char* folder : {"/tmp/", "/var/tmp/"})
+      pipes.push_back(
+          base::interrupt::createFile([&] { return folder + sofficePipeName(fileUrl(profile)); }));
   std::vector<std::string> argv =
       sofficeCommand(soffice, handed ? office->profileUrl : fileUrl(profile));
   argv.insert(argv.end(), {"--convert-to", format.filter, "--outdir", outDir});
@@ -828,6 +840,9 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
                        options.perFileTimeLimit * static_cast<long long>(todo.size() - 1);
   RunResult run = runProcess(argv, root.path() + "/soffice.log", tmpDir, limit,
                              writeFontConfig(root.path()), handed);
+  for (const std::string& pipe : pipes)
+    base::interrupt::settleFile(pipe,
+                                [&] { return isOfficePipe(pipe) ? ::unlink(pipe.c_str()) : 0; });
   const bool endedWell =
       run.started && !run.timedOut && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0;
   if (handed) {
@@ -938,6 +953,26 @@ std::string sofficeMallocTunables(const char* callers) {
   if (callers && *callers)
     tunables += std::string(":") + callers;
   return tunables;
+}
+
+std::string sofficePipeName(const std::string& profileUrl) {
+  std::string utf16;
+  for (char32_t c : base::toU32(profileUrl)) {
+    auto unit = [&](std::uint32_t u) {
+      utf16.push_back(static_cast<char>(u & 0xFF));
+      utf16.push_back(static_cast<char>(u >> 8));
+    };
+    if (c >= 0x10000) {
+      unit(0xD800 + ((c - 0x10000) >> 10));
+      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      unit(c);
+    }
+  }
+  std::string name = fmt::format("OSL_PIPE_{}_SingleOfficeIPC_", ::getuid());
+  for (std::uint8_t byte : base::md5(utf16))
+    name += fmt::format("{:x}", byte);
+  return name;
 }
 
 std::string sofficeMissingMessage() {

@@ -111,4 +111,10 @@ unsigned sofficeLaunchCount();
 // the caller's own tunables follow ours, so a setting of theirs wins.
 std::string sofficeMallocTunables(const char* callers);
 
+// The name of the pipe (in /tmp, or /var/tmp) a LibreOffice on the profile at `profileUrl`
+// listens on for later starts on the same profile: "OSL_PIPE_<uid>_SingleOfficeIPC_" and the
+// MD5 of the address in UTF-16LE, each byte in hexadecimal without a leading zero. A soffice
+// that crashes or is killed leaves it behind.
+std::string sofficePipeName(const std::string& profileUrl);
+
 } // namespace word

@@ -13,10 +13,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fmt/format.h>
@@ -513,6 +515,53 @@ TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
       EXPECT_EQ(jobs[i].error.substr(0, error.size()), error) << "case " << c << " file " << i;
       EXPECT_EQ(fs::exists(jobs[i].output), error.empty()) << "case " << c << " file " << i;
     }
+  }
+}
+
+TEST_F(Convert, TheNameOfLibreOfficesPipeFollowsItsProfile) {
+  // As a LibreOffice 7.4 named it for that profile.
+  EXPECT_EQ(word::sofficePipeName("file:///tmp/crt2/prof"),
+            fmt::format("OSL_PIPE_{}_SingleOfficeIPC_11207385ca5d58756d07f2442e993e", ::getuid()));
+}
+
+TEST_F(Convert, APipeLeftByAStartThatCrashedOrRanOutOfTimeIsRemoved) {
+  // A stand-in for soffice that makes its pipe as LibreOffice names it (see above), leaves it
+  // behind as a killed LibreOffice does, notes its path, and then crashes or hangs.
+  const fs::path made = dir_ / "pipes";
+  auto fake =
+      write("pipe-soffice",
+            "#!/bin/sh\n"
+            "for a in \"$@\"; do case \"$a\" in\n"
+            "  -env:UserInstallation=*) url=\"${a#-env:UserInstallation=}\" ;;\n"
+            "esac; done\n"
+            "hash=$(printf '%s' \"$url\" | iconv -f UTF-8 -t UTF-16LE | md5sum | cut -c1-32 |"
+            " sed 's/../& /g; s/\\b0\\([0-9a-f]\\)/\\1/g; s/ //g')\n"
+            "pipe=/tmp/OSL_PIPE_$(id -u)_SingleOfficeIPC_$hash\n"
+            "perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => $ARGV[0], Listen => 1) or "
+            "exit 1' \"$pipe\" || exit 3\n"
+            "echo \"$pipe\" >> '" +
+                made.string() +
+                "'\n"
+                "for a in \"$@\"; do case \"$a\" in */f*.rtf) grep -q hang \"$a\" && sleep 60 ;; "
+                "esac; done\n"
+                "exit 1\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  for (const std::string name : {"crash.rtf", "hang.rtf"}) {
+    std::vector<ConversionJob> jobs{job(write("in/" + name, rtf(name + "\\par")), name + ".docx")};
+    word::ConvertOptions options;
+    options.soffice = fake.string();
+    options.baseTimeLimit = std::chrono::milliseconds(1500);
+    word::convertFiles(jobs, options);
+    EXPECT_FALSE(jobs[0].ok) << name;
+  }
+  std::istringstream pipes(readFile(made));
+  std::vector<std::string> seen;
+  for (std::string pipe; std::getline(pipes, pipe);)
+    seen.push_back(pipe);
+  ASSERT_EQ(seen.size(), 2u) << "the stand-in made no pipe";
+  for (const std::string& pipe : seen) {
+    struct stat st {};
+    EXPECT_NE(::lstat(pipe.c_str(), &st), 0) << pipe << " is left";
   }
 }
 
