@@ -744,10 +744,11 @@ std::string precheck(const ConversionJob& job, const Format* format) {
 constexpr int kMaxBarrenCrashes = 3;
 
 // One soffice start converting `batch` (indexes into `jobs`) to `format`. `barrenCrashes`
-// counts the crashed starts without a converted file that led to this one.
+// counts the crashed starts without a converted file that led to this one; `afterTimeout` says
+// that one of them ran out of time.
 void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& batch,
                   const Format& format, const std::string& soffice, const ConvertOptions& options,
-                  int barrenCrashes = 0) {
+                  int barrenCrashes = 0, bool afterTimeout = false) {
   base::TempFolder root("quillfold-lo", plainTempParent());
   if (!root.made()) {
     for (size_t i : batch)
@@ -861,6 +862,13 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
 
   const bool crashed = run.started && !run.timedOut && !endedWell;
   std::vector<size_t> unproduced; // in the order soffice was given them
+  size_t hungOn = todo.back();    // after a time-out: the file soffice was on
+  for (auto t = todo.rbegin(); t != todo.rend(); ++t) {
+    struct stat st {};
+    const std::string produced = fmt::format("{}/f{}.{}", outDir, *t, format.name);
+    if (::stat(produced.c_str(), &st) != 0 || st.st_size == 0)
+      hungOn = *t;
+  }
   for (size_t k : todo) {
     ConversionJob& job = jobs[batch[k]];
     if (!run.started) {
@@ -904,7 +912,23 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
       ConvertOptions alone = options;
       alone.office = nullptr;
       convertBatch(jobs, std::vector<size_t>(unproduced.begin() + 1, unproduced.end()), format,
-                   soffice, alone, barren ? barrenCrashes + 1 : 0);
+                   soffice, alone, barren ? barrenCrashes + 1 : 0, afterTimeout);
+    }
+  }
+  // One that ran out of time (on its own or in the kept office) hung on the first file it left
+  // without output, or on the last when it had written them all. That file keeps the time-out
+  // as its error; the others get one start of their own, the ones it had written too (an output
+  // it was writing when it was killed may be partial). A second time-out ends it there: a
+  // LibreOffice that hangs again must not cost the batch a time limit per file.
+  if (run.timedOut && !afterTimeout) {
+    std::vector<size_t> again;
+    for (size_t k : todo)
+      if (k != hungOn)
+        again.push_back(batch[k]);
+    if (!again.empty()) {
+      ConvertOptions alone = options;
+      alone.office = nullptr;
+      convertBatch(jobs, again, format, soffice, alone, barrenCrashes, true);
     }
   }
   // Files the office left unconverted, when it did not run out of time, get a start of their
@@ -918,7 +942,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
     if (!again.empty()) {
       ConvertOptions alone = options;
       alone.office = nullptr;
-      convertBatch(jobs, again, format, soffice, alone);
+      convertBatch(jobs, again, format, soffice, alone, barrenCrashes, afterTimeout);
     }
   }
 }

@@ -463,10 +463,10 @@ TEST_F(Convert, DamagedInputsFailWithoutOutput) {
   }
 }
 
-TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
+TEST_F(Convert, ACrashOrAHangCostsTheFileItWasOnNotTheOthers) {
   // A stand-in for soffice that converts its files in order and dies on the first one saying
   // "crash" (ending with status 1, as soffice does when its office process crashes) or "segv"
-  // (killed by the signal itself).
+  // (killed by the signal itself), or hangs on one saying "hang".
   auto fake = write("crashing-soffice",
                     "#!/bin/sh\n"
                     "out=''\n"
@@ -476,6 +476,7 @@ TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
                     "    */f*.rtf)\n"
                     "      if grep -q crash \"$1\"; then exit 1; fi\n"
                     "      if grep -q segv \"$1\"; then kill -SEGV $$; fi\n"
+                    "      if grep -q hang \"$1\"; then sleep 60; fi\n"
                     "      printf 'PK\\003\\004x' > \"$out/$(basename \"$1\" .rtf).docx\" ;;\n"
                     "  esac\n"
                     "  shift\n"
@@ -483,6 +484,7 @@ TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
   fs::permissions(fake, fs::perms::owner_all);
   const std::string crashed = msg::text(msg::kConvertStoppedStatus, 1);
   const std::string killed = msg::text(msg::kConvertStoppedSignal, SIGSEGV);
+  const std::string late = msg::text(msg::kConvertTimeout, "0.4");
   struct Case {
     std::vector<std::string> files; // "good", "crash" or "segv"
     unsigned starts;
@@ -498,6 +500,12 @@ TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
       {{"crash", "crash", "crash", "crash", "good"},
        3,
        {crashed, crashed, crashed, crashed, crashed}},
+      // A start that runs out of time gets one more without the file it hung on; the files it
+      // had written are written again.
+      {{"good", "hang", "good"}, 2, {"", late, ""}},
+      {{"hang", "good", "crash", "good"}, 3, {late, "", crashed, ""}},
+      // A second time-out ends it.
+      {{"good", "hang", "hang", "good"}, 2, {late, late, late, late}},
   };
   for (size_t c = 0; c < cases.size(); ++c) {
     std::vector<ConversionJob> jobs;
@@ -506,6 +514,8 @@ TEST_F(Convert, ACrashCostsTheFileItDiedOnNotTheFilesAfterIt) {
                          fmt::format("out{}-{}.docx", c, i)));
     word::ConvertOptions options;
     options.soffice = fake.string();
+    options.baseTimeLimit = std::chrono::milliseconds(400);
+    options.perMiBTimeLimit = options.perFileTimeLimit = std::chrono::milliseconds(0);
     const unsigned before = word::sofficeLaunchCount();
     word::convertFiles(jobs, options);
     EXPECT_EQ(word::sofficeLaunchCount() - before, cases[c].starts) << "case " << c;
