@@ -46,10 +46,29 @@ std::string sanitizedUtf8(std::string_view bytes) {
 }
 
 std::u32string toU32(std::string_view s) {
-  std::u32string out;
-  out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size();)
-    out.push_back(decodeUtf8(s, i));
+  // Written through a pointer into room for one code point per byte, then cut to size: the
+  // model converts every run's text it edits, and checking the capacity per code point cost
+  // as much as decoding it. ASCII and the well-formed three-byte sequences of CJK text take a
+  // short path; everything else goes through decodeUtf8.
+  std::u32string out(s.size(), U'\0');
+  char32_t* o = out.data();
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n;) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      *o++ = c;
+      ++i;
+    } else if (((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) && n - i >= 3 &&
+               (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+      *o++ = (static_cast<char32_t>(c & 0x0F) << 12) |
+             (static_cast<char32_t>(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
+      i += 3;
+    } else {
+      *o++ = decodeUtf8(s, i);
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
   return out;
 }
 
@@ -60,10 +79,30 @@ std::string toUtf8(std::u32string_view text) {
 }
 
 void toUtf8(std::u32string_view text, std::string& out) {
-  out.clear();
-  out.reserve(text.size() * 3);
-  for (char32_t c : text)
-    appendUtf8(out, c);
+  // Written through a pointer into room for four bytes per code point, then cut to size (see
+  // toU32).
+  out.resize(text.size() * 4);
+  char* o = out.data();
+  for (char32_t c : text) {
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+      c = kReplacementCharacter;
+    if (c < 0x80) {
+      *o++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (c >> 6));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      *o++ = static_cast<char>(0xE0 | (c >> 12));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *o++ = static_cast<char>(0xF0 | (c >> 18));
+      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 std::string toUtf8(char32_t c) {
