@@ -8,6 +8,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/system_error.h"
@@ -27,6 +29,31 @@ namespace fs = std::filesystem;
 namespace word {
 
 namespace {
+
+// The elements below `root` whose local name (the name after any prefix) is `local`, in
+// document order: what ".//*[local-name()='...']" selects, without compiling and running an
+// XPath query for each paragraph.
+std::vector<pugi::xml_node> descendantsNamed(pugi::xml_node root, std::string_view local) {
+  std::vector<pugi::xml_node> found;
+  pugi::xml_node cur = root.first_child();
+  while (cur && cur != root) {
+    if (cur.type() == pugi::node_element) {
+      std::string_view name = cur.name();
+      const size_t colon = name.find(':');
+      if ((colon == std::string_view::npos ? name : name.substr(colon + 1)) == local)
+        found.push_back(cur);
+    }
+    if (pugi::xml_node child = cur.first_child()) {
+      cur = child;
+      continue;
+    }
+    while (cur != root && !cur.next_sibling())
+      cur = cur.parent();
+    if (cur != root)
+      cur = cur.next_sibling();
+  }
+  return found;
+}
 
 bool endsWith(const std::string& s, const char* suffix) {
   size_t n = std::strlen(suffix);
@@ -451,8 +478,7 @@ void Selection::clearFormatting() {
         rec->p.remove_child(pPr);
     }
     // Every run of the paragraph, inside hyperlinks, fields and content controls too.
-    for (pugi::xpath_node xn : rec->p.select_nodes(".//*[local-name()='rPr']")) {
-      pugi::xml_node rPr = xn.node();
+    for (pugi::xml_node rPr : descendantsNamed(rec->p, "rPr")) {
       pugi::xml_node r = rPr.parent();
       if (!n.is(r, "r"))
         continue;
