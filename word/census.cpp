@@ -325,6 +325,18 @@ private:
       addText(k.text().get());
       return;
     }
+    // Run and paragraph properties hold nothing counted but a paragraph's section: the walk
+    // does not go through the formatting a full run writes on every run and paragraph.
+    if (local == "rPr")
+      return;
+    if (local == "pPr") {
+      for (pugi::xml_node ch = k.first_child(); ch; ch = ch.next_sibling()) {
+        std::string_view p;
+        if (ch.type() == pugi::node_element && localName(ch.name(), &p) == "sectPr")
+          element(ch, pictureDepth);
+      }
+      return;
+    }
     if (local == "instrText") {
       if (!fieldStack_.empty() && !fieldStack_.back().result)
         fieldStack_.back().code += k.text().get();
