@@ -2,8 +2,30 @@
 
 namespace base {
 
+namespace {
+
+// A well-formed three-byte sequence at p[i] whose lead byte needs no range check of its second
+// byte (E1-EC, EE, EF): most CJK text. The caller makes sure three bytes are left.
+bool plainThreeByte(const unsigned char* p, std::size_t i) {
+  const unsigned char c = p[i];
+  return ((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) && (p[i + 1] & 0xC0) == 0x80 &&
+         (p[i + 2] & 0xC0) == 0x80;
+}
+
+} // namespace
+
 std::size_t firstInvalidUtf8(std::string_view s) {
-  for (std::size_t i = 0; i < s.size();) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const std::size_t n = s.size();
+  for (std::size_t i = 0; i < n;) {
+    if (p[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    if (n - i >= 3 && plainThreeByte(p, i)) {
+      i += 3;
+      continue;
+    }
     const std::size_t len = utf8SequenceLength(s, i);
     if (len == 0)
       return i;
@@ -59,8 +81,7 @@ std::u32string toU32(std::string_view s) {
     if (c < 0x80) {
       *o++ = c;
       ++i;
-    } else if (((c >= 0xE1 && c <= 0xEC) || c == 0xEE || c == 0xEF) && n - i >= 3 &&
-               (p[i + 1] & 0xC0) == 0x80 && (p[i + 2] & 0xC0) == 0x80) {
+    } else if (n - i >= 3 && plainThreeByte(p, i)) {
       *o++ = (static_cast<char32_t>(c & 0x0F) << 12) |
              (static_cast<char32_t>(p[i + 1] & 0x3F) << 6) | (p[i + 2] & 0x3F);
       i += 3;
