@@ -1,10 +1,14 @@
 #include "base/process.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <string>
 
 extern char** environ;
 
@@ -96,6 +100,18 @@ pid_t spawnProcess(const SpawnOptions& options, int& error) {
     return -1;
   }
   return pid;
+}
+
+mode_t fileCreationMask() {
+  static const mode_t mask = [] {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+      if (line.rfind("Umask:", 0) == 0)
+        return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return static_cast<mode_t>(022);
+  }();
+  return mask;
 }
 
 } // namespace base

@@ -1,5 +1,5 @@
 #pragma once
-// Starting a child program.
+// Starting a child program, and the file creation mask children and new files get.
 //
 // A child starts clean: in a process group of its own (so a terminal's Ctrl+C reaches only
 // this program, which then ends the child in order, and the whole group can be ended at once),
@@ -33,5 +33,10 @@ struct SpawnOptions {
 // Starts the child. Returns its process id (also its process group id), or -1 with `error`
 // set to the errno when it could not be started.
 pid_t spawnProcess(const SpawnOptions& options, int& error);
+
+// The process's file creation mask (umask), read once from /proc/self/status: umask() cannot
+// read it without setting it, which would race with threads creating files. Nothing in this
+// program changes it; 022 when it cannot be read.
+mode_t fileCreationMask();
 
 } // namespace base

@@ -101,15 +101,6 @@ std::string readHead(const std::string& path, size_t n) {
   return data;
 }
 
-mode_t currentUmask() {
-  // umask() cannot be read without changing it: ask the kernel.
-  std::string status = readHead("/proc/self/status", 4096);
-  size_t at = status.find("Umask:");
-  return at == std::string::npos
-             ? 022
-             : static_cast<mode_t>(std::strtoul(status.c_str() + at + 6, nullptr, 8));
-}
-
 bool startsWith(std::string_view s, std::string_view prefix) {
   return s.size() >= prefix.size() && s.substr(0, prefix.size()) == prefix;
 }
@@ -655,7 +646,7 @@ std::string moveIntoPlace(const std::string& from, const std::string& to) {
     ::close(in);
     return msg::text(msg::kConvertCannotWriteFolder, dir.string(), errnoText(createErrno));
   }
-  ::fchmod(out, 0666 & ~currentUmask());
+  ::fchmod(out, 0666 & ~base::fileCreationMask());
   std::string error;
   char buf[1 << 16];
   for (;;) {

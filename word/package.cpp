@@ -21,6 +21,7 @@
 #include "base/encoding.h"
 #include "base/interrupt.h"
 #include "base/messages.h"
+#include "base/process.h"
 #include "base/system_error.h"
 #include "base/utf8.h"
 #include "word/error.h"
@@ -544,17 +545,6 @@ std::string contentTypeForExtension(const std::string& ext) {
 
 // --- atomic file writing ----------------------------------------------------------------------
 
-mode_t currentUmask() {
-  // umask() cannot be read without changing it (racy with other threads): ask the kernel.
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("Umask:", 0) == 0)
-      return static_cast<mode_t>(std::stoul(line.substr(6), 0, 8));
-  }
-  return 022;
-}
-
 std::string errnoText(int e) {
   return msg::systemError(e);
 }
@@ -602,7 +592,7 @@ void writeAtomically(const std::string& path, const std::string& data,
     fail(reason, std::forward<decltype(args)>(args)...);
   };
 
-  mode_t mode = replacingFile ? (old.st_mode & 07777) : (0666 & ~currentUmask());
+  mode_t mode = replacingFile ? (old.st_mode & 07777) : (0666 & ~base::fileCreationMask());
   if (::fchmod(fd, mode) != 0)
     abandon(msg::kSaveWriteFailed, errnoText(errno));
   if (replacingFile && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
