@@ -1,6 +1,7 @@
 #include "engine/memory_budget.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -70,6 +71,18 @@ std::optional<uint64_t> limitLeft(int resource, const char* usedKey) {
 } // namespace
 
 std::optional<uint64_t> availableMemory() {
+  // A reading serves the documents of the next 250 ms: a batch of short documents would
+  // otherwise read /proc/meminfo and the control group's files for each of them, about 3 % of
+  // the time a short document takes.
+  struct Reading {
+    std::chrono::steady_clock::time_point at;
+    std::optional<uint64_t> bytes;
+    bool taken = false;
+  };
+  thread_local Reading last;
+  const auto now = std::chrono::steady_clock::now();
+  if (last.taken && now - last.at < std::chrono::milliseconds(250))
+    return last.bytes;
   std::optional<uint64_t> best;
   auto take = [&](std::optional<uint64_t> v) {
     if (v)
@@ -79,6 +92,7 @@ std::optional<uint64_t> availableMemory() {
   take(cgroupLeft());
   take(limitLeft(RLIMIT_AS, "VmSize"));
   take(limitLeft(RLIMIT_DATA, "VmData"));
+  last = {now, best, true};
   return best;
 }
 

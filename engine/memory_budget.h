@@ -11,7 +11,8 @@ namespace engine {
 
 // Bytes this process may still allocate: the least of the memory the system has available,
 // what the process's control group still allows and what its address-space and data limits
-// leave. std::nullopt when none of them can be read.
+// leave, as read at most 250 ms ago (by this thread). std::nullopt when none of them can be
+// read.
 std::optional<uint64_t> availableMemory();
 
 // What a run of `runMode` adds to an opened document of `paragraphs` paragraphs (text of the
