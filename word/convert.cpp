@@ -24,13 +24,13 @@
 #include <fmt/format.h>
 
 #include "base/ascii.h"
+#include "base/encoding.h"
 #include "base/interrupt.h"
 #include "base/md5.h"
 #include "base/messages.h"
 #include "base/process.h"
 #include "base/system_error.h"
 #include "base/temp_folder.h"
-#include "base/utf8.h"
 #include "word/error.h"
 #include "word/fonts.h"
 
@@ -972,18 +972,8 @@ std::string sofficeMallocTunables(const char* callers) {
 
 std::string sofficePipeName(const std::string& profileUrl) {
   std::string utf16;
-  for (char32_t c : base::toU32(profileUrl)) {
-    auto unit = [&](std::uint32_t u) {
-      utf16.push_back(static_cast<char>(u & 0xFF));
-      utf16.push_back(static_cast<char>(u >> 8));
-    };
-    if (c >= 0x10000) {
-      unit(0xD800 + ((c - 0x10000) >> 10));
-      unit(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      unit(c);
-    }
-  }
+  if (!base::convertFromUtf8(profileUrl, "UTF-16LE", utf16))
+    utf16 = profileUrl; // not UTF-8: no LibreOffice names a pipe after it
   std::string name = fmt::format("OSL_PIPE_{}_SingleOfficeIPC_", ::getuid());
   for (std::uint8_t byte : base::md5(utf16))
     name += fmt::format("{:x}", byte);
