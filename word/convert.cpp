@@ -1,6 +1,7 @@
 #include "word/convert.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -376,64 +377,40 @@ struct OfficeAccess {
 
 namespace {
 
-// The Unix sockets the processes of group `pgid` listen on under a path: LibreOffice's pipes,
-// which its own orderly exit removes and a killed office leaves behind in /tmp.
-std::vector<std::string> boundPipes(pid_t pgid) {
-  std::vector<std::string> inodes;
-  for (pid_t member : groupMembers(pgid)) {
-    std::error_code ec;
-    const std::string fds = "/proc/" + std::to_string(member) + "/fd";
-    for (const auto& fd : fs::directory_iterator(fds, ec)) {
-      std::error_code linkError;
-      const std::string target = fs::read_symlink(fd.path(), linkError).string();
-      if (!linkError && target.rfind("socket:[", 0) == 0 && target.back() == ']')
-        inodes.push_back(target.substr(8, target.size() - 9));
-    }
-  }
-  std::vector<std::string> paths;
-  if (inodes.empty())
-    return paths;
-  FILE* table = std::fopen("/proc/net/unix", "r");
-  if (!table)
-    return paths;
-  char line[4096];
-  while (std::fgets(line, sizeof line, table)) {
-    // Num RefCount Protocol Flags Type St Inode Path
-    char inode[32] = {0}, path[3072] = {0};
-    if (std::sscanf(line, "%*s %*s %*s %*s %*s %*s %31s %3071s", inode, path) == 2 &&
-        std::find(inodes.begin(), inodes.end(), inode) != inodes.end())
-      paths.emplace_back(path);
-  }
-  std::fclose(table);
-  return paths;
+// Where LibreOffice makes a pipe of that name: in /tmp, or in /var/tmp when it cannot write to
+// /tmp.
+std::array<std::string, 2> pipePaths(const std::string& name) {
+  return {"/tmp/" + name, "/var/tmp/" + name};
 }
 
-bool isOfficePipe(const std::string& path) {
+bool isSocket(const std::string& path) {
   struct stat st {};
-  return (path.rfind("/tmp/OSL_PIPE_", 0) == 0 || path.rfind("/var/tmp/OSL_PIPE_", 0) == 0) &&
-         path.find("/", path.find("OSL_PIPE_")) == std::string::npos &&
-         ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && st.st_uid == ::getuid();
+  return ::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
-// Ends the kept office with its whole group, removes the pipes it made and its folder. The
-// caller's later starts run on their own.
+// Removes a pipe a LibreOffice of ours left behind: only a socket, and only one of ours.
+int removePipe(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::getuid())
+    return 0;
+  return ::unlink(path.c_str());
+}
+
+// Ends the kept office with its whole group, removes the pipes it made (its acceptor's and its
+// profile's, which a killed LibreOffice leaves behind) and its folder. The caller's later starts
+// run on their own.
 void endOffice(KeptOffice::State& office) {
   office.givenUp = true;
   if (office.pid <= 0)
     return;
-  std::vector<std::string> pipes = boundPipes(office.pid);
-  for (const std::string& name : {office.socket, sofficePipeName(office.profileUrl)}) {
-    pipes.push_back("/tmp/" + name);
-    pipes.push_back("/var/tmp/" + name);
-  }
   ::kill(-office.pid, SIGKILL);
   awaitGroupGone(office.pid);
   base::interrupt::forgetGroup(office.pid);
   while (::waitpid(office.pid, nullptr, 0) < 0 && errno == EINTR) {
   }
-  for (const std::string& pipe : pipes)
-    if (isOfficePipe(pipe))
-      ::unlink(pipe.c_str());
+  for (const std::string& name : {office.socket, sofficePipeName(office.profileUrl)})
+    for (const std::string& pipe : pipePaths(name))
+      removePipe(pipe);
   office.pid = 0;
   office.ready = false;
   office.root.reset();
@@ -493,12 +470,8 @@ bool awaitOffice(KeptOffice::State& office, std::chrono::steady_clock::time_poin
     if (::waitid(P_PID, static_cast<id_t>(office.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
         info.si_pid == office.pid)
       return false;
-    // LibreOffice makes its pipes in /tmp, or in /var/tmp when it cannot write to /tmp.
-    for (const char* folder : {"/tmp/", "/var/tmp/"}) {
-      struct stat st {};
-      const std::string path = folder + office.socket;
-      office.ready = office.ready || (::lstat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode));
-    }
+    for (const std::string& path : pipePaths(office.socket))
+      office.ready = office.ready || isSocket(path);
     if (office.ready)
       break;
     if (std::chrono::steady_clock::now() >= deadline)
@@ -817,9 +790,8 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   // start. (Its profile is this start's alone, so no other LibreOffice has that pipe.)
   std::vector<std::string> pipes;
   if (!handed)
-    for (const char* folder : {"/tmp/", "/var/tmp/"})
-      pipes.push_back(
-          base::interrupt::createFile([&] { return folder + sofficePipeName(fileUrl(profile)); }));
+    for (const std::string& path : pipePaths(sofficePipeName(fileUrl(profile))))
+      pipes.push_back(base::interrupt::createFile([&] { return path; }));
   std::vector<std::string> argv =
       sofficeCommand(soffice, handed ? office->profileUrl : fileUrl(profile));
   argv.insert(argv.end(), {"--convert-to", format.filter, "--outdir", outDir});
@@ -833,8 +805,7 @@ void convertBatch(std::vector<ConversionJob>& jobs, const std::vector<size_t>& b
   RunResult run = runProcess(argv, root.path() + "/soffice.log", tmpDir, limit,
                              writeFontConfig(root.path()), handed);
   for (const std::string& pipe : pipes)
-    base::interrupt::settleFile(pipe,
-                                [&] { return isOfficePipe(pipe) ? ::unlink(pipe.c_str()) : 0; });
+    base::interrupt::settleFile(pipe, [&] { return removePipe(pipe); });
   const bool endedWell =
       run.started && !run.timedOut && WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0;
   if (handed) {
