@@ -104,25 +104,8 @@ void toUtf8(std::u32string_view text, std::string& out) {
   // toU32).
   out.resize(text.size() * 4);
   char* o = out.data();
-  for (char32_t c : text) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-      c = kReplacementCharacter;
-    if (c < 0x80) {
-      *o++ = static_cast<char>(c);
-    } else if (c < 0x800) {
-      *o++ = static_cast<char>(0xC0 | (c >> 6));
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      *o++ = static_cast<char>(0xE0 | (c >> 12));
-      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      *o++ = static_cast<char>(0xF0 | (c >> 18));
-      *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      *o++ = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (char32_t c : text)
+    o = putUtf8(o, c);
   out.resize(static_cast<std::size_t>(o - out.data()));
 }
 

@@ -82,26 +82,34 @@ inline char32_t decodeUtf8(std::string_view s, std::size_t& i, bool* ok = nullpt
   return cp;
 }
 
-// Appends `c` as UTF-8; a value that is no Unicode scalar value (a surrogate, or above
-// U+10FFFF) is written as U+FFFD.
-inline void appendUtf8(std::string& out, char32_t c) {
+// Writes `c` as UTF-8 at `o`, which has room for four bytes, and returns the end of what it
+// wrote; a value that is no Unicode scalar value (a surrogate, or above U+10FFFF) is written as
+// U+FFFD.
+inline char* putUtf8(char* o, char32_t c) {
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
     c = kReplacementCharacter;
   if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
+    *o++ = static_cast<char>(c);
   } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *o++ = static_cast<char>(0xC0 | (c >> 6));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *o++ = static_cast<char>(0xE0 | (c >> 12));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
   } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    *o++ = static_cast<char>(0xF0 | (c >> 18));
+    *o++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (c & 0x3F));
   }
+  return o;
+}
+
+// Appends `c` as UTF-8 (see putUtf8).
+inline void appendUtf8(std::string& out, char32_t c) {
+  char bytes[4];
+  out.append(bytes, static_cast<std::size_t>(putUtf8(bytes, c) - bytes));
 }
 
 // The offset of the first byte that begins no well-formed sequence, or npos.
