@@ -18,6 +18,7 @@
 #include "word/filetypes.h"
 #include "word/internal/merge_runs.h"
 #include "word/internal/numbering.h"
+#include "word/internal/shape_xml.h"
 #include "word/internal/story.h"
 #include "word/internal/styles.h"
 #include "word/internal/xmlns.h"
@@ -37,12 +38,8 @@ std::vector<pugi::xml_node> descendantsNamed(pugi::xml_node root, std::string_vi
   std::vector<pugi::xml_node> found;
   pugi::xml_node cur = root.first_child();
   while (cur && cur != root) {
-    if (cur.type() == pugi::node_element) {
-      std::string_view name = cur.name();
-      const size_t colon = name.find(':');
-      if ((colon == std::string_view::npos ? name : name.substr(colon + 1)) == local)
-        found.push_back(cur);
-    }
+    if (cur.type() == pugi::node_element && shapexml::localName(cur) == local)
+      found.push_back(cur);
     if (pugi::xml_node child = cur.first_child()) {
       cur = child;
       continue;
