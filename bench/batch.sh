@@ -32,23 +32,29 @@ done
 
 now() { date +%s.%N; }
 
-# timed folder jobs: prints the best wall time of `rounds` runs
-timed() {
+# best_of command...: runs the command `rounds` times, each on empty output folders, and prints
+# its best wall time
+best_of() {
   best=""
   r=1
   while [ "$r" -le "$rounds" ]; do
-    rm -rf "$work/out"
+    rm -rf "$work"/out*
     start=$(now)
-    status=0
-    "$tool" typeset --dir "$work/$1" --settings samples/setup.ini --out "$work/out" \
-      --jobs "$2" >"$work/log" 2>&1 || status=$?
+    "$@"
     end=$(now)
-    [ "$status" -eq 0 ] || [ "$status" -eq 3 ] || { tail -5 "$work/log" >&2; exit 1; }
     best=$(awk -v s="$start" -v e="$end" -v b="$best" 'BEGIN {
       t = e - s; if (b == "" || t < b) printf "%.3f", t; else printf "%s", b }')
     r=$((r + 1))
   done
   echo "$best"
+}
+
+# one_batch folder jobs: the folder's batch on `jobs` servers
+one_batch() {
+  status=0
+  "$tool" typeset --dir "$work/$1" --settings samples/setup.ini --out "$work/out" \
+    --jobs "$2" >"$work/log" 2>&1 || status=$?
+  [ "$status" -eq 0 ] || [ "$status" -eq 3 ] || { tail -5 "$work/log" >&2; exit 1; }
 }
 
 # The halves of a folder (odd and even documents) in folders of their own, for the ceiling.
@@ -65,31 +71,20 @@ split_halves() {
 # The ceiling of any --jobs 2 on this machine: two separate runs of the tool, each on one server
 # with one half of the batch and an output folder of its own, at the same time. They share
 # nothing but the machine, so no way of spreading one batch over two servers can beat them.
-ceiling() {
-  best=""
-  r=1
-  while [ "$r" -le "$rounds" ]; do
-    rm -rf "$work/out-a" "$work/out-b"
-    start=$(now)
-    "$tool" typeset --dir "$work/$1-a" --settings samples/setup.ini --out "$work/out-a" \
-      --jobs 1 >/dev/null 2>&1 &
-    other=$!
-    "$tool" typeset --dir "$work/$1-b" --settings samples/setup.ini --out "$work/out-b" \
-      --jobs 1 >/dev/null 2>&1 || true
-    wait "$other" || true
-    end=$(now)
-    best=$(awk -v s="$start" -v e="$end" -v b="$best" 'BEGIN {
-      t = e - s; if (b == "" || t < b) printf "%.3f", t; else printf "%s", b }')
-    r=$((r + 1))
-  done
-  echo "$best"
+two_halves() {
+  "$tool" typeset --dir "$work/$1-a" --settings samples/setup.ini --out "$work/out-a" \
+    --jobs 1 >/dev/null 2>&1 &
+  other=$!
+  "$tool" typeset --dir "$work/$1-b" --settings samples/setup.ini --out "$work/out-b" \
+    --jobs 1 >/dev/null 2>&1 || true
+  wait "$other" || true
 }
 
 report() { # label folder count
-  one=$(timed "$2" 1)
-  two=$(timed "$2" 2)
+  one=$(best_of one_batch "$2" 1)
+  two=$(best_of one_batch "$2" 2)
   split_halves "$2"
-  halves=$(ceiling "$2")
+  halves=$(best_of two_halves "$2")
   awk -v l="$1" -v a="$one" -v b="$two" -v h="$halves" -v n="$3" 'BEGIN {
     printf "%-22s --jobs 1 %6.2f s (%5.3f s/document)  --jobs 2 %6.2f s  speed-up %.2fx" \
            "  (ceiling: two separate halves %5.2f s, %.2fx)\n", l, a, a / n, b, a / b, h, a / h }'
